@@ -1,0 +1,23 @@
+# The two set-up commands of the README.
+#   make run   builds in Release and analyses the bundled Needham-Schroeder example
+#   make test  builds and runs every test through CTest
+JOBS ?= 2
+
+.PHONY: run test build release clean
+
+build:
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j $(JOBS)
+
+release:
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-release -j $(JOBS) --target tool
+
+run: release
+	./build-release/tool
+
+test: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build build-release build-asan

@@ -1,0 +1,47 @@
+// The knowledge manager: hands out knowledge identifiers (kids) and finds a live
+// knowledge again by its kid.
+//
+// Kids are handed out from 0 in increasing order and never reused. The table of
+// registered knowledge refers to it without owning it: a knowledge lives as long
+// as the states and terms that hold it, and a lookup of one that is gone fails.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "knowledge/knowledge.h"
+#include "utils/utils.h"
+
+// "Kmanager.NoKnowledge": no live knowledge is registered under the kid.
+class NoKnowledge : public Failure {
+ public:
+  NoKnowledge() : Failure("Kmanager.NoKnowledge") {}
+};
+
+class KnowledgeManager {
+ public:
+  // capacity bounds the number of buckets of the table (at most 4194302); the
+  // table itself grows only with the knowledge sets that are alive.
+  explicit KnowledgeManager(std::int64_t capacity);
+  ~KnowledgeManager();
+  KnowledgeManager(const KnowledgeManager&) = delete;
+  KnowledgeManager& operator=(const KnowledgeManager&) = delete;
+
+  struct Table;
+  Table& table() { return *table_; }
+  std::int64_t last_kid() const { return last_kid_; }
+  std::int64_t next_kid() { return ++last_kid_; }
+
+ private:
+  std::unique_ptr<Table> table_;  // non-owning references to registered knowledge
+  std::int64_t last_kid_ = -1;    // the last kid handed out
+};
+
+// A new empty knowledge under the next kid, registered.
+Knowledge fresh_knowledge(KnowledgeManager& mgr);
+// learn(relabel(k, next kid, f), m), registered; m may be NoMessage.
+Knowledge derive_knowledge(KnowledgeManager& mgr, const Knowledge& k, const Assignment& f,
+                           const Message& m);
+// The live knowledge registered under kid. Otherwise writes "<kid>\n" on out()
+// and throws NoKnowledge (a negative kid is answered the same way).
+Knowledge find_knowledge(KnowledgeManager& mgr, std::int64_t kid);

@@ -1,0 +1,78 @@
+// Intruder knowledge: what the intruder knows at one point of a trace.
+//
+// A Knowledge is an immutable, shared value: an identifier (its kid, -1 when not
+// registered) and the known messages, newest first, kept closed under analysis
+// by learn (pairs split, encryptions opened when their key is known). No Pair,
+// variable, PubOf/PrivOf, Trick or NoMessage is ever stored at top level by learn.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assignment/assignment.h"
+#include "message/message.h"
+
+class Knowledge {
+ public:
+  struct Data;  // kid, messages and the lookup index beside them
+
+  // The empty, unregistered knowledge (kid -1).
+  Knowledge();
+  explicit Knowledge(std::shared_ptr<const Data> data) : data_(std::move(data)) {}
+
+  std::int64_t kid() const;
+  // Newest first.
+  const std::vector<Message>& messages() const;
+
+  const std::shared_ptr<const Data>& data() const { return data_; }
+  bool same(const Knowledge& other) const { return data_ == other.data_; }
+
+ private:
+  std::shared_ptr<const Data> data_;  // never null
+};
+
+Knowledge empty_knowledge();
+std::int64_t kid(const Knowledge& k);
+bool is_empty_knowledge(const Knowledge& k);  // no messages
+bool is_absent(const Knowledge& k);           // kid -1
+
+// Some stored message equals m; nothing is derived (a pair is never known).
+bool knows(const Knowledge& k, const Message& m);
+
+// k with m added and the result closed under analysis; same kid.
+// learn(k, NoMessage) is k.
+Knowledge learn(const Knowledge& k, const Message& m);
+
+// Same kid, every message replaced by apply(f, message), order kept.
+Knowledge map_messages(const Knowledge& k, const Assignment& f);
+// map_messages under a new kid.
+Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f);
+
+// Queries, scanning the messages newest first.
+std::vector<Message> known_agents(const Knowledge& k);
+std::vector<Message> compromised_agents(const Knowledge& k);  // both key halves known
+std::vector<Message> honest_agents(const Knowledge& k);
+std::vector<Message> usable_pub_keys(const Knowledge& k);  // private half known
+std::vector<Message> known_sym_keys(const Knowledge& k);
+std::vector<Message> unpaired_pub_keys(const Knowledge& k);
+std::vector<Message> paired_priv_keys(const Knowledge& k);
+std::vector<Message> unpaired_priv_keys(const Knowledge& k);
+bool is_compromised(const Knowledge& k, const Message& a);
+bool owns_usable_key_pair(const Knowledge& k, const Message& key);
+bool has_atomic_key(const Knowledge& k);
+bool has_sym_key(const Knowledge& k);
+bool has_key_pair(const Knowledge& k);
+bool has_compromised_agent(const Knowledge& k);
+
+// The stored encryptions under key; empty when both key and its inverse are known.
+std::vector<Message> encryptions_under(const Knowledge& k, const Message& key);
+
+// Whether the intruder can produce m from k, every stored message mapped by f.
+bool can_derive(const Knowledge& k, const Assignment& f, const Message& m);
+
+// "Kid: <kid>\n", one message a line, ".\n" on out().
+void print_knowledge(const Knowledge& k);
+// "(<kid>)" then the messages in label form separated by ", ", then ".\\n\\n".
+std::string knowledge_to_string(const Knowledge& k);

@@ -1,0 +1,98 @@
+// Formulas over traces and their clause form.
+//
+// A Formula is an immutable handle like Message. The formula file's property and
+// the join components are prepared, per session, into a clause list: negation
+// normal form, quantifiers expanded over the session's principal instances,
+// disjunctive normal form, flattened into clauses (conjunctions of literals) read
+// as their disjunction.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assignment/assignment.h"
+#include "message/message.h"
+#include "principal/context.h"
+
+enum class FormulaTag : std::uint8_t {
+  True,
+  False,
+  Forall,
+  Exists,
+  Not,
+  And,
+  Or,
+  Equal,
+  NotEqual,
+  Derive,
+  NotDerive,
+};
+
+class Formula {
+ public:
+  struct Node;
+
+  Formula();  // True
+  explicit Formula(std::shared_ptr<const Node> node) : node_(std::move(node)) {}
+
+  FormulaTag tag() const;
+  bool is(FormulaTag t) const { return tag() == t; }
+  // Forall/Exists: index variable, principal name and body.
+  const std::string& index() const;
+  const std::string& principal() const;
+  const Formula& body() const;
+  // Not: operand (as body()). And/Or: both sides.
+  const Formula& left() const;
+  const Formula& right() const;
+  // Equal/NotEqual: the variable side and the term; Derive/NotDerive: term().
+  const Message& variable() const;
+  const Message& term() const;
+
+  bool same(const Formula& other) const { return node_ == other.node_; }
+  friend bool operator==(const Formula& a, const Formula& b);
+
+ private:
+  std::shared_ptr<const Node> node_;  // never null
+};
+
+Formula formula_true();
+Formula formula_false();
+Formula forall_formula(const std::string& index, const std::string& principal, const Formula& b);
+Formula exists_formula(const std::string& index, const std::string& principal, const Formula& b);
+Formula not_formula(const Formula& f);
+Formula and_formula(const Formula& a, const Formula& b);
+Formula or_formula(const Formula& a, const Formula& b);
+Formula equal_formula(const Message& variable, const Message& term);
+Formula not_equal_formula(const Message& variable, const Message& term);
+Formula derive_formula(const Message& term);
+Formula not_derive_formula(const Message& term);
+
+// A conjunction of literals (True, False, Equal, NotEqual, Derive, NotDerive).
+using Clause = std::vector<Formula>;
+// A disjunction of clauses.
+using ClauseList = std::vector<Clause>;
+
+// Writes f on out(), no line end.
+void print_formula(const Formula& f);
+// Each literal on a line, one more "\n" after each clause.
+void print_clauses(const ClauseList& clauses);
+
+// Index variable x replaced by instance i of principal P.
+Message instantiate_term(const Message& t, const std::string& x, std::int64_t i,
+                         const std::string& P);
+Formula instantiate(const Formula& f, const std::string& x, std::int64_t i, const std::string& P);
+Formula to_nnf(const Formula& f);
+Formula expand_quantifiers(const Formula& f, const Context& context);
+Formula to_dnf(const Formula& f);
+ClauseList to_clauses(const Formula& f);
+// The clause list of f for the traces of a session whose principals are context,
+// repeated clauses (same literals in any order) removed.
+ClauseList prepare(const Formula& f, const Context& context);
+
+// a applied to every term of every literal.
+ClauseList map_clause_terms(const ClauseList& clauses, const Assignment& a);
+// The literals whose evaluated counterpart is False (False itself excepted),
+// repeats removed.
+std::vector<Formula> violated_literals(const ClauseList& clauses, const ClauseList& evaluated);

@@ -1,0 +1,36 @@
+// The parser of the formula, join components and knowledge files, reading from
+// the shared tokenizer. Its error state (code and detail) is its own, shared by
+// the three files and never reset.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "logic/logic.h"
+#include "message/message.h"
+#include "utils/utils.h"
+
+// "Pl_parser.ParseError": a syntax error (its code is recorded first).
+class PlParseError : public Failure {
+ public:
+  PlParseError() : Failure("Pl_parser.ParseError") {}
+};
+
+// "Pl_parser.CantReduce": the formula stack cannot be reduced.
+class PlCantReduce : public Failure {
+ public:
+  PlCantReduce() : Failure("Pl_parser.CantReduce") {}
+};
+
+namespace pl_parser {
+
+// One formula up to and including ";". On a syntax error returns False with the
+// error code set.
+Formula parse_formula();
+// term {"," term} ";", in file order. A syntax error throws PlParseError.
+std::vector<Message> parse_knowledge();
+int error_code();
+// "ER<code>: <message> <detail>  (<line>,<column>)\n".
+std::string error_message();
+
+}  // namespace pl_parser

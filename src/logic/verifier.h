@@ -1,0 +1,32 @@
+// The verifier: decides a clause list on a trace in every consistent way the
+// trace allows, with an explicit stack of work items, and returns the ways that
+// give the wanted outcome.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "knowledge/kmanager.h"
+#include "logic/csolver.h"
+#include "logic/logic.h"
+#include "node/node.h"
+
+struct WorkItem {
+  ClauseList clauses;  // decided literals replaced by True or False
+  Assignment assignment;
+  std::vector<ConstraintStore> stores;
+};
+
+// The result items (every literal decided) whose clauses all contain False when
+// wanted is true, or not, when wanted is false; items without stores are dropped.
+// Results come in reverse order of discovery.
+std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
+                             KnowledgeManager& mgr, const NodeRef& node, bool wanted);
+// verify with wanted true: every way of making every clause false.
+std::vector<WorkItem> attack_search(const ClauseList& clauses,
+                                    const std::vector<ConstraintStore>& stores,
+                                    KnowledgeManager& mgr, const NodeRef& node);
+// The ways of making the (negated join) clauses false on a session node: per
+// result item and store, the store's bindings and the item's whole stores.
+std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
+    const ClauseList& clauses, KnowledgeManager& mgr, const NodeRef& node);

@@ -1,0 +1,154 @@
+// Message terms: the immutable values that principals and the intruder exchange.
+//
+// A Message is a cheap handle on a shared, immutable node. Nodes are built only
+// through the factory functions below and are never changed; subterms are shared,
+// never copied. Equality is deep structural equality over every field, with a
+// pointer-identity fast path and a hash computed once per node.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The alternatives of a term, in their fixed order.
+enum class Tag : std::uint8_t {
+  NoMessage,
+  SymKey,
+  Agent,
+  PubKey,
+  PrivKey,
+  Nonce,
+  Var,
+  BindVar,
+  Gen,
+  Enc,
+  Pair,
+  PubOf,
+  PrivOf,
+  Trick,
+};
+
+// What sort of value an intruder-supplied term (Gen) has to be.
+enum class GenKind : std::uint8_t { Gen, RGen, SKey, Name, RName, PMKey, MPKey };
+
+// The identity of a variable: a parsed variable has owner "" and instance 0 until
+// its principal is instantiated.
+struct VarId {
+  std::string name;
+  std::string owner;
+  std::int64_t instance = 0;
+
+  friend bool operator==(const VarId&, const VarId&) = default;
+};
+
+class Message;
+// A (variable, value) pair of an assignment; also carried by Trick terms.
+using Binding = std::pair<Message, Message>;
+
+class Message {
+ public:
+  struct Node;
+
+  // NoMessage.
+  Message();
+
+  Tag tag() const;
+  bool is(Tag t) const { return tag() == t; }
+  bool is_atom() const;  // SymKey, Agent, PubKey, PrivKey or Nonce
+
+  // SymKey, Agent, PubKey, PrivKey, Nonce.
+  const std::string& name() const;
+  std::int64_t index() const;
+  // Var, BindVar, Gen.
+  const VarId& var() const;
+  // Gen.
+  std::int64_t kid() const;
+  GenKind kind() const;
+  // Enc: body and key. Pair: first and second. PubOf/PrivOf: argument().
+  const Message& body() const;
+  const Message& key() const;
+  const Message& first() const;
+  const Message& second() const;
+  const Message& argument() const;
+  // Trick.
+  const std::vector<Binding>& trick_bindings() const;
+
+  // False for terms that hold no Var, BindVar, Gen or Trick anywhere: applying an
+  // assignment to them never changes them.
+  bool has_variables() const;
+  std::size_t hash() const;
+  // The very same node: cheaper than ==, and what "unchanged" means for
+  // operations that return their argument when they change nothing.
+  bool same(const Message& other) const { return node_ == other.node_; }
+
+  friend bool operator==(const Message& a, const Message& b);
+  friend bool operator!=(const Message& a, const Message& b) { return !(a == b); }
+
+  explicit Message(std::shared_ptr<const Node> node) : node_(std::move(node)) {}
+  const Node& node() const { return *node_; }
+
+ private:
+  std::shared_ptr<const Node> node_;  // never null
+};
+
+struct MessageHash {
+  std::size_t operator()(const Message& m) const { return m.hash(); }
+};
+
+// Factories, one per alternative.
+Message no_message();
+Message sym_key(const std::string& name, std::int64_t index);
+Message agent(const std::string& name, std::int64_t index);
+Message pub_key(const std::string& name, std::int64_t index);
+Message priv_key(const std::string& name, std::int64_t index);
+Message nonce(const std::string& name, std::int64_t index);
+// An atom of the given alternative (SymKey, Agent, PubKey, PrivKey or Nonce).
+Message atom(Tag tag, const std::string& name, std::int64_t index);
+Message var(const VarId& v);
+Message bind_var(const VarId& v);
+Message gen(const VarId& v, std::int64_t kid, GenKind kind);
+Message enc(const Message& body, const Message& key);
+Message pair(const Message& first, const Message& second);
+Message pub_of(const Message& x);
+Message priv_of(const Message& x);
+Message trick(std::vector<Binding> bindings);
+
+// Key operations. inverse_key: SymKey itself, PubKey <-> PrivKey, else NoMessage.
+Message inverse_key(const Message& m);
+// PubKey/PrivKey (n, i) -> Agent (n, i); else NoMessage.
+Message key_owner(const Message& m);
+// Agent (n, i) -> PubKey / PrivKey (n, i); else NoMessage.
+Message agent_pub_key(const Message& m);
+Message agent_priv_key(const Message& m);
+bool is_pub_key(const Message& m);
+bool is_priv_key(const Message& m);
+bool is_sym_key(const Message& m);
+bool is_agent(const Message& m);
+bool is_enc(const Message& m);
+
+// Validity: keys must be SymKey, PubKey, PrivKey, Var, Gen or PubOf/PrivOf of a
+// Var or Gen; PubOf/PrivOf may not wrap an atomic key.
+bool can_be_key(const Message& m);
+bool well_formed(const Message& m);
+
+// Kinds: the rank-based meet (lower rank wins, the first argument on a tie) and
+// compatibility (skey never meets name or rname).
+GenKind kind_meet(GenKind a, GenKind b);
+bool kinds_compatible(GenKind a, GenKind b);
+
+// The variable v with the owner and instance of scope.
+VarId scoped_var_id(const std::pair<std::string, std::int64_t>& scope, const VarId& v);
+// The kind that the uses of variable v inside m demand (gen when unconstrained).
+GenKind required_kind(const Message& m, const VarId& v);
+
+// Renderings. print_message writes to out() with no line end; message_to_string
+// is the label form (pairs without brackets, Gen kinds abbreviated).
+void print_message(const Message& m);
+std::string message_to_string(const Message& m);
+void print_var_id(const VarId& v);
+std::string var_id_to_string(const VarId& v);
+void print_var_ids(const std::vector<VarId>& l);
+std::string var_ids_to_string(const std::vector<VarId>& l);

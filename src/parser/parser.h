@@ -1,0 +1,33 @@
+// The principals file parser: one role declaration at a time, reading from the
+// shared tokenizer. Errors are recorded as a code (its own table) and reported by
+// the driver; parsing never resumes after one.
+#pragma once
+
+#include <string>
+
+#include "principal/principal.h"
+#include "utils/utils.h"
+
+// "Parser.ParseError": a syntax error (its code is recorded first).
+class ParseError : public Failure {
+ public:
+  ParseError() : Failure("Parser.ParseError") {}
+};
+
+// "Parser.CantReduce": the process expression cannot be reduced.
+class CantReduce : public Failure {
+ public:
+  CantReduce() : Failure("Parser.CantReduce") {}
+};
+
+namespace parser {
+
+// True unless the next token is the end of the input (the token is pushed back).
+bool more_principals();
+// One declaration. On an error returns the placeholder principal with the code set.
+Principal parse_principal();
+int error_code();
+// "ER<code>: <message> <detail>  (<line>,<column>)\n".
+std::string error_message();
+
+}  // namespace parser

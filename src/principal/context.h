@@ -1,0 +1,41 @@
+// Contexts (the principals of a state, in the order the step function visits
+// them) and statuses (a whole state: context, assignment, intruder knowledge).
+// Both are immutable values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "assignment/assignment.h"
+#include "knowledge/knowledge.h"
+#include "principal/principal.h"
+
+using Context = std::vector<Principal>;
+
+// The i-th principal, from 1.
+const Principal& nth_principal(const Context& c, std::int64_t i);
+// new, then the elements before the first one equal to old in reverse order, then
+// those after it; new followed by all of c reversed when old does not occur.
+Context replace_principal(const Context& c, const std::pair<Principal, Principal>& old_new);
+bool all_finished(const Context& c);
+// Instance numbers of the principals named name, in context order.
+std::vector<std::int64_t> instances_named(const Context& c, const std::string& name);
+// Sum of the principals' maximal numbers of actions.
+std::int64_t trace_length(const Context& c);
+// Each principal under a, one a line, then one more "\n".
+void print_context(const Context& c, const Assignment& a);
+// Each principal under a followed by "\\n", then one more "\\n".
+std::string context_to_string(const Context& c, const Assignment& a);
+
+struct Status {
+  Context context;
+  Assignment assignment;
+  Knowledge knowledge;
+};
+
+Status make_status(Context context, Assignment assignment, Knowledge knowledge);
+// Every principal finished and the assignment not empty.
+bool is_final(const Status& s);
+void print_status(const Status& s);

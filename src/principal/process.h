@@ -1,0 +1,56 @@
+// Processes: the behaviour of one principal, an immutable tree of input and output
+// prefixes combined by choice and parallel composition. Like Message, a Process
+// is a cheap handle on a shared node built only through the factories.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "assignment/assignment.h"
+#include "message/message.h"
+
+enum class ProcessTag : std::uint8_t { Nil, Input, Output, Choice, Parallel };
+
+class Process {
+ public:
+  struct Node;
+
+  // Nil.
+  Process();
+  explicit Process(std::shared_ptr<const Node> node) : node_(std::move(node)) {}
+
+  ProcessTag tag() const;
+  bool is_nil() const { return tag() == ProcessTag::Nil; }
+  // Input: pattern; Output: the term sent.
+  const Message& term() const;
+  // Input/Output: the continuation.
+  const Process& next() const;
+  // Choice/Parallel.
+  const Process& left() const;
+  const Process& right() const;
+
+  bool same(const Process& other) const { return node_ == other.node_; }
+  friend bool operator==(const Process& a, const Process& b);
+
+ private:
+  std::shared_ptr<const Node> node_;  // never null
+};
+
+Process nil_process();
+Process input(const Message& pattern, const Process& next);
+Process output(const Message& term, const Process& next);
+Process choice(const Process& left, const Process& right);
+Process parallel(const Process& left, const Process& right);
+
+// The same tree with every term t replaced by f(t); returns p itself when no term
+// changes.
+Process map_terms(const std::function<Message(const Message&)>& f, const Process& p);
+// map_terms with an assignment applied to every term.
+Process apply_to_process(const Assignment& a, const Process& p);
+bool process_well_formed(const Process& p);
+// The largest number of prefixes p can perform.
+std::int64_t max_actions(const Process& p);
+// "In(t).rest", "Out(t)", "(l + r)", "(l | r)"; terms in label form.
+std::string process_to_string(const Process& p);
+void print_process(const Process& p);

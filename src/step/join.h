@@ -1,0 +1,25 @@
+// Session composition: every multiset of role templates of the session size
+// becomes a session node below the root, and every solution of the join formula
+// on a session node becomes an initial node of the search.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "knowledge/kmanager.h"
+#include "node/node.h"
+#include "principal/principal.h"
+
+// The number of multisets of size k over n templates (0 when n < 1 or k < 0).
+std::int64_t session_count(std::int64_t n, std::int64_t k);
+// The sessions (1-based template indices) in their fixed enumeration order.
+std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k);
+
+// The next session node below root (its position kept in root's join index), or
+// nullptr when there is none.
+NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, const NodeRef& root);
+
+// One initial node per solution, in order: a "Check Component" node applying the
+// solution, and below it the "Close Principals" node closing unbound parameters.
+std::vector<NodeRef> apply_join(KnowledgeManager& mgr, const NodeRef& session_node,
+                                const std::vector<Assignment>& solutions);

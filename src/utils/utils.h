@@ -1,0 +1,133 @@
+// Run-wide plumbing shared by every component: the failure type that ends a run,
+// the standard-output stream all results are written to, and the few sequence
+// utilities whose diagnostics and failures are part of the program's output.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A failure condition that nothing handles ends the run: main flushes standard
+// output and writes "Fatal error: exception <description>" to standard error.
+// Components derive their named conditions from it and only throw.
+class Failure : public std::runtime_error {
+ public:
+  explicit Failure(const std::string& description) : std::runtime_error(description) {}
+  const char* description() const noexcept { return what(); }
+};
+
+// "Utils.UtilException": a sequence utility was given a sequence it cannot handle.
+class UtilException : public Failure {
+ public:
+  UtilException() : Failure("Utils.UtilException") {}
+};
+
+// "Thestack.StackException": pop or top of an empty stack.
+class StackException : public Failure {
+ public:
+  StackException() : Failure("Thestack.StackException") {}
+};
+
+// A syntax error of an input file: Failure("<text>"), the text kept verbatim.
+Failure syntax_failure(const std::string& text);
+
+// A file that cannot be read: Sys_error("<text>").
+Failure sys_error(const std::string& text);
+
+// Nesting deeper than the parsers accept ends the run as Stack_overflow.
+Failure stack_overflow();
+
+// The deepest nesting of terms, processes and formulas the parsers accept.
+inline constexpr int kMaxNesting = 2000;
+
+// Standard output of the run. Everything the analyser prints goes through this
+// stream; tests redirect it with ScopedOutput.
+std::ostream& out();
+
+// Redirects out() to another stream for the lifetime of the object.
+class ScopedOutput {
+ public:
+  explicit ScopedOutput(std::ostream& stream);
+  ~ScopedOutput();
+  ScopedOutput(const ScopedOutput&) = delete;
+  ScopedOutput& operator=(const ScopedOutput&) = delete;
+
+ private:
+  std::ostream* previous_;  // restored on destruction
+};
+
+namespace utils {
+
+// Element n (from 0); writes "select!\n" and throws UtilException when out of range.
+template <typename T>
+const T& select(const std::vector<T>& l, std::int64_t n) {
+  if (n < 0 || n >= static_cast<std::int64_t>(l.size())) {
+    out() << "select!\n";
+    throw UtilException();
+  }
+  return l[static_cast<std::size_t>(n)];
+}
+
+// First element; writes "head!\n" and throws UtilException for an empty sequence.
+template <typename T>
+const T& head(const std::vector<T>& l) {
+  if (l.empty()) {
+    out() << "head!\n";
+    throw UtilException();
+  }
+  return l.front();
+}
+
+// f(x1, f(x2, ... f(xn-1, xn))), applied from the last element to the first;
+// "fold2_1!\n" for one element and "fold2_2!\n" for none, then UtilException.
+template <typename T, typename F>
+T fold2(const std::vector<T>& l, F f) {
+  if (l.empty()) {
+    out() << "fold2_2!\n";
+    throw UtilException();
+  }
+  if (l.size() == 1) {
+    out() << "fold2_1!\n";
+    throw UtilException();
+  }
+  T acc = l.back();
+  for (std::size_t i = l.size() - 1; i-- > 0;) acc = f(l[i], acc);
+  return acc;
+}
+
+// Gathers the elements related by r: with x the first element, the y with r(x, y)
+// are grouped recursively, then the others; a side that would be empty leaves the
+// sequence as it is. Not a sort.
+template <typename T, typename R>
+std::vector<T> group(const std::vector<T>& l, R r) {
+  if (l.empty()) return l;
+  std::vector<T> related, others;
+  for (const T& y : l) (r(l.front(), y) ? related : others).push_back(y);
+  if (related.empty() || others.empty()) return l;
+  std::vector<T> result = group(related, r);
+  std::vector<T> rest = group(others, r);
+  result.insert(result.end(), rest.begin(), rest.end());
+  return result;
+}
+
+// Keeps the first occurrence of every element, by ==.
+template <typename T>
+std::vector<T> remove_duplicates(const std::vector<T>& l) {
+  std::vector<T> result;
+  for (const T& x : l) {
+    bool seen = false;
+    for (const T& y : result) {
+      if (y == x) {
+        seen = true;
+        break;
+      }
+    }
+    if (!seen) result.push_back(x);
+  }
+  return result;
+}
+
+}  // namespace utils
