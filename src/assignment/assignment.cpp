@@ -108,7 +108,7 @@ Message apply(const Assignment& a, const Message& m) {
   Message current = m;
   for (std::size_t pass = 0;; ++pass) {
     if (current.is(Tag::Trick)) return trick(s);
-    if (s.empty()) return current;
+    // No shortcut for the empty assignment: its pass still rejects a nested Trick.
     Message next = apply_once(s, current);
     if (next.same(current) || next == current) return current;
     if (pass >= max_passes) throw CyclicBinding();

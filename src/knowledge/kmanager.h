@@ -20,8 +20,8 @@ class NoKnowledge : public Failure {
 
 class KnowledgeManager {
  public:
-  // capacity bounds the number of buckets of the table (at most 4194302); the
-  // table itself grows only with the knowledge sets that are alive.
+  // capacity is the number of knowledge sets the run is sized for; no space is
+  // reserved for it: the table grows and shrinks with the live knowledge sets.
   explicit KnowledgeManager(std::int64_t capacity);
   ~KnowledgeManager();
   KnowledgeManager(const KnowledgeManager&) = delete;

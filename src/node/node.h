@@ -26,6 +26,9 @@ using NodeRef = std::shared_ptr<Node>;  // nullptr is the null node
 class Node {
  public:
   explicit Node(Status status);
+  // Releases a long chain of ancestors owned only through this node one by one,
+  // so that dropping a deep trace never recurses once per level.
+  ~Node();
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
 

@@ -1,0 +1,53 @@
+#include "driver/gviz.h"
+
+#include <vector>
+
+#include "assignment/assignment.h"
+#include "knowledge/knowledge.h"
+#include "node/action.h"
+#include "principal/context.h"
+#include "utils/utils.h"
+
+void graph_header(const std::string& name) {
+  out() << "\n/*automatically generated*/\ndigraph " << name << "{\nconcentrate=true\n ";
+}
+
+void graph_footer() {
+  out() << "\n}\n/*end of graph*/\n";
+}
+
+std::string node_label(const Node& n, const GraphFields& fields) {
+  // Inside a label a line break is the two characters backslash and n.
+  const std::string id = std::to_string(n.id());
+  const Status& s = n.status();
+  std::string label = "\n" + id + "[label=\"";
+  if (fields.action) {
+    label += "Action: " + action_to_string(n.action()) + "\\n\\n";
+  } else {
+    label += " ";
+  }
+  if (fields.context) {
+    label += "Context:\\n------------\\n" + context_to_string(s.context, s.assignment);
+  }
+  if (fields.knowledge) {
+    label += "Knowledge:\\n------------\\n" + knowledge_to_string(s.knowledge);
+  }
+  if (fields.assignment) {
+    label += "Assignment:\\n------------\\n" + assignment_to_string(s.assignment);
+  }
+  label += "\"]\n" + id + " ";
+  return label;
+}
+
+void write_path(const NodeRef& leaf, const GraphFields& fields) {
+  // Collected upward and written downward: a path can be deeper than recursion allows.
+  std::vector<const Node*> path;
+  for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) path.push_back(n);
+  if (path.empty()) return;
+  std::ostream& o = out();
+  const Node& root = *path.back();
+  o << root.id() << node_label(root, fields) << root.id() << " ";
+  for (auto it = path.rbegin() + 1; it != path.rend(); ++it) {
+    o << "-> " << (*it)->id() << node_label(**it, fields);
+  }
+}

@@ -1,0 +1,241 @@
+#include "logic/csolver.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <ranges>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "utils/utils.h"
+
+namespace {
+
+// Kinds compose like signs: two equal kinds bind, two different ones exclude.
+ConstraintKind compose_kinds(ConstraintKind a, ConstraintKind b) {
+  return a == b ? ConstraintKind::BindsTo : ConstraintKind::Excludes;
+}
+
+// Appends to out the constraints that adding c to a store derives; walk(f)
+// calls f on the constraints of the store in store order (most recent first).
+template <typename Walk>
+void append_chained(const Walk& walk, const Constraint& c, std::vector<Constraint>& out) {
+  walk([&](const Constraint& x) {
+    if (x.term == c.variable) out.push_back(compose_constraints(x, c));
+  });
+  walk([&](const Constraint& x) {
+    if (x.variable == c.term) out.push_back(compose_constraints(c, x));
+  });
+}
+
+// A store being extended: the constraints added so far, oldest first, in front
+// of the unchanged base store, so that the base is copied only once, when the
+// new store is finished.
+class GrowingStore {
+ public:
+  explicit GrowingStore(const ConstraintStore& base) : base_(base) {}
+
+  // Adds c, then (depth first) every constraint derived by chaining, each checked
+  // against the store as it stands when its turn comes: c first, then the derived
+  // ones, the last derived one first. This is the recursive order of
+  // add_constraint, run on an explicit stack so that long chains cannot exhaust
+  // the call stack.
+  void add(const Constraint& c) {
+    std::vector<Constraint> pending{c};
+    const auto walk = [this](const auto& f) { for_each_newest_first(f); };
+    while (!pending.empty()) {
+      Constraint next = std::move(pending.back());
+      pending.pop_back();
+      if (holds(next)) continue;
+      append_chained(walk, next, pending);
+      added_.push_back(std::move(next));
+    }
+  }
+
+  ConstraintStore finish() && {
+    ConstraintStore store(added_.rbegin(), added_.rend());
+    store.insert(store.end(), base_.begin(), base_.end());
+    return store;
+  }
+
+ private:
+  template <typename F>
+  void for_each_newest_first(const F& f) const {
+    for (const Constraint& x : std::views::reverse(added_)) f(x);
+    for (const Constraint& x : base_) f(x);
+  }
+
+  bool holds(const Constraint& c) const {
+    return std::ranges::find(added_, c) != added_.end() ||
+           std::ranges::find(base_, c) != base_.end();
+  }
+
+  const ConstraintStore& base_;
+  std::vector<Constraint> added_;  // oldest first
+};
+
+std::vector<Constraint> constraints_of(const std::vector<Binding>& pairs, ConstraintKind kind) {
+  std::vector<Constraint> result;
+  result.reserve(pairs.size());
+  for (const auto& [variable, term] : pairs) result.push_back({variable, term, kind});
+  return result;
+}
+
+std::size_t pair_hash(const Constraint& c) {
+  return c.variable.hash() * 1000003u ^ c.term.hash();
+}
+
+// The printing key of a constraint's variable: instance in decimal followed by
+// the name for a Var or Gen. Other variables (possible only through chaining)
+// have the empty key.
+std::string print_key(const Message& variable) {
+  if (!variable.is(Tag::Var) && !variable.is(Tag::Gen)) return {};
+  return std::to_string(variable.var().instance) + variable.var().name;
+}
+
+struct KeyedConstraint {
+  std::string key;
+  const Constraint* constraint;
+};
+
+// The arrangement relation of printed stores: BindsTo before Excludes, and within
+// one kind a greater key before a smaller one (group then puts the related ones
+// first).
+bool arranged_before(const KeyedConstraint& a, const KeyedConstraint& b) {
+  const ConstraintKind ka = a.constraint->kind;
+  const ConstraintKind kb = b.constraint->kind;
+  if (ka == ConstraintKind::BindsTo && kb == ConstraintKind::Excludes) return true;
+  return ka == kb && a.key > b.key;
+}
+
+void print_constraint(const Constraint& c) {
+  if (!c.variable.is(Tag::Var) || c.term.is(Tag::Gen)) return;
+  print_message(c.variable);
+  out() << (c.kind == ConstraintKind::BindsTo ? " -> " : " \\> ");
+  print_message(c.term);
+  out() << "\n";
+}
+
+void print_store(const ConstraintStore& store) {
+  std::vector<KeyedConstraint> keyed;
+  keyed.reserve(store.size());
+  for (const Constraint& c : store) keyed.push_back({print_key(c.variable), &c});
+  for (const KeyedConstraint& k : utils::group(keyed, arranged_before)) {
+    print_constraint(*k.constraint);
+  }
+  out() << "\n";
+}
+
+}  // namespace
+
+Constraint compose_constraints(const Constraint& c1, const Constraint& c2) {
+  if (!(c2.variable == c1.term)) return c1;
+  return {c1.variable, c2.term, compose_kinds(c1.kind, c2.kind)};
+}
+
+std::vector<Constraint> chain(const ConstraintStore& store, const Constraint& c) {
+  std::vector<Constraint> derived;
+  const auto walk = [&store](const auto& f) {
+    for (const Constraint& x : store) f(x);
+  };
+  append_chained(walk, c, derived);
+  return derived;
+}
+
+ConstraintStore add_constraint(const ConstraintStore& store, const Constraint& c) {
+  GrowingStore grown(store);
+  grown.add(c);
+  return std::move(grown).finish();
+}
+
+std::vector<ConstraintStore> add_to_all(const std::vector<Constraint>& constraints,
+                                        const std::vector<ConstraintStore>& stores) {
+  if (constraints.empty()) return stores;
+  std::vector<ConstraintStore> result;
+  result.reserve(stores.size());
+  for (const ConstraintStore& store : stores) {
+    GrowingStore grown(store);
+    for (const Constraint& c : std::views::reverse(constraints)) grown.add(c);
+    result.push_back(std::move(grown).finish());
+  }
+  return result;
+}
+
+std::vector<ConstraintStore> branch(const std::vector<ConstraintStore>& stores,
+                                    const std::vector<Constraint>& alternatives) {
+  std::vector<ConstraintStore> result;
+  result.reserve(stores.size() * alternatives.size());
+  for (const ConstraintStore& store : stores) {
+    for (const Constraint& c : alternatives) result.push_back(add_constraint(store, c));
+  }
+  return result;
+}
+
+std::vector<ConstraintStore> branch_all(const std::vector<std::vector<Constraint>>& lists,
+                                        const std::vector<ConstraintStore>& stores) {
+  if (lists.empty()) return stores;
+  std::vector<ConstraintStore> result = branch(stores, lists.back());
+  for (std::size_t i = lists.size() - 1; i-- > 0;) result = branch(result, lists[i]);
+  return result;
+}
+
+bool is_consistent(const ConstraintStore& store) {
+  const auto excluded = std::ranges::count(store, ConstraintKind::Excludes, &Constraint::kind);
+  if (excluded == 0 || excluded == static_cast<std::ptrdiff_t>(store.size())) return true;
+  // The BindsTo pairs sorted by hash; each Excludes pair is looked up among them.
+  std::vector<std::pair<std::size_t, const Constraint*>> binds;
+  binds.reserve(store.size() - static_cast<std::size_t>(excluded));
+  for (const Constraint& c : store) {
+    if (c.kind == ConstraintKind::BindsTo) binds.emplace_back(pair_hash(c), &c);
+  }
+  const auto hash_of = [](const auto& entry) { return entry.first; };
+  std::ranges::sort(binds, {}, hash_of);
+  for (const Constraint& c : store) {
+    if (c.kind != ConstraintKind::Excludes) continue;
+    const std::size_t h = pair_hash(c);
+    for (auto it = std::ranges::lower_bound(binds, h, {}, hash_of);
+         it != binds.end() && it->first == h; ++it) {
+      if (it->second->variable == c.variable && it->second->term == c.term) return false;
+    }
+  }
+  return true;
+}
+
+std::vector<ConstraintStore> consistent_stores(const std::vector<ConstraintStore>& stores) {
+  std::vector<ConstraintStore> result;
+  std::ranges::copy_if(stores, std::back_inserter(result), is_consistent);
+  return result;
+}
+
+std::vector<Assignment> stores_to_assignments(const std::vector<ConstraintStore>& stores) {
+  std::vector<Assignment> result;
+  result.reserve(stores.size());
+  for (const ConstraintStore& store : stores) {
+    std::vector<Binding> pairs;
+    for (const Constraint& c : store) {
+      if (c.kind == ConstraintKind::BindsTo) pairs.emplace_back(c.variable, c.term);
+    }
+    result.push_back(assignment_of_bindings(std::move(pairs)));
+  }
+  return result;
+}
+
+std::vector<Constraint> binds_to_constraints(const std::vector<Binding>& pairs) {
+  return constraints_of(pairs, ConstraintKind::BindsTo);
+}
+
+std::vector<Constraint> excludes_constraints(const std::vector<Binding>& pairs) {
+  return constraints_of(pairs, ConstraintKind::Excludes);
+}
+
+std::vector<std::vector<ConstraintStore>> singletons(const std::vector<ConstraintStore>& stores) {
+  std::vector<std::vector<ConstraintStore>> result;
+  result.reserve(stores.size());
+  for (const ConstraintStore& store : stores) result.push_back(std::vector<ConstraintStore>{store});
+  return result;
+}
+
+void print_model(const std::vector<ConstraintStore>& stores) {
+  for (const ConstraintStore& store : stores) print_store(store);
+}

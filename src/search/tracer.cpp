@@ -1,0 +1,353 @@
+#include "search/tracer.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+
+#include "assignment/assignment.h"
+#include "knowledge/knowledge.h"
+#include "node/action.h"
+#include "principal/context.h"
+#include "step/join.h"
+#include "step/step.h"
+#include "utils/utils.h"
+
+namespace tracer {
+
+namespace {
+
+constexpr std::int64_t kManagerCapacity = 4194303;  // 2^22 - 1
+
+// The nodes from the root down to leaf.
+std::vector<NodeRef> path_from_root(const NodeRef& leaf) {
+  std::vector<NodeRef> path;
+  for (NodeRef n = leaf; n; n = n->parent()) path.push_back(n);
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+void show_feedback(const SearchState& state, const char* text) {
+  if (state.settings.feedback) std::cerr << text << std::flush;
+}
+
+// The join phase's counter, overwriting the previous one in place.
+void show_join_count(const SearchState& state, std::int64_t count) {
+  if (!state.settings.feedback) return;
+  std::cerr << std::string(10, '\b') << count << "/" << state.starting_count << "   " << std::flush;
+}
+
+void record_branching(SearchState& state, std::int64_t children) {
+  state.max_branching = std::max(state.max_branching, children);
+  if (children < state.min_branching || state.min_branching == 0) state.min_branching = children;
+  state.children_total += children;
+  state.expanded_nodes += 1;
+  state.branching_factor =
+      static_cast<double>(state.children_total) / static_cast<double>(state.expanded_nodes);
+}
+
+void verify_and_report(SearchState& state, const NodeRef& leaf,
+                       const std::vector<ConstraintStore>& stores) {
+  const double start = process_seconds();
+  const std::vector<WorkItem> attacks =
+      attack_search(state.formulas[static_cast<std::size_t>(state.subtree_index)], stores,
+                    *state.knowledge_manager, leaf);
+  state.verify_time += process_seconds() - start;
+  if (attacks.empty()) return;
+  state.attacks += 1;
+  print_attack(state, leaf, attacks);
+}
+
+// A leaf ends a trace: count it and write what the mode asks for.
+void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& start,
+                 const PathWriter& write_graph_path) {
+  state.traces += 1;
+  const Settings& settings = state.settings;
+  const bool final = is_final(leaf);
+  if (final) state.terminal_traces += 1;
+  if (!final && settings.terminal_only) return;
+  switch (settings.mode) {
+    case OutputMode::Verify:
+      if (!final) return;  // only finished traces are worth verifying
+      state.verifying = true;
+      print_progress(state);
+      verify_and_report(state, leaf, start.stores);
+      print_progress(state);
+      break;
+    case OutputMode::Text:
+      print_trace(state, leaf);
+      break;
+    case OutputMode::Graph:
+      write_graph_path(leaf, settings.graph_fields);
+      break;
+    case OutputMode::None:
+      break;
+  }
+}
+
+// The depth-first search below one initial node, one child at a time.
+void search_below(SearchState& state, const InitialNode& start,
+                  const PathWriter& write_graph_path) {
+  KnowledgeManager& mgr = *state.knowledge_manager;
+  std::vector<NodeRef> stack{start.node};
+  while (!stack.empty()) {
+    // The clock only drives the progress display: not read without it.
+    const double now = state.settings.feedback ? process_seconds() : 0.0;
+    NodeRef top = stack.back();
+    NodeRef child = step(mgr, top);
+    if (child && child->id() > state.max_node_id) state.max_node_id = child->id();
+    if (state.settings.feedback && now - state.last_feedback > 1.0) {
+      state.last_feedback = now;
+      print_progress(state);
+    }
+    if (child) {
+      stack.push_back(std::move(child));
+      continue;
+    }
+    stack.pop_back();
+    if (top->children() != 0) {
+      record_branching(state, top->children());
+    } else {
+      report_leaf(state, top, start, write_graph_path);
+    }
+  }
+}
+
+// A count per second, truncated toward zero; 0 when no time was measured.
+std::string rate_text(double count, double seconds) {
+  if (seconds == 0.0) return "0";
+  const double rate = std::trunc(count / seconds);
+  if (!std::isfinite(rate) || rate == 0.0) return "0";
+  char text[400];
+  std::snprintf(text, sizeof text, "%.0f", rate);
+  return text;
+}
+
+// %.12g, with "." added to a plain integer so that it still reads as a real.
+std::string real_text(double x) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.12g", x);
+  std::string s = text;
+  if (s.find_first_not_of("-0123456789") == std::string::npos) s += ".";
+  return s;
+}
+
+// x truncated toward zero; 0 for what is not a number of int64 range.
+std::int64_t truncated(double x) {
+  if (!std::isfinite(x) || std::fabs(x) >= 9.2e18) return 0;
+  return static_cast<std::int64_t>(x);
+}
+
+void print_intruder_line(const Action& action, const Assignment& sigma) {
+  std::ostream& o = out();
+  if (action.kind == ActionKind::In) {
+    o << "I -> " << action.name << "_" << action.instance << ": ";
+  } else if (action.kind == ActionKind::Out) {
+    o << action.name << "_" << action.instance << " -> I: ";
+  } else {
+    return;
+  }
+  print_message(apply(sigma, action.message));
+  o << "\n";
+}
+
+}  // namespace
+
+double process_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+SearchState create(const std::vector<Principal>& principals, const std::vector<Message>& knowledge,
+                   const Settings& settings) {
+  SearchState state;
+  state.settings = settings;
+  state.knowledge_manager = std::make_unique<KnowledgeManager>(kManagerCapacity);
+  KnowledgeManager& mgr = *state.knowledge_manager;
+  const Knowledge empty = fresh_knowledge(mgr);
+  const Message terms =
+      utils::fold2(knowledge, [](const Message& a, const Message& b) { return pair(a, b); });
+  const Knowledge initial = derive_knowledge(mgr, empty, empty_assignment(), terms);
+  state.root = create_node(make_status(Context{}, empty_assignment(), initial));
+  state.pool = make_pool(principals, settings.session_size);
+  state.starting_count = session_count(pool_size(state.pool), settings.session_size);
+  return state;
+}
+
+void join(SearchState& state, const Formula& formula, const Formula& join_components) {
+  show_feedback(state, "\n\nJoining principals...\n\n");
+  const double start = process_seconds();
+  KnowledgeManager& mgr = *state.knowledge_manager;
+  const Formula negated_join = not_formula(join_components);
+  std::int64_t count = 0;
+  for (NodeRef n = next_join(state.pool, mgr, state.root); n;
+       n = next_join(state.pool, mgr, state.root)) {
+    show_join_count(state, ++count);
+    state.formulas.push_back(prepare(formula, n->status().context));
+    state.join_formulas.push_back(prepare(negated_join, n->status().context));
+    state.starting_nodes.push_back(std::move(n));
+  }
+  show_feedback(state, "\n\nFirst generation...\n\n");
+
+  state.subtree_index = 0;
+  state.starting_count = static_cast<std::int64_t>(state.starting_nodes.size());
+  for (const NodeRef& n : state.starting_nodes) {
+    state.trace_lengths.push_back(trace_length(n->status().context));
+  }
+  state.max_node_id = state.starting_count + 1;
+  state.children_total = state.starting_count;
+
+  count = 0;
+  for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
+    show_join_count(state, ++count);
+    const NodeRef& n = state.starting_nodes[j];
+    const auto solutions = solve_join(state.join_formulas[j], mgr, n);
+    std::vector<Assignment> assignments;
+    for (const auto& solution : solutions) assignments.push_back(solution.first);
+    const std::vector<NodeRef> nodes = apply_join(mgr, n, assignments);
+    if (nodes.size() != solutions.size()) {
+      throw Failure("Tracer: a join solution without its initial node");
+    }
+    std::vector<InitialNode> initial;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+      initial.push_back(InitialNode{nodes[i], solutions[i].second});
+    }
+    state.initial_branching.push_back(static_cast<double>(initial.size()));
+    state.initial_nodes.push_back(std::move(initial));
+  }
+  state.join_time = process_seconds() - start;
+}
+
+void search(SearchState& state, const PathWriter& write_graph_path) {
+  state.search_time = process_seconds();
+  show_feedback(state, "\n\nSearching...\n\n");
+  const auto starting = static_cast<std::int64_t>(state.initial_nodes.size());
+  for (state.subtree_index = 0; state.subtree_index < starting;) {
+    for (const InitialNode& start :
+         state.initial_nodes[static_cast<std::size_t>(state.subtree_index)]) {
+      search_below(state, start, write_graph_path);
+    }
+    state.subtree_index += 1;
+    print_progress(state);
+  }
+  state.subtree_index -= 1;
+  print_progress(state);
+  state.search_time = process_seconds() - state.search_time;
+}
+
+std::string format_duration(double seconds) {
+  if (!std::isfinite(seconds)) return "infinity";
+  const double whole = std::ceil(seconds);
+  if (whole < std::numeric_limits<std::int32_t>::min() ||
+      whole > std::numeric_limits<std::int32_t>::max()) {
+    return "infinity";
+  }
+  const auto s = static_cast<std::int64_t>(whole);
+  const std::int64_t h = s / 3600;
+  const std::int64_t m = (s - 3600 * h) / 60;
+  const std::int64_t sec = s - 3600 * h - 60 * m;
+  if (h < 0) return "infinity";
+  return std::to_string(h) + ":" + std::to_string(m) + ":" + std::to_string(sec);
+}
+
+std::string progress_text(const SearchState& state, double elapsed) {
+  // The nodes still to come, guessed from the branching seen so far: the
+  // starting nodes already searched contribute nothing.
+  double estimate = static_cast<double>(state.max_node_id);
+  const std::size_t count = std::min(state.initial_branching.size(), state.trace_lengths.size());
+  for (std::size_t j = static_cast<std::size_t>(std::max<std::int64_t>(state.subtree_index, 0));
+       j < count; ++j) {
+    estimate += state.initial_branching[j] *
+                std::pow(state.branching_factor, static_cast<double>(state.trace_lengths[j]));
+  }
+  const double percent = static_cast<double>(state.max_node_id) / estimate * 100.0;
+  const double remaining = 100.0 * elapsed / percent - elapsed;
+  return std::string(63, '\b') + std::to_string(truncated(percent)) + "%" + " elapsed " +
+         format_duration(elapsed) + " " + "~ remaining " + format_duration(remaining) + " " +
+         " subtree " + std::to_string(state.subtree_index + 1) + "/" +
+         std::to_string(state.starting_count) + (state.verifying ? " - V   " : " - S   ");
+}
+
+void print_progress(SearchState& state) {
+  if (!state.settings.feedback) return;
+  std::cerr << progress_text(state, process_seconds() - state.search_time) << std::flush;
+  state.verifying = false;
+}
+
+void print_statistics(std::ostream& os, const SearchState& state) {
+  const auto pruned = std::count_if(state.initial_nodes.begin(), state.initial_nodes.end(),
+                                    [](const auto& nodes) { return nodes.empty(); });
+  const double search_only = state.search_time - state.verify_time;
+  os << "\n\n--------------------------------------------\nTotal traces: " << state.traces << "\n"
+     << "Total terminal traces: " << state.terminal_traces << "\n"
+     << "Total nodes: " << state.max_node_id << "\n"
+     << "Total starting nodes: " << state.starting_count << "\n"
+     << "Total pruned starting nodes: " << pruned << "\n"
+     << "\nTotal time: " << format_duration(state.search_time + state.join_time) << "\n"
+     << "Search time: " << format_duration(search_only) << "\n"
+     << "Join time: " << format_duration(state.join_time) << "\n"
+     << "Verify time: " << format_duration(state.verify_time) << "\n"
+     << "\nnode/s: " << rate_text(static_cast<double>(state.max_node_id), search_only) << "\n"
+     << "trace/s: " << rate_text(static_cast<double>(state.traces), search_only) << "\n"
+     << "verification/s: "
+     << rate_text(static_cast<double>(state.terminal_traces), state.verify_time) << "\n"
+     << "branching factor: " << real_text(state.branching_factor) << ", (" << state.children_total
+     << "/" << state.expanded_nodes << ")\n"
+     << "max branching factor: " << state.max_branching << "\n"
+     << "min branching factor: " << state.min_branching << "\n"
+     << "initial branching factors: ";
+  for (double b : state.initial_branching) os << truncated(b) << " ";
+  os << "\n\ntrace length: ";
+  for (std::int64_t length : state.trace_lengths) os << length << " ";
+  os << "\n\n\nNumber of attacks: " << state.attacks
+     << "\n--------------------------------------------\n";
+}
+
+void print_trace(const SearchState& state, const NodeRef& leaf) {
+  out() << "\n-------\n Trace (" << state.traces << ")|<<---------------------------|\n-------\n\n";
+  for (const NodeRef& n : path_from_root(leaf)) print_node(n);
+}
+
+void print_attack(const SearchState& state, const NodeRef& leaf,
+                  const std::vector<WorkItem>& candidates) {
+  static const char* const kRule =
+      "\n--------------------------------------------------------------\n\n";
+  const auto j = static_cast<std::size_t>(state.subtree_index);
+  const ClauseList& formula = state.formulas[j];
+  const Context& context = state.starting_nodes[j]->status().context;
+  const std::vector<NodeRef> path = path_from_root(leaf);
+  std::ostream& o = out();
+  o << "  ATTACK SET " << state.attacks << kRule;
+  for (const WorkItem& candidate : candidates) {
+    o << "Violated Constraints:\n";
+    for (const Formula& literal : violated_literals(formula, candidate.clauses)) {
+      print_formula(literal);
+      o << "\n";
+    }
+    o << "\n";
+    const std::vector<Assignment> sigmas = stores_to_assignments(candidate.stores);
+    const std::vector<std::vector<ConstraintStore>> models = singletons(candidate.stores);
+    for (std::size_t i = 0; i < std::min(sigmas.size(), models.size()); ++i) {
+      const Assignment& sigma = sigmas[i];
+      o << "\n***************\n"
+        << "Context:\n";
+      print_context(context, sigma);
+      o << "Knowledge:\n";
+      print_knowledge(map_messages(leaf->status().knowledge, sigma));
+      o << "\nModel:\n";
+      print_model(models[i]);
+      o << "Intruder:\n";
+      for (std::size_t k = 1; k < path.size(); ++k) print_intruder_line(path[k]->action(), sigma);
+    }
+    o << "\n"
+      << "\n***************\n";
+  }
+  o << "\n" << kRule;
+  o.flush();
+}
+
+}  // namespace tracer

@@ -1,0 +1,104 @@
+// The analysis run: the root of the state tree, the session (starting) nodes and
+// their initial nodes, and the depth-first search below them, with its counters,
+// clocks, progress display and statistics, and the per-leaf reports.
+//
+// One SearchState per run, used in this order: create, join, search, then
+// print_statistics. Nodes are reachable only from the search stack and from their
+// children, so memory follows the depth of the tree, not its size.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "knowledge/kmanager.h"
+#include "logic/csolver.h"
+#include "logic/logic.h"
+#include "logic/verifier.h"
+#include "message/message.h"
+#include "node/node.h"
+#include "principal/principal.h"
+#include "search/settings.h"
+
+// A node the search starts from, with the constraint stores of the join solution
+// that produced it.
+struct InitialNode {
+  NodeRef node;
+  std::vector<ConstraintStore> stores;
+};
+
+// The vectors trace_lengths, initial_branching, starting_nodes, initial_nodes,
+// formulas and join_formulas are parallel: element j belongs to starting node j.
+struct SearchState {
+  double branching_factor = 0.0;   // children_total / expanded_nodes
+  std::int64_t max_branching = 0;  // most children of a closed node
+  std::int64_t min_branching = 0;  // fewest children of a closed node; 0: none seen
+  std::vector<std::int64_t> trace_lengths;
+  std::vector<double> initial_branching;  // number of initial nodes
+  std::int64_t starting_count = 0;        // sessions to try; after join: starting nodes
+  std::int64_t subtree_index = 0;         // starting node being searched
+  std::int64_t expanded_nodes = 0;        // closed nodes that had children
+  std::int64_t children_total = 0;
+  std::int64_t max_node_id = 0;
+  std::int64_t traces = 0;           // leaves met
+  std::int64_t terminal_traces = 0;  // final leaves met
+  std::int64_t attacks = 0;
+  NodeRef root;
+  std::vector<NodeRef> starting_nodes;
+  std::vector<std::vector<InitialNode>> initial_nodes;
+  std::vector<ClauseList> formulas;       // the property, prepared per session
+  std::vector<ClauseList> join_formulas;  // the negated join components, prepared
+  std::unique_ptr<KnowledgeManager> knowledge_manager;
+  PrincipalPool pool;  // the role templates sessions are drawn from
+  Settings settings;
+  double join_time = 0.0;
+  double search_time = 0.0;  // start instant while searching, duration afterwards
+  double verify_time = 0.0;
+  double last_feedback = 0.0;  // instant of the last time-triggered progress display
+  bool verifying = false;      // a verification is about to run; shown and cleared
+};
+
+// Writes the root-to-leaf path of a leaf in graph mode.
+using PathWriter = std::function<void(const NodeRef& leaf, const GraphFields& fields)>;
+
+namespace tracer {
+
+// The run's state: the knowledge manager, the intruder's initial knowledge (the
+// terms paired right-nested, so at least two are needed) and the root node.
+// principals are in reverse file order.
+SearchState create(const std::vector<Principal>& principals, const std::vector<Message>& knowledge,
+                   const Settings& settings);
+
+// Builds the starting nodes and, by solving the join formula on each, their
+// initial nodes; prepares the formula for each.
+void join(SearchState& state, const Formula& formula, const Formula& join_components);
+
+// Explores the tree below every initial node depth first; writes each leaf's
+// report by the settings' mode (graph paths through write_graph_path).
+void search(SearchState& state, const PathWriter& write_graph_path);
+
+// The statistics block of the run.
+void print_statistics(std::ostream& os, const SearchState& state);
+
+// The progress display on standard error, when feedback is on.
+void print_progress(SearchState& state);
+// The progress display's text for the given seconds since the search began.
+std::string progress_text(const SearchState& state, double elapsed);
+
+// h:m:s of the ceiling of seconds, or "infinity" when that is not a meaningful
+// non-negative number of hours.
+std::string format_duration(double seconds);
+
+// The text trace ending at leaf, numbered by state.traces, on out().
+void print_trace(const SearchState& state, const NodeRef& leaf);
+// The attack report of leaf, numbered by state.attacks, on out(), then flushed.
+void print_attack(const SearchState& state, const NodeRef& leaf,
+                  const std::vector<WorkItem>& candidates);
+
+// The process's processor time in seconds.
+double process_seconds();
+
+}  // namespace tracer

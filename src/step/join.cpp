@@ -1,0 +1,151 @@
+#include "step/join.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+
+namespace {
+
+// Session number `index` (from 0) of the enumeration over n >= 1 templates and
+// size k >= 0, built without enumerating the sessions before it.
+std::vector<std::int64_t> nth_session(std::int64_t n, std::int64_t k, std::int64_t index) {
+  if (n == 1) return std::vector<std::int64_t>(static_cast<std::size_t>(k), 1);
+  if (n == 2) {
+    // From [2, ..., 2] to [1, ..., 1]: session `index` starts with `index` ones.
+    std::vector<std::int64_t> s(static_cast<std::size_t>(k), 2);
+    std::fill_n(s.begin(), index, 1);
+    return s;
+  }
+  // For i = 0, 1, ..., k: the sessions of size i over the first n - 1 templates,
+  // each padded with template n up to size k.
+  for (std::int64_t i = 0;; ++i) {
+    const std::int64_t block = session_count(n - 1, i);
+    if (index < block) {
+      std::vector<std::int64_t> s = nth_session(n - 1, i, index);
+      s.resize(static_cast<std::size_t>(k), n);
+      return s;
+    }
+    index -= block;
+  }
+}
+
+// The shared key that closes parameter v: named after the instances of the
+// variables that a already binds to v when there are any, after v otherwise.
+Message closing_sym_key(const VarId& v, const Assignment& a) {
+  const std::vector<Message> sharers = vars_bound_to(a, var(v));
+  if (sharers.empty()) return sym_key("k" + v.name, v.instance);
+  std::string text = "k";
+  for (const Message& w : sharers) {
+    if (!w.is(Tag::Var)) throw Failure("Join.NotVariable");  // never built by the verifier
+    text += std::to_string(w.var().instance) + ",";
+  }
+  return sym_key(text + std::to_string(v.instance), 0);
+}
+
+// One binding per parameter still unbound under a, principal by principal in
+// context order and parameter by parameter in declaration order: shared keys get
+// a key term, every other parameter a name the intruder chooses from knowledge kid.
+Assignment closing_assignment(const Context& context, const Assignment& a, std::int64_t kid) {
+  std::vector<Binding> closing;
+  for (const Principal& p : context) {
+    const Principal q = apply_to_principal(a, p);
+    for (const VarId& v : q.params()) {
+      Message value =
+          param_kind(q, v) == GenKind::SKey ? closing_sym_key(v, a) : gen(v, kid, GenKind::Name);
+      closing.emplace_back(var(v), std::move(value));
+    }
+  }
+  return assignment_of_bindings(std::move(closing));
+}
+
+Context apply_to_context(const Assignment& a, const Context& context) {
+  Context result;
+  result.reserve(context.size());
+  for (const Principal& p : context) result.push_back(apply_to_principal(a, p));
+  return result;
+}
+
+NodeRef create_child(const NodeRef& parent, Status status) {
+  NodeRef node = create_node(std::move(status));
+  set_parent(node, parent);
+  return node;
+}
+
+}  // namespace
+
+std::int64_t session_count(std::int64_t n, std::int64_t k) {
+  if (n < 1 || k < 0) return 0;
+  // C(n + k - 1, k), the value of the recursive definition (1 for one template,
+  // k + 1 for two, sums of the counts for one template less otherwise), computed
+  // as C(n - 1 + i, i) for i = 1..k; saturates instead of overflowing.
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  std::int64_t count = 1;
+  for (std::int64_t i = 1; i <= k; ++i) {
+    const std::int64_t factor = n - 1 + i;
+    if (count > kMax / factor) return kMax;
+    count = count * factor / i;
+  }
+  return count;
+}
+
+std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k) {
+  std::vector<std::vector<std::int64_t>> result;
+  const std::int64_t count = session_count(n, k);
+  for (std::int64_t index = 0; index < count; ++index) {
+    result.push_back(nth_session(n, k, index));
+  }
+  return result;
+}
+
+NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, const NodeRef& root) {
+  const std::int64_t index = root->join_index();
+  if (index == -1) return nullptr;
+  const std::int64_t k = pool_limit(pool);
+  const Status& start = root->status();
+  if (static_cast<std::int64_t>(start.context.size()) == k ||
+      index >= session_count(pool_size(pool), k)) {
+    root->set_join_index(-1);
+    return nullptr;
+  }
+  const std::vector<std::int64_t> session = nth_session(pool_size(pool), k, index);
+  root->set_join_index(index + 1);
+
+  // The first participant creates the session node; the others join it in place.
+  NodeRef node;
+  Status current = start;
+  for (std::int64_t j = 1; j <= k; ++j) {
+    const Principal p = get_principal(pool, session[static_cast<std::size_t>(j - 1)] - 1, j);
+    const auto [name, instance] = principal_identity(p);
+    current.knowledge = derive_knowledge(mgr, current.knowledge, empty_assignment(),
+                                         pair(agent(name, instance), pub_key(name, instance)));
+    current.context.insert(current.context.begin(), p);
+    if (j == 1) {
+      node = create_child(root, current);
+      node->set_action(join_action(name, instance, empty_assignment()));
+    } else {
+      node->set_status(current);
+    }
+  }
+  return node;
+}
+
+std::vector<NodeRef> apply_join(KnowledgeManager& mgr, const NodeRef& session_node,
+                                const std::vector<Assignment>& solutions) {
+  const Status& session = session_node->status();
+  std::vector<NodeRef> initial_nodes;
+  initial_nodes.reserve(solutions.size());
+  for (const Assignment& solution : solutions) {
+    const Assignment a1 = compose(session.assignment, solution);
+    NodeRef checked = create_child(session_node, Status{session.context, a1, session.knowledge});
+    checked->set_action(join_action("Check Component", checked->id(), solution));
+
+    const Assignment a2 =
+        compose(closing_assignment(session.context, a1, kid(session.knowledge)), a1);
+    Status closed{apply_to_context(a2, session.context), a2,
+                  derive_knowledge(mgr, session.knowledge, a2, no_message())};
+    NodeRef initial = create_child(checked, std::move(closed));
+    initial->set_action(join_action("Close Principals", initial->id(), a2));
+    initial_nodes.push_back(std::move(initial));
+  }
+  return initial_nodes;
+}

@@ -1,0 +1,195 @@
+#include "step/step.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "step/core.h"
+
+namespace {
+
+// The actions of one prefix, duplicates removed, and what remains of the process
+// of the principal after it. All the actions of a prefix share that remainder.
+struct PrefixMoves {
+  std::vector<Action> actions;
+  Process rest;
+};
+
+// What a walk over one principal's process looks for, and the moves it found.
+struct Walk {
+  KnowledgeManager& mgr;
+  const Knowledge& knowledge;
+  const Assignment& assignment;  // the node's
+  const Principal& principal;    // with the node's assignment applied
+  ProcessTag sought;             // Input or Output
+  std::vector<PrefixMoves> found;
+};
+
+// Keeps the first of the actions that carry the same message once substituted.
+std::vector<Action> without_duplicates(std::vector<Action> actions) {
+  std::vector<Action> kept;
+  std::vector<Message> exchanged;  // the substituted message of each kept action
+  kept.reserve(actions.size());
+  for (Action& action : actions) {
+    Message m = apply(action.substitution, action.message);
+    if (std::find(exchanged.begin(), exchanged.end(), m) != exchanged.end()) continue;
+    exchanged.push_back(std::move(m));
+    kept.push_back(std::move(action));
+  }
+  return kept;
+}
+
+// Sending t: one action per refinement of the generated values t uses; none when
+// t cannot be built.
+std::vector<Action> output_actions(const Walk& w, const Message& t) {
+  std::vector<Action> actions;
+  for (Assignment& rho : refine(w.mgr, w.assignment, t)) {
+    actions.push_back(out_action(w.principal.name(), w.principal.instance(), t, std::move(rho)));
+  }
+  return actions;
+}
+
+// Receiving on pattern t: for each refinement a of t (the empty one when there is
+// none), every message the intruder can build to fit t under a.
+std::vector<Action> input_actions(const Walk& w, const Message& t) {
+  std::vector<Assignment> refinements = refine(w.mgr, w.assignment, t);
+  if (refinements.empty()) refinements.push_back(empty_assignment());
+  std::vector<Action> actions;
+  for (const Assignment& a : refinements) {
+    for (const Candidate& c : synthesize(w.mgr, w.knowledge, a, apply(a, t))) {
+      actions.push_back(in_action(w.principal.name(), w.principal.instance(), c.message,
+                                  compose(a, c.assignment)));
+    }
+  }
+  return actions;
+}
+
+// The remainders found from index `from` on, put in parallel with the side of a
+// composition that did not move; a terminated remainder leaves that side alone.
+void recompose(std::vector<PrefixMoves>& found, std::size_t from, const Process& untouched) {
+  for (std::size_t i = from; i < found.size(); ++i) {
+    Process& rest = found[i].rest;
+    rest = rest.is_nil() ? untouched : parallel(rest, untouched);
+  }
+}
+
+void collect(Walk& w, const Process& p) {
+  switch (p.tag()) {
+    case ProcessTag::Nil:
+      return;
+    case ProcessTag::Input:
+    case ProcessTag::Output: {
+      if (p.tag() != w.sought) return;
+      std::vector<Action> actions = without_duplicates(
+          p.tag() == ProcessTag::Output ? output_actions(w, p.term()) : input_actions(w, p.term()));
+      if (!actions.empty()) w.found.push_back({std::move(actions), p.next()});
+      return;
+    }
+    case ProcessTag::Choice:
+      collect(w, p.left());
+      collect(w, p.right());
+      return;
+    case ProcessTag::Parallel: {
+      std::size_t from = w.found.size();
+      collect(w, p.left());
+      recompose(w.found, from, p.right());
+      from = w.found.size();
+      collect(w, p.right());
+      recompose(w.found, from, p.left());
+      return;
+    }
+  }
+}
+
+Principal with_process(const Principal& p, Process process) {
+  return Principal(std::make_shared<const Principal::Data>(
+      Principal::Data{p.name(), p.instance(), p.params(), std::move(process)}));
+}
+
+std::vector<StepCandidate> candidates(KnowledgeManager& mgr, const Knowledge& k,
+                                      const Assignment& a, const Context& c, std::int64_t i,
+                                      ProcessTag sought) {
+  const Principal& before = nth_principal(c, i);
+  const Principal current = apply_to_principal(a, before);
+  Walk w{mgr, k, a, current, sought, {}};
+  collect(w, current.process());
+
+  std::vector<StepCandidate> result;
+  for (PrefixMoves& moves : w.found) {
+    const Principal after = with_process(current, std::move(moves.rest));
+    for (Action& action : moves.actions) result.push_back({before, std::move(action), after});
+  }
+  return result;
+}
+
+// The child reached through candidate c.
+NodeRef make_child(KnowledgeManager& mgr, const NodeRef& node, StepCandidate c) {
+  const Status& s = node->status();
+  Assignment assignment = compose(s.assignment, c.action.substitution);
+  Principal stepped = apply_to_principal(assignment, c.after);
+  Context context = replace_principal(s.context, {std::move(c.before), std::move(stepped)});
+  Knowledge knowledge = c.action.kind == ActionKind::Out
+                            ? derive_knowledge(mgr, s.knowledge, assignment,
+                                               apply(c.action.substitution, c.action.message))
+                            : s.knowledge;
+  NodeRef child =
+      create_node(Status{std::move(context), std::move(assignment), std::move(knowledge)});
+  set_parent(child, node);
+  child->set_action(std::move(c.action));
+  return child;
+}
+
+// Stores the next batch of candidates of node; false when every principal has
+// been visited in both phases.
+bool refill(KnowledgeManager& mgr, Node& node) {
+  const Status& s = node.status();
+  const auto n = static_cast<std::int64_t>(s.context.size());
+  const std::int64_t i = node.phase_index();
+  if (i >= n) return false;
+  node.set_phase_index(i + 1);
+  if (!node.output_phase()) {
+    node.set_pending(input_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1));
+    return true;
+  }
+  std::vector<StepCandidate> batch =
+      output_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1);
+  if (!batch.empty()) {
+    node.mark_outputs_found();
+    node.set_pending(std::move(batch));
+  } else if (i + 1 == n) {
+    // No principal can output: the inputs of every principal come next.
+    node.set_phase_index(0);
+    node.end_output_phase();
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<StepCandidate> output_candidates(KnowledgeManager& mgr, const Knowledge& k,
+                                             const Assignment& a, const Context& c,
+                                             std::int64_t i) {
+  return candidates(mgr, k, a, c, i, ProcessTag::Output);
+}
+
+std::vector<StepCandidate> input_candidates(KnowledgeManager& mgr, const Knowledge& k,
+                                            const Assignment& a, const Context& c, std::int64_t i) {
+  return candidates(mgr, k, a, c, i, ProcessTag::Input);
+}
+
+NodeRef step(KnowledgeManager& mgr, const NodeRef& node) {
+  StepCandidate c;
+  while (node->phase_index() != -1) {
+    switch (node->next_pending(&c)) {
+      case Node::Pending::Candidate:
+        return make_child(mgr, node, std::move(c));
+      case Node::Pending::Refill:
+        if (refill(mgr, *node)) continue;
+        break;
+      case Node::Pending::End:
+        break;
+    }
+    node->set_phase_index(-1);
+  }
+  return nullptr;
+}

@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Runs the analyser on one end-to-end case folder and compares every run with its expected results.
+
+usage: run_e2e.py TOOL CASE_DIR
+
+A case folder holds the input files principals.txt, logic.txt, join.txt and knowledge.txt (a case
+may lack some on purpose) and expected/, with for each run k:
+  k.args    the options, split on white space, given after the four file names; or instead
+  k.argv    the whole argument vector after the program name, one argument per line (an empty
+            file: no argument at all), for command lines that do not name the four files;
+  k.stdout  the exact bytes of standard output;
+  k.status  the exit status;
+  k.stderr  standard error with the progress display removed and the time and rate figures of
+            the statistics block masked (see mask_stderr).
+When a `dot` program is on the PATH, the standard output of every successful -G run must also be
+accepted by `dot -Tsvg`.
+Prints one line per difference; the exit status is 1 when any run differs.
+"""
+import glob, os, re, shutil, subprocess, sys
+
+FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
+TIMED = re.compile(rb'^(Total time|Search time|Join time|Verify time|node/s|trace/s|verification/s): .*$', re.M)
+STATS = b'\n\n--------------------------------------------\nTotal traces: '
+GRAPH_HEADER = b'\n/*automatically generated*/\ndigraph '
+
+
+def mask_stderr(err):
+    """Keeps the fatal-error line and the statistics block, whose timing figures vary."""
+    i = err.find(STATS)
+    tail = b''
+    if i >= 0:
+        tail = TIMED.sub(lambda m: m.group(1) + b': <masked>', err[i:])
+        err = err[:i]
+    fatal = b''.join(l for l in err.splitlines(True) if l.startswith(b'Fatal error:'))
+    return fatal + tail
+
+
+def first_difference(got, want):
+    n = next((i for i in range(min(len(got), len(want))) if got[i] != want[i]), min(len(got), len(want)))
+    line = got[:n].count(b'\n') + 1
+    return f'byte {n}, line {line}: got {got[n:n+50]!r}, expected {want[n:n+50]!r}'
+
+
+def arguments(stem):
+    """The argument vector of run `stem` (path without extension), program name excluded."""
+    if os.path.exists(stem + '.argv'):
+        with open(stem + '.argv') as f:
+            return f.read().splitlines()
+    with open(stem + '.args') as f:
+        return FILES + f.read().split()
+
+
+def graph_problem(stdout, args):
+    """Why dot refuses the graph written by a -G run, or None (also when dot is missing)."""
+    dot = shutil.which('dot')
+    if dot is None or '-G' not in args or not stdout.startswith(GRAPH_HEADER):
+        return None
+    p = subprocess.run([dot, '-Tsvg'], input=stdout, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.PIPE, timeout=120)
+    if p.returncode == 0:
+        return None
+    return 'dot refuses the graph: ' + p.stderr.decode(errors='replace').strip()[:200]
+
+
+def check_run(tool, case, stem):
+    args = arguments(stem)
+    with open(stem + '.stdout', 'rb') as f:
+        want_out = f.read()
+    with open(stem + '.status') as f:
+        want_status = int(f.read())
+    with open(stem + '.stderr', 'rb') as f:
+        want_err = f.read()
+    try:
+        p = subprocess.run([tool] + args, cwd=case, capture_output=True, timeout=300,
+                           stdin=subprocess.DEVNULL)
+    except subprocess.TimeoutExpired:
+        return ['no answer in 300 s']
+    why = []
+    if p.returncode != want_status:
+        why.append(f'status {p.returncode}, expected {want_status}')
+    if p.stdout != want_out:
+        why.append('stdout at ' + first_difference(p.stdout, want_out))
+    got_err = mask_stderr(p.stderr)
+    if got_err != want_err:
+        why.append('stderr at ' + first_difference(got_err, want_err))
+    if p.returncode == 0:
+        problem = graph_problem(p.stdout, args)
+        if problem:
+            why.append(problem)
+    return why
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    tool = os.path.abspath(sys.argv[1])
+    case = os.path.abspath(sys.argv[2])
+    stems = sorted({os.path.splitext(p)[0] for p in glob.glob(os.path.join(case, 'expected', '*.arg[sv]'))})
+    if not stems:
+        print(f'{case}: no run in expected/')
+        return 1
+    failed = 0
+    for stem in stems:
+        why = check_run(tool, case, stem)
+        if why:
+            failed += 1
+            print(f'FAIL {os.path.basename(case)} run {os.path.basename(stem)}: ' + '; '.join(why))
+    print(f'{len(stems) - failed} passed, {failed} failed')
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

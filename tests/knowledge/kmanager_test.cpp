@@ -1,0 +1,136 @@
+#include "knowledge/kmanager.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t kRunCapacity = 4194303;
+
+Message g(const std::string& name) {
+  return gen(VarId{name, "I", 1}, 0, GenKind::Gen);
+}
+
+std::string texts(const std::vector<Message>& ms) {
+  std::string s;
+  for (const Message& m : ms) s += message_to_string(m) + ";";
+  return s;
+}
+
+// Runs find_knowledge expecting NoKnowledge; returns what it printed.
+std::string failed_lookup(KnowledgeManager& mgr, std::int64_t kid) {
+  std::ostringstream s;
+  ScopedOutput capture(s);
+  EXPECT_THROW(find_knowledge(mgr, kid), NoKnowledge);
+  return s.str();
+}
+
+TEST(KnowledgeManager, KidsStartAtZeroAndIncreaseWhateverCreatesThem) {
+  KnowledgeManager mgr(kRunCapacity);
+  EXPECT_EQ(mgr.last_kid(), -1);
+  Knowledge k0 = fresh_knowledge(mgr);
+  Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(), agent("A", 1));
+  Knowledge k2 = fresh_knowledge(mgr);
+  Knowledge k3 = derive_knowledge(mgr, k1, empty_assignment(), no_message());
+  EXPECT_EQ(kid(k0), 0);
+  EXPECT_EQ(kid(k1), 1);
+  EXPECT_EQ(kid(k2), 2);
+  EXPECT_EQ(kid(k3), 3);
+  EXPECT_EQ(mgr.last_kid(), 3);
+  EXPECT_TRUE(is_empty_knowledge(k0));
+  EXPECT_FALSE(is_absent(k0));
+}
+
+TEST(KnowledgeManager, FindsLiveKnowledgeByKid) {
+  KnowledgeManager mgr(kRunCapacity);
+  Knowledge k0 = fresh_knowledge(mgr);
+  Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(), nonce("n", 1));
+  EXPECT_TRUE(find_knowledge(mgr, 1).same(k1));
+  EXPECT_TRUE(find_knowledge(mgr, 0).same(k0));
+}
+
+TEST(KnowledgeManager, UnknownKidsPrintTheKidAndFail) {
+  KnowledgeManager mgr(kRunCapacity);
+  Knowledge k0 = fresh_knowledge(mgr);
+  EXPECT_EQ(failed_lookup(mgr, 1), "1\n");
+  EXPECT_EQ(failed_lookup(mgr, 4194302), "4194302\n");
+  EXPECT_EQ(failed_lookup(mgr, -1), "-1\n");
+  EXPECT_EQ(failed_lookup(mgr, -7), "-7\n");
+}
+
+TEST(KnowledgeManager, ReleasedKnowledgeIsNoLongerFoundAndItsKidNotReused) {
+  KnowledgeManager mgr(kRunCapacity);
+  Knowledge k0 = fresh_knowledge(mgr);
+  {
+    Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(), agent("A", 1));
+    EXPECT_TRUE(find_knowledge(mgr, 1).same(k1));
+  }
+  EXPECT_EQ(failed_lookup(mgr, 1), "1\n");
+  EXPECT_EQ(kid(fresh_knowledge(mgr)), 2);
+  EXPECT_TRUE(find_knowledge(mgr, 0).same(k0));
+}
+
+TEST(KnowledgeManager, TheTableDoesNotKeepKnowledgeAlive) {
+  KnowledgeManager mgr(kRunCapacity);
+  std::weak_ptr<const Knowledge::Data> watched;
+  {
+    Knowledge k = fresh_knowledge(mgr);
+    watched = k.data();
+  }
+  EXPECT_TRUE(watched.expired());
+}
+
+// Many short-lived knowledge sets among a few kept ones: the kept ones stay
+// reachable through every sweep of released entries.
+TEST(KnowledgeManager, KeptKnowledgeSurvivesManyReleases) {
+  KnowledgeManager mgr(kRunCapacity);
+  std::vector<Knowledge> kept;
+  Knowledge base = fresh_knowledge(mgr);
+  for (int i = 1; i <= 20000; ++i) {
+    Knowledge k = derive_knowledge(mgr, base, empty_assignment(), nonce("n", i));
+    if (i % 97 == 0) kept.push_back(k);
+  }
+  for (const Knowledge& k : kept) EXPECT_TRUE(find_knowledge(mgr, kid(k)).same(k));
+  EXPECT_EQ(failed_lookup(mgr, 96), "96\n");
+  EXPECT_EQ(failed_lookup(mgr, 19999), "19999\n");
+  EXPECT_EQ(kid(fresh_knowledge(mgr)), 20001);
+}
+
+TEST(DeriveKnowledge, MapsThenLearnsUnderANewKid) {
+  KnowledgeManager mgr(kRunCapacity);
+  Knowledge k0 = learn(fresh_knowledge(mgr), pair(g("x"), nonce("n", 1)));
+  Message key = sym_key("k", 1);
+  Assignment f = extend(empty_assignment(), g("x"), key);
+  Knowledge k1 = derive_knowledge(mgr, k0, f, enc(agent("A", 1), key));
+  EXPECT_EQ(kid(k1), 1);
+  EXPECT_EQ(texts(k1.messages()), texts({agent("A", 1), sym_key("k", 1), nonce("n", 1)}));
+  // The source is unchanged.
+  EXPECT_EQ(texts(k0.messages()), texts({g("x"), nonce("n", 1)}));
+}
+
+TEST(DeriveKnowledge, NoMessageOnlyMapsAndRenumbersWithoutAnalysis) {
+  KnowledgeManager mgr(kRunCapacity);
+  Knowledge k0 = learn(fresh_knowledge(mgr), pair(g("x"), g("y")));
+  Assignment f = extend(extend(empty_assignment(), g("x"), pair(agent("A", 1), nonce("n", 1))),
+                        g("y"), sym_key("k", 1));
+  Knowledge k1 = derive_knowledge(mgr, k0, f, no_message());
+  EXPECT_EQ(kid(k1), 1);
+  EXPECT_EQ(texts(k1.messages()), texts({pair(agent("A", 1), nonce("n", 1)), sym_key("k", 1)}));
+  EXPECT_FALSE(knows(k1, agent("A", 1)));
+}
+
+TEST(KnowledgeManager, KnowledgeOutlivesItsManager) {
+  Knowledge survivor;
+  {
+    KnowledgeManager mgr(kRunCapacity);
+    survivor = derive_knowledge(mgr, fresh_knowledge(mgr), empty_assignment(), agent("A", 1));
+  }
+  EXPECT_EQ(kid(survivor), 1);
+  EXPECT_TRUE(knows(survivor, agent("A", 1)));
+}
+
+}  // namespace

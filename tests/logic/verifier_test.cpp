@@ -1,0 +1,250 @@
+#include "logic/verifier.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "knowledge/kmanager.h"
+#include "logic/verifier_steps.h"
+#include "node/node.h"
+
+namespace {
+
+constexpr ConstraintKind B = ConstraintKind::BindsTo;
+constexpr ConstraintKind E = ConstraintKind::Excludes;
+
+const Message x = var(VarId{"x", "A", 1});
+const Message y = var(VarId{"y", "A", 1});
+const Message n1 = nonce("n", 1);
+// A generated symmetric key to be chosen among those of knowledge 1.
+const Message g = gen(VarId{"g", "B", 1}, 1, GenKind::SKey);
+
+// A run's knowledge: kid 0 empty, kid 1 with two symmetric keys and the nonce n_1.
+class VerifierTest : public ::testing::Test {
+ protected:
+  KnowledgeManager mgr{1024};
+  Knowledge k0 = fresh_knowledge(mgr);
+  Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(),
+                                  pair(pair(sym_key("k", 1), sym_key("j", 1)), n1));
+  // The keys in the order the intruder offers them.
+  std::vector<Message> keys = known_sym_keys(k1);
+
+  NodeRef node_with(const Assignment& a) { return create_node(make_status({}, a, k1)); }
+  Assignment assigned(const Message& variable, const Message& value) {
+    return assignment_of_bindings({{variable, value}});
+  }
+
+  // The stack after one step on a single item (clauses, empty assignment, one
+  // empty store).
+  WorkStack after_one_step(const ClauseList& clauses, const NodeRef& node) {
+    WorkStack stack;
+    stack.push_back({WorkItem{clauses, empty_assignment(), {ConstraintStore{}}}});
+    EXPECT_FALSE(verify_step(stack, TraceQueries{mgr, node->status()}).has_value());
+    return stack;
+  }
+};
+
+void expect_item(const WorkItem& item, const ClauseList& clauses, const Assignment& a,
+                 const std::vector<ConstraintStore>& stores, const std::string& what) {
+  EXPECT_EQ(item.clauses, clauses) << what;
+  EXPECT_EQ(item.assignment, a) << what;
+  EXPECT_EQ(item.stores, stores) << what;
+}
+
+TEST_F(VerifierTest, EmptyClauseListHasNoResult) {
+  const NodeRef node = node_with(empty_assignment());
+  EXPECT_TRUE(verify({}, {{}}, mgr, node, true).empty());
+  EXPECT_TRUE(verify({}, {{}}, mgr, node, false).empty());
+}
+
+TEST_F(VerifierTest, TruthValueClausesAreResultsAtOnce) {
+  struct Case {
+    std::string name;
+    ClauseList clauses;
+    bool wanted;
+    bool kept;
+  };
+  const Formula T = formula_true(), F = formula_false();
+  const std::vector<Case> cases = {
+      {"[F] attack", {{F}}, true, true},
+      {"[T] attack", {{T}}, true, false},
+      {"[T] holds", {{T}}, false, true},
+      {"[F] holds", {{F}}, false, false},
+      {"[T],[F] attack", {{T}, {F}}, true, false},
+      {"[T F] attack", {{T, F}}, true, true},
+      {"[F],[F T] attack", {{F}, {F, T}}, true, true},
+  };
+  const NodeRef node = node_with(empty_assignment());
+  for (const Case& c : cases) {
+    const std::vector<WorkItem> results = verify(c.clauses, {{}}, mgr, node, c.wanted);
+    ASSERT_EQ(results.size(), c.kept ? 1u : 0u) << c.name;
+    if (c.kept) expect_item(results[0], c.clauses, empty_assignment(), {{}}, c.name);
+  }
+}
+
+TEST_F(VerifierTest, UnderivableTermBecomesFalseWithoutBranching) {
+  const NodeRef node = node_with(empty_assignment());
+  const WorkStack stack = after_one_step({{derive_formula(nonce("m", 7))}}, node);
+  ASSERT_EQ(stack.size(), 1u);
+  expect_item(stack[0].item, {{formula_false()}}, empty_assignment(), {{}}, "decided item");
+
+  const std::vector<WorkItem> attacks =
+      attack_search({{derive_formula(nonce("m", 7))}}, {{}}, mgr, node);
+  ASSERT_EQ(attacks.size(), 1u);
+  expect_item(attacks[0], {{formula_false()}}, empty_assignment(), {{}}, "attack");
+}
+
+TEST_F(VerifierTest, NotEqualWithoutSolutionBecomesTrue) {
+  const NodeRef node = node_with(empty_assignment());
+  const ClauseList clauses = {{not_equal_formula(nonce("a", 1), nonce("b", 1))}};
+  const WorkStack stack = after_one_step(clauses, node);
+  ASSERT_EQ(stack.size(), 1u);
+  EXPECT_EQ(stack[0].item.clauses, (ClauseList{{formula_true()}}));
+  EXPECT_TRUE(attack_search(clauses, {{}}, mgr, node).empty());
+  EXPECT_EQ(verify(clauses, {{}}, mgr, node, false).size(), 1u);
+}
+
+TEST_F(VerifierTest, EvaluationDecidesTheFirstUndecidedLiteral) {
+  const NodeRef node = node_with(empty_assignment());
+  const TraceQueries queries{mgr, node->status()};
+  const Formula T = formula_true(), F = formula_false();
+  const ClauseList clauses = {{T, F}, {F, derive_formula(g), derive_formula(nonce("m", 7))}};
+  const Evaluation e = evaluate_clauses(clauses, queries);
+  EXPECT_EQ(e.status, EvaluationStatus::Positive);
+  EXPECT_EQ(e.clause, 1u);
+  EXPECT_EQ(e.literal, 1u);
+  EXPECT_EQ(e.solutions.size(), keys.size());
+  EXPECT_EQ(with_decided_literal(clauses, e, e.holds_literal),
+            (ClauseList{{T, F}, {F, T, derive_formula(nonce("m", 7))}}));
+  EXPECT_EQ(with_decided_literal(clauses, e, e.fails_literal),
+            (ClauseList{{T, F}, {F, F, derive_formula(nonce("m", 7))}}));
+  EXPECT_EQ(evaluate_clauses({{T}, {F, T}}, queries).status, EvaluationStatus::Decided);
+  EXPECT_EQ(evaluate_clauses({{not_derive_formula(g)}}, queries).status,
+            EvaluationStatus::Negative);
+}
+
+TEST_F(VerifierTest, TwoSolutionDeriveStackShape) {
+  ASSERT_EQ(keys.size(), 2u);
+  const NodeRef node = node_with(empty_assignment());
+  const WorkStack stack = after_one_step({{derive_formula(g)}}, node);
+  ASSERT_EQ(stack.size(), 3u);
+  // Top (back): the literal False, both solutions excluded in one store.
+  expect_item(stack[2].item, {{formula_false()}}, empty_assignment(),
+              {{{g, keys[0], E}, {g, keys[1], E}}}, "no solution");
+  // Then the branches, the first solution nearer the top.
+  expect_item(stack[1].item, {{formula_true()}}, assigned(g, keys[0]), {{{g, keys[0], B}}},
+              "first solution");
+  expect_item(stack[0].item, {{formula_true()}}, assigned(g, keys[1]), {{{g, keys[1], B}}},
+              "second solution");
+}
+
+TEST_F(VerifierTest, NegativeLiteralSwapsTheVersions) {
+  const NodeRef node = node_with(empty_assignment());
+  const WorkStack stack = after_one_step({{not_derive_formula(g)}}, node);
+  ASSERT_EQ(stack.size(), 3u);
+  expect_item(stack[2].item, {{formula_true()}}, empty_assignment(),
+              {{{g, keys[0], E}, {g, keys[1], E}}}, "no solution");
+  expect_item(stack[1].item, {{formula_false()}}, assigned(g, keys[0]), {{{g, keys[0], B}}},
+              "first solution");
+}
+
+TEST_F(VerifierTest, SolutionWithoutBindingsLeavesNoStores) {
+  const NodeRef node = node_with(empty_assignment());
+  const ClauseList clauses = {{derive_formula(n1)}};  // n_1 is known as it stands
+  WorkStack stack = after_one_step(clauses, node);
+  ASSERT_EQ(stack.size(), 2u);
+  expect_item(stack[1].item, {{formula_false()}}, empty_assignment(), {}, "no solution");
+  expect_item(stack[0].item, {{formula_true()}}, empty_assignment(), {{}}, "solution");
+  // The storeless item is dropped at its next step.
+  EXPECT_FALSE(verify_step(stack, TraceQueries{mgr, node->status()}).has_value());
+  EXPECT_EQ(stack.size(), 1u);
+
+  EXPECT_TRUE(attack_search(clauses, {{}}, mgr, node).empty());
+  EXPECT_EQ(verify(clauses, {{}}, mgr, node, false).size(), 1u);
+}
+
+TEST_F(VerifierTest, InconsistentItemIsDropped) {
+  const NodeRef node = node_with(empty_assignment());
+  WorkStack stack;
+  stack.push_back({WorkItem{{{formula_false()}}, empty_assignment(), {{{x, n1, B}, {x, n1, E}}}}});
+  EXPECT_FALSE(verify_step(stack, TraceQueries{mgr, node->status()}).has_value());
+  EXPECT_TRUE(stack.empty());
+}
+
+TEST_F(VerifierTest, ResultsInReverseOrderOfDiscovery) {
+  const NodeRef node = node_with(empty_assignment());
+  // Discovered in this order: no solution applies, then the first solution, then
+  // the second; every one has a False in its only clause.
+  const std::vector<WorkItem> results =
+      attack_search({{not_derive_formula(g), formula_false()}}, {{}}, mgr, node);
+  ASSERT_EQ(results.size(), 3u);
+  const Formula T = formula_true(), F = formula_false();
+  expect_item(results[0], {{F, F}}, assigned(g, keys[1]), {{{g, keys[1], B}}}, "second");
+  expect_item(results[1], {{F, F}}, assigned(g, keys[0]), {{{g, keys[0], B}}}, "first");
+  expect_item(results[2], {{T, F}}, empty_assignment(), {{{g, keys[0], E}, {g, keys[1], E}}},
+              "no solution");
+}
+
+TEST_F(VerifierTest, NodeAssignmentAppliedToClausesAndAddedToStores) {
+  const Assignment a = assigned(x, n1);
+  const NodeRef node = node_with(a);
+  // x = m_1 is false once x is replaced by n_1; unapplied it would unify.
+  const ClauseList clauses = {{equal_formula(x, nonce("m", 1))}};
+  const std::vector<WorkItem> attacks = attack_search(clauses, {{}}, mgr, node);
+  ASSERT_EQ(attacks.size(), 1u);
+  expect_item(attacks[0], {{formula_false()}}, a, {{{x, n1, B}}}, "attack");
+  EXPECT_TRUE(verify(clauses, {{}}, mgr, node, false).empty());
+}
+
+TEST_F(VerifierTest, GeneratedValuesBranchTheStores) {
+  struct Case {
+    std::string name;
+    Assignment assignment;
+    std::vector<ConstraintStore> stores;
+  };
+  const Message plain = gen(VarId{"h", "B", 1}, 1, GenKind::Gen);
+  const std::vector<Case> cases = {
+      {"one variable",
+       assigned(x, g),
+       {{{x, keys[0], B}, {g, keys[0], B}, {x, g, B}},
+        {{x, keys[1], B}, {g, keys[1], B}, {x, g, B}}}},
+      {"unconstrained kind", assigned(x, plain), {{{x, plain, B}}}},
+      // Two variables bound to the same value offer the same list once.
+      {"repeated list",
+       assignment_of_bindings({{x, g}, {y, g}}),
+       {{{x, keys[0], B}, {y, keys[0], B}, {g, keys[0], B}, {x, g, B}, {y, g, B}},
+        {{x, keys[1], B}, {y, keys[1], B}, {g, keys[1], B}, {x, g, B}, {y, g, B}}}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<WorkItem> attacks =
+        attack_search({{formula_false()}}, {{}}, mgr, node_with(c.assignment));
+    ASSERT_EQ(attacks.size(), 1u) << c.name;
+    EXPECT_EQ(attacks[0].stores, c.stores) << c.name;
+  }
+}
+
+TEST_F(VerifierTest, SolveJoinOnASessionNode) {
+  const NodeRef root = create_node(make_status({}, empty_assignment(), k0));
+  const NodeRef session = node_with(empty_assignment());
+  set_parent(session, root);
+  // The negated join formula x <> n_1: satisfied by binding x to n_1.
+  const auto solutions = solve_join({{not_equal_formula(x, n1)}}, mgr, session);
+  ASSERT_EQ(solutions.size(), 1u);
+  EXPECT_EQ(solutions[0].first, assigned(x, n1));
+  EXPECT_EQ(solutions[0].second, (std::vector<ConstraintStore>{{{x, n1, B}}}));
+}
+
+TEST_F(VerifierTest, SolveJoinGivesOnePairPerStore) {
+  const NodeRef node = node_with(assigned(x, g));
+  const auto solutions = solve_join({{formula_false()}}, mgr, node);
+  ASSERT_EQ(solutions.size(), 2u);
+  const std::vector<ConstraintStore> stores = {{{x, keys[0], B}, {g, keys[0], B}, {x, g, B}},
+                                               {{x, keys[1], B}, {g, keys[1], B}, {x, g, B}}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(solutions[i].first, assignment_of_bindings({{x, keys[i]}, {g, keys[i]}, {x, g}}));
+    EXPECT_EQ(solutions[i].second, stores);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,348 @@
+#include "search/tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assignment/assignment.h"
+#include "knowledge/knowledge.h"
+#include "logic/csolver.h"
+#include "logic/logic.h"
+#include "message/message.h"
+#include "node/action.h"
+#include "principal/context.h"
+#include "utils/utils.h"
+
+namespace {
+
+using tracer::format_duration;
+
+TEST(FormatDuration, HoursMinutesSecondsOfTheCeiling) {
+  struct Case {
+    double seconds;
+    std::string text;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<Case> cases = {
+      {0.0, "0:0:0"},
+      {0.1, "0:0:1"},
+      {59.0, "0:0:59"},
+      {65.2, "0:1:6"},
+      {3599.2, "1:0:0"},  // one hour less 0.8 s: the ceiling comes first
+      {3600.0, "1:0:0"},
+      {3661.0, "1:1:1"},
+      {90061.0, "25:1:1"},
+      {-0.5, "0:0:0"},
+      {-5.0, "0:0:-5"},  // negative but less than an hour: written as computed
+      {-65.0, "0:-1:-5"},
+      {-3600.0, "infinity"},
+      {2147483647.0, "596523:14:7"},
+      {2147483647.5, "infinity"},  // the ceiling leaves the 32-bit range
+      {-2147483648.0, "infinity"},
+      {inf, "infinity"},
+      {-inf, "infinity"},
+      {std::nan(""), "infinity"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(format_duration(c.seconds), c.text) << c.seconds;
+}
+
+SearchState statistics_state() {
+  SearchState s;
+  s.traces = 6;
+  s.terminal_traces = 4;
+  s.max_node_id = 41;
+  s.starting_count = 3;
+  s.initial_nodes = {{InitialNode{}}, {}, {InitialNode{}, InitialNode{}}};
+  s.initial_branching = {1.0, 0.0, 2.0};
+  s.trace_lengths = {6, 6, 5};
+  s.children_total = 34;
+  s.expanded_nodes = 21;
+  s.branching_factor = 34.0 / 21.0;
+  s.max_branching = 2;
+  s.min_branching = 1;
+  s.attacks = 2;
+  s.join_time = 1.5;
+  s.search_time = 12.0;
+  s.verify_time = 2.0;
+  return s;
+}
+
+std::string statistics(const SearchState& s) {
+  std::ostringstream os;
+  tracer::print_statistics(os, s);
+  return os.str();
+}
+
+TEST(PrintStatistics, WholeBlock) {
+  EXPECT_EQ(statistics(statistics_state()),
+            "\n\n--------------------------------------------\n"
+            "Total traces: 6\n"
+            "Total terminal traces: 4\n"
+            "Total nodes: 41\n"
+            "Total starting nodes: 3\n"
+            "Total pruned starting nodes: 1\n"
+            "\nTotal time: 0:0:14\n"
+            "Search time: 0:0:10\n"
+            "Join time: 0:0:2\n"
+            "Verify time: 0:0:2\n"
+            "\nnode/s: 4\n"
+            "trace/s: 0\n"
+            "verification/s: 2\n"
+            "branching factor: 1.61904761905, (34/21)\n"
+            "max branching factor: 2\n"
+            "min branching factor: 1\n"
+            "initial branching factors: 1 0 2 \n"
+            "\ntrace length: 6 6 5 \n"
+            "\n"
+            "\nNumber of attacks: 2\n"
+            "--------------------------------------------\n");
+}
+
+// The text of one statistics line, found by its title.
+std::string line_of(const std::string& block, const std::string& title) {
+  const auto start = block.find(title);
+  if (start == std::string::npos) return "<missing>";
+  return block.substr(start, block.find('\n', start) - start);
+}
+
+TEST(PrintStatistics, RatesWithoutMeasuredTimeAreZero) {
+  SearchState s = statistics_state();
+  s.search_time = 0.0;
+  s.verify_time = 0.0;
+  const std::string block = statistics(s);
+  EXPECT_EQ(line_of(block, "node/s"), "node/s: 0");
+  EXPECT_EQ(line_of(block, "trace/s"), "trace/s: 0");
+  EXPECT_EQ(line_of(block, "verification/s"), "verification/s: 0");
+}
+
+TEST(PrintStatistics, RatesAreTruncated) {
+  SearchState s = statistics_state();
+  s.search_time = 3.25;
+  s.verify_time = 0.25;  // 41 / 3 nodes, 6 / 3 traces, 4 / 0.25 verifications per second
+  const std::string block = statistics(s);
+  EXPECT_EQ(line_of(block, "node/s"), "node/s: 13");
+  EXPECT_EQ(line_of(block, "trace/s"), "trace/s: 2");
+  EXPECT_EQ(line_of(block, "verification/s"), "verification/s: 16");
+}
+
+TEST(PrintStatistics, BranchingFactorForms) {
+  struct Case {
+    double factor;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {0.0, "0."},
+      {2.0, "2."},
+      {2.5, "2.5"},
+      {1e15, "1e+15"},
+      {123456789012.0, "123456789012."},
+      {1.0 / 3.0, "0.333333333333"},
+  };
+  for (const Case& c : cases) {
+    SearchState s;
+    s.branching_factor = c.factor;
+    EXPECT_EQ(line_of(statistics(s), "branching factor"),
+              "branching factor: " + c.text + ", (0/0)");
+  }
+}
+
+TEST(PrintStatistics, EmptyRun) {
+  SearchState s;
+  s.max_node_id = 1;
+  const std::string block = statistics(s);
+  EXPECT_EQ(line_of(block, "Total nodes"), "Total nodes: 1");
+  EXPECT_EQ(line_of(block, "Total pruned"), "Total pruned starting nodes: 0");
+  EXPECT_EQ(line_of(block, "initial branching factors"), "initial branching factors: ");
+  EXPECT_EQ(line_of(block, "min branching factor"), "min branching factor: 0");
+}
+
+const std::string kBack(63, '\b');
+
+TEST(ProgressText, EstimateFromTheBranchingOfTheRemainingSubtrees) {
+  SearchState s;
+  s.max_node_id = 10;
+  s.starting_count = 3;
+  s.subtree_index = 1;
+  s.branching_factor = 2.0;
+  s.initial_branching = {5.0, 1.0, 1.0};
+  s.trace_lengths = {9, 3, 2};
+  // estimate = 10 + 1 * 2^3 + 1 * 2^2 = 22; 10 / 22 = 45.45 %
+  // remaining = 100 * 9 / 45.45 - 9 = 10.8
+  EXPECT_EQ(tracer::progress_text(s, 9.0),
+            kBack + "45% elapsed 0:0:9 ~ remaining 0:0:11  subtree 2/3 - S   ");
+}
+
+TEST(ProgressText, VerificationMarkAndEmptyEstimate) {
+  SearchState s;
+  s.max_node_id = 7;
+  s.subtree_index = -1;  // after the last of no starting node
+  s.verifying = true;
+  EXPECT_EQ(tracer::progress_text(s, 0.0),
+            kBack + "100% elapsed 0:0:0 ~ remaining 0:0:0  subtree 0/0 - V   ");
+}
+
+TEST(ProgressText, HugeEstimateGivesZeroPercentAndInfiniteRemainder) {
+  SearchState s;
+  s.max_node_id = 7;
+  s.starting_count = 1;
+  s.branching_factor = 1e10;
+  s.initial_branching = {1.0};
+  s.trace_lengths = {400};  // 1e4000 overflows
+  EXPECT_EQ(tracer::progress_text(s, 3.0),
+            kBack + "0% elapsed 0:0:3 ~ remaining infinity  subtree 1/1 - S   ");
+}
+
+TEST(ProgressText, UndefinedPercentIsWrittenZero) {
+  SearchState s;
+  s.max_node_id = 7;
+  s.starting_count = 1;
+  s.branching_factor = 1e10;
+  s.initial_branching = {0.0};  // 0 * infinity
+  s.trace_lengths = {400};
+  EXPECT_EQ(tracer::progress_text(s, 1.0),
+            kBack + "0% elapsed 0:0:1 ~ remaining infinity  subtree 1/1 - S   ");
+}
+
+// Everything f writes on out().
+template <typename F>
+std::string captured(F f) {
+  std::ostringstream text;
+  ScopedOutput redirect(text);
+  f();
+  return text.str();
+}
+
+// A hand-made trace: root, a session node, an input and an output of A_1.
+struct Trace {
+  NodeRef root, session, input, output;
+};
+
+Trace make_trace(const Message& x, const Message& na) {
+  reset_node_ids();
+  Trace t;
+  const Status status = make_status({}, empty_assignment(), learn(empty_knowledge(), na));
+  t.root = create_node(status);
+  t.session = create_node(status);
+  set_parent(t.session, t.root);
+  t.session->set_action(join_action("A", 1, empty_assignment()));
+  t.input = create_node(status);
+  set_parent(t.input, t.session);
+  t.input->set_action(in_action("A", 1, x, empty_assignment()));
+  t.output = create_node(status);
+  set_parent(t.output, t.input);
+  t.output->set_action(out_action("A", 1, pair(x, na), empty_assignment()));
+  return t;
+}
+
+TEST(PrintTrace, HeaderThenEveryNodeFromTheRoot) {
+  const Message x = var(VarId{"x", "A", 1});
+  const Trace t = make_trace(x, nonce("na", 1));
+  SearchState s;
+  s.traces = 3;
+  const std::string nodes = captured([&] {
+    for (const NodeRef& n : {t.root, t.session, t.input, t.output}) print_node(n);
+  });
+  EXPECT_EQ(captured([&] { tracer::print_trace(s, t.output); }),
+            "\n-------\n Trace (3)|<<---------------------------|\n-------\n\n" + nodes);
+}
+
+TEST(PrintAttack, ReportLayout) {
+  const Message x = var(VarId{"x", "A", 1});
+  const Message na = nonce("na", 1);
+  const Trace t = make_trace(x, na);
+  SearchState s;
+  s.attacks = 1;
+  s.subtree_index = 0;
+  s.starting_nodes = {t.session};
+  const Formula secret = derive_formula(na);
+  s.formulas = {{{secret}}};
+  const ConstraintStore store = {Constraint{x, na, ConstraintKind::BindsTo}};
+  WorkItem candidate{{{formula_false()}}, empty_assignment(), {store}};
+
+  const Assignment sigma = stores_to_assignments({store}).front();
+  const std::string pieces = captured([&] {
+    print_formula(secret);
+    out() << "|";
+    print_context(t.session->status().context, sigma);
+    out() << "|";
+    print_knowledge(map_messages(t.output->status().knowledge, sigma));
+    out() << "|";
+    print_model({store});
+    out() << "|";
+    print_message(apply(sigma, x));
+    out() << "|";
+    print_message(apply(sigma, pair(x, na)));
+  });
+  std::vector<std::string> part;
+  std::stringstream split(pieces);
+  for (std::string item; std::getline(split, item, '|');) part.push_back(item);
+  ASSERT_EQ(part.size(), 6u);
+  const std::string rule = "\n--------------------------------------------------------------\n\n";
+  const std::string one_pair = "\n***************\nContext:\n" + part[1] + "Knowledge:\n" +
+                               part[2] + "\nModel:\n" + part[3] +
+                               "Intruder:\nI -> A_1: " + part[4] + "\nA_1 -> I: " + part[5] + "\n";
+  const std::string one_candidate =
+      "Violated Constraints:\n" + part[0] + "\n\n" + one_pair + "\n\n***************\n";
+  EXPECT_EQ(captured([&] { tracer::print_attack(s, t.output, {candidate}); }),
+            "  ATTACK SET 1" + rule + one_candidate + "\n" + rule);
+  EXPECT_EQ(captured([&] {
+              tracer::print_attack(s, t.output, {candidate, candidate});
+            }),
+            "  ATTACK SET 1" + rule + one_candidate + one_candidate + "\n" + rule);
+}
+
+TEST(PrintAttack, JoinOnlyTraceHasNoIntruderLine) {
+  const Message na = nonce("na", 1);
+  const Trace t = make_trace(var(VarId{"x", "A", 1}), na);
+  SearchState s;
+  s.attacks = 2;
+  s.starting_nodes = {t.session};
+  s.formulas = {{{derive_formula(na)}}};
+  const WorkItem candidate{{{formula_false()}}, empty_assignment(), {ConstraintStore{}}};
+  const std::string text = captured([&] { tracer::print_attack(s, t.session, {candidate}); });
+  EXPECT_EQ(text.substr(0, 14), "  ATTACK SET 2");
+  EXPECT_NE(text.find("Intruder:\n\n\n***************\n\n"), std::string::npos) << text;
+}
+
+TEST(Create, KnowledgeNeedsTwoTerms) {
+  struct Case {
+    std::vector<Message> terms;
+    std::string diagnostic;
+  };
+  const std::vector<Case> cases = {
+      {{}, "fold2_2!\n"},
+      {{agent("I", 0)}, "fold2_1!\n"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream text;
+    ScopedOutput redirect(text);
+    EXPECT_THROW(tracer::create({}, c.terms, Settings{}), UtilException);
+    EXPECT_EQ(text.str(), c.diagnostic);
+  }
+}
+
+TEST(Create, RootHoldsTheInitialKnowledge) {
+  reset_node_ids();
+  Settings settings;
+  settings.session_size = 2;
+  const SearchState s =
+      tracer::create({}, {agent("I", 0), pub_key("I", 0), priv_key("I", 0)}, settings);
+  ASSERT_TRUE(s.root);
+  EXPECT_EQ(s.root->id(), 1);
+  EXPECT_EQ(s.root->parent(), nullptr);
+  EXPECT_TRUE(s.root->status().context.empty());
+  EXPECT_TRUE(is_empty(s.root->status().assignment));
+  const Knowledge& k = s.root->status().knowledge;
+  EXPECT_EQ(kid(k), 1);  // kid 0 is the empty knowledge it was derived from
+  EXPECT_TRUE(knows(k, agent("I", 0)));
+  EXPECT_TRUE(knows(k, pub_key("I", 0)));
+  EXPECT_TRUE(knows(k, priv_key("I", 0)));
+  EXPECT_EQ(s.starting_count, 0);  // no principal: no session
+  EXPECT_EQ(s.max_node_id, 0);
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+#include "step/step.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+VarId parsed(const std::string& name) {
+  return VarId{name, "", 0};
+}
+
+// A principal instance built from a template process written with parsed names.
+Principal instance(const std::string& name, std::int64_t n, const Process& process) {
+  return make_principal(name, n, {}, process);
+}
+
+Process out_nonce(const std::string& n, const Process& next = nil_process()) {
+  return output(nonce(n, 0), next);
+}
+
+Process in_any(const std::string& x, const Process& next = nil_process()) {
+  return input(bind_var(parsed(x)), next);
+}
+
+std::vector<std::string> identities(const Context& c) {
+  std::vector<std::string> result;
+  for (const Principal& p : c) result.push_back(p.name() + "_" + std::to_string(p.instance()));
+  return result;
+}
+
+class StepTest : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_node_ids(); }
+
+  // The intruder knows the messages of m (pairs split) under kid 1.
+  Knowledge knowing(const Message& m) {
+    return derive_knowledge(mgr, fresh_knowledge(mgr), empty_assignment(), m);
+  }
+
+  NodeRef node_with(Context c, const Assignment& a = empty_assignment()) {
+    return create_node(Status{std::move(c), a, knowing(agent("I", 0))});
+  }
+
+  NodeRef node_with(Context c, const Knowledge& k) {
+    return create_node(Status{std::move(c), empty_assignment(), k});
+  }
+
+  // The labels of every child of node, in order.
+  std::vector<std::string> child_labels(const NodeRef& node) {
+    std::vector<std::string> labels;
+    while (NodeRef child = step(mgr, node)) labels.push_back(action_to_string(child->action()));
+    return labels;
+  }
+
+  KnowledgeManager mgr{1024};
+};
+
+TEST_F(StepTest, OnlyTheFirstPrincipalThatCanOutputIsExpanded) {
+  NodeRef node = node_with({instance("A", 1, out_nonce("na")), instance("B", 2, out_nonce("nb"))});
+  EXPECT_EQ(child_labels(node), std::vector<std::string>{"A_1: O(na_1)"});
+  EXPECT_EQ(node->children(), 1);
+  EXPECT_EQ(node->phase_index(), -1);
+  EXPECT_EQ(step(mgr, node), nullptr);
+}
+
+TEST_F(StepTest, OutputsComeBeforeEarlierPrincipalsInputs) {
+  NodeRef node = node_with({instance("A", 1, in_any("x")), instance("B", 2, out_nonce("nb")),
+                            instance("C", 3, out_nonce("nc"))});
+  NodeRef child = step(mgr, node);
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(action_to_string(child->action()), "B_2: O(nb_2)");
+  EXPECT_EQ(identities(child->status().context), (std::vector<std::string>{"B_2", "A_1", "C_3"}));
+  EXPECT_EQ(step(mgr, node), nullptr);
+}
+
+// Without outputs, the inputs of every principal in context order; the stepped
+// principal moves to the front, the ones before it follow in reverse order.
+TEST_F(StepTest, InputsOfEveryPrincipalAndContextReordering) {
+  NodeRef node = node_with({instance("A", 1, in_any("x")), instance("B", 2, in_any("y")),
+                            instance("C", 3, in_any("z"))});
+  struct Expected {
+    const char* label;
+    std::vector<std::string> context;
+  };
+  const std::vector<Expected> children = {
+      {"A_1: I(x_A_1(KG:1))", {"A_1", "B_2", "C_3"}},
+      {"B_2: I(y_B_2(KG:1))", {"B_2", "A_1", "C_3"}},
+      {"C_3: I(z_C_3(KG:1))", {"C_3", "B_2", "A_1"}},
+  };
+  for (const Expected& e : children) {
+    NodeRef child = step(mgr, node);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(action_to_string(child->action()), e.label);
+    EXPECT_EQ(identities(child->status().context), e.context);
+    EXPECT_TRUE(child->status().context[0].process().is_nil());
+  }
+  EXPECT_EQ(step(mgr, node), nullptr);
+  EXPECT_EQ(node->children(), 3);
+}
+
+TEST_F(StepTest, BlockedOutputLeavesTheInputsToBeExplored) {
+  // y is never bound: the output cannot be built.
+  NodeRef node = node_with(
+      {instance("A", 1, output(var(parsed("y")), nil_process())), instance("B", 2, in_any("z"))});
+  EXPECT_EQ(child_labels(node), std::vector<std::string>{"B_2: I(z_B_2(KG:1))"});
+}
+
+TEST_F(StepTest, NodeWithoutPossibleActionIsALeaf) {
+  NodeRef empty = node_with({});
+  EXPECT_EQ(step(mgr, empty), nullptr);
+  NodeRef finished = node_with({instance("A", 1, nil_process())});
+  EXPECT_EQ(step(mgr, finished), nullptr);
+  EXPECT_EQ(step(mgr, finished), nullptr);
+}
+
+TEST_F(StepTest, OutputIsLearntUnderANewKid) {
+  NodeRef node = node_with({instance("A", 1, out_nonce("na"))});
+  NodeRef child = step(mgr, node);
+  ASSERT_NE(child, nullptr);
+  const Knowledge& before = node->status().knowledge;
+  const Knowledge& after = child->status().knowledge;
+  EXPECT_EQ(after.messages(), (std::vector<Message>{nonce("na", 1), agent("I", 0)}));
+  EXPECT_GT(kid(after), kid(before));
+  EXPECT_EQ(before.messages(), std::vector<Message>{agent("I", 0)});
+}
+
+TEST_F(StepTest, InputLeavesTheKnowledgeAsItIs) {
+  NodeRef node = node_with({instance("A", 1, in_any("x"))});
+  NodeRef child = step(mgr, node);
+  ASSERT_NE(child, nullptr);
+  EXPECT_TRUE(child->status().knowledge.same(node->status().knowledge));
+  const VarId x{"x", "A", 1};
+  EXPECT_EQ(child->status().assignment,
+            extend(empty_assignment(), var(x), gen(x, 1, GenKind::Gen)));
+}
+
+TEST_F(StepTest, NodeAssignmentIsAppliedAndComposedInTheChild) {
+  const VarId x{"x", "A", 1};
+  const Assignment a = extend(empty_assignment(), var(x), nonce("m", 5));
+  NodeRef node = node_with(
+      {instance("A", 1, output(var(parsed("x")), in_any("y"))), instance("B", 2, nil_process())},
+      a);
+  NodeRef child = step(mgr, node);
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(action_to_string(child->action()), "A_1: O(m_5)");
+  EXPECT_EQ(child->status().assignment, a);
+  // The principal was found in the context as it stood: no duplicate left behind.
+  EXPECT_EQ(identities(child->status().context), (std::vector<std::string>{"A_1", "B_2"}));
+  EXPECT_EQ(child->status().knowledge.messages().front(), nonce("m", 5));
+
+  NodeRef grandchild = step(mgr, child);
+  ASSERT_NE(grandchild, nullptr);
+  const VarId y{"y", "A", 1};
+  const Knowledge& k = child->status().knowledge;
+  EXPECT_EQ(grandchild->status().assignment,
+            compose(a, extend(empty_assignment(), var(y), gen(y, kid(k), GenKind::Gen))));
+}
+
+// Parallel and choice.
+
+std::vector<std::string> remaining_processes(const std::vector<StepCandidate>& candidates) {
+  std::vector<std::string> result;
+  for (const StepCandidate& c : candidates) result.push_back(process_to_string(c.after.process()));
+  return result;
+}
+
+TEST_F(StepTest, ParallelRebuildPutsTheSteppedSideFirst) {
+  struct Case {
+    Process process;
+    std::vector<std::string> remaining;
+  };
+  const std::vector<Case> cases = {
+      {parallel(out_nonce("na", out_nonce("nc")), out_nonce("nb")),
+       {"(Out(nc_1) | Out(nb_1))", "Out(na_1).Out(nc_1)"}},
+      {parallel(out_nonce("na"), out_nonce("nb", out_nonce("nc"))),
+       {"Out(nb_1).Out(nc_1)", "(Out(nc_1) | Out(na_1))"}},
+      {choice(out_nonce("na", out_nonce("nc")), in_any("x")), {"Out(nc_1)"}},
+      {parallel(choice(out_nonce("na"), out_nonce("nb")), in_any("x")), {"In(x_A_1)", "In(x_A_1)"}},
+      {parallel(parallel(out_nonce("na"), out_nonce("nb")), out_nonce("nc")),
+       {"(Out(nb_1) | Out(nc_1))", "(Out(na_1) | Out(nc_1))", "(Out(na_1) | Out(nb_1))"}},
+  };
+  for (const Case& c : cases) {
+    const NodeRef node = node_with({instance("A", 1, c.process)});
+    const Status& s = node->status();
+    const std::vector<StepCandidate> candidates =
+        output_candidates(mgr, s.knowledge, s.assignment, s.context, 1);
+    EXPECT_EQ(remaining_processes(candidates), c.remaining) << process_to_string(c.process);
+    for (const StepCandidate& candidate : candidates) {
+      EXPECT_TRUE(candidate.before.same(s.context[0]));
+    }
+  }
+}
+
+// Duplicates and replayed ciphertexts.
+
+class ReceiveUnderPublicKeyTest : public StepTest {
+ protected:
+  // The intruder holds n_1, B's public key and {n_1}B_1+ (which it cannot open).
+  Knowledge ciphertext_known() {
+    return knowing(pair(nonce("n", 1), pair(pub_key("B", 1), enc(nonce("n", 1), pub_key("B", 1)))));
+  }
+};
+
+TEST_F(ReceiveUnderPublicKeyTest, BuiltMessageFirstThenReplayedCiphertext) {
+  const Process p = input(enc(bind_var(parsed("x")), priv_key("B", 0)), nil_process());
+  NodeRef node = node_with({instance("B", 1, p)}, ciphertext_known());
+  EXPECT_EQ(child_labels(node),
+            (std::vector<std::string>{"B_1: I({x_B_1(KG:1)}B_1+)", "B_1: I({n_1}B_1+)"}));
+}
+
+TEST_F(ReceiveUnderPublicKeyTest, CandidatesCarryingTheSameMessageAppearOnce) {
+  // Built from n_1 and B_1+, or replayed: the same message, one child.
+  const Process p = input(enc(nonce("n", 0), priv_key("B", 0)), nil_process());
+  NodeRef node = node_with({instance("B", 1, p)}, ciphertext_known());
+  EXPECT_EQ(child_labels(node), std::vector<std::string>{"B_1: I({n_1}B_1+)"});
+}
+
+// Driving the search to exhaustion.
+
+// The actions of the subtree below node in depth-first order, each indented by
+// its depth.
+std::vector<std::string> explore(KnowledgeManager& mgr, const NodeRef& node, int depth = 0) {
+  std::vector<std::string> lines;
+  while (NodeRef child = step(mgr, node)) {
+    lines.push_back(std::string(static_cast<std::size_t>(depth), ' ') +
+                    action_to_string(child->action()));
+    for (std::string& line : explore(mgr, child, depth + 1)) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+TEST_F(StepTest, SmallProtocolExploredToExhaustion) {
+  // A : ( ) [ out ( na ) . in ( ?x ) ] ;   B : ( ) [ in ( ?y ) . out ( y ) ] ;
+  const Principal a = make_principal("A", 0, {}, out_nonce("na", in_any("x")));
+  const Principal b =
+      make_principal("B", 0, {}, in_any("y", output(var(parsed("y")), nil_process())));
+
+  NodeRef root = create_node(Status{{make_principal("A", 1, a.params(), a.process()),
+                                     make_principal("B", 2, b.params(), b.process())},
+                                    empty_assignment(),
+                                    knowing(agent("I", 0))});
+  // Kids: 1 at the start, 2 after A's output, 3 and 4 after B's output on
+  // either branch.
+  EXPECT_EQ(explore(mgr, root), (std::vector<std::string>{
+                                    "A_1: O(na_1)",
+                                    " A_1: I(x_A_1(KG:2))",
+                                    "  B_2: I(y_B_2(KG:2))",
+                                    "   B_2: O(y_B_2(KG:2))",
+                                    " B_2: I(y_B_2(KG:2))",
+                                    "  B_2: O(y_B_2(KG:2))",
+                                    "   A_1: I(x_A_1(KG:4))",
+                                }));
+}
+
+}  // namespace
