@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "parser/syntax.h"
 #include "parser/tokenizer.h"
 
 namespace pl_parser {
@@ -38,8 +39,6 @@ constexpr const char* kMessages[] = {
 };
 
 enum Code {
-  kCommentNotOpened = 1,
-  kCommentNotClosed = 2,
   kUnknownToken = 3,
   kMissingClose = 5,
   kMissingSemicolon = 6,
@@ -55,13 +54,12 @@ enum Code {
   kMissingIndex = 19,
 };
 
-// The error state of the three files read by this parser; never reset.
-int current_code = 0;
-std::string current_detail;
+// The error state of the three files read by this parser, never reset; the codes
+// index kMessages.
+syntax::ErrorState errors;
 
-void record(int code, std::string detail = "") {
-  current_code = code;
-  current_detail = std::move(detail);
+void record(int code) {
+  errors.record(code);
 }
 
 [[noreturn]] void fail(int code) {
@@ -69,54 +67,8 @@ void record(int code, std::string detail = "") {
   throw PlParseError();
 }
 
-// " (line,column)" at the tokenizer's current position.
-std::string position_text() {
-  const auto [line, column] = tokenizer::current_position();
-  return " (" + std::to_string(line) + "," + std::to_string(column) + ")";
-}
-
-// Skips a block comment whose "/*" has just been read. An input that ends inside
-// it records "Comment not closed" with the opening position, without failing.
-void skip_block_comment() {
-  const std::string opening = position_text();
-  for (;;) {
-    Token t = tokenizer::get_token();
-    if (t.is(TokenKind::EndOfInput)) {
-      record(kCommentNotClosed, opening);
-      return;
-    }
-    if (t.is_symbol('*')) {
-      Token next = tokenizer::get_token();
-      if (next.is_symbol('/')) return;
-      tokenizer::unget_token(next);
-    }
-  }
-}
-
-// The next token with comments skipped. Comment delimiters are recognised on
-// tokens, so blanks may separate their two characters.
 Token read_token() {
-  for (;;) {
-    Token t = tokenizer::get_token();
-    if (t.is(TokenKind::EndOfInput) || t.is(TokenKind::Ident)) return t;
-    if (t.is(TokenKind::Unknown)) fail(kUnknownToken);
-    if (t.is_symbol('*')) {
-      Token next = tokenizer::get_token();
-      if (next.is_symbol('/')) fail(kCommentNotOpened);
-      tokenizer::unget_token(next);
-      return t;
-    }
-    if (!t.is_symbol('/')) return t;
-    Token next = tokenizer::get_token();
-    if (next.is_symbol('/')) {
-      tokenizer::next_line();
-    } else if (next.is_symbol('*')) {
-      skip_block_comment();
-    } else {
-      tokenizer::unget_token(next);
-      return t;
-    }
-  }
+  return syntax::read_token<PlParseError>(errors);
 }
 
 // ---- Terms ----
@@ -491,12 +443,11 @@ std::vector<Message> parse_knowledge() {
 }
 
 int error_code() {
-  return current_code;
+  return errors.code;
 }
 
 std::string error_message() {
-  return "ER" + std::to_string(current_code) + ": " + kMessages[current_code] + " " +
-         current_detail + " " + position_text() + "\n";
+  return syntax::error_line(errors, kMessages[errors.code]);
 }
 
 }  // namespace pl_parser

@@ -83,15 +83,14 @@ std::vector<ConstraintStore> excluding_all(const std::vector<Assignment>& soluti
 // the first knowledge, as BindsTo alternatives; repeated lists removed.
 std::vector<std::vector<Constraint>> generated_alternatives(const Assignment& a,
                                                             KnowledgeManager& mgr) {
-  std::optional<Knowledge> first_knowledge;  // looked up when first needed
+  const Knowledge first_knowledge = find_knowledge(mgr, 1);
   std::vector<std::vector<Constraint>> lists;
   for (const Binding& b : bindings(a)) {
     if (!b.first.is(Tag::Var)) continue;
     const Message g = apply(a, b.first);
     if (!g.is(Tag::Gen) || g.kind() == GenKind::Gen || g.kind() == GenKind::RGen) continue;
-    if (!first_knowledge) first_knowledge = find_knowledge(mgr, 1);
     std::vector<Constraint> alternatives;
-    for (const Candidate& c : synthesize_term(mgr, *first_knowledge, a, g)) {
+    for (const Candidate& c : synthesize_term(mgr, first_knowledge, a, g)) {
       alternatives.push_back({g, c.message, ConstraintKind::BindsTo});
     }
     lists.push_back(std::move(alternatives));
@@ -168,8 +167,9 @@ std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<Constr
   const Status& status = node->status();
   const Assignment& a = status.assignment;
   ClauseList instantiated = map_clause_terms(clauses, a);
-  std::vector<ConstraintStore> initial_stores = branch_all(
-      generated_alternatives(a, mgr), add_to_all(binds_to_constraints(bindings(a)), stores));
+  std::vector<ConstraintStore> initial_stores =
+      add_to_all(binds_to_constraints(bindings(a)), stores);
+  initial_stores = branch_all(generated_alternatives(a, mgr), initial_stores);
 
   WorkStack stack;
   stack.push_back({WorkItem{std::move(instantiated), a, std::move(initial_stores)}});

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "parser/syntax.h"
 #include "parser/tokenizer.h"
 
 namespace parser {
@@ -37,8 +38,6 @@ constexpr std::array<const char*, 20> kMessages = {
 
 enum Code : int {
   kOk = 0,
-  kCommentNotOpened = 1,
-  kCommentNotClosed = 2,
   kUnknownToken = 3,
   kMissingOpenParen = 4,
   kMissingCloseParen = 5,
@@ -56,13 +55,11 @@ enum Code : int {
   kBindingAsKey = 19,
 };
 
-// The pending error; persists between declarations until one succeeds.
-int current_code = kOk;
-std::string current_detail;
+// The pending error; the codes index kMessages.
+syntax::ErrorState errors;
 
-void record(int code, std::string detail = "") {
-  current_code = code;
-  current_detail = std::move(detail);
+void record(int code) {
+  errors.record(code);
 }
 
 [[noreturn]] void fail(int code) {
@@ -70,65 +67,12 @@ void record(int code, std::string detail = "") {
   throw ParseError();
 }
 
-// " (line,column)" at the tokenizer's current position.
-std::string position_text() {
-  auto [line, column] = tokenizer::current_position();
-  return " (" + std::to_string(line) + "," + std::to_string(column) + ")";
+Token read_token() {
+  return syntax::read_token<ParseError>(errors);
 }
 
 bool only_uppercase(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-}
-
-// Skips a block comment whose opener was just read. The end of the input inside
-// it is recorded (with the opener's position), not raised.
-void skip_block_comment() {
-  const std::string opened_at = position_text();
-  for (;;) {
-    Token t = tokenizer::get_token();
-    if (t.is(TokenKind::EndOfInput)) {
-      record(kCommentNotClosed, opened_at);
-      return;
-    }
-    if (!t.is_symbol('*')) continue;
-    Token after = tokenizer::get_token();
-    if (after.is_symbol('/')) return;
-    tokenizer::unget_token(after);
-  }
-}
-
-// The next token with comments removed; Unknown characters and a stray "*/"
-// are errors.
-Token read_token() {
-  for (;;) {
-    Token t = tokenizer::get_token();
-    switch (t.kind) {
-      case TokenKind::EndOfInput:
-      case TokenKind::EndOfLine:
-      case TokenKind::Ident:
-        return t;
-      case TokenKind::Unknown:
-        fail(kUnknownToken);
-      case TokenKind::Symbol:
-        break;
-    }
-    if (t.is_symbol('*')) {
-      Token after = tokenizer::get_token();
-      if (after.is_symbol('/')) fail(kCommentNotOpened);
-      tokenizer::unget_token(after);
-      return t;
-    }
-    if (!t.is_symbol('/')) return t;
-    Token after = tokenizer::get_token();
-    if (after.is_symbol('/')) {
-      tokenizer::next_line();
-    } else if (after.is_symbol('*')) {
-      skip_block_comment();
-    } else {
-      tokenizer::unget_token(after);
-      return t;
-    }
-  }
 }
 
 // Reads one token and fails with code unless it is the symbol c.
@@ -403,12 +347,11 @@ Principal parse_principal() {
 }
 
 int error_code() {
-  return current_code;
+  return errors.code;
 }
 
 std::string error_message() {
-  return "ER" + std::to_string(current_code) + ": " + kMessages[current_code] + " " +
-         current_detail + " " + position_text() + "\n";
+  return syntax::error_line(errors, kMessages[errors.code]);
 }
 
 }  // namespace parser

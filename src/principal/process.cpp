@@ -33,7 +33,7 @@ Process make(ProcessTag tag, Message term, Process first, Process second) {
                                                        std::move(second)));
 }
 
-bool is_prefix(ProcessTag tag) {
+[[maybe_unused]] bool is_prefix(ProcessTag tag) {
   return tag == ProcessTag::Input || tag == ProcessTag::Output;
 }
 

@@ -363,8 +363,8 @@ Assignments unify_terms_kinds(KnowledgeManager& mgr, const Assignment& ctx, cons
   const std::int64_t n = min_kid(m, p);
   const Message g = gen(m.var(), n, m.kind());
   const Message g2 = gen(p.var(), n, p.kind());
-  const Message& narrow = meet == m.kind() ? g2 : g;
-  const Message& other = meet == m.kind() ? g : g2;
+  const Message& narrow = meet == m.kind() ? g : g2;
+  const Message& other = meet == m.kind() ? g2 : g;
   const Message joint = gen(m.var(), n, meet);
   const Assignment sigma0 = bind(m, joint, p, joint);
   const Knowledge k = find_knowledge(mgr, n);

@@ -139,16 +139,6 @@ TEST_F(VerifierTest, TwoSolutionDeriveStackShape) {
               "second solution");
 }
 
-TEST_F(VerifierTest, NegativeLiteralSwapsTheVersions) {
-  const NodeRef node = node_with(empty_assignment());
-  const WorkStack stack = after_one_step({{not_derive_formula(g)}}, node);
-  ASSERT_EQ(stack.size(), 3u);
-  expect_item(stack[2].item, {{formula_true()}}, empty_assignment(),
-              {{{g, keys[0], E}, {g, keys[1], E}}}, "no solution");
-  expect_item(stack[1].item, {{formula_false()}}, assigned(g, keys[0]), {{{g, keys[0], B}}},
-              "first solution");
-}
-
 TEST_F(VerifierTest, SolutionWithoutBindingsLeavesNoStores) {
   const NodeRef node = node_with(empty_assignment());
   const ClauseList clauses = {{derive_formula(n1)}};  // n_1 is known as it stands
