@@ -14,7 +14,7 @@ release:
 	cmake --build build-release -j $(JOBS) --target tool
 
 run: release
-	./build-release/tool
+	cd examples/nspk && ../../build-release/tool principals.txt logic.txt join.txt knowledge.txt -V -max 2
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS)

@@ -12,9 +12,11 @@
 
 namespace {
 
-// Kinds compose like signs: two equal kinds bind, two different ones exclude.
-ConstraintKind compose_kinds(ConstraintKind a, ConstraintKind b) {
-  return a == b ? ConstraintKind::BindsTo : ConstraintKind::Excludes;
+// Whether c1 and c2 chain into a new constraint: c2 starts where c1 ends, and
+// they are not both exclusions (x \> y and y \> z leave x and z unrelated).
+bool composable(const Constraint& c1, const Constraint& c2) {
+  return !(c1.kind == ConstraintKind::Excludes && c2.kind == ConstraintKind::Excludes) &&
+         c2.variable == c1.term;
 }
 
 // Appends to out the constraints that adding c to a store derives; walk(f)
@@ -22,10 +24,10 @@ ConstraintKind compose_kinds(ConstraintKind a, ConstraintKind b) {
 template <typename Walk>
 void append_chained(const Walk& walk, const Constraint& c, std::vector<Constraint>& out) {
   walk([&](const Constraint& x) {
-    if (x.term == c.variable) out.push_back(compose_constraints(x, c));
+    if (composable(x, c)) out.push_back(compose_constraints(x, c));
   });
   walk([&](const Constraint& x) {
-    if (x.variable == c.term) out.push_back(compose_constraints(c, x));
+    if (composable(c, x)) out.push_back(compose_constraints(c, x));
   });
 }
 
@@ -130,8 +132,10 @@ void print_store(const ConstraintStore& store) {
 }  // namespace
 
 Constraint compose_constraints(const Constraint& c1, const Constraint& c2) {
-  if (!(c2.variable == c1.term)) return c1;
-  return {c1.variable, c2.term, compose_kinds(c1.kind, c2.kind)};
+  if (!composable(c1, c2)) return c1;
+  // Two bindings give a binding; a binding and an exclusion, an exclusion.
+  const bool binds = c1.kind == ConstraintKind::BindsTo && c2.kind == ConstraintKind::BindsTo;
+  return {c1.variable, c2.term, binds ? ConstraintKind::BindsTo : ConstraintKind::Excludes};
 }
 
 std::vector<Constraint> chain(const ConstraintStore& store, const Constraint& c) {

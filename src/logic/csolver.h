@@ -22,8 +22,8 @@ struct Constraint {
 // Most recently added first, closed under chaining.
 using ConstraintStore = std::vector<Constraint>;
 
-// (variable of c1, term of c2) with the composed kind when c2's variable is c1's
-// term; c1 otherwise.
+// (variable of c1, term of c2) when c2's variable is c1's term and they are not
+// both Excludes: BindsTo for two BindsTo, Excludes for one of each; c1 otherwise.
 Constraint compose_constraints(const Constraint& c1, const Constraint& c2);
 // The constraints derived from adding c to store.
 std::vector<Constraint> chain(const ConstraintStore& store, const Constraint& c);

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "parser/parser.h"
+#include "parser/tokenizer.h"
+
 namespace {
 
 VarId parsed(const std::string& name) {
@@ -232,10 +235,12 @@ std::vector<std::string> explore(KnowledgeManager& mgr, const NodeRef& node, int
 }
 
 TEST_F(StepTest, SmallProtocolExploredToExhaustion) {
-  // A : ( ) [ out ( na ) . in ( ?x ) ] ;   B : ( ) [ in ( ?y ) . out ( y ) ] ;
-  const Principal a = make_principal("A", 0, {}, out_nonce("na", in_any("x")));
-  const Principal b =
-      make_principal("B", 0, {}, in_any("y", output(var(parsed("y")), nil_process())));
+  tokenizer::reset();
+  tokenizer::set_input_text(
+      "A : ( ) [ out ( na ) . in ( ?x ) ] ;\nB : ( ) [ in ( ?y ) . out ( y ) ] ;\n");
+  const Principal a = parser::parse_principal();
+  const Principal b = parser::parse_principal();
+  ASSERT_EQ(parser::error_code(), 0);
 
   NodeRef root = create_node(Status{{make_principal("A", 1, a.params(), a.process()),
                                      make_principal("B", 2, b.params(), b.process())},
