@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <new>
 #include <streambuf>
@@ -27,6 +28,9 @@ class StdoutBuffer : public std::streambuf {
   StdoutBuffer() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
   ~StdoutBuffer() override { sync(); }
 
+  // The system error of the first write that failed, 0 when none did.
+  int error() const { return error_; }
+
  protected:
   int_type overflow(int_type c) override {
     if (sync() != 0) return traits_type::eof();
@@ -42,7 +46,10 @@ class StdoutBuffer : public std::streambuf {
     while (p < pptr()) {
       const ssize_t written = ::write(STDOUT_FILENO, p, static_cast<std::size_t>(pptr() - p));
       if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return -1;
+      if (written <= 0) {
+        if (error_ == 0) error_ = written < 0 ? errno : EIO;
+        return -1;
+      }
       p += written;
     }
     setp(buffer_.data(), buffer_.data() + buffer_.size());
@@ -51,6 +58,7 @@ class StdoutBuffer : public std::streambuf {
 
  private:
   std::vector<char> buffer_ = std::vector<char>(1 << 20);  // 1 MiB
+  int error_ = 0;
 };
 
 // Opens path as the tokenizer's input, parses it with parse, and ends the run
@@ -148,7 +156,10 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     status = fatal(e.what());
   }
-  std::cout.flush();
+  // Results that could not be written must not pass for a successful run.
+  if (!std::cout.flush() && status == 0) {
+    status = fatal(sys_error(std::strerror(stdout_buffer.error())).description());
+  }
   std::cout.rdbuf(original);
   return status;
 }

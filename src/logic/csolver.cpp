@@ -101,9 +101,10 @@ struct KeyedConstraint {
   const Constraint* constraint;
 };
 
-// The arrangement relation of printed stores: BindsTo before Excludes, and within
-// one kind a greater key before a smaller one (group then puts the related ones
-// first).
+// The relation printed stores are arranged by with group: a binds and b
+// excludes, or both have one kind and a's key is the greater. group puts the
+// elements related to the first one ahead of the others, so exclusions and
+// smaller keys move forward, but only as far as group's rule takes them.
 bool arranged_before(const KeyedConstraint& a, const KeyedConstraint& b) {
   const ConstraintKind ka = a.constraint->kind;
   const ConstraintKind kb = b.constraint->kind;

@@ -435,6 +435,8 @@ Formula parse_formula() {
 std::vector<Message> parse_knowledge() {
   std::vector<Message> terms;
   for (;;) {
+    // The run pairs the terms into one right-nested term: their number is nesting.
+    if (terms.size() >= static_cast<std::size_t>(kMaxNesting)) throw stack_overflow();
     terms.push_back(read_term());
     Token t = read_token();
     if (t.is_symbol(';')) return terms;
@@ -444,6 +446,10 @@ std::vector<Message> parse_knowledge() {
 
 int error_code() {
   return errors.code;
+}
+
+void reset() {
+  errors = syntax::ErrorState();
 }
 
 std::string error_message() {

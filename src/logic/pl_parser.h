@@ -1,6 +1,6 @@
 // The parser of the formula, join components and knowledge files, reading from
 // the shared tokenizer. Its error state (code and detail) is its own, shared by
-// the three files and never reset.
+// the three files and never reset during a run.
 #pragma once
 
 #include <string>
@@ -27,10 +27,15 @@ namespace pl_parser {
 // One formula up to and including ";". On a syntax error returns False with the
 // error code set.
 Formula parse_formula();
-// term {"," term} ";", in file order. A syntax error throws PlParseError.
+// term {"," term} ";", in file order. A syntax error throws PlParseError; more
+// than kMaxNesting terms (they are paired into one nested term) Stack_overflow.
 std::vector<Message> parse_knowledge();
 int error_code();
 // "ER<code>: <message> <detail>  (<line>,<column>)\n".
 std::string error_message();
+
+// Back to the initial error state: code 0, empty detail (a new run in the same
+// process).
+void reset();
 
 }  // namespace pl_parser

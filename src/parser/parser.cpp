@@ -350,6 +350,10 @@ int error_code() {
   return errors.code;
 }
 
+void reset() {
+  errors = syntax::ErrorState();
+}
+
 std::string error_message() {
   return syntax::error_line(errors, kMessages[errors.code]);
 }

@@ -30,4 +30,8 @@ int error_code();
 // "ER<code>: <message> <detail>  (<line>,<column>)\n".
 std::string error_message();
 
+// Back to the initial error state: code 0, empty detail (a new run in the same
+// process).
+void reset();
+
 }  // namespace parser

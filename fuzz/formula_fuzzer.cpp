@@ -1,0 +1,89 @@
+// Fuzz target: the input is a formula file followed by a join components file,
+// read one after the other from the same tokenizer as the driver reads them.
+// Each formula read is rendered and brought to the normal forms the search
+// uses, over a session of the Needham-Schroeder roles A and B.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "logic/logic.h"
+#include "principal/context.h"
+#include "principal/principal.h"
+
+namespace {
+
+// A session of one A (instance 1) and one B (instance 2): quantifiers expand to
+// one copy each, so expansion stays linear in the size of the formula.
+Context session() {
+  const VarId b{"b", "", 0};
+  const VarId a{"a", "", 0};
+  const Message first = pair(nonce("na", 0), agent("A", 0));
+  const Process role_a =
+      output(enc(first, pub_of(var(b))), input(enc(pair(nonce("na", 0), bind_var(VarId{"y", "", 0})),
+                                                   priv_key("A", 0)),
+                                               nil_process()));
+  const Process role_b = input(enc(pair(bind_var(VarId{"x", "", 0}), var(a)), priv_key("B", 0)),
+                               output(enc(nonce("nb", 0), pub_of(var(a))), nil_process()));
+  return {make_principal("B", 2, {a}, role_b), make_principal("A", 1, {b}, role_a)};
+}
+
+// The clause form is exponential in the number of binary connectives by
+// design; it is only built for formulas small enough to stay quick.
+constexpr int kMaxConnectivesForClauses = 10;
+
+int connectives(const Formula& f) {
+  int count = 0;
+  std::vector<const Formula*> todo{&f};
+  while (!todo.empty()) {
+    const Formula* g = todo.back();
+    todo.pop_back();
+    switch (g->tag()) {
+      case FormulaTag::And:
+      case FormulaTag::Or:
+        ++count;
+        todo.push_back(&g->left());
+        todo.push_back(&g->right());
+        break;
+      case FormulaTag::Not:
+      case FormulaTag::Forall:
+      case FormulaTag::Exists:
+        todo.push_back(&g->body());
+        break;
+      default:
+        break;
+    }
+  }
+  return count;
+}
+
+void inspect(const Formula& f, const Context& context) {
+  print_formula(f);
+  const Formula expanded = expand_quantifiers(to_nnf(f), context);
+  print_formula(expanded);
+  if (connectives(expanded) <= kMaxConnectivesForClauses) {
+    print_clauses(prepare(f, context));
+    print_clauses(prepare(not_formula(f), context));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const Context context = session();
+  fuzz::SilencedOutput silenced;
+  fuzz::start_input(fuzz::as_text(data, size));
+  try {
+    for (int file = 0; file < 2; ++file) {
+      const Formula f = pl_parser::parse_formula();
+      if (pl_parser::error_code() != 0) {
+        out() << pl_parser::error_message();
+        break;
+      }
+      inspect(f, context);
+    }
+  } catch (const Failure& failure) {
+    out() << failure.description();
+  }
+  return 0;
+}

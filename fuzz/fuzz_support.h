@@ -1,0 +1,91 @@
+// What the fuzz targets share: a fresh parsing state reading the fuzz input as a
+// file's text, and output sinks that keep the analyser's writing off the
+// terminal while still exercising every rendering.
+//
+// A target ends each input with the analyser's specified outcome: a result or a
+// Failure (the report of a run that stops). Only crashes, sanitizer reports and
+// inputs that take too long are findings.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <limits>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include "logic/pl_parser.h"
+#include "parser/parser.h"
+#include "parser/tokenizer.h"
+#include "utils/utils.h"
+
+namespace fuzz {
+
+// Thrown when the analyser has written more than a target allows: a search that
+// writes a report per trace is stopped this way instead of running for long.
+struct OutputLimitReached : std::exception {
+  const char* what() const noexcept override { return "output limit reached"; }
+};
+
+// Discards what is written; past `limit` bytes every write throws OutputLimitReached.
+class CountingSink : public std::streambuf {
+ public:
+  explicit CountingSink(std::size_t limit = std::numeric_limits<std::size_t>::max())
+      : limit_(limit) {}
+
+ protected:
+  std::streamsize xsputn(const char* /*s*/, std::streamsize n) override {
+    count(static_cast<std::size_t>(n));
+    return n;
+  }
+  int_type overflow(int_type c) override {
+    count(1);
+    return traits_type::not_eof(c);
+  }
+
+ private:
+  void count(std::size_t n) {
+    written_ += n;
+    if (written_ > limit_) throw OutputLimitReached();
+  }
+
+  std::size_t limit_;
+  std::size_t written_ = 0;
+};
+
+// For its lifetime, out() writes into a CountingSink with the given limit (the
+// limit's exception passes through the stream) and std::cerr into a plain sink.
+class SilencedOutput {
+ public:
+  explicit SilencedOutput(std::size_t limit = std::numeric_limits<std::size_t>::max())
+      : out_sink_(limit), out_stream_(&out_sink_), redirect_(out_stream_) {
+    out_stream_.exceptions(std::ios::badbit);
+    saved_cerr_ = std::cerr.rdbuf(&err_sink_);
+  }
+  ~SilencedOutput() { std::cerr.rdbuf(saved_cerr_); }
+  SilencedOutput(const SilencedOutput&) = delete;
+  SilencedOutput& operator=(const SilencedOutput&) = delete;
+
+ private:
+  CountingSink out_sink_;
+  std::ostream out_stream_;
+  ScopedOutput redirect_;
+  CountingSink err_sink_;
+  std::streambuf* saved_cerr_ = nullptr;  // restored on destruction
+};
+
+inline std::string as_text(const std::uint8_t* data, std::size_t size) {
+  return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+// Both parsers and the tokenizer back in their initial state, reading text.
+inline void start_input(const std::string& text) {
+  tokenizer::reset();
+  parser::reset();
+  pl_parser::reset();
+  tokenizer::set_input_text(text);
+}
+
+}  // namespace fuzz
