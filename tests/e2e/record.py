@@ -1,0 +1,39 @@
+#!/usr/bin/env python3
+"""Records the analyser's current results as a new run of an end-to-end case.
+
+usage: record.py TOOL CASE_DIR [OPTION ...]
+
+Runs TOOL on the four input files of CASE_DIR with the options and writes the next
+expected/<k>.args, <k>.stdout, <k>.status and <k>.stderr (masked as run_e2e.py compares it).
+Check the recorded output by hand before committing it: it becomes the golden result.
+"""
+import glob, os, subprocess, sys
+
+from run_e2e import FILES, mask_stderr
+
+
+def main():
+    if len(sys.argv) < 3:
+        print(__doc__)
+        return 2
+    tool, case, options = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3:]
+    expected = os.path.join(case, 'expected')
+    os.makedirs(expected, exist_ok=True)
+    k = len(glob.glob(os.path.join(expected, '*.arg[sv]'))) + 1
+    p = subprocess.run([tool] + FILES + options, cwd=case, capture_output=True, timeout=300,
+                       stdin=subprocess.DEVNULL)
+    stem = os.path.join(expected, str(k))
+    with open(stem + '.args', 'w') as f:
+        f.write(' '.join(options) + '\n')
+    with open(stem + '.stdout', 'wb') as f:
+        f.write(p.stdout)
+    with open(stem + '.status', 'w') as f:
+        f.write(f'{p.returncode}\n')
+    with open(stem + '.stderr', 'wb') as f:
+        f.write(mask_stderr(p.stderr))
+    print(f'{stem}: status {p.returncode}, {len(p.stdout)} bytes of output')
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
