@@ -64,7 +64,7 @@ class GrowingStore {
  private:
   template <typename F>
   void for_each_newest_first(const F& f) const {
-    for (const Constraint& x : std::views::reverse(added_)) f(x);
+    for (auto x = added_.rbegin(); x != added_.rend(); ++x) f(*x);
     for (const Constraint& x : base_) f(x);
   }
 
@@ -161,7 +161,7 @@ std::vector<ConstraintStore> add_to_all(const std::vector<Constraint>& constrain
   result.reserve(stores.size());
   for (const ConstraintStore& store : stores) {
     GrowingStore grown(store);
-    for (const Constraint& c : std::views::reverse(constraints)) grown.add(c);
+    for (auto c = constraints.rbegin(); c != constraints.rend(); ++c) grown.add(*c);
     result.push_back(std::move(grown).finish());
   }
   return result;

@@ -152,9 +152,9 @@ std::optional<WorkItem> verify_step(WorkStack& stack, const TraceQueries& querie
   ClauseList holds = with_decided_literal(item.clauses, e, e.holds_literal);
   ClauseList fails = with_decided_literal(std::move(item.clauses), e, e.fails_literal);
   const ClauseList& solved = positive ? holds : fails;
-  for (const Assignment& s : std::views::reverse(e.solutions)) {
-    stack.push_back({WorkItem{map_clause_terms(solved, s), compose(item.assignment, s),
-                              add_to_all(binds_to_constraints(bindings(s)), item.stores)}});
+  for (auto s = e.solutions.rbegin(); s != e.solutions.rend(); ++s) {
+    stack.push_back({WorkItem{map_clause_terms(solved, *s), compose(item.assignment, *s),
+                              add_to_all(binds_to_constraints(bindings(*s)), item.stores)}});
   }
   std::vector<ConstraintStore> excluded = excluding_all(e.solutions, item.stores);
   stack.push_back({WorkItem{positive ? std::move(fails) : std::move(holds),
