@@ -20,9 +20,9 @@ Context session() {
   const VarId a{"a", "", 0};
   const Message first = pair(nonce("na", 0), agent("A", 0));
   const Process role_a =
-      output(enc(first, pub_of(var(b))), input(enc(pair(nonce("na", 0), bind_var(VarId{"y", "", 0})),
-                                                   priv_key("A", 0)),
-                                               nil_process()));
+      output(enc(first, pub_of(var(b))),
+             input(enc(pair(nonce("na", 0), bind_var(VarId{"y", "", 0})), priv_key("A", 0)),
+                   nil_process()));
   const Process role_b = input(enc(pair(bind_var(VarId{"x", "", 0}), var(a)), priv_key("B", 0)),
                                output(enc(nonce("nb", 0), pub_of(var(a))), nil_process()));
   return {make_principal("B", 2, {a}, role_b), make_principal("A", 1, {b}, role_a)};

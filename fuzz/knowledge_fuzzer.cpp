@@ -16,9 +16,8 @@ void inspect(const std::vector<Message>& terms) {
   for (const Message& t : terms) out() << message_to_string(t);
   KnowledgeManager mgr(64);
   const Knowledge empty = fresh_knowledge(mgr);
-  const Message all = utils::fold2(terms, [](const Message& a, const Message& b) {
-    return pair(a, b);
-  });
+  const Message all =
+      utils::fold2(terms, [](const Message& a, const Message& b) { return pair(a, b); });
   const Knowledge k = derive_knowledge(mgr, empty, empty_assignment(), all);
   out() << knowledge_to_string(k);
   for (const Message& a : known_agents(k)) is_compromised(k, a);

@@ -1,18 +1,84 @@
 #include "assignment/assignment.h"
 
 namespace {
-const std::shared_ptr<const std::vector<Binding>>& no_bindings() {
-  static const auto empty = std::make_shared<const std::vector<Binding>>();
+
+using Data = Assignment::Data;
+
+const std::shared_ptr<const Data>& no_bindings() {
+  static const auto empty = std::make_shared<const Data>();
   return empty;
+}
+
+// Lists up to this long are scanned; longer ones are looked up through their index.
+constexpr std::size_t kScanLimit = 8;
+
+// The slots of the index an entry of the given hash is looked for in, in order.
+struct Probe {
+  std::size_t mask;
+  std::size_t slot;
+  explicit Probe(const std::vector<std::uint32_t>& table, std::size_t hash)
+      : mask(table.size() - 1), slot(hash & mask) {}
+  void next() { slot = (slot + 1) & mask; }
+};
+
+// The index of d's bindings: the first binding of each variable, by its hash.
+const std::vector<std::uint32_t>& index_of(const Data& d) {
+  if (!d.index.empty()) return d.index;
+  std::size_t size = 16;
+  while (size < 2 * d.bindings.size()) size *= 2;
+  d.index.assign(size, 0);
+  for (std::size_t i = 0; i < d.bindings.size(); ++i) {
+    const Message& v = d.bindings[i].first;
+    for (Probe p(d.index, v.hash());; p.next()) {
+      const std::uint32_t entry = d.index[p.slot];
+      if (entry == 0) {
+        d.index[p.slot] = static_cast<std::uint32_t>(i + 1);
+        break;
+      }
+      if (d.bindings[entry - 1].first == v) break;  // a later binding of the same variable
+    }
+  }
+  return d.index;
+}
+
+// The first binding whose variable satisfies is_it, among the candidates of hash.
+template <typename Is>
+const Message* find_binding(const Data& d, std::size_t hash, Is is_it) {
+  if (d.bindings.size() <= kScanLimit) {
+    for (const Binding& b : d.bindings) {
+      if (is_it(b.first)) return &b.second;
+    }
+    return nullptr;
+  }
+  const std::vector<std::uint32_t>& index = index_of(d);
+  for (Probe p(index, hash);; p.next()) {
+    const std::uint32_t entry = index[p.slot];
+    if (entry == 0) return nullptr;
+    const Binding& b = d.bindings[entry - 1];
+    if (is_it(b.first)) return &b.second;
+  }
+}
+
+// The value bound to t, or nullptr.
+const Message* value_of(const Data& d, const Message& t) {
+  return find_binding(d, t.hash(), [&t](const Message& v) { return v == t; });
+}
+
+// The value bound to Var(v) for the variable v of a BindVar, or nullptr.
+const Message* value_of_var(const Data& d, const Message& bind_var) {
+  const VarId& v = bind_var.var();
+  return find_binding(d, var_hash(bind_var),
+                      [&v](const Message& x) { return x.is(Tag::Var) && x.var() == v; });
 }
 
 bool is_named(const Message& m) {
   return m.is(Tag::Gen) && (m.kind() == GenKind::Name || m.kind() == GenKind::RName);
 }
 
-// PubOf/PrivOf of x, resolved through the bindings and made canonical where the
-// argument turns out to be an agent.
-Message apply_key_of(const std::vector<Binding>& s, const Message& m) {
+// PubOf/PrivOf of x, resolved one step through lookup (t -> its value, t itself
+// when unbound) and made canonical where the argument turns out to be an agent.
+template <typename Lookup>
+Message apply_key_of(const Lookup& lookup_value, const Message& m) {
   const Message& x = m.argument();
   const bool pub = m.is(Tag::PubOf);
   auto rebuilt = [&](const Message& r) {
@@ -20,12 +86,11 @@ Message apply_key_of(const std::vector<Binding>& s, const Message& m) {
     return pub ? pub_of(r) : priv_of(r);
   };
   if (!x.is(Tag::Var) && !x.is(Tag::Gen)) return m;
-  if (x.is(Tag::Gen) && x.kind() != GenKind::Gen && x.kind() != GenKind::RGen &&
-      !is_named(x)) {
+  if (x.is(Tag::Gen) && x.kind() != GenKind::Gen && x.kind() != GenKind::RGen && !is_named(x)) {
     return m;  // skey, pmkey, mpkey values are never agents
   }
-  Message r = lookup(s, x);
-  if (r.is(Tag::Agent)) return pub ? pub_key(r.name(), r.index()) : priv_key(r.name(), r.index());
+  const Message& r = lookup_value(x);
+  if (r.is(Tag::Agent)) return pub ? agent_pub_key(r) : agent_priv_key(r);
   if (r.is(Tag::Var)) return rebuilt(r);
   if (x.is(Tag::Var)) return r.is(Tag::Gen) ? rebuilt(r) : m;
   if (!is_named(x)) {  // x is a gen or rgen value
@@ -35,27 +100,91 @@ Message apply_key_of(const std::vector<Binding>& s, const Message& m) {
   if (r.is(Tag::Gen) && r.kind() == x.kind()) return m;
   return rebuilt(r);
 }
+
+// Substitution to the fixpoint in one walk. Repeating whole passes until nothing
+// changes reaches, position by position, the end of the chain of bindings that
+// starts there: a position that one pass leaves alone never changes again, and
+// what a pass makes of a position depends on that position only. So each
+// position follows its own chain to the end, and the result is the fixpoint of
+// the passes without the passes.
+class Substitution {
+ public:
+  explicit Substitution(const Assignment& a) : d_(a.data()), max_steps_(d_.bindings.size() + 2) {}
+
+  // top: m is the whole term (a Trick there stands for the assignment itself).
+  Message resolve(const Message& m, bool top, std::size_t steps) const {
+    if (!m.has_variables()) return m;
+    switch (m.tag()) {
+      case Tag::Var:
+      case Tag::Gen:
+        return follow(m, value_of(d_, m), top, steps);
+      case Tag::BindVar:
+        return follow(m, value_of_var(d_, m), top, steps);
+      case Tag::Enc:
+      case Tag::Pair: {
+        Message a = resolve(m.first(), false, steps);
+        Message b = resolve(m.second(), false, steps);
+        if (a.same(m.first()) && b.same(m.second())) return m;
+        return m.is(Tag::Enc) ? enc(a, b) : pair(a, b);
+      }
+      case Tag::PubOf:
+      case Tag::PrivOf: {
+        const Message next = apply_key_of(
+            [this](const Message& x) -> const Message& {
+              const Message* value = value_of(d_, x);
+              return value ? *value : x;
+            },
+            m);
+        return follow(m, &next, top, steps);
+      }
+      case Tag::Trick:
+        if (top) return trick(d_.bindings);
+        throw NoMeaning();
+      default:
+        return m;
+    }
+  }
+
+ private:
+  // m was rewritten to *next (nullptr: m is left as it is).
+  Message follow(const Message& m, const Message* next, bool top, std::size_t steps) const {
+    if (next == nullptr || next->same(m) || *next == m) return m;
+    if (steps >= max_steps_) throw CyclicBinding();
+    return resolve(*next, top, steps + 1);
+  }
+
+  const Data& d_;
+  const std::size_t max_steps_;  // no chain without a cycle is longer
+};
+
 }  // namespace
 
-Assignment::Assignment() : bindings_(no_bindings()) {}
+Assignment::Assignment() : data_(no_bindings()) {}
 
 Assignment::Assignment(std::vector<Binding> bindings)
-    : bindings_(bindings.empty() ? no_bindings()
-                                 : std::make_shared<const std::vector<Binding>>(std::move(bindings))) {}
+    : data_(bindings.empty() ? no_bindings()
+                             : std::make_shared<const Data>(Data{std::move(bindings), {}})) {}
 
-Assignment empty_assignment() { return Assignment(); }
+Assignment empty_assignment() {
+  return Assignment();
+}
 
 Assignment assignment_of_bindings(std::vector<Binding> bindings) {
   return Assignment(std::move(bindings));
 }
 
-const std::vector<Binding>& bindings(const Assignment& a) { return a.bindings(); }
+const std::vector<Binding>& bindings(const Assignment& a) {
+  return a.bindings();
+}
 
-bool is_empty(const Assignment& a) { return a.is_empty(); }
+bool is_empty(const Assignment& a) {
+  return a.is_empty();
+}
 
 Assignment extend(const Assignment& a, const Message& variable, const Message& value) {
   if (!variable.is(Tag::Var) && !variable.is(Tag::Gen)) throw NeedVariable();
-  if (lookup(a.bindings(), variable) != variable) return a;
+  const Message* bound = value_of(a.data(), variable);
+  if (bound != nullptr && *bound != variable) return a;
   std::vector<Binding> b;
   b.reserve(a.bindings().size() + 1);
   b.emplace_back(variable, value);
@@ -77,9 +206,8 @@ Message apply_once(const std::vector<Binding>& s, const Message& m) {
     case Tag::Gen:
       return lookup(s, m);
     case Tag::BindVar: {
-      const Message v = var(m.var());
       for (const Binding& b : s) {
-        if (b.first == v) return b.second;
+        if (b.first.is(Tag::Var) && b.first.var() == m.var()) return b.second;
       }
       return m;
     }
@@ -91,8 +219,15 @@ Message apply_once(const std::vector<Binding>& s, const Message& m) {
       return m.is(Tag::Enc) ? enc(a, b) : pair(a, b);
     }
     case Tag::PubOf:
-    case Tag::PrivOf:
-      return apply_key_of(s, m);
+    case Tag::PrivOf: {
+      Message value;
+      return apply_key_of(
+          [&](const Message& x) -> const Message& {
+            value = lookup(s, x);
+            return value;
+          },
+          m);
+    }
     case Tag::Trick:
       throw NoMeaning();
     default:
@@ -101,19 +236,9 @@ Message apply_once(const std::vector<Binding>& s, const Message& m) {
 }
 
 Message apply(const Assignment& a, const Message& m) {
-  const std::vector<Binding>& s = a.bindings();
-  // Without cycles every pass resolves one more link of the longest chain of
-  // bindings, so a fixpoint comes within this many passes.
-  const std::size_t max_passes = s.size() + 2;
-  Message current = m;
-  for (std::size_t pass = 0;; ++pass) {
-    if (current.is(Tag::Trick)) return trick(s);
-    // No shortcut for the empty assignment: its pass still rejects a nested Trick.
-    Message next = apply_once(s, current);
-    if (next.same(current) || next == current) return current;
-    if (pass >= max_passes) throw CyclicBinding();
-    current = next;
-  }
+  // The empty assignment changes nothing, but still rejects a nested Trick.
+  if (a.is_empty() && !m.has_trick()) return m;
+  return Substitution(a).resolve(m, true, 0);
 }
 
 Assignment compose(const Assignment& a, const Assignment& b) {

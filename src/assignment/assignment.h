@@ -5,6 +5,7 @@
 // wins. The sequence is shared between copies and never changed.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,21 +34,31 @@ class CyclicBinding : public Failure {
 
 class Assignment {
  public:
+  // The bindings, and an index of their variables that a long list builds on its
+  // first lookup so that lookups do not scan it (it never changes what they find).
+  struct Data {
+    std::vector<Binding> bindings;
+    // Open addressing on the variable's hash, a power of two in size: each slot
+    // holds 1 + the position of the first binding of a variable, or 0 when free.
+    mutable std::vector<std::uint32_t> index;
+  };
+
   // The empty assignment.
   Assignment();
   // Exactly these bindings, in this order (not checked).
   explicit Assignment(std::vector<Binding> bindings);
 
-  const std::vector<Binding>& bindings() const { return *bindings_; }
-  bool is_empty() const { return bindings_->empty(); }
-  bool same(const Assignment& other) const { return bindings_ == other.bindings_; }
+  const std::vector<Binding>& bindings() const { return data_->bindings; }
+  bool is_empty() const { return bindings().empty(); }
+  bool same(const Assignment& other) const { return data_ == other.data_; }
+  const Data& data() const { return *data_; }
 
   friend bool operator==(const Assignment& a, const Assignment& b) {
-    return a.bindings_ == b.bindings_ || *a.bindings_ == *b.bindings_;
+    return a.same(b) || a.bindings() == b.bindings();
   }
 
  private:
-  std::shared_ptr<const std::vector<Binding>> bindings_;  // never null
+  std::shared_ptr<const Data> data_;  // never null
 };
 
 Assignment empty_assignment();

@@ -1,54 +1,134 @@
 #include "knowledge/knowledge.h"
 
+#include <algorithm>
 #include <string>
-#include <unordered_set>
 
 #include "utils/utils.h"
 
-// The messages newest first, with a hash index beside them so that membership
-// tests stay constant-time however many messages are known. The vector alone
-// fixes every order; the index and the list of open messages only answer
-// questions about it.
-struct Knowledge::Data {
-  std::int64_t kid = -1;
-  std::vector<Message> messages;                   // newest first
-  std::unordered_set<Message, MessageHash> index;  // the same messages, for knows
-  std::vector<Message> open_messages;  // those an assignment can change (with variables)
+// The messages newest first, with an index beside them so that membership tests
+// stay constant-time however many messages are known. The vector alone fixes
+// every order; the index and the list of open messages only answer questions
+// about it. Knowledge sets that differ only in their kid share one Content.
+struct Content {
+  std::vector<Message> messages;  // newest first
+  // Open addressing on the message hash, a power of two in size: each slot holds
+  // 1 + the age of a message (its position counted from the oldest), 0 when free.
+  // Ages do not change when newer messages are put in front.
+  std::vector<std::uint32_t> index;
+  std::vector<std::uint32_t> open;  // ages of the messages an assignment can change
+  std::vector<std::uint32_t> encs;  // ages of the encryptions, oldest first
+  // Made by learn and not mapped since: its stored encryptions were examined
+  // against exactly these messages and opened what they could, so examining
+  // them again yields nothing until a new fact is added.
+  bool analysed = false;
 
-  // Puts fresh messages in front, keeping their order.
+  const Message& by_age(std::uint32_t age) const { return messages[messages.size() - 1 - age]; }
+
+  // The stored message with this hash for which is_it holds, or nullptr.
+  template <typename Is>
+  const Message* find(std::size_t hash, Is is_it) const {
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      if (index[slot] == 0) return nullptr;
+      const Message& m = by_age(index[slot] - 1);
+      if (m.hash() == hash && is_it(m)) return &m;
+    }
+  }
+  bool contains(const Message& m) const {
+    return find(m.hash(), [&m](const Message& x) { return x == m; }) != nullptr;
+  }
+  bool contains_atom(Tag tag, const std::string& name, std::int64_t index_number) const {
+    return find(atom_hash(tag, name, index_number), [&](const Message& x) {
+             return x.tag() == tag && x.index() == index_number && x.name() == name;
+           }) != nullptr;
+  }
+
+  // Indexes every message, a repeated one once.
+  void build_index() {
+    std::size_t size = 16;
+    while (size < 2 * messages.size()) size *= 2;
+    index.assign(size, 0);
+    open.clear();
+    encs.clear();
+    for (std::uint32_t age = 0; age < messages.size(); ++age) note(age);
+  }
+
+  // Puts fresh messages in front, keeping their order, and indexes them.
   void prepend(const std::vector<Message>& fresh) {
     messages.insert(messages.begin(), fresh.begin(), fresh.end());
-    for (const Message& m : fresh) note(m);
+    if (2 * messages.size() > index.size()) return build_index();
+    for (auto age = static_cast<std::uint32_t>(messages.size() - fresh.size());
+         age < messages.size(); ++age) {
+      note(age);
+    }
   }
-  // Adds m to the index and, when it holds variables, to the open messages.
-  void note(const Message& m) {
-    index.insert(m);
-    if (m.has_variables()) open_messages.push_back(m);
+
+ private:
+  // Enters the message of this age in the index and the lists.
+  void note(std::uint32_t age) {
+    const Message& m = by_age(age);
+    if (m.has_variables()) open.push_back(age);
+    if (m.is(Tag::Enc)) encs.push_back(age);
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t slot = m.hash() & mask;; slot = (slot + 1) & mask) {
+      if (index[slot] == 0) {
+        index[slot] = age + 1;
+        return;
+      }
+      if (by_age(index[slot] - 1) == m) return;
+    }
   }
+};
+
+struct Knowledge::Data {
+  std::int64_t kid = -1;
+  std::shared_ptr<const Content> content;  // never null
 };
 
 namespace {
 
 using Data = Knowledge::Data;
 
-const std::shared_ptr<const Data>& empty_data() {
-  static const std::shared_ptr<const Data> empty = std::make_shared<const Data>();
+const std::shared_ptr<const Content>& no_content() {
+  static const std::shared_ptr<const Content> empty = [] {
+    auto c = std::make_shared<Content>();
+    c->build_index();
+    c->analysed = true;  // no encryption to examine
+    return c;
+  }();
   return empty;
 }
 
-bool stored(const Data& d, const Message& m) {
-  return d.index.count(m) != 0;
+const std::shared_ptr<const Data>& empty_data() {
+  static const std::shared_ptr<const Data> empty =
+      std::make_shared<const Data>(Data{-1, no_content()});
+  return empty;
+}
+
+std::shared_ptr<const Content> make_content(std::vector<Message> messages) {
+  auto c = std::make_shared<Content>();
+  c->messages = std::move(messages);
+  c->build_index();
+  return c;
+}
+
+const Content& content(const Knowledge& k) {
+  return *k.data()->content;
+}
+
+bool stored(const Content& d, const Message& m) {
+  return d.contains(m);
 }
 
 // Whether the intruder holds the other half of an asymmetric key, and whether
 // it holds both halves of the pair of agent-like atom m (an Agent or a key).
-bool knows_pub_half(const Data& d, const Message& m) {
-  return stored(d, pub_key(m.name(), m.index()));
+bool knows_pub_half(const Content& d, const Message& m) {
+  return d.contains_atom(Tag::PubKey, m.name(), m.index());
 }
-bool knows_priv_half(const Data& d, const Message& m) {
-  return stored(d, priv_key(m.name(), m.index()));
+bool knows_priv_half(const Content& d, const Message& m) {
+  return d.contains_atom(Tag::PrivKey, m.name(), m.index());
 }
-bool knows_both_halves(const Data& d, const Message& m) {
+bool knows_both_halves(const Content& d, const Message& m) {
   return knows_pub_half(d, m) && knows_priv_half(d, m);
 }
 
@@ -70,14 +150,14 @@ bool any_message(const Knowledge& k, Keep keep) {
   return false;
 }
 
-void push_if_unknown(const Data& d, const Message& m, std::vector<Message>& found) {
+void push_if_unknown(const Content& d, const Message& m, std::vector<Message>& found) {
   if (!stored(d, m)) found.push_back(m);
 }
 
 // Appends what the intruder learns from seeing m, given what d already holds:
 // new atoms and generated values, the parts of pairs, the bodies of encryptions
 // it can open, and the encryptions it cannot rebuild.
-void decompose(const Data& d, const Message& m, std::vector<Message>& found) {
+void decompose(const Content& d, const Message& m, std::vector<Message>& found) {
   switch (m.tag()) {
     case Tag::SymKey:
     case Tag::Agent:
@@ -122,40 +202,118 @@ void decompose(const Data& d, const Message& m, std::vector<Message>& found) {
   push_if_unknown(d, m, found);
 }
 
-std::shared_ptr<Data> make_data(std::int64_t kid, std::vector<Message> messages) {
-  auto d = std::make_shared<Data>();
-  d->kid = kid;
-  d->messages = std::move(messages);
-  for (const Message& m : d->messages) d->note(m);
-  return d;
+// The messages of c, each mapped by f; nullptr when f changes none of them (only
+// messages with variables can change).
+std::shared_ptr<const Content> mapped_content(const Content& c, const Assignment& f) {
+  std::vector<Message> mapped;
+  for (const std::uint32_t age : c.open) {
+    const Message& m = c.by_age(age);
+    Message image = apply(f, m);
+    if (image.same(m)) continue;
+    if (mapped.empty()) mapped = c.messages;
+    mapped[c.messages.size() - 1 - age] = std::move(image);
+  }
+  if (mapped.empty()) return nullptr;
+  return make_content(std::move(mapped));
 }
 
-bool derivable(const Knowledge& k, const Assignment& f, const Message& m) {
+// What learn adds to c for m: the passes of decompose until no new fact appears.
+// nullptr when nothing is new.
+std::shared_ptr<const Content> learnt_content(const std::shared_ptr<const Content>& c,
+                                              const Message& m) {
+  std::shared_ptr<Content> grown;  // c's messages copied once something new is found
+  const Content* current = c.get();
+  // Scratch lists, kept between calls so that learning allocates only what it keeps.
+  static std::vector<Message> found, facts, ciphertexts;
+  for (bool examined = current->analysed;; examined = false) {
+    // Everything m and the stored encryptions yield under what is known now.
+    found.clear();
+    decompose(*current, m, found);
+    if (!examined) {
+      for (auto e = current->encs.rbegin(); e != current->encs.rend(); ++e) {
+        decompose(*current, current->by_age(*e), found);
+      }
+    }
+    // found holds nothing known yet; keep the first of repeated elements.
+    facts.clear();
+    ciphertexts.clear();
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      const Message& x = found[i];
+      if (std::find(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(i), x) !=
+          found.begin() + static_cast<std::ptrdiff_t>(i)) {
+        continue;
+      }
+      (x.is(Tag::Enc) ? ciphertexts : facts).push_back(x);
+    }
+    // New facts may open more encryptions: repeat until none appear; the
+    // encryptions of the last pass are the ones kept.
+    if (facts.empty() && ciphertexts.empty() && !grown) return nullptr;
+    if (!grown) {
+      grown = std::make_shared<Content>(*current);
+      grown->analysed = true;
+    }
+    grown->prepend(facts.empty() ? ciphertexts : facts);
+    if (facts.empty()) return grown;
+    current = grown.get();
+  }
+}
+
+Knowledge with_content(std::int64_t kid, std::shared_ptr<const Content> c) {
+  return Knowledge(std::make_shared<const Data>(Data{kid, std::move(c)}));
+}
+
+// The tag of the inverse of an atomic key (a symmetric key is its own), or
+// NoMessage for anything else.
+Tag inverse_key_tag(const Message& key) {
+  switch (key.tag()) {
+    case Tag::SymKey:
+      return Tag::SymKey;
+    case Tag::PubKey:
+      return Tag::PrivKey;
+    case Tag::PrivKey:
+      return Tag::PubKey;
+    default:
+      return Tag::NoMessage;
+  }
+}
+
+// Some stored x with f(x) = m. A message without variables is its own image, so
+// only the open messages need f applied; is_m tells the images that are m.
+template <typename Is>
+bool stored_image(const Content& d, const Assignment& f, bool m_stored, bool m_closed, Is is_m) {
+  if (m_stored && (f.is_empty() || m_closed)) return true;
+  if (f.is_empty()) return false;
+  for (const std::uint32_t age : d.open) {
+    if (is_m(apply(f, d.by_age(age)))) return true;
+  }
+  return false;
+}
+
+bool derivable(const Content& d, const Assignment& f, const Message& m) {
   switch (m.tag()) {
     case Tag::Gen:
       return true;
     case Tag::Enc: {
+      // The inverse of the key, an atom, is produced only as a stored image.
       const Message& key = m.key();
-      if (key.is(Tag::SymKey) || key.is(Tag::PubKey) || key.is(Tag::PrivKey)) {
-        if (derivable(k, f, m.body()) && derivable(k, f, inverse_key(key))) return true;
+      const Tag inverse = inverse_key_tag(key);
+      if (inverse != Tag::NoMessage && derivable(d, f, m.body()) &&
+          stored_image(
+              d, f, d.contains_atom(inverse, key.name(), key.index()), true, [&](const Message& x) {
+                return x.tag() == inverse && x.index() == key.index() && x.name() == key.name();
+              })) {
+        return true;
       }
       break;
     }
     case Tag::Pair:
-      if (derivable(k, f, m.first()) && derivable(k, f, m.second())) return true;
+      if (derivable(d, f, m.first()) && derivable(d, f, m.second())) return true;
       break;
     default:
       break;
   }
-  // Some stored x with f(x) = m. A message without variables is its own image,
-  // so only the open messages need f applied.
-  const Data& d = *k.data();
-  if (stored(d, m) && (f.is_empty() || !m.has_variables())) return true;
-  if (f.is_empty()) return false;
-  for (const Message& x : d.open_messages) {
-    if (apply(f, x) == m) return true;
-  }
-  return false;
+  return stored_image(d, f, stored(d, m), !m.has_variables(),
+                      [&m](const Message& x) { return x == m; });
 }
 
 }  // namespace
@@ -166,7 +324,7 @@ std::int64_t Knowledge::kid() const {
   return data_->kid;
 }
 const std::vector<Message>& Knowledge::messages() const {
-  return data_->messages;
+  return data_->content->messages;
 }
 
 Knowledge empty_knowledge() {
@@ -183,37 +341,13 @@ bool is_absent(const Knowledge& k) {
 }
 
 bool knows(const Knowledge& k, const Message& m) {
-  return stored(*k.data(), m);
+  return stored(content(k), m);
 }
 
 Knowledge learn(const Knowledge& k, const Message& m) {
   if (m.is(Tag::NoMessage)) return k;
-  std::shared_ptr<Data> grown;  // k's data copied once something new is found
-  const Data* current = k.data().get();
-  for (;;) {
-    // Everything m and the stored encryptions yield under what is known now.
-    std::vector<Message> found;
-    decompose(*current, m, found);
-    for (const Message& e : current->messages) {
-      if (e.is(Tag::Enc)) decompose(*current, e, found);
-    }
-    std::vector<Message> facts, ciphertexts;
-    std::unordered_set<Message, MessageHash> seen;
-    for (const Message& x : found) {
-      if (!seen.insert(x).second || stored(*current, x)) continue;
-      (x.is(Tag::Enc) ? ciphertexts : facts).push_back(x);
-    }
-    // New facts may open more encryptions: repeat until none appear; the
-    // encryptions of the last pass are the ones kept.
-    if (facts.empty() && ciphertexts.empty() && !grown) return k;
-    if (!grown) grown = std::make_shared<Data>(*current);
-    if (facts.empty()) {
-      grown->prepend(ciphertexts);
-      return Knowledge(std::move(grown));
-    }
-    grown->prepend(facts);
-    current = grown.get();
-  }
+  std::shared_ptr<const Content> grown = learnt_content(k.data()->content, m);
+  return grown ? with_content(k.kid(), std::move(grown)) : k;
 }
 
 Knowledge map_messages(const Knowledge& k, const Assignment& f) {
@@ -222,10 +356,18 @@ Knowledge map_messages(const Knowledge& k, const Assignment& f) {
 }
 
 Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f) {
-  std::vector<Message> mapped;
-  mapped.reserve(k.messages().size());
-  for (const Message& m : k.messages()) mapped.push_back(apply(f, m));
-  return Knowledge(make_data(new_kid, std::move(mapped)));
+  std::shared_ptr<const Content> mapped = mapped_content(content(k), f);
+  return with_content(new_kid, mapped ? std::move(mapped) : k.data()->content);
+}
+
+Knowledge relabel_and_learn(const Knowledge& k, std::int64_t new_kid, const Assignment& f,
+                            const Message& m) {
+  std::shared_ptr<const Content> c = mapped_content(content(k), f);
+  if (!c) c = k.data()->content;
+  if (!m.is(Tag::NoMessage)) {
+    if (std::shared_ptr<const Content> grown = learnt_content(c, m)) c = std::move(grown);
+  }
+  return with_content(new_kid, std::move(c));
 }
 
 std::vector<Message> known_agents(const Knowledge& k) {
@@ -233,19 +375,19 @@ std::vector<Message> known_agents(const Knowledge& k) {
 }
 
 std::vector<Message> compromised_agents(const Knowledge& k) {
-  const Data& d = *k.data();
+  const Content& d = content(k);
   return messages_where(
       k, [&](const Message& m) { return m.is(Tag::Agent) && knows_both_halves(d, m); });
 }
 
 std::vector<Message> honest_agents(const Knowledge& k) {
-  const Data& d = *k.data();
+  const Content& d = content(k);
   return messages_where(
       k, [&](const Message& m) { return m.is(Tag::Agent) && !knows_both_halves(d, m); });
 }
 
 std::vector<Message> usable_pub_keys(const Knowledge& k) {
-  const Data& d = *k.data();
+  const Content& d = content(k);
   return messages_where(
       k, [&](const Message& m) { return m.is(Tag::PubKey) && knows_priv_half(d, m); });
 }
@@ -255,7 +397,7 @@ std::vector<Message> known_sym_keys(const Knowledge& k) {
 }
 
 std::vector<Message> unpaired_pub_keys(const Knowledge& k) {
-  const Data& d = *k.data();
+  const Content& d = content(k);
   return messages_where(
       k, [&](const Message& m) { return m.is(Tag::PubKey) && !knows_priv_half(d, m); });
 }
@@ -267,18 +409,18 @@ std::vector<Message> paired_priv_keys(const Knowledge& k) {
 }
 
 std::vector<Message> unpaired_priv_keys(const Knowledge& k) {
-  const Data& d = *k.data();
+  const Content& d = content(k);
   return messages_where(
       k, [&](const Message& m) { return m.is(Tag::PrivKey) && !knows_pub_half(d, m); });
 }
 
 bool is_compromised(const Knowledge& k, const Message& a) {
-  const Data& d = *k.data();
+  const Content& d = content(k);
   return a.is(Tag::Agent) && stored(d, a) && knows_both_halves(d, a);
 }
 
 bool owns_usable_key_pair(const Knowledge& k, const Message& key) {
-  return (key.is(Tag::PubKey) || key.is(Tag::PrivKey)) && knows_both_halves(*k.data(), key);
+  return (key.is(Tag::PubKey) || key.is(Tag::PrivKey)) && knows_both_halves(content(k), key);
 }
 
 bool has_atomic_key(const Knowledge& k) {
@@ -292,24 +434,34 @@ bool has_sym_key(const Knowledge& k) {
 }
 
 bool has_key_pair(const Knowledge& k) {
-  const Data& d = *k.data();
+  const Content& d = content(k);
   return any_message(k,
                      [&](const Message& m) { return m.is(Tag::PubKey) && knows_priv_half(d, m); });
 }
 
 bool has_compromised_agent(const Knowledge& k) {
-  const Data& d = *k.data();
+  const Content& d = content(k);
   return any_message(k,
                      [&](const Message& m) { return m.is(Tag::Agent) && knows_both_halves(d, m); });
 }
 
 std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {
-  if (knows(k, key) && knows(k, inverse_key(key))) return {};
-  return messages_where(k, [&](const Message& m) { return m.is(Tag::Enc) && m.key() == key; });
+  const Content& d = content(k);
+  const Tag inverse = inverse_key_tag(key);
+  if (inverse != Tag::NoMessage && stored(d, key) &&
+      d.contains_atom(inverse, key.name(), key.index())) {
+    return {};
+  }
+  std::vector<Message> result;
+  for (auto e = d.encs.rbegin(); e != d.encs.rend(); ++e) {
+    const Message& m = d.by_age(*e);
+    if (m.key() == key) result.push_back(m);
+  }
+  return result;
 }
 
 bool can_derive(const Knowledge& k, const Assignment& f, const Message& m) {
-  return derivable(k, f, m);
+  return derivable(content(k), f, m);
 }
 
 void print_knowledge(const Knowledge& k) {
@@ -322,7 +474,9 @@ void print_knowledge(const Knowledge& k) {
 }
 
 std::string knowledge_to_string(const Knowledge& k) {
-  std::string s = "(" + std::to_string(k.kid()) + ")";
+  std::string s = "(";
+  s += std::to_string(k.kid());
+  s += ')';
   const char* separator = "";
   for (const Message& m : k.messages()) {
     s += separator;

@@ -16,7 +16,7 @@
 
 class Knowledge {
  public:
-  struct Data;  // kid, messages and the lookup index beside them
+  struct Data;  // kid and the messages with their lookup index, shared between kids
 
   // The empty, unregistered knowledge (kid -1).
   Knowledge();
@@ -49,6 +49,9 @@ Knowledge learn(const Knowledge& k, const Message& m);
 Knowledge map_messages(const Knowledge& k, const Assignment& f);
 // map_messages under a new kid.
 Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f);
+// learn(relabel(k, new_kid, f), m), without building the intermediate knowledge.
+Knowledge relabel_and_learn(const Knowledge& k, std::int64_t new_kid, const Assignment& f,
+                            const Message& m);
 
 // Queries, scanning the messages newest first.
 std::vector<Message> known_agents(const Knowledge& k);

@@ -1,27 +1,26 @@
 #include "message/message.h"
 
+#include <array>
 #include <functional>
+#include <vector>
 
 #include "utils/utils.h"
 
-struct Message::Node {
-  Tag tag = Tag::NoMessage;
-  GenKind kind = GenKind::Gen;
-  bool has_variables = false;
-  std::int64_t number = 0;  // atom index, or the kid of a Gen
-  std::size_t hash = 0;
-  std::string name;  // atoms
-  VarId var;         // Var, BindVar, Gen
-  Message first;     // Enc body, Pair first, PubOf/PrivOf argument
-  Message second;    // Enc key, Pair second
-  std::vector<Binding> bindings;  // Trick
-
-  // The empty node: only the NoMessage singleton is built with it.
-  Node() : first(nullptr), second(nullptr) {}
-  explicit Node(Tag t) : tag(t) {}
-};
-
 namespace {
+
+using Node = Message::Node;
+
+// The nodes of the alternatives: each adds its own fields to the common ones, so
+// that a node takes no more memory than its alternative needs.
+struct AtomNode : Node {
+  std::string name;
+};
+struct VarNode : Node {
+  VarId var;
+};
+struct TrickNode : Node {
+  std::vector<Binding> bindings;
+};
 
 std::size_t mix(std::size_t seed, std::size_t value) {
   return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
@@ -33,96 +32,35 @@ std::size_t hash_var(const VarId& v) {
   return mix(h, std::hash<std::int64_t>{}(v.instance));
 }
 
-const std::shared_ptr<const Message::Node>& no_message_node() {
-  static const std::shared_ptr<const Message::Node> node = [] {
-    auto n = std::make_shared<Message::Node>();
-    n->first = Message(std::shared_ptr<const Message::Node>(n, n.get()));
-    n->second = n->first;
-    return std::shared_ptr<const Message::Node>(n);
-  }();
+std::size_t tag_seed(Tag tag) {
+  return static_cast<std::size_t>(tag) * 1000003u;
+}
+
+const std::shared_ptr<const Node>& no_message_node() {
+  static const std::shared_ptr<const Node> node = std::make_shared<const Node>();
   return node;
 }
 
-Message finish(std::shared_ptr<Message::Node> n) {
-  std::size_t h = static_cast<std::size_t>(n->tag) * 1000003u;
-  switch (n->tag) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      h = mix(mix(h, std::hash<std::string>{}(n->name)), std::hash<std::int64_t>{}(n->number));
-      break;
-    case Tag::Var:
-    case Tag::BindVar:
-      h = mix(h, hash_var(n->var));
-      n->has_variables = true;
-      break;
-    case Tag::Gen:
-      h = mix(mix(mix(h, hash_var(n->var)), std::hash<std::int64_t>{}(n->number)),
-              static_cast<std::size_t>(n->kind));
-      n->has_variables = true;
-      break;
-    case Tag::Enc:
-    case Tag::Pair:
-      h = mix(mix(h, n->first.hash()), n->second.hash());
-      n->has_variables = n->first.has_variables() || n->second.has_variables();
-      break;
-    case Tag::PubOf:
-    case Tag::PrivOf:
-      h = mix(h, n->first.hash());
-      n->has_variables = n->first.has_variables();
-      break;
-    case Tag::Trick:
-      for (const Binding& b : n->bindings) h = mix(mix(h, b.first.hash()), b.second.hash());
-      n->has_variables = true;
-      break;
-    case Tag::NoMessage:
-      break;
-  }
-  n->hash = h;
-  return Message(std::move(n));
+// What accessors of fields an alternative lacks return.
+const Message& none() {
+  static const Message empty;
+  return empty;
+}
+const std::string& no_name() {
+  static const std::string empty;
+  return empty;
+}
+const VarId& no_var() {
+  static const VarId empty;
+  return empty;
+}
+const std::vector<Binding>& no_bindings() {
+  static const std::vector<Binding> empty;
+  return empty;
 }
 
-std::shared_ptr<Message::Node> make_node(Tag tag) {
-  return std::make_shared<Message::Node>(tag);
-}
-
-bool deep_equal(const Message::Node& a, const Message::Node& b) {
-  if (a.tag != b.tag || a.hash != b.hash) return false;
-  switch (a.tag) {
-    case Tag::NoMessage:
-      return true;
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      return a.number == b.number && a.name == b.name;
-    case Tag::Var:
-    case Tag::BindVar:
-      return a.var == b.var;
-    case Tag::Gen:
-      return a.number == b.number && a.kind == b.kind && a.var == b.var;
-    case Tag::Enc:
-    case Tag::Pair:
-      return a.first == b.first && a.second == b.second;
-    case Tag::PubOf:
-    case Tag::PrivOf:
-      return a.first == b.first;
-    case Tag::Trick:
-      return a.bindings == b.bindings;
-  }
-  return false;
-}
-
-}  // namespace
-
-Message::Message() : node_(no_message_node()) {}
-
-Tag Message::tag() const { return node_->tag; }
-bool Message::is_atom() const {
-  switch (node_->tag) {
+bool is_atom_tag(Tag tag) {
+  switch (tag) {
     case Tag::SymKey:
     case Tag::Agent:
     case Tag::PubKey:
@@ -133,114 +71,284 @@ bool Message::is_atom() const {
       return false;
   }
 }
-const std::string& Message::name() const { return node_->name; }
-std::int64_t Message::index() const { return node_->number; }
-const VarId& Message::var() const { return node_->var; }
-std::int64_t Message::kid() const { return node_->number; }
-GenKind Message::kind() const { return node_->kind; }
-const Message& Message::body() const { return node_->first; }
-const Message& Message::key() const { return node_->second; }
-const Message& Message::first() const { return node_->first; }
-const Message& Message::second() const { return node_->second; }
-const Message& Message::argument() const { return node_->first; }
-const std::vector<Binding>& Message::trick_bindings() const { return node_->bindings; }
-bool Message::has_variables() const { return node_->has_variables; }
-std::size_t Message::hash() const { return node_->hash; }
-
-bool operator==(const Message& a, const Message& b) {
-  return a.node_ == b.node_ || deep_equal(*a.node_, *b.node_);
+bool is_var_tag(Tag tag) {
+  return tag == Tag::Var || tag == Tag::BindVar || tag == Tag::Gen;
 }
 
-Message no_message() { return Message(no_message_node()); }
+const AtomNode& as_atom(const Node& n) {
+  return static_cast<const AtomNode&>(n);
+}
+const VarNode& as_var(const Node& n) {
+  return static_cast<const VarNode&>(n);
+}
+const CompoundNode& as_compound(const Node& n) {
+  return static_cast<const CompoundNode&>(n);
+}
+const TrickNode& as_trick(const Node& n) {
+  return static_cast<const TrickNode&>(n);
+}
+
+template <typename N>
+std::shared_ptr<N> make_node(Tag tag) {
+  auto n = std::make_shared<N>();
+  n->tag = tag;
+  return n;
+}
+
+Message finish_atom(std::shared_ptr<AtomNode> n) {
+  n->hash = atom_hash(n->tag, n->name, n->number);
+  return Message(std::move(n));
+}
+
+Message finish_var(std::shared_ptr<VarNode> n) {
+  const std::size_t v = hash_var(n->var);
+  n->var_hash = mix(tag_seed(Tag::Var), v);
+  std::size_t h = mix(tag_seed(n->tag), v);
+  if (n->tag == Tag::Gen) {
+    h = mix(mix(h, std::hash<std::int64_t>{}(n->number)), static_cast<std::size_t>(n->kind));
+  }
+  n->hash = h;
+  n->has_variables = true;
+  return Message(std::move(n));
+}
+
+Message compound(Tag tag, const Message& a, const Message& b) {
+  auto n = make_node<CompoundNode>(tag);
+  n->first = a;
+  n->second = b;
+  std::size_t h = mix(tag_seed(tag), a.hash());
+  if (tag == Tag::Enc || tag == Tag::Pair) h = mix(h, b.hash());
+  n->hash = h;
+  n->has_variables = a.has_variables() || b.has_variables();
+  n->has_trick = a.has_trick() || b.has_trick();
+  return Message(std::move(n));
+}
+
+}  // namespace
+
+Message::Message() : node_(no_message_node()) {}
+
+bool Message::deep_equal(const Message& a, const Message& b) {
+  const Node& x = *a.node_;
+  const Node& y = *b.node_;
+  if (x.tag != y.tag) return false;
+  switch (x.tag) {
+    case Tag::NoMessage:
+      return true;
+    case Tag::SymKey:
+    case Tag::Agent:
+    case Tag::PubKey:
+    case Tag::PrivKey:
+    case Tag::Nonce:
+      return x.number == y.number && as_atom(x).name == as_atom(y).name;
+    case Tag::Var:
+    case Tag::BindVar:
+      return as_var(x).var == as_var(y).var;
+    case Tag::Gen:
+      return x.number == y.number && x.kind == y.kind && as_var(x).var == as_var(y).var;
+    case Tag::Enc:
+    case Tag::Pair:
+      return as_compound(x).first == as_compound(y).first &&
+             as_compound(x).second == as_compound(y).second;
+    case Tag::PubOf:
+    case Tag::PrivOf:
+      return as_compound(x).first == as_compound(y).first;
+    case Tag::Trick:
+      return as_trick(x).bindings == as_trick(y).bindings;
+  }
+  return false;
+}
+
+bool Message::is_atom() const {
+  return is_atom_tag(node_->tag);
+}
+const std::string& Message::name() const {
+  return is_atom_tag(node_->tag) ? as_atom(*node_).name : no_name();
+}
+const VarId& Message::var() const {
+  return is_var_tag(node_->tag) ? as_var(*node_).var : no_var();
+}
+const Message& Message::no_part() {
+  return none();
+}
+const std::vector<Binding>& Message::trick_bindings() const {
+  return node_->tag == Tag::Trick ? as_trick(*node_).bindings : no_bindings();
+}
+
+std::size_t atom_hash(Tag tag, const std::string& name, std::int64_t index) {
+  return mix(mix(tag_seed(tag), std::hash<std::string>{}(name)), std::hash<std::int64_t>{}(index));
+}
+
+Message no_message() {
+  return Message(no_message_node());
+}
 
 Message atom(Tag tag, const std::string& name, std::int64_t index) {
-  auto n = make_node(tag);
+  auto n = make_node<AtomNode>(tag);
   n->name = name;
   n->number = index;
-  return finish(std::move(n));
+  return finish_atom(std::move(n));
 }
 
-Message sym_key(const std::string& name, std::int64_t index) { return atom(Tag::SymKey, name, index); }
-Message agent(const std::string& name, std::int64_t index) { return atom(Tag::Agent, name, index); }
-Message pub_key(const std::string& name, std::int64_t index) { return atom(Tag::PubKey, name, index); }
+Message sym_key(const std::string& name, std::int64_t index) {
+  return atom(Tag::SymKey, name, index);
+}
+Message agent(const std::string& name, std::int64_t index) {
+  return atom(Tag::Agent, name, index);
+}
+Message pub_key(const std::string& name, std::int64_t index) {
+  return atom(Tag::PubKey, name, index);
+}
 Message priv_key(const std::string& name, std::int64_t index) {
   return atom(Tag::PrivKey, name, index);
 }
-Message nonce(const std::string& name, std::int64_t index) { return atom(Tag::Nonce, name, index); }
+Message nonce(const std::string& name, std::int64_t index) {
+  return atom(Tag::Nonce, name, index);
+}
 
 Message var(const VarId& v) {
-  auto n = make_node(Tag::Var);
+  auto n = make_node<VarNode>(Tag::Var);
   n->var = v;
-  return finish(std::move(n));
+  return finish_var(std::move(n));
 }
 
 Message bind_var(const VarId& v) {
-  auto n = make_node(Tag::BindVar);
+  auto n = make_node<VarNode>(Tag::BindVar);
   n->var = v;
-  return finish(std::move(n));
+  return finish_var(std::move(n));
 }
 
 Message gen(const VarId& v, std::int64_t kid, GenKind kind) {
-  auto n = make_node(Tag::Gen);
+  auto n = make_node<VarNode>(Tag::Gen);
   n->var = v;
   n->number = kid;
   n->kind = kind;
-  return finish(std::move(n));
+  return finish_var(std::move(n));
 }
 
-namespace {
-Message compound(Tag tag, const Message& a, const Message& b) {
-  auto n = make_node(tag);
-  n->first = a;
-  n->second = b;
-  return finish(std::move(n));
+Message enc(const Message& body, const Message& key) {
+  return compound(Tag::Enc, body, key);
 }
-}  // namespace
-
-Message enc(const Message& body, const Message& key) { return compound(Tag::Enc, body, key); }
 Message pair(const Message& first, const Message& second) {
   return compound(Tag::Pair, first, second);
 }
-Message pub_of(const Message& x) { return compound(Tag::PubOf, x, no_message()); }
-Message priv_of(const Message& x) { return compound(Tag::PrivOf, x, no_message()); }
+Message pub_of(const Message& x) {
+  return compound(Tag::PubOf, x, no_message());
+}
+Message priv_of(const Message& x) {
+  return compound(Tag::PrivOf, x, no_message());
+}
 
 Message trick(std::vector<Binding> bindings) {
-  auto n = make_node(Tag::Trick);
+  auto n = make_node<TrickNode>(Tag::Trick);
+  std::size_t h = tag_seed(Tag::Trick);
+  for (const Binding& b : bindings) h = mix(mix(h, b.first.hash()), b.second.hash());
   n->bindings = std::move(bindings);
-  return finish(std::move(n));
+  n->hash = h;
+  n->has_variables = true;
+  n->has_trick = true;
+  return Message(std::move(n));
 }
+
+namespace {
+
+// The atoms related to an atom (its key halves, its owner), each built once and
+// kept: the keys and agents of a run are few (the names of the input files times
+// the instances of a session), and the search asks for the same ones over and
+// over. An open-addressing table on the atom's hash; a process that analyses many
+// inputs starts it afresh now and then, so that it stays small.
+class RelatedAtoms {
+ public:
+  Message& slot(const Message& m, Tag tag) {
+    if (2 * (used_ + 1) > entries_.size()) grow();
+    const std::size_t mask = entries_.size() - 1;
+    std::size_t i = m.hash() & mask;
+    while (!entries_[i].atom.is(Tag::NoMessage) && entries_[i].atom != m) i = (i + 1) & mask;
+    Entry& e = entries_[i];
+    if (e.atom.is(Tag::NoMessage)) {
+      e.atom = m;
+      ++used_;
+    }
+    return e.related[static_cast<std::size_t>(tag) - static_cast<std::size_t>(Tag::SymKey)];
+  }
+
+ private:
+  static constexpr std::size_t kMostKept = 4096;
+  struct Entry {
+    Message atom;                    // NoMessage: a free slot
+    std::array<Message, 5> related;  // by alternative, SymKey to Nonce
+  };
+
+  void grow() {
+    std::vector<Entry> old = std::move(entries_);
+    entries_.assign(old.empty() || used_ >= kMostKept ? 64 : 2 * old.size(), Entry{});
+    if (used_ >= kMostKept) old.clear();
+    used_ = 0;
+    const std::size_t mask = entries_.size() - 1;
+    for (Entry& e : old) {
+      if (e.atom.is(Tag::NoMessage)) continue;
+      std::size_t i = e.atom.hash() & mask;
+      while (!entries_[i].atom.is(Tag::NoMessage)) i = (i + 1) & mask;
+      entries_[i] = std::move(e);
+      ++used_;
+    }
+  }
+
+  std::vector<Entry> entries_;
+  std::size_t used_ = 0;
+};
+
+// The atom of the given alternative with the name and index of atom m.
+Message related_atom(const Message& m, Tag tag) {
+  static RelatedAtoms built;
+  Message& related = built.slot(m, tag);
+  if (related.is(Tag::NoMessage)) related = atom(tag, m.name(), m.index());
+  return related;
+}
+
+}  // namespace
 
 Message inverse_key(const Message& m) {
   switch (m.tag()) {
     case Tag::SymKey:
       return m;
     case Tag::PubKey:
-      return priv_key(m.name(), m.index());
+      return related_atom(m, Tag::PrivKey);
     case Tag::PrivKey:
-      return pub_key(m.name(), m.index());
+      return related_atom(m, Tag::PubKey);
     default:
       return no_message();
   }
 }
 
 Message key_owner(const Message& m) {
-  if (m.is(Tag::PubKey) || m.is(Tag::PrivKey)) return agent(m.name(), m.index());
+  if (m.is(Tag::PubKey) || m.is(Tag::PrivKey)) return related_atom(m, Tag::Agent);
   return no_message();
 }
 
 Message agent_pub_key(const Message& m) {
-  return m.is(Tag::Agent) ? pub_key(m.name(), m.index()) : no_message();
+  return m.is(Tag::Agent) ? related_atom(m, Tag::PubKey) : no_message();
 }
 
 Message agent_priv_key(const Message& m) {
-  return m.is(Tag::Agent) ? priv_key(m.name(), m.index()) : no_message();
+  return m.is(Tag::Agent) ? related_atom(m, Tag::PrivKey) : no_message();
 }
 
-bool is_pub_key(const Message& m) { return m.is(Tag::PubKey); }
-bool is_priv_key(const Message& m) { return m.is(Tag::PrivKey); }
-bool is_sym_key(const Message& m) { return m.is(Tag::SymKey); }
-bool is_agent(const Message& m) { return m.is(Tag::Agent); }
-bool is_enc(const Message& m) { return m.is(Tag::Enc); }
+bool is_pub_key(const Message& m) {
+  return m.is(Tag::PubKey);
+}
+bool is_priv_key(const Message& m) {
+  return m.is(Tag::PrivKey);
+}
+bool is_sym_key(const Message& m) {
+  return m.is(Tag::SymKey);
+}
+bool is_agent(const Message& m) {
+  return m.is(Tag::Agent);
+}
+bool is_enc(const Message& m) {
+  return m.is(Tag::Enc);
+}
 
 bool can_be_key(const Message& m) {
   switch (m.tag()) {
@@ -294,7 +402,9 @@ int kind_rank(GenKind k) {
 }
 }  // namespace
 
-GenKind kind_meet(GenKind a, GenKind b) { return kind_rank(b) < kind_rank(a) ? b : a; }
+GenKind kind_meet(GenKind a, GenKind b) {
+  return kind_rank(b) < kind_rank(a) ? b : a;
+}
 
 bool kinds_compatible(GenKind a, GenKind b) {
   auto named = [](GenKind k) { return k == GenKind::Name || k == GenKind::RName; };
@@ -452,7 +562,9 @@ std::string var_id_to_string(const VarId& v) {
   return s;
 }
 
-void print_var_id(const VarId& v) { out() << var_id_to_string(v); }
+void print_var_id(const VarId& v) {
+  out() << var_id_to_string(v);
+}
 
 std::string var_ids_to_string(const std::vector<VarId>& l) {
   std::string s;
@@ -463,4 +575,6 @@ std::string var_ids_to_string(const std::vector<VarId>& l) {
   return s;
 }
 
-void print_var_ids(const std::vector<VarId>& l) { out() << var_ids_to_string(l); }
+void print_var_ids(const std::vector<VarId>& l) {
+  out() << var_ids_to_string(l);
+}

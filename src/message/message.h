@@ -50,49 +50,87 @@ using Binding = std::pair<Message, Message>;
 
 class Message {
  public:
-  struct Node;
+  // The shared node behind a handle: the fields of every alternative here, those
+  // of its own alternative in the derived node message.cpp builds.
+  struct Node {
+    Tag tag = Tag::NoMessage;
+    GenKind kind = GenKind::Gen;
+    bool has_variables = false;
+    bool has_trick = false;
+    std::int64_t number = 0;   // atom index, or the kid of a Gen
+    std::size_t hash = 0;      // computed once, when the node is built
+    std::size_t var_hash = 0;  // Var, BindVar, Gen: the hash of var(var)
+  };
 
   // NoMessage.
   Message();
 
-  Tag tag() const;
+  Tag tag() const { return node_->tag; }
   bool is(Tag t) const { return tag() == t; }
   bool is_atom() const;  // SymKey, Agent, PubKey, PrivKey or Nonce
 
   // SymKey, Agent, PubKey, PrivKey, Nonce.
   const std::string& name() const;
-  std::int64_t index() const;
+  std::int64_t index() const { return node_->number; }
   // Var, BindVar, Gen.
   const VarId& var() const;
   // Gen.
-  std::int64_t kid() const;
-  GenKind kind() const;
+  std::int64_t kid() const { return node_->number; }
+  GenKind kind() const { return node_->kind; }
   // Enc: body and key. Pair: first and second. PubOf/PrivOf: argument().
-  const Message& body() const;
-  const Message& key() const;
+  const Message& body() const { return first(); }
+  const Message& key() const { return second(); }
   const Message& first() const;
   const Message& second() const;
-  const Message& argument() const;
+  const Message& argument() const { return first(); }
   // Trick.
   const std::vector<Binding>& trick_bindings() const;
 
   // False for terms that hold no Var, BindVar, Gen or Trick anywhere: applying an
   // assignment to them never changes them.
-  bool has_variables() const;
-  std::size_t hash() const;
+  bool has_variables() const { return node_->has_variables; }
+  // Whether a Trick occurs anywhere in the term.
+  bool has_trick() const { return node_->has_trick; }
+  std::size_t hash() const { return node_->hash; }
   // The very same node: cheaper than ==, and what "unchanged" means for
   // operations that return their argument when they change nothing.
   bool same(const Message& other) const { return node_ == other.node_; }
 
-  friend bool operator==(const Message& a, const Message& b);
+  friend bool operator==(const Message& a, const Message& b) {
+    return a.node_ == b.node_ || (a.node_->hash == b.node_->hash && deep_equal(a, b));
+  }
   friend bool operator!=(const Message& a, const Message& b) { return !(a == b); }
 
   explicit Message(std::shared_ptr<const Node> node) : node_(std::move(node)) {}
   const Node& node() const { return *node_; }
 
  private:
+  // Structural equality of two terms of equal hash.
+  static bool deep_equal(const Message& a, const Message& b);
+  // Enc, Pair, PubOf, PrivOf: the terms whose node holds two parts.
+  bool is_compound() const {
+    return tag() == Tag::Enc || tag() == Tag::Pair || tag() == Tag::PubOf || tag() == Tag::PrivOf;
+  }
+  // What the part accessors return for a term without parts: NoMessage.
+  static const Message& no_part();
+
   std::shared_ptr<const Node> node_;  // never null
 };
+
+// The node of an Enc (body, key), Pair, PubOf or PrivOf (argument, NoMessage)
+// term; built by the factories only. The parts are read on every step of every
+// walk over a term, so their accessors are inline.
+struct CompoundNode : Message::Node {
+  Message first;
+  Message second;
+};
+
+inline const Message& Message::first() const {
+  return is_compound() ? static_cast<const CompoundNode&>(*node_).first : no_part();
+}
+inline const Message& Message::second() const {
+  return is_compound() ? static_cast<const CompoundNode&>(*node_).second : no_part();
+}
 
 struct MessageHash {
   std::size_t operator()(const Message& m) const { return m.hash(); }
@@ -115,6 +153,13 @@ Message pair(const Message& first, const Message& second);
 Message pub_of(const Message& x);
 Message priv_of(const Message& x);
 Message trick(std::vector<Binding> bindings);
+
+// The hash that atom(tag, name, index) has, and the one var(m.var()) has for a
+// Var, BindVar or Gen term m: indexes find such terms without building them.
+std::size_t atom_hash(Tag tag, const std::string& name, std::int64_t index);
+inline std::size_t var_hash(const Message& m) {
+  return m.node().var_hash;
+}
 
 // Key operations. inverse_key: SymKey itself, PubKey <-> PrivKey, else NoMessage.
 Message inverse_key(const Message& m);

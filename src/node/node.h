@@ -81,5 +81,5 @@ std::int64_t node_id(const NodeRef& node);  // -1 for the null node
 bool is_final(const NodeRef& node);
 // The text-trace form of one node (or "\nNode: NULNODE\n"), on out().
 void print_node(const NodeRef& node);
-// Restarts identifiers at 1 (tests only; a run never needs it).
+// Restarts identifiers at 1 (every run of the driver starts with it; tests).
 void reset_node_ids();

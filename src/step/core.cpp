@@ -473,6 +473,33 @@ Candidates synthesize_term_key_of(KnowledgeManager& mgr, const Message& target) 
 
 }  // namespace
 
+// Read from t's shape: t holds no generated value that refinement narrows,
+// nothing refinement refuses, and no key that substituting would fail on. Spares
+// building the lists of the recursion for the many terms refinement leaves alone.
+bool refines_to_nothing(const Message& t) {
+  switch (t.tag()) {
+    case Tag::SymKey:
+    case Tag::Agent:
+    case Tag::PubKey:
+    case Tag::PrivKey:
+    case Tag::Nonce:
+    case Tag::BindVar:
+    case Tag::Gen:
+      return true;
+    case Tag::Pair:
+      return refines_to_nothing(t.first()) && refines_to_nothing(t.second());
+    case Tag::Enc: {
+      const Message& key = t.key();
+      const bool plain_key = key.is_atom() || key.is(Tag::Var) || key.is(Tag::BindVar) ||
+                             (key.is(Tag::Gen) && !is_unconstrained(key.kind())) ||
+                             (is_key_of(key) && !key.argument().is(Tag::Gen));
+      return plain_key && refines_to_nothing(t.body());
+    }
+    default:
+      return false;
+  }
+}
+
 std::vector<Assignment> unify(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
                               const Message& p) {
   if (p.is(Tag::BindVar)) return {bind(var(p.var()), m)};
@@ -547,6 +574,7 @@ std::vector<Candidate> synthesize(KnowledgeManager& mgr, const Knowledge& k, con
 }
 
 std::vector<Assignment> refine(KnowledgeManager& mgr, const Assignment& ctx, const Message& t) {
+  if (refines_to_nothing(t)) return {empty_assignment()};
   switch (t.tag()) {
     case Tag::SymKey:
     case Tag::Agent:

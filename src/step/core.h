@@ -36,6 +36,10 @@ std::vector<Candidate> synthesize(KnowledgeManager& mgr, const Knowledge& k, con
 // PubOf/PrivOf, in t a form that fits.
 std::vector<Assignment> refine(KnowledgeManager& mgr, const Assignment& ctx, const Message& t);
 
+// Whether refine(mgr, ctx, t) is the empty assignment alone whatever mgr and ctx,
+// as t's shape shows; lets callers skip building that list.
+bool refines_to_nothing(const Message& t);
+
 // Verifier variants: keys compared as they stand, generated values made concrete.
 std::vector<Assignment> unify_terms(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
                                     const Message& p);

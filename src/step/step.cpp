@@ -16,17 +16,22 @@ struct PrefixMoves {
 };
 
 // What a walk over one principal's process looks for, and the moves it found.
+// The walk goes over the process as the context holds it: the node's assignment
+// is applied to the terms of the prefixes sought only, since applying it leaves
+// the shape of the process as it is. The remainders are left as they are too:
+// the child applies its own assignment, which extends the node's, to them.
 struct Walk {
   KnowledgeManager& mgr;
   const Knowledge& knowledge;
   const Assignment& assignment;  // the node's
-  const Principal& principal;    // with the node's assignment applied
+  const Principal& principal;    // as the context holds it
   ProcessTag sought;             // Input or Output
   std::vector<PrefixMoves> found;
 };
 
 // Keeps the first of the actions that carry the same message once substituted.
 std::vector<Action> without_duplicates(std::vector<Action> actions) {
+  if (actions.size() < 2) return actions;
   std::vector<Action> kept;
   std::vector<Message> exchanged;  // the substituted message of each kept action
   kept.reserve(actions.size());
@@ -43,6 +48,10 @@ std::vector<Action> without_duplicates(std::vector<Action> actions) {
 // t cannot be built.
 std::vector<Action> output_actions(const Walk& w, const Message& t) {
   std::vector<Action> actions;
+  if (refines_to_nothing(t)) {
+    actions.push_back(out_action(w.principal.name(), w.principal.instance(), t, Assignment()));
+    return actions;
+  }
   for (Assignment& rho : refine(w.mgr, w.assignment, t)) {
     actions.push_back(out_action(w.principal.name(), w.principal.instance(), t, std::move(rho)));
   }
@@ -52,15 +61,20 @@ std::vector<Action> output_actions(const Walk& w, const Message& t) {
 // Receiving on pattern t: for each refinement a of t (the empty one when there is
 // none), every message the intruder can build to fit t under a.
 std::vector<Action> input_actions(const Walk& w, const Message& t) {
-  std::vector<Assignment> refinements = refine(w.mgr, w.assignment, t);
-  if (refinements.empty()) refinements.push_back(empty_assignment());
   std::vector<Action> actions;
-  for (const Assignment& a : refinements) {
-    for (const Candidate& c : synthesize(w.mgr, w.knowledge, a, apply(a, t))) {
+  const auto add_candidates = [&](const Assignment& a) {
+    for (Candidate& c : synthesize(w.mgr, w.knowledge, a, apply(a, t))) {
       actions.push_back(in_action(w.principal.name(), w.principal.instance(), c.message,
                                   compose(a, c.assignment)));
     }
+  };
+  if (refines_to_nothing(t)) {
+    add_candidates(Assignment());
+    return actions;
   }
+  std::vector<Assignment> refinements = refine(w.mgr, w.assignment, t);
+  if (refinements.empty()) refinements.push_back(empty_assignment());
+  for (const Assignment& a : refinements) add_candidates(a);
   return actions;
 }
 
@@ -80,8 +94,9 @@ void collect(Walk& w, const Process& p) {
     case ProcessTag::Input:
     case ProcessTag::Output: {
       if (p.tag() != w.sought) return;
+      const Message t = apply(w.assignment, p.term());
       std::vector<Action> actions = without_duplicates(
-          p.tag() == ProcessTag::Output ? output_actions(w, p.term()) : input_actions(w, p.term()));
+          p.tag() == ProcessTag::Output ? output_actions(w, t) : input_actions(w, t));
       if (!actions.empty()) w.found.push_back({std::move(actions), p.next()});
       return;
     }
@@ -106,19 +121,32 @@ Principal with_process(const Principal& p, Process process) {
       Principal::Data{p.name(), p.instance(), p.params(), std::move(process)}));
 }
 
+// The candidates of principal i, each with the principal after it as the
+// context holds it, advanced past the prefix but without a applied.
+std::vector<StepCandidate> unapplied_candidates(KnowledgeManager& mgr, const Knowledge& k,
+                                                const Assignment& a, const Context& c,
+                                                std::int64_t i, ProcessTag sought) {
+  const Principal& before = nth_principal(c, i);
+  Walk w{mgr, k, a, before, sought, {}};
+  collect(w, before.process());
+
+  std::vector<StepCandidate> result;
+  std::size_t count = 0;
+  for (const PrefixMoves& moves : w.found) count += moves.actions.size();
+  result.reserve(count);
+  for (PrefixMoves& moves : w.found) {
+    const Principal after = with_process(before, std::move(moves.rest));
+    for (Action& action : moves.actions) result.push_back({before, std::move(action), after});
+  }
+  return result;
+}
+
+// The candidates with the principal after each under a, as the interface gives them.
 std::vector<StepCandidate> candidates(KnowledgeManager& mgr, const Knowledge& k,
                                       const Assignment& a, const Context& c, std::int64_t i,
                                       ProcessTag sought) {
-  const Principal& before = nth_principal(c, i);
-  const Principal current = apply_to_principal(a, before);
-  Walk w{mgr, k, a, current, sought, {}};
-  collect(w, current.process());
-
-  std::vector<StepCandidate> result;
-  for (PrefixMoves& moves : w.found) {
-    const Principal after = with_process(current, std::move(moves.rest));
-    for (Action& action : moves.actions) result.push_back({before, std::move(action), after});
-  }
+  std::vector<StepCandidate> result = unapplied_candidates(mgr, k, a, c, i, sought);
+  for (StepCandidate& candidate : result) candidate.after = apply_to_principal(a, candidate.after);
   return result;
 }
 
@@ -148,11 +176,12 @@ bool refill(KnowledgeManager& mgr, Node& node) {
   if (i >= n) return false;
   node.set_phase_index(i + 1);
   if (!node.output_phase()) {
-    node.set_pending(input_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1));
+    node.set_pending(
+        unapplied_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1, ProcessTag::Input));
     return true;
   }
   std::vector<StepCandidate> batch =
-      output_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1);
+      unapplied_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1, ProcessTag::Output);
   if (!batch.empty()) {
     node.mark_outputs_found();
     node.set_pending(std::move(batch));

@@ -14,14 +14,20 @@ may lack some on purpose) and expected/, with for each run k:
             the statistics block masked (see mask_stderr).
 When a `dot` program is on the PATH, the standard output of every successful -G run must also be
 accepted by `dot -Tsvg`.
-Prints one line per difference; the exit status is 1 when any run differs.
+A case may also hold generate.py, for inputs too large or too odd to keep in the repository: the
+case is then run in a temporary copy of its folder in which that script has first made them
+(with this folder on its import path, for hostile_inputs.py). A script that exits with SKIP (77)
+skips the case, say when it cannot be set up on this machine.
+Prints one line per difference; the exit status is 1 when any run differs, SKIP when skipped.
 """
-import glob, os, re, shutil, subprocess, sys
+import glob, os, re, shutil, subprocess, sys, tempfile
 
 FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
 TIMED = re.compile(rb'^(Total time|Search time|Join time|Verify time|node/s|trace/s|verification/s): .*$', re.M)
 STATS = b'\n\n--------------------------------------------\nTotal traces: '
 GRAPH_HEADER = b'\n/*automatically generated*/\ndigraph '
+SKIP = 77
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def mask_stderr(err):
@@ -90,12 +96,19 @@ def check_run(tool, case, stem):
     return why
 
 
-def main():
-    if len(sys.argv) != 3:
-        print(__doc__)
-        return 2
-    tool = os.path.abspath(sys.argv[1])
-    case = os.path.abspath(sys.argv[2])
+def generate_inputs(case):
+    """Runs the case's generate.py in its folder; returns None, or why the case is skipped."""
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [HERE, os.environ.get('PYTHONPATH')])))
+    p = subprocess.run([sys.executable, 'generate.py'], cwd=case, env=env, capture_output=True,
+                       text=True, timeout=300, stdin=subprocess.DEVNULL)
+    if p.returncode == SKIP:
+        return p.stdout.strip() or 'generate.py skipped it'
+    if p.returncode != 0:
+        raise RuntimeError(f'{case}/generate.py failed: {p.stderr.strip()}')
+    return None
+
+
+def run_case(tool, case):
     stems = sorted({os.path.splitext(p)[0] for p in glob.glob(os.path.join(case, 'expected', '*.arg[sv]'))})
     if not stems:
         print(f'{case}: no run in expected/')
@@ -108,6 +121,24 @@ def main():
             print(f'FAIL {os.path.basename(case)} run {os.path.basename(stem)}: ' + '; '.join(why))
     print(f'{len(stems) - failed} passed, {failed} failed')
     return 1 if failed else 0
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    tool = os.path.abspath(sys.argv[1])
+    case = os.path.abspath(sys.argv[2])
+    if not os.path.exists(os.path.join(case, 'generate.py')):
+        return run_case(tool, case)
+    with tempfile.TemporaryDirectory() as scratch:
+        copy = os.path.join(scratch, os.path.basename(case))
+        shutil.copytree(case, copy)
+        why = generate_inputs(copy)
+        if why:
+            print(f'{os.path.basename(case)} skipped: {why}')
+            return SKIP
+        return run_case(tool, copy)
 
 
 if __name__ == '__main__':

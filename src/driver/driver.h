@@ -1,0 +1,19 @@
+// The program as a callable function: the command line, the four input files in
+// their fixed order, the analysis, and the report of a failure that ends the run.
+//
+// Results go to out() and the failure report to standard error. Every call starts
+// from the initial run-wide state (tokenizer, both parsers' error state, node
+// identifiers), so one process may run the program more than once (the fuzzer
+// does).
+#pragma once
+
+#include <string>
+
+// Runs the program on argv[0..argc). Returns the exit status: 0 after a normal
+// run, a usage text or a command-line error; 2 after a failure that nothing
+// handles, reported by report_failure.
+int run_driver(int argc, char** argv);
+
+// Flushes out(), writes "Fatal error: exception <description>\n" to standard
+// error and returns the exit status of a failed run, 2.
+int report_failure(const std::string& description);

@@ -1,0 +1,128 @@
+#include "driver/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "utils/utils.h"
+
+namespace {
+
+// What one run of the program printed and returned.
+struct Outcome {
+  std::string out;
+  std::string err;
+  int status = -1;
+
+  friend bool operator==(const Outcome&, const Outcome&) = default;
+};
+
+// A folder with a tiny protocol: one role sending a nonce, a formula and join
+// components that always hold, and two terms of knowledge. Other files are
+// written on demand.
+class RunDriver : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = testing::TempDir() + "run_driver_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    write("principals.txt", "A : () [ out(na) ] ;\n");
+    write("logic.txt", "true ;\n");
+    write("join.txt", "true ;\n");
+    write("knowledge.txt", "I_0, I_0+ ;\n");
+    write("empty.txt", "");
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(path(name), std::ios::binary) << text;
+  }
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+  // The program on the four named files of the folder, then the options.
+  Outcome run(const std::vector<std::string>& files, std::vector<std::string> options) {
+    std::vector<std::string> args = {"tool"};
+    for (const std::string& f : files) args.push_back(path(f));
+    args.insert(args.end(), options.begin(), options.end());
+    return run_args(args);
+  }
+
+  static Outcome run_args(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::ostringstream out_text, err_text;
+    std::streambuf* const saved = std::cerr.rdbuf(err_text.rdbuf());
+    int status = 0;
+    {
+      ScopedOutput redirect(out_text);
+      status = run_driver(static_cast<int>(args.size()), argv.data());
+    }
+    std::cerr.rdbuf(saved);
+    return {out_text.str(), err_text.str(), status};
+  }
+
+  std::string dir_;
+};
+
+const std::vector<std::string> kFiles = {"principals.txt", "logic.txt", "join.txt",
+                                         "knowledge.txt"};
+
+std::vector<std::string> with(const std::string& name, std::size_t slot) {
+  std::vector<std::string> files = kFiles;
+  files[slot] = name;
+  return files;
+}
+
+TEST_F(RunDriver, UsageAndCommandLineErrorsEndWithStatusZero) {
+  EXPECT_EQ(run_args({"tool"}).status, 0);
+  EXPECT_EQ(run_args({"tool"}).out,
+            "\nUsage: tool principals logic join knowledge  [-GVT] [-max nprinc] [-if]\n\n");
+  const Outcome bad_number = run(kFiles, {"-G", "x"});
+  EXPECT_EQ(bad_number, (Outcome{"\n-G requires numeric option\n", "", 0}));
+}
+
+// Each file kind's failure: the error line (if any) on standard output, the
+// report on standard error, status 2; the files after the failing one unread.
+TEST_F(RunDriver, FailuresAreReportedWithStatusTwo) {
+  struct Case {
+    std::vector<std::string> files;
+    std::string out;
+    std::string err;
+  };
+  const std::string missing = path("missing.txt");
+  const std::vector<Case> cases = {
+      {with("empty.txt", 1), "ER6: Missing ;   (1,0)\n",
+       "Fatal error: exception Failure(\"\nSyntax error in parsing formula\n\")\n"},
+      {with("empty.txt", 2), "ER6: Missing ;   (2,0)\n",
+       "Fatal error: exception Failure(\"\nSyntax error in parsing join components\n\")\n"},
+      {with("empty.txt", 3), "", "Fatal error: exception Pl_parser.ParseError\n"},
+      {with("missing.txt", 0), "",
+       "Fatal error: exception Sys_error(\"" + missing + ": No such file or directory\")\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(run(c.files, {"-V", "-max", "1"}), (Outcome{c.out, c.err, 2})) << c.files[1];
+  }
+}
+
+// A failed run leaves the parsers' error state, the tokenizer's line counter and
+// the node identifiers behind; the next run in the same process must not see them.
+TEST_F(RunDriver, EveryRunStartsFromTheInitialState) {
+  const Outcome fresh = run(kFiles, {"-T", "-max", "1"});
+  ASSERT_EQ(fresh.status, 0);
+  EXPECT_NE(fresh.out.find("Node: id=1\n"), std::string::npos);
+
+  const Outcome formula_error = run(with("empty.txt", 1), {"-T", "-max", "1"});
+  EXPECT_EQ(formula_error.out, "ER6: Missing ;   (1,0)\n");
+  EXPECT_EQ(run(with("empty.txt", 1), {"-T", "-max", "1"}), formula_error);
+
+  EXPECT_EQ(run(kFiles, {"-T", "-max", "1"}), fresh);
+  EXPECT_EQ(run(kFiles, {"-T", "-max", "1"}), fresh);
+}
+
+}  // namespace

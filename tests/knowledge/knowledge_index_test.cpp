@@ -1,0 +1,94 @@
+// Large knowledge sets: the index beside the messages must answer exactly as a
+// scan of the messages would, however many there are and however they were built.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "knowledge/knowledge.h"
+
+namespace {
+
+Message n(int i) {
+  return nonce("n", i);
+}
+
+// n0 .. n(count-1) paired right-nested, learnt in one go.
+Message pairs_of(int from, int count) {
+  Message m = n(from + count - 1);
+  for (int i = from + count - 2; i >= from; --i) m = pair(n(i), m);
+  return m;
+}
+
+TEST(KnowledgeIndexTest, EveryMessageKnownWhateverTheSize) {
+  for (const int count : {1, 7, 8, 9, 31, 200}) {
+    Knowledge k = learn(empty_knowledge(), pairs_of(0, count));
+    // Then one at a time, so that the index grows with the messages.
+    for (int i = count; i < 2 * count; ++i) k = learn(k, n(i));
+    ASSERT_EQ(k.messages().size(), static_cast<std::size_t>(2 * count));
+    EXPECT_EQ(k.messages().front(), n(2 * count - 1));
+    for (int i = 0; i < 2 * count; ++i) EXPECT_TRUE(knows(k, n(i))) << i << " of " << count;
+    EXPECT_FALSE(knows(k, n(2 * count)));
+    EXPECT_FALSE(knows(k, pair(n(0), n(1))));
+  }
+}
+
+TEST(KnowledgeIndexTest, EncryptionsUnderAKeyNewestFirst) {
+  const Message key = pub_key("B", 1);
+  Knowledge k = learn(empty_knowledge(), pair(key, agent("B", 1)));
+  std::vector<Message> sent;
+  for (int i = 0; i < 20; ++i) {
+    const Message c = enc(n(i), i % 2 == 0 ? key : pub_key("C", 1));
+    k = learn(k, c);
+    if (i % 2 == 0) sent.insert(sent.begin(), c);
+  }
+  EXPECT_EQ(encryptions_under(k, key), sent);
+  // Knowing both halves makes every such encryption buildable: none listed.
+  EXPECT_TRUE(encryptions_under(learn(k, priv_key("B", 1)), key).empty());
+}
+
+TEST(KnowledgeIndexTest, AKeyLearntLateOpensEncryptionsStoredLongBefore) {
+  const Message k1 = sym_key("k", 1);
+  Knowledge k = empty_knowledge();
+  for (int i = 0; i < 12; ++i) k = learn(k, enc(n(i), k1));
+  for (int i = 0; i < 12; ++i) EXPECT_FALSE(knows(k, n(i)));
+  k = learn(k, k1);
+  for (int i = 0; i < 12; ++i) EXPECT_TRUE(knows(k, n(i))) << i;
+  EXPECT_EQ(k.messages().size(), 25u);  // the encryptions stay stored
+}
+
+TEST(KnowledgeIndexTest, MappedMessagesAreAnalysedWhenLearningAgain) {
+  // {n0}g under a generated key opens; mapped to {n0}k1 it needs k1, learnt later.
+  const Message g = gen(VarId{"g", "I", 0}, 1, GenKind::SKey);
+  const Message k1 = sym_key("k", 1);
+  Knowledge k = learn(empty_knowledge(), enc(n(0), g));
+  EXPECT_TRUE(knows(k, n(0)));
+  const Knowledge mapped = relabel(k, 7, assignment_of_bindings({{g, k1}}));
+  EXPECT_EQ(kid(mapped), 7);
+  const Knowledge opened = learn(mapped, pair(k1, n(1)));
+  EXPECT_TRUE(knows(opened, k1));
+  EXPECT_TRUE(knows(opened, n(1)));
+}
+
+TEST(KnowledgeIndexTest, RelabelKeepsTheMessagesAndChangesTheKid) {
+  const Knowledge k = learn(empty_knowledge(), pairs_of(0, 10));
+  const Knowledge same = relabel(k, 42, assignment_of_bindings({{var(VarId{"x", "A", 1}), n(99)}}));
+  EXPECT_EQ(kid(same), 42);
+  EXPECT_EQ(same.messages(), k.messages());
+  EXPECT_EQ(relabel_and_learn(k, 43, empty_assignment(), n(10)).messages(),
+            learn(relabel(k, 43, empty_assignment()), n(10)).messages());
+}
+
+TEST(KnowledgeIndexTest, DerivingThroughTheInverseOfAnAtomicKey) {
+  const Knowledge k = learn(empty_knowledge(), pair(n(1), priv_key("B", 1)));
+  EXPECT_TRUE(can_derive(k, empty_assignment(), enc(n(1), pub_key("B", 1))));
+  EXPECT_FALSE(can_derive(k, empty_assignment(), enc(n(1), priv_key("B", 1))));
+  // The inverse reached through the assignment: a stored generated value mapped to it.
+  const Message g = gen(VarId{"g", "I", 0}, 1, GenKind::Gen);
+  const Knowledge with_gen = learn(empty_knowledge(), pair(n(1), g));
+  const Assignment f = assignment_of_bindings({{g, pub_key("C", 1)}});
+  EXPECT_TRUE(can_derive(with_gen, f, enc(n(1), priv_key("C", 1))));
+  EXPECT_FALSE(can_derive(with_gen, empty_assignment(), enc(n(1), priv_key("C", 1))));
+}
+
+}  // namespace
