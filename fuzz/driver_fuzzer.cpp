@@ -3,8 +3,9 @@
 // which one of the four input files is replaced by the fuzz input.
 //
 // The first byte of the input chooses the replaced file (bits 0-1), the output
-// mode (the rest modulo the number of modes) and the session size (1 or 2, bit
-// 7); the remaining bytes are the file's text. Every input must end quickly:
+// mode (bits 2-6, modulo the number of modes allowed) and the session size (bit
+// 7: 2, else 1); the remaining bytes are the file's text. Every input must end
+// quickly:
 // - the search's size grows with the principals file, so a replaced principals
 //   file only runs in the modes that write every trace, under an output limit;
 // - the clause form is exponential in the formula's connectives by design, so

@@ -17,8 +17,8 @@ if [ $# -gt 0 ]; then targets=("$@"); else targets=(principals formula knowledge
 
 rm -rf "$build/seeds"
 # shellcheck disable=SC2086 # FUZZ_EXTRA_CASES is a list of folders
-python3 "$here/make_seeds.py" "$build/seeds" "$repo/examples" "$repo/tests/e2e" ${FUZZ_EXTRA_CASES:-} ||
-  exit 1
+python3 "$here/make_seeds.py" "$build/seeds" "$repo/examples" "$repo/tests/e2e" \
+  ${FUZZ_EXTRA_CASES:-} || exit 1
 mkdir -p "$build/artifacts" "$build/logs"
 
 passed=0
@@ -37,11 +37,13 @@ for target in "${targets[@]}"; do
   corpus_size=$(find "$corpus" -type f | wc -l)
   if [ "$status" -eq 0 ]; then
     passed=$((passed + 1))
-    echo "fuzz $target: ok, ${runs:-?} inputs run in ${seconds}s, ${coverage:-cov: ?} of ${edges:-?} edges, corpus $corpus_size"
+    echo "fuzz $target: ok, ${runs:-?} inputs run in ${seconds}s," \
+      "${coverage:-cov: ?} of ${edges:-?} edges, corpus $corpus_size"
   else
     failed=$((failed + 1))
     echo "fuzz $target: FAILED (status $status) after ${runs:-?} inputs; log: $log"
-    grep -E '^(==[0-9]+==|SUMMARY|ALARM|MS:|artifact_prefix|Test unit written|.*runtime error)' "$log" | head -20
+    grep -E '^(==[0-9]+==|SUMMARY|ALARM|MS:|artifact_prefix|Test unit written|.*runtime error)' \
+      "$log" | head -20
   fi
 done
 echo "fuzz: $passed passed, $failed failed"

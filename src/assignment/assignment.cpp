@@ -2,14 +2,24 @@
 
 namespace {
 
-using Data = Assignment::Data;
+using Store = Assignment::Store;
 
-const std::shared_ptr<const Data>& no_bindings() {
-  static const auto empty = std::make_shared<const Data>();
+const std::shared_ptr<Store>& no_bindings() {
+  static const auto empty = std::make_shared<Store>();
   return empty;
 }
 
-// Lists up to this long are scanned; longer ones are looked up through their index.
+// A store holding bindings, with room for as many again: the assignments that
+// extend it append there.
+std::shared_ptr<Store> store_with_room(Bindings first, Bindings then) {
+  auto store = std::make_shared<Store>();
+  store->bindings.reserve(2 * (first.size() + then.size()));
+  store->bindings.insert(store->bindings.end(), first.begin(), first.end());
+  store->bindings.insert(store->bindings.end(), then.begin(), then.end());
+  return store;
+}
+
+// Prefixes up to this long are scanned; longer ones are looked up through the index.
 constexpr std::size_t kScanLimit = 8;
 
 // The slots of the index an entry of the given hash is looked for in, in order.
@@ -21,18 +31,21 @@ struct Probe {
   void next() { slot = (slot + 1) & mask; }
 };
 
-// The index of d's bindings: the first binding of each variable, by its hash.
-const std::vector<std::uint32_t>& index_of(const Data& d) {
-  if (!d.index.empty()) return d.index;
-  std::size_t size = 16;
-  while (size < 2 * d.bindings.size()) size *= 2;
-  d.index.assign(size, 0);
-  for (std::size_t i = 0; i < d.bindings.size(); ++i) {
-    const Message& v = d.bindings[i].first;
+// The index of the store's bindings, covering at least the first `size`: the
+// first binding of each variable, by its hash. Sized for the store's capacity,
+// which the store never exceeds, so entering more bindings never rehashes.
+const std::vector<std::uint32_t>& index_of(const Store& d, std::size_t size) {
+  if (d.index.empty()) {
+    std::size_t slots = 16;
+    while (slots < 2 * d.bindings.capacity()) slots *= 2;
+    d.index.assign(slots, 0);
+  }
+  for (; d.indexed < size; ++d.indexed) {
+    const Message& v = d.bindings[d.indexed].first;
     for (Probe p(d.index, v.hash());; p.next()) {
       const std::uint32_t entry = d.index[p.slot];
       if (entry == 0) {
-        d.index[p.slot] = static_cast<std::uint32_t>(i + 1);
+        d.index[p.slot] = static_cast<std::uint32_t>(d.indexed + 1);
         break;
       }
       if (d.bindings[entry - 1].first == v) break;  // a later binding of the same variable
@@ -41,33 +54,35 @@ const std::vector<std::uint32_t>& index_of(const Data& d) {
   return d.index;
 }
 
-// The first binding whose variable satisfies is_it, among the candidates of hash.
+// The first binding among the first `size` of d whose variable satisfies is_it,
+// among the candidates of hash.
 template <typename Is>
-const Message* find_binding(const Data& d, std::size_t hash, Is is_it) {
-  if (d.bindings.size() <= kScanLimit) {
-    for (const Binding& b : d.bindings) {
-      if (is_it(b.first)) return &b.second;
+const Message* find_binding(const Store& d, std::size_t size, std::size_t hash, Is is_it) {
+  if (size <= kScanLimit) {
+    for (std::size_t i = 0; i < size; ++i) {
+      if (is_it(d.bindings[i].first)) return &d.bindings[i].second;
     }
     return nullptr;
   }
-  const std::vector<std::uint32_t>& index = index_of(d);
+  const std::vector<std::uint32_t>& index = index_of(d, size);
   for (Probe p(index, hash);; p.next()) {
     const std::uint32_t entry = index[p.slot];
     if (entry == 0) return nullptr;
     const Binding& b = d.bindings[entry - 1];
-    if (is_it(b.first)) return &b.second;
+    if (is_it(b.first)) return entry <= size ? &b.second : nullptr;
   }
 }
 
-// The value bound to t, or nullptr.
-const Message* value_of(const Data& d, const Message& t) {
-  return find_binding(d, t.hash(), [&t](const Message& v) { return v == t; });
+// The value bound to t in a, or nullptr.
+const Message* value_of(const Assignment& a, const Message& t) {
+  return find_binding(a.store(), a.bindings().size(), t.hash(),
+                      [&t](const Message& v) { return v == t; });
 }
 
-// The value bound to Var(v) for the variable v of a BindVar, or nullptr.
-const Message* value_of_var(const Data& d, const Message& bind_var) {
+// The value bound to Var(v) in a for the variable v of a BindVar, or nullptr.
+const Message* value_of_var(const Assignment& a, const Message& bind_var) {
   const VarId& v = bind_var.var();
-  return find_binding(d, var_hash(bind_var),
+  return find_binding(a.store(), a.bindings().size(), var_hash(bind_var),
                       [&v](const Message& x) { return x.is(Tag::Var) && x.var() == v; });
 }
 
@@ -109,7 +124,7 @@ Message apply_key_of(const Lookup& lookup_value, const Message& m) {
 // the passes without the passes.
 class Substitution {
  public:
-  explicit Substitution(const Assignment& a) : d_(a.data()), max_steps_(d_.bindings.size() + 2) {}
+  explicit Substitution(const Assignment& a) : a_(a), max_steps_(a.bindings().size() + 2) {}
 
   // top: m is the whole term (a Trick there stands for the assignment itself).
   Message resolve(const Message& m, bool top, std::size_t steps) const {
@@ -117,9 +132,9 @@ class Substitution {
     switch (m.tag()) {
       case Tag::Var:
       case Tag::Gen:
-        return follow(m, value_of(d_, m), top, steps);
+        return follow(m, value_of(a_, m), top, steps);
       case Tag::BindVar:
-        return follow(m, value_of_var(d_, m), top, steps);
+        return follow(m, value_of_var(a_, m), top, steps);
       case Tag::Enc:
       case Tag::Pair: {
         Message a = resolve(m.first(), false, steps);
@@ -131,14 +146,14 @@ class Substitution {
       case Tag::PrivOf: {
         const Message next = apply_key_of(
             [this](const Message& x) -> const Message& {
-              const Message* value = value_of(d_, x);
+              const Message* value = value_of(a_, x);
               return value ? *value : x;
             },
             m);
         return follow(m, &next, top, steps);
       }
       case Tag::Trick:
-        if (top) return trick(d_.bindings);
+        if (top) return trick({a_.bindings().begin(), a_.bindings().end()});
         throw NoMeaning();
       default:
         return m;
@@ -153,17 +168,19 @@ class Substitution {
     return resolve(*next, top, steps + 1);
   }
 
-  const Data& d_;
+  const Assignment& a_;
   const std::size_t max_steps_;  // no chain without a cycle is longer
 };
 
 }  // namespace
 
-Assignment::Assignment() : data_(no_bindings()) {}
+Assignment::Assignment() : store_(no_bindings()) {}
 
-Assignment::Assignment(std::vector<Binding> bindings)
-    : data_(bindings.empty() ? no_bindings()
-                             : std::make_shared<const Data>(Data{std::move(bindings), {}})) {}
+Assignment::Assignment(std::vector<Binding> bindings) : Assignment() {
+  if (bindings.empty()) return;
+  size_ = bindings.size();
+  store_ = std::make_shared<Store>(Store{std::move(bindings), {}, 0});
+}
 
 Assignment empty_assignment() {
   return Assignment();
@@ -173,7 +190,7 @@ Assignment assignment_of_bindings(std::vector<Binding> bindings) {
   return Assignment(std::move(bindings));
 }
 
-const std::vector<Binding>& bindings(const Assignment& a) {
+Bindings bindings(const Assignment& a) {
   return a.bindings();
 }
 
@@ -183,23 +200,20 @@ bool is_empty(const Assignment& a) {
 
 Assignment extend(const Assignment& a, const Message& variable, const Message& value) {
   if (!variable.is(Tag::Var) && !variable.is(Tag::Gen)) throw NeedVariable();
-  const Message* bound = value_of(a.data(), variable);
+  const Message* bound = value_of(a, variable);
   if (bound != nullptr && *bound != variable) return a;
-  std::vector<Binding> b;
-  b.reserve(a.bindings().size() + 1);
-  b.emplace_back(variable, value);
-  b.insert(b.end(), a.bindings().begin(), a.bindings().end());
-  return Assignment(std::move(b));
+  const Binding first{variable, value};
+  return Assignment(store_with_room({&first, 1}, a.bindings()), a.bindings().size() + 1);
 }
 
-Message lookup(const std::vector<Binding>& bindings, const Message& t) {
+Message lookup(Bindings bindings, const Message& t) {
   for (const Binding& b : bindings) {
     if (b.first == t) return b.second;
   }
   return t;
 }
 
-Message apply_once(const std::vector<Binding>& s, const Message& m) {
+Message apply_once(Bindings s, const Message& m) {
   if (!m.has_variables()) return m;
   switch (m.tag()) {
     case Tag::Var:
@@ -244,11 +258,15 @@ Message apply(const Assignment& a, const Message& m) {
 Assignment compose(const Assignment& a, const Assignment& b) {
   if (a.is_empty()) return b;
   if (b.is_empty()) return a;
-  std::vector<Binding> s;
-  s.reserve(a.bindings().size() + b.bindings().size());
-  s.insert(s.end(), a.bindings().begin(), a.bindings().end());
-  s.insert(s.end(), b.bindings().begin(), b.bindings().end());
-  return Assignment(std::move(s));
+  const std::size_t size = a.size_ + b.size_;
+  std::vector<Binding>& held = a.store_->bindings;
+  if (a.size_ == held.size() && size <= held.capacity()) {
+    // Nothing follows a in its store yet: b goes there, without reallocating
+    // (b may be a view of the same store), so no other prefix sees a change.
+    for (std::size_t i = 0; i < b.size_; ++i) held.push_back(b.store_->bindings[i]);
+    return Assignment(a.store_, size);
+  }
+  return Assignment(store_with_room(a.bindings(), b.bindings()), size);
 }
 
 std::vector<Message> vars_bound_to(const Assignment& a, const Message& value) {

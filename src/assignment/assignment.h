@@ -5,8 +5,10 @@
 // wins. The sequence is shared between copies and never changed.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,38 +34,57 @@ class CyclicBinding : public Failure {
   CyclicBinding() : Failure("Assignment.CyclicBinding") {}
 };
 
+// A read-only view of the bindings of an assignment, in order.
+using Bindings = std::span<const Binding>;
+
 class Assignment {
  public:
-  // The bindings, and an index of their variables that a long list builds on its
-  // first lookup so that lookups do not scan it (it never changes what they find).
-  struct Data {
-    std::vector<Binding> bindings;
+  // The bindings of a family of assignments that share their beginning: each
+  // assignment is a prefix of `bindings`. Composing an assignment that ends where
+  // the store ends appends to the store instead of copying it (a child state
+  // extends its parent's assignment so), and within the capacity reserved at
+  // creation only: the bindings never move, so views of shorter prefixes stay
+  // valid and unchanged. The index lists the first binding of each variable, so
+  // that it serves every prefix: a variable first bound at or after the end of a
+  // prefix is not bound in it.
+  struct Store {
+    std::vector<Binding> bindings;  // never reallocated
     // Open addressing on the variable's hash, a power of two in size: each slot
     // holds 1 + the position of the first binding of a variable, or 0 when free.
+    // Built on the first lookup in a long prefix, extended as the store grows.
     mutable std::vector<std::uint32_t> index;
+    mutable std::size_t indexed = 0;  // bindings entered in the index
   };
 
   // The empty assignment.
   Assignment();
   // Exactly these bindings, in this order (not checked).
   explicit Assignment(std::vector<Binding> bindings);
-
-  const std::vector<Binding>& bindings() const { return data_->bindings; }
-  bool is_empty() const { return bindings().empty(); }
-  bool same(const Assignment& other) const { return data_ == other.data_; }
-  const Data& data() const { return *data_; }
+  Bindings bindings() const { return {store_->bindings.data(), size_}; }
+  bool is_empty() const { return size_ == 0; }
+  bool same(const Assignment& other) const {
+    return store_ == other.store_ && size_ == other.size_;
+  }
+  const Store& store() const { return *store_; }
 
   friend bool operator==(const Assignment& a, const Assignment& b) {
-    return a.same(b) || a.bindings() == b.bindings();
+    return a.same(b) || std::ranges::equal(a.bindings(), b.bindings());
   }
+  friend Assignment compose(const Assignment& a, const Assignment& b);
+  friend Assignment extend(const Assignment& a, const Message& var, const Message& value);
 
  private:
-  std::shared_ptr<const Data> data_;  // never null
+  // The first size bindings of store.
+  Assignment(std::shared_ptr<Store> store, std::size_t size)
+      : store_(std::move(store)), size_(size) {}
+
+  std::shared_ptr<Store> store_;  // never null; shared by the prefixes of one store
+  std::size_t size_ = 0;
 };
 
 Assignment empty_assignment();
 Assignment assignment_of_bindings(std::vector<Binding> bindings);
-const std::vector<Binding>& bindings(const Assignment& a);
+Bindings bindings(const Assignment& a);
 bool is_empty(const Assignment& a);
 
 // a with (var, value) in front when var is unbound in a; a unchanged otherwise.
@@ -71,10 +92,10 @@ bool is_empty(const Assignment& a);
 Assignment extend(const Assignment& a, const Message& var, const Message& value);
 
 // The value of the first binding whose variable equals t; t itself when none.
-Message lookup(const std::vector<Binding>& bindings, const Message& t);
+Message lookup(Bindings bindings, const Message& t);
 
 // One substitution pass (canonicalising PubOf/PrivOf of agents).
-Message apply_once(const std::vector<Binding>& bindings, const Message& m);
+Message apply_once(Bindings bindings, const Message& m);
 
 // m with the bindings of a applied until nothing changes. Returns the very same
 // handle when nothing changes. Throws NoMeaning for a nested Trick and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,8 @@ int run_driver(int argc, char** argv) {
   } catch (const Failure& failure) {
     return report_failure(failure.description());
   } catch (const std::bad_alloc&) {
+    return report_failure("Out_of_memory");
+  } catch (const std::length_error&) {  // a size beyond what memory can hold
     return report_failure("Out_of_memory");
   } catch (const std::exception& e) {
     return report_failure(e.what());

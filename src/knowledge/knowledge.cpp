@@ -37,12 +37,6 @@ struct Content {
   bool contains(const Message& m) const {
     return find(m.hash(), [&m](const Message& x) { return x == m; }) != nullptr;
   }
-  bool contains_atom(Tag tag, const std::string& name, std::int64_t index_number) const {
-    return find(atom_hash(tag, name, index_number), [&](const Message& x) {
-             return x.tag() == tag && x.index() == index_number && x.name() == name;
-           }) != nullptr;
-  }
-
   // Indexes every message, a repeated one once.
   void build_index() {
     std::size_t size = 16;
@@ -56,14 +50,40 @@ struct Content {
   // Puts fresh messages in front, keeping their order, and indexes them.
   void prepend(const std::vector<Message>& fresh) {
     messages.insert(messages.begin(), fresh.begin(), fresh.end());
-    if (2 * messages.size() > index.size()) return build_index();
-    for (auto age = static_cast<std::uint32_t>(messages.size() - fresh.size());
-         age < messages.size(); ++age) {
+    index_newest(fresh.size());
+  }
+
+  // c with fresh messages in front, as c.prepend(fresh) makes it, built without
+  // copying c's messages first and moving them again.
+  static std::shared_ptr<Content> prepended(const Content& c, const std::vector<Message>& fresh) {
+    auto grown = std::make_shared<Content>();
+    grown->messages.reserve(fresh.size() + c.messages.size());
+    grown->messages.assign(fresh.begin(), fresh.end());
+    grown->messages.insert(grown->messages.end(), c.messages.begin(), c.messages.end());
+    if (!grown->outgrows(c.index)) {
+      grown->index = c.index;
+      grown->open = c.open;
+      grown->encs = c.encs;
+    }
+    grown->index_newest(fresh.size());
+    return grown;
+  }
+
+ private:
+  // Whether the messages are too many for an index of that size to stay sparse.
+  bool outgrows(const std::vector<std::uint32_t>& table) const {
+    return 2 * messages.size() > table.size();
+  }
+
+  // Indexes the newest count messages, or all of them when the index has to grow.
+  void index_newest(std::size_t count) {
+    if (outgrows(index)) return build_index();
+    for (auto age = static_cast<std::uint32_t>(messages.size() - count); age < messages.size();
+         ++age) {
       note(age);
     }
   }
 
- private:
   // Enters the message of this age in the index and the lists.
   void note(std::uint32_t age) {
     const Message& m = by_age(age);
@@ -105,7 +125,7 @@ const std::shared_ptr<const Data>& empty_data() {
   return empty;
 }
 
-std::shared_ptr<const Content> make_content(std::vector<Message> messages) {
+std::shared_ptr<Content> make_content(std::vector<Message> messages) {
   auto c = std::make_shared<Content>();
   c->messages = std::move(messages);
   c->build_index();
@@ -123,10 +143,12 @@ bool stored(const Content& d, const Message& m) {
 // Whether the intruder holds the other half of an asymmetric key, and whether
 // it holds both halves of the pair of agent-like atom m (an Agent or a key).
 bool knows_pub_half(const Content& d, const Message& m) {
-  return d.contains_atom(Tag::PubKey, m.name(), m.index());
+  return d.contains(m.is(Tag::PubKey) ? m : m.is(Tag::PrivKey) ? inverse_key(m) : agent_pub_key(m));
 }
 bool knows_priv_half(const Content& d, const Message& m) {
-  return d.contains_atom(Tag::PrivKey, m.name(), m.index());
+  return d.contains(m.is(Tag::PrivKey)  ? m
+                    : m.is(Tag::PubKey) ? inverse_key(m)
+                                        : agent_priv_key(m));
 }
 bool knows_both_halves(const Content& d, const Message& m) {
   return knows_pub_half(d, m) && knows_priv_half(d, m);
@@ -204,7 +226,7 @@ void decompose(const Content& d, const Message& m, std::vector<Message>& found) 
 
 // The messages of c, each mapped by f; nullptr when f changes none of them (only
 // messages with variables can change).
-std::shared_ptr<const Content> mapped_content(const Content& c, const Assignment& f) {
+std::shared_ptr<Content> mapped_content(const Content& c, const Assignment& f) {
   std::vector<Message> mapped;
   for (const std::uint32_t age : c.open) {
     const Message& m = c.by_age(age);
@@ -218,11 +240,12 @@ std::shared_ptr<const Content> mapped_content(const Content& c, const Assignment
 }
 
 // What learn adds to c for m: the passes of decompose until no new fact appears.
-// nullptr when nothing is new.
-std::shared_ptr<const Content> learnt_content(const std::shared_ptr<const Content>& c,
-                                              const Message& m) {
-  std::shared_ptr<Content> grown;  // c's messages copied once something new is found
-  const Content* current = c.get();
+// nullptr when nothing is new. own is c itself when the caller has just made it
+// and shares it with no one: it then grows in place instead of being copied.
+std::shared_ptr<Content> learnt_content(const Content& c, std::shared_ptr<Content> own,
+                                        const Message& m) {
+  std::shared_ptr<Content> grown;  // made from c once something new is found
+  const Content* current = &c;
   // Scratch lists, kept between calls so that learning allocates only what it keeps.
   static std::vector<Message> found, facts, ciphertexts;
   for (bool examined = current->analysed;; examined = false) {
@@ -248,11 +271,16 @@ std::shared_ptr<const Content> learnt_content(const std::shared_ptr<const Conten
     // New facts may open more encryptions: repeat until none appear; the
     // encryptions of the last pass are the ones kept.
     if (facts.empty() && ciphertexts.empty() && !grown) return nullptr;
-    if (!grown) {
-      grown = std::make_shared<Content>(*current);
-      grown->analysed = true;
+    const std::vector<Message>& fresh = facts.empty() ? ciphertexts : facts;
+    if (grown) {
+      grown->prepend(fresh);
+    } else if (own) {
+      grown = std::move(own);
+      grown->prepend(fresh);
+    } else {
+      grown = Content::prepended(c, fresh);
     }
-    grown->prepend(facts.empty() ? ciphertexts : facts);
+    grown->analysed = true;
     if (facts.empty()) return grown;
     current = grown.get();
   }
@@ -260,21 +288,6 @@ std::shared_ptr<const Content> learnt_content(const std::shared_ptr<const Conten
 
 Knowledge with_content(std::int64_t kid, std::shared_ptr<const Content> c) {
   return Knowledge(std::make_shared<const Data>(Data{kid, std::move(c)}));
-}
-
-// The tag of the inverse of an atomic key (a symmetric key is its own), or
-// NoMessage for anything else.
-Tag inverse_key_tag(const Message& key) {
-  switch (key.tag()) {
-    case Tag::SymKey:
-      return Tag::SymKey;
-    case Tag::PubKey:
-      return Tag::PrivKey;
-    case Tag::PrivKey:
-      return Tag::PubKey;
-    default:
-      return Tag::NoMessage;
-  }
 }
 
 // Some stored x with f(x) = m. A message without variables is its own image, so
@@ -295,13 +308,10 @@ bool derivable(const Content& d, const Assignment& f, const Message& m) {
       return true;
     case Tag::Enc: {
       // The inverse of the key, an atom, is produced only as a stored image.
-      const Message& key = m.key();
-      const Tag inverse = inverse_key_tag(key);
-      if (inverse != Tag::NoMessage && derivable(d, f, m.body()) &&
-          stored_image(
-              d, f, d.contains_atom(inverse, key.name(), key.index()), true, [&](const Message& x) {
-                return x.tag() == inverse && x.index() == key.index() && x.name() == key.name();
-              })) {
+      const Message inverse = inverse_key(m.key());
+      if (!inverse.is(Tag::NoMessage) && derivable(d, f, m.body()) &&
+          stored_image(d, f, stored(d, inverse), true,
+                       [&inverse](const Message& x) { return x == inverse; })) {
         return true;
       }
       break;
@@ -346,7 +356,7 @@ bool knows(const Knowledge& k, const Message& m) {
 
 Knowledge learn(const Knowledge& k, const Message& m) {
   if (m.is(Tag::NoMessage)) return k;
-  std::shared_ptr<const Content> grown = learnt_content(k.data()->content, m);
+  std::shared_ptr<const Content> grown = learnt_content(content(k), nullptr, m);
   return grown ? with_content(k.kid(), std::move(grown)) : k;
 }
 
@@ -362,10 +372,13 @@ Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f)
 
 Knowledge relabel_and_learn(const Knowledge& k, std::int64_t new_kid, const Assignment& f,
                             const Message& m) {
-  std::shared_ptr<const Content> c = mapped_content(content(k), f);
-  if (!c) c = k.data()->content;
+  std::shared_ptr<Content> mapped = mapped_content(content(k), f);
+  std::shared_ptr<const Content> c = mapped ? mapped : k.data()->content;
   if (!m.is(Tag::NoMessage)) {
-    if (std::shared_ptr<const Content> grown = learnt_content(c, m)) c = std::move(grown);
+    // The mapped content is this function's own: learning may grow it in place.
+    if (std::shared_ptr<Content> grown = learnt_content(*c, std::move(mapped), m)) {
+      c = std::move(grown);
+    }
   }
   return with_content(new_kid, std::move(c));
 }
@@ -447,11 +460,8 @@ bool has_compromised_agent(const Knowledge& k) {
 
 std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {
   const Content& d = content(k);
-  const Tag inverse = inverse_key_tag(key);
-  if (inverse != Tag::NoMessage && stored(d, key) &&
-      d.contains_atom(inverse, key.name(), key.index())) {
-    return {};
-  }
+  const Message inverse = inverse_key(key);
+  if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
   std::vector<Message> result;
   for (auto e = d.encs.rbegin(); e != d.encs.rend(); ++e) {
     const Message& m = d.by_age(*e);

@@ -77,7 +77,7 @@ class GrowingStore {
   std::vector<Constraint> added_;  // oldest first
 };
 
-std::vector<Constraint> constraints_of(const std::vector<Binding>& pairs, ConstraintKind kind) {
+std::vector<Constraint> constraints_of(Bindings pairs, ConstraintKind kind) {
   std::vector<Constraint> result;
   result.reserve(pairs.size());
   for (const auto& [variable, term] : pairs) result.push_back({variable, term, kind});
@@ -226,11 +226,11 @@ std::vector<Assignment> stores_to_assignments(const std::vector<ConstraintStore>
   return result;
 }
 
-std::vector<Constraint> binds_to_constraints(const std::vector<Binding>& pairs) {
+std::vector<Constraint> binds_to_constraints(Bindings pairs) {
   return constraints_of(pairs, ConstraintKind::BindsTo);
 }
 
-std::vector<Constraint> excludes_constraints(const std::vector<Binding>& pairs) {
+std::vector<Constraint> excludes_constraints(Bindings pairs) {
   return constraints_of(pairs, ConstraintKind::Excludes);
 }
 

@@ -41,8 +41,8 @@ bool is_consistent(const ConstraintStore& store);
 std::vector<ConstraintStore> consistent_stores(const std::vector<ConstraintStore>& stores);
 // Each store's BindsTo constraints as an assignment, store order kept.
 std::vector<Assignment> stores_to_assignments(const std::vector<ConstraintStore>& stores);
-std::vector<Constraint> binds_to_constraints(const std::vector<Binding>& pairs);
-std::vector<Constraint> excludes_constraints(const std::vector<Binding>& pairs);
+std::vector<Constraint> binds_to_constraints(Bindings pairs);
+std::vector<Constraint> excludes_constraints(Bindings pairs);
 // Each store as a sequence of one store.
 std::vector<std::vector<ConstraintStore>> singletons(const std::vector<ConstraintStore>& stores);
 // Every store, arranged by kind and variable, on out().

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <unordered_set>
 #include <vector>
 
 #include "utils/utils.h"
@@ -96,7 +97,8 @@ std::shared_ptr<N> make_node(Tag tag) {
 }
 
 Message finish_atom(std::shared_ptr<AtomNode> n) {
-  n->hash = atom_hash(n->tag, n->name, n->number);
+  n->hash = mix(mix(tag_seed(n->tag), std::hash<std::string>{}(n->name)),
+                std::hash<std::int64_t>{}(n->number));
   return Message(std::move(n));
 }
 
@@ -175,19 +177,37 @@ const std::vector<Binding>& Message::trick_bindings() const {
   return node_->tag == Tag::Trick ? as_trick(*node_).bindings : no_bindings();
 }
 
-std::size_t atom_hash(Tag tag, const std::string& name, std::int64_t index) {
-  return mix(mix(tag_seed(tag), std::hash<std::string>{}(name)), std::hash<std::int64_t>{}(index));
-}
-
 Message no_message() {
   return Message(no_message_node());
 }
 
+namespace {
+
+// Every atom built so far, so that equal atoms share one node: the search
+// compares keys and agents all the time, and equal handles compare by pointer
+// only. Atoms are few (the names of the input files times the instances of a
+// session); a process that analyses many inputs starts the table afresh now and
+// then, which only costs sharing, never correctness.
+class InternedAtoms {
+ public:
+  Message intern(Message m) {
+    if (atoms_.size() >= kMostKept) atoms_.clear();
+    return *atoms_.insert(std::move(m)).first;
+  }
+
+ private:
+  static constexpr std::size_t kMostKept = 4096;
+  std::unordered_set<Message, MessageHash> atoms_;
+};
+
+}  // namespace
+
 Message atom(Tag tag, const std::string& name, std::int64_t index) {
+  static InternedAtoms interned;
   auto n = make_node<AtomNode>(tag);
   n->name = name;
   n->number = index;
-  return finish_atom(std::move(n));
+  return interned.intern(finish_atom(std::move(n)));
 }
 
 Message sym_key(const std::string& name, std::int64_t index) {

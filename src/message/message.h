@@ -154,9 +154,8 @@ Message pub_of(const Message& x);
 Message priv_of(const Message& x);
 Message trick(std::vector<Binding> bindings);
 
-// The hash that atom(tag, name, index) has, and the one var(m.var()) has for a
-// Var, BindVar or Gen term m: indexes find such terms without building them.
-std::size_t atom_hash(Tag tag, const std::string& name, std::int64_t index);
+// The hash that var(m.var()) has for a Var, BindVar or Gen term m: indexes find
+// such terms without building them.
 inline std::size_t var_hash(const Message& m) {
   return m.node().var_hash;
 }

@@ -77,13 +77,18 @@ std::int64_t session_count(std::int64_t n, std::int64_t k) {
   if (n < 1 || k < 0) return 0;
   // C(n + k - 1, k), the value of the recursive definition (1 for one template,
   // k + 1 for two, sums of the counts for one template less otherwise), computed
-  // as C(n - 1 + i, i) for i = 1..k; saturates instead of overflowing.
+  // as C(m, r) with r the smaller of k and n - 1, so that the work follows the
+  // smaller of the two however large the other is; saturates instead of
+  // overflowing.
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  const std::int64_t r = std::min(k, n - 1);
+  if (r > 0 && k > kMax - (n - 1)) return kMax;  // n + k - 1 itself would overflow
+  const std::int64_t m = n + k - 1;
   std::int64_t count = 1;
-  for (std::int64_t i = 1; i <= k; ++i) {
-    const std::int64_t factor = n - 1 + i;
+  for (std::int64_t i = 1; i <= r; ++i) {
+    const std::int64_t factor = m - r + i;
     if (count > kMax / factor) return kMax;
-    count = count * factor / i;
+    count = count * factor / i;  // exact: a product of i consecutive integers
   }
   return count;
 }

@@ -57,7 +57,7 @@ TEST(ExtendTest, PutsNewBindingsInFront) {
 TEST(ExtendTest, SecondBindingOfAVariableIsDropped) {
   const Assignment a = extend(empty_assignment(), vx(), n1());
   const Assignment b = extend(a, vx(), nonce("m", 1));
-  EXPECT_EQ(bindings(b), bindings(a));
+  EXPECT_TRUE(std::ranges::equal(bindings(b), bindings(a)));
   EXPECT_EQ(apply(b, vx()), n1());
 }
 
@@ -99,7 +99,7 @@ TEST(ExtendTest, RefusesEverythingButVarAndGen) {
 
 TEST(AssignmentTest, OfBindingsKeepsOrderAndDuplicates) {
   const std::vector<Binding> b = {{vx(), n1()}, {vx(), vy()}, {vy(), vx()}};
-  EXPECT_EQ(bindings(of(b)), b);
+  EXPECT_TRUE(std::ranges::equal(bindings(of(b)), b));
 }
 
 TEST(LookupTest, FirstBindingWinsAndUnboundGivesTheTermItself) {
@@ -343,12 +343,12 @@ TEST(ComposeTest, BindingsOfTheFirstComeFirst) {
   const Assignment ab = compose(a, b);
   const std::vector<Binding> expected = {
       {vx(), n1()}, {vy(), n1()}, {vx(), agent("A", 1)}, {vz(), vx()}};
-  EXPECT_EQ(bindings(ab), expected);
+  EXPECT_TRUE(std::ranges::equal(bindings(ab), expected));
   EXPECT_EQ(apply(ab, vx()), n1());
   EXPECT_EQ(apply(ab, vz()), n1());
   EXPECT_EQ(apply(compose(b, a), vx()), agent("A", 1));
-  EXPECT_EQ(bindings(compose(empty_assignment(), b)), bindings(b));
-  EXPECT_EQ(bindings(compose(a, empty_assignment())), bindings(a));
+  EXPECT_TRUE(compose(empty_assignment(), b).same(b));
+  EXPECT_TRUE(compose(a, empty_assignment()).same(a));
   EXPECT_TRUE(is_empty(compose(empty_assignment(), empty_assignment())));
 }
 

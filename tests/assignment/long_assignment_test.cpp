@@ -2,6 +2,7 @@
 // must answer exactly as a scan of the bindings and repeated passes do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -102,7 +103,7 @@ TEST(LongAssignmentTest, CyclesAndNestedTricksStillFail) {
   // A variable whose chain ends in a Trick: at the top the assignment's own
   // bindings, inside a term a failure.
   const Assignment to_trick = assignment_of_bindings({{v(0), trick({})}});
-  EXPECT_EQ(apply(to_trick, v(0)), trick(to_trick.bindings()));
+  EXPECT_EQ(apply(to_trick, v(0)), trick({{v(0), trick({})}}));
   EXPECT_THROW(apply(to_trick, pair(v(0), v(0))), NoMeaning);
 }
 
@@ -114,3 +115,50 @@ TEST(LongAssignmentTest, UnchangedTermsComeBackAsTheSameHandle) {
 }
 
 }  // namespace
+
+// Exactly these bindings, built by composing, so that the assignment has room to
+// grow in place as a state's does.
+Assignment composed(const std::vector<Binding>& b) {
+  return compose(assignment_of_bindings({b.front()}),
+                 assignment_of_bindings({b.begin() + 1, b.end()}));
+}
+
+// Assignments that extend one another share their bindings: each must still see
+// its own bindings only, whichever of them was composed first.
+TEST(SharedPrefixTest, SiblingsSeeOnlyTheirOwnBindings) {
+  const Assignment parent = composed(chain(12));
+  const Assignment first = compose(parent, assignment_of_bindings({{v(40), nonce("a", 1)}}));
+  const Assignment second = compose(parent, assignment_of_bindings({{v(41), nonce("b", 1)}}));
+  EXPECT_EQ(apply(first, v(40)), nonce("a", 1));
+  EXPECT_EQ(apply(first, v(41)), v(41));
+  EXPECT_EQ(apply(second, v(41)), nonce("b", 1));
+  EXPECT_EQ(apply(second, v(40)), v(40));
+  EXPECT_EQ(apply(parent, v(40)), v(40));
+  EXPECT_EQ(parent.bindings().size(), 12u);
+  EXPECT_EQ(second.bindings().back(), Binding(v(41), nonce("b", 1)));
+}
+
+TEST(SharedPrefixTest, LongChainsOfChildrenAnswerAsFlatLists) {
+  // Each child extends the previous one, as the states along a trace do; the
+  // prefixes are looked up through one index after the store has grown past them.
+  std::vector<Assignment> trace{extend(empty_assignment(), v(0), nonce("n", 0))};
+  std::vector<Binding> flat{{v(0), nonce("n", 0)}};
+  for (int i = 1; i < 60; ++i) {
+    const Binding step{i % 7 == 0 ? v(i - 1) : v(i), nonce("n", i)};
+    trace.push_back(compose(trace.back(), assignment_of_bindings({step})));
+    flat.push_back(step);
+  }
+  for (std::size_t n = 1; n <= trace.size(); ++n) {
+    const Assignment& a = trace[n - 1];
+    ASSERT_TRUE(std::ranges::equal(a.bindings(), Bindings(flat).first(n)));
+    for (int i = 0; i < 62; ++i) EXPECT_EQ(apply(a, v(i)), lookup(Bindings(flat).first(n), v(i)));
+  }
+}
+
+TEST(SharedPrefixTest, ComposingWithItselfDoublesTheBindings) {
+  const Assignment a = composed(chain(3));
+  const Assignment twice = compose(a, a);
+  ASSERT_EQ(twice.bindings().size(), 6u);
+  EXPECT_TRUE(std::ranges::equal(twice.bindings().first(3), twice.bindings().last(3)));
+  EXPECT_EQ(apply(twice, v(0)), nonce("end", 1));
+}

@@ -54,8 +54,8 @@ def main():
                 passed += 1
             else:
                 failed += 1
-                print(f'FAIL {os.path.basename(example)} [{" ".join(args)}]: status {first[0]} then '
-                      f'{second[0]}, {len(first[1])} then {len(second[1])} bytes of output')
+                print(f'FAIL {os.path.basename(example)} [{" ".join(args)}]: status {first[0]} '
+                      f'then {second[0]}, {len(first[1])} then {len(second[1])} bytes of output')
     print(f'{passed} passed, {failed} failed')
     return 1 if failed else 0
 

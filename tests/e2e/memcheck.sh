@@ -25,8 +25,8 @@ failed=0
 check() {
   local want=$1
   shift
-  (cd "$scratch" && valgrind --quiet --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
-    --error-exitcode=1 "$tool" "$@" >/dev/null 2>"$scratch/log")
+  (cd "$scratch" && valgrind --quiet --leak-check=full --error-exitcode=1 \
+    --errors-for-leak-kinds=definite,indirect,possible "$tool" "$@" >/dev/null 2>"$scratch/log")
   local got=$?
   if [ "$got" -eq "$want" ]; then
     passed=$((passed + 1))

@@ -98,7 +98,8 @@ def check_run(tool, case, stem):
 
 def generate_inputs(case):
     """Runs the case's generate.py in its folder; returns None, or why the case is skipped."""
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [HERE, os.environ.get('PYTHONPATH')])))
+    path = os.pathsep.join(filter(None, [HERE, os.environ.get('PYTHONPATH')]))
+    env = dict(os.environ, PYTHONPATH=path)
     p = subprocess.run([sys.executable, 'generate.py'], cwd=case, env=env, capture_output=True,
                        text=True, timeout=300, stdin=subprocess.DEVNULL)
     if p.returncode == SKIP:

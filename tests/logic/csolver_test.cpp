@@ -192,7 +192,7 @@ TEST(StoresToAssignments, BindingsInStoreOrder) {
   const std::vector<Assignment> result =
       stores_to_assignments({{binds(x, a), excludes(y, b), binds(y, a)}, {excludes(x, a)}});
   ASSERT_EQ(result.size(), 2u);
-  EXPECT_EQ(bindings(result[0]), (std::vector<Binding>{{x, a}, {y, a}}));
+  EXPECT_EQ(result[0], assignment_of_bindings({{x, a}, {y, a}}));
   EXPECT_TRUE(is_empty(result[1]));
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ TEST(SessionsTest, AgreesWithRecursiveDefinitionForLargerPools) {
   }
 }
 
+constexpr std::int64_t kHuge = std::numeric_limits<std::int64_t>::max();
+
 struct CountCase {
   std::int64_t n;
   std::int64_t k;
@@ -70,8 +73,21 @@ struct CountCase {
 
 TEST(SessionsTest, SessionCount) {
   const std::vector<CountCase> cases = {
-      {1, 5, 1}, {2, 3, 4}, {3, 2, 6},  {4, 3, 20}, {5, 4, 70},
-      {3, 0, 1}, {0, 2, 0}, {-1, 2, 0}, {3, -1, 0},
+      {1, 5, 1},
+      {2, 3, 4},
+      {3, 2, 6},
+      {4, 3, 20},
+      {5, 4, 70},
+      {3, 0, 1},
+      {0, 2, 0},
+      {-1, 2, 0},
+      {3, -1, 0},
+      // Huge sizes answer at once: exact for one or two templates, saturated beyond.
+      {1, kHuge, 1},
+      {2, kHuge - 1, kHuge},
+      {2, kHuge, kHuge},
+      {3, kHuge, kHuge},
+      {60, 60, kHuge},
   };
   for (const CountCase& c : cases) {
     EXPECT_EQ(session_count(c.n, c.k), c.expected) << c.n << " templates, size " << c.k;
