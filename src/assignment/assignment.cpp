@@ -9,11 +9,11 @@ const std::shared_ptr<Store>& no_bindings() {
   return empty;
 }
 
-// A store holding bindings, with room for as many again: the assignments that
-// extend it append there.
-std::shared_ptr<Store> store_with_room(Bindings first, Bindings then) {
+// A store holding the bindings of first then those of then, with room for `room`
+// more: the assignments that extend it append there.
+std::shared_ptr<Store> store_with_room(Bindings first, Bindings then, std::size_t room) {
   auto store = std::make_shared<Store>();
-  store->bindings.reserve(2 * (first.size() + then.size()));
+  store->bindings.reserve(first.size() + then.size() + room);
   store->bindings.insert(store->bindings.end(), first.begin(), first.end());
   store->bindings.insert(store->bindings.end(), then.begin(), then.end());
   return store;
@@ -203,7 +203,7 @@ Assignment extend(const Assignment& a, const Message& variable, const Message& v
   const Message* bound = value_of(a, variable);
   if (bound != nullptr && *bound != variable) return a;
   const Binding first{variable, value};
-  return Assignment(store_with_room({&first, 1}, a.bindings()), a.bindings().size() + 1);
+  return Assignment(store_with_room({&first, 1}, a.bindings(), 0), a.bindings().size() + 1);
 }
 
 Message lookup(Bindings bindings, const Message& t) {
@@ -255,7 +255,7 @@ Message apply(const Assignment& a, const Message& m) {
   return Substitution(a).resolve(m, true, 0);
 }
 
-Assignment compose(const Assignment& a, const Assignment& b) {
+Assignment Assignment::joined(const Assignment& a, const Assignment& b, std::size_t room) {
   if (a.is_empty()) return b;
   if (b.is_empty()) return a;
   const std::size_t size = a.size_ + b.size_;
@@ -266,7 +266,15 @@ Assignment compose(const Assignment& a, const Assignment& b) {
     for (std::size_t i = 0; i < b.size_; ++i) held.push_back(b.store_->bindings[i]);
     return Assignment(a.store_, size);
   }
-  return Assignment(store_with_room(a.bindings(), b.bindings()), size);
+  return Assignment(store_with_room(a.bindings(), b.bindings(), room), size);
+}
+
+Assignment compose(const Assignment& a, const Assignment& b) {
+  return Assignment::joined(a, b, 0);
+}
+
+Assignment compose_growing(const Assignment& a, const Assignment& b) {
+  return Assignment::joined(a, b, a.bindings().size() + b.bindings().size());
 }
 
 std::vector<Message> vars_bound_to(const Assignment& a, const Message& value) {

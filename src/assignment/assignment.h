@@ -71,12 +71,16 @@ class Assignment {
     return a.same(b) || std::ranges::equal(a.bindings(), b.bindings());
   }
   friend Assignment compose(const Assignment& a, const Assignment& b);
+  friend Assignment compose_growing(const Assignment& a, const Assignment& b);
   friend Assignment extend(const Assignment& a, const Message& var, const Message& value);
 
  private:
   // The first size bindings of store.
   Assignment(std::shared_ptr<Store> store, std::size_t size)
       : store_(std::move(store)), size_(size) {}
+  // a followed by b: appended to a's store when it has room, otherwise in a new
+  // store with room for `room` more bindings.
+  static Assignment joined(const Assignment& a, const Assignment& b, std::size_t room);
 
   std::shared_ptr<Store> store_;  // never null; shared by the prefixes of one store
   std::size_t size_ = 0;
@@ -104,6 +108,10 @@ Message apply(const Assignment& a, const Message& m);
 
 // The bindings of a followed by those of b: lookups prefer a.
 Assignment compose(const Assignment& a, const Assignment& b);
+// compose(a, b) for an assignment that will be extended again and again, as a
+// state's is by the states below it: when it needs a new store, that store gets
+// room for as many bindings again, so that the extensions append in place.
+Assignment compose_growing(const Assignment& a, const Assignment& b);
 
 // The variables of the bindings whose value equals value, in binding order.
 std::vector<Message> vars_bound_to(const Assignment& a, const Message& value);

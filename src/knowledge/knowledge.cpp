@@ -1,92 +1,44 @@
 #include "knowledge/knowledge.h"
 
 #include <algorithm>
+#include <optional>
+#include <ranges>
+#include <span>
 #include <string>
 
 #include "utils/utils.h"
 
-// The messages newest first, with an index beside them so that membership tests
-// stay constant-time however many messages are known. The vector alone fixes
-// every order; the index and the list of open messages only answer questions
-// about it. Knowledge sets that differ only in their kid share one Content.
-struct Content {
-  std::vector<Message> messages;  // newest first
-  // Open addressing on the message hash, a power of two in size: each slot holds
-  // 1 + the age of a message (its position counted from the oldest), 0 when free.
-  // Ages do not change when newer messages are put in front.
+// The messages of knowledge sets that extend one another, oldest first (the
+// position of a message is its age), with an index beside them so that
+// membership tests stay constant-time however many messages are known. Each
+// knowledge set sees the oldest messages of a store up to its size (its Content).
+// Learning appends to the store when the set learnt from ends where the store
+// ends and the room reserved at creation suffices: the messages never move, the
+// new set shares what its predecessor knows instead of copying it, and every
+// shorter view stays as it was. The messages alone fix every order; the index
+// and the lists of ages only answer questions about them.
+struct Store {
+  std::vector<Message> messages;  // oldest first; never reallocated
+  // Open addressing on the message hash, a power of two in size and sized for
+  // the capacity: each slot holds 1 + the age of the first of equal messages, 0
+  // when free. A message first stored at or after the end of a view is not in it.
   std::vector<std::uint32_t> index;
-  std::vector<std::uint32_t> open;  // ages of the messages an assignment can change
-  std::vector<std::uint32_t> encs;  // ages of the encryptions, oldest first
-  // Made by learn and not mapped since: its stored encryptions were examined
-  // against exactly these messages and opened what they could, so examining
-  // them again yields nothing until a new fact is added.
-  bool analysed = false;
+  std::vector<std::uint32_t> open;  // ages of the messages an assignment can change, ascending
+  std::vector<std::uint32_t> encs;  // ages of the encryptions, ascending
 
-  const Message& by_age(std::uint32_t age) const { return messages[messages.size() - 1 - age]; }
-
-  // The stored message with this hash for which is_it holds, or nullptr.
-  template <typename Is>
-  const Message* find(std::size_t hash, Is is_it) const {
-    const std::size_t mask = index.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-      if (index[slot] == 0) return nullptr;
-      const Message& m = by_age(index[slot] - 1);
-      if (m.hash() == hash && is_it(m)) return &m;
-    }
-  }
-  bool contains(const Message& m) const {
-    return find(m.hash(), [&m](const Message& x) { return x == m; }) != nullptr;
-  }
-  // Indexes every message, a repeated one once.
-  void build_index() {
-    std::size_t size = 16;
-    while (size < 2 * messages.size()) size *= 2;
-    index.assign(size, 0);
-    open.clear();
-    encs.clear();
-    for (std::uint32_t age = 0; age < messages.size(); ++age) note(age);
+  // A store of the messages (oldest first) with room for `room` more, indexed.
+  Store(std::span<const Message> oldest_first, std::size_t room) {
+    messages.reserve(oldest_first.size() + room);
+    std::size_t slots = 16;
+    while (slots < 2 * messages.capacity()) slots *= 2;
+    index.assign(slots, 0);
+    for (const Message& m : oldest_first) add(m);
   }
 
-  // Puts fresh messages in front, keeping their order, and indexes them.
-  void prepend(const std::vector<Message>& fresh) {
-    messages.insert(messages.begin(), fresh.begin(), fresh.end());
-    index_newest(fresh.size());
-  }
-
-  // c with fresh messages in front, as c.prepend(fresh) makes it, built without
-  // copying c's messages first and moving them again.
-  static std::shared_ptr<Content> prepended(const Content& c, const std::vector<Message>& fresh) {
-    auto grown = std::make_shared<Content>();
-    grown->messages.reserve(fresh.size() + c.messages.size());
-    grown->messages.assign(fresh.begin(), fresh.end());
-    grown->messages.insert(grown->messages.end(), c.messages.begin(), c.messages.end());
-    if (!grown->outgrows(c.index)) {
-      grown->index = c.index;
-      grown->open = c.open;
-      grown->encs = c.encs;
-    }
-    grown->index_newest(fresh.size());
-    return grown;
-  }
-
- private:
-  // Whether the messages are too many for an index of that size to stay sparse.
-  bool outgrows(const std::vector<std::uint32_t>& table) const {
-    return 2 * messages.size() > table.size();
-  }
-
-  // Indexes the newest count messages, or all of them when the index has to grow.
-  void index_newest(std::size_t count) {
-    if (outgrows(index)) return build_index();
-    for (auto age = static_cast<std::uint32_t>(messages.size() - count); age < messages.size();
-         ++age) {
-      note(age);
-    }
-  }
-
-  // Enters the message of this age in the index and the lists.
-  void note(std::uint32_t age) {
-    const Message& m = by_age(age);
+  // Stores m as the newest message (there must be room) and indexes it.
+  void add(const Message& m) {
+    const auto age = static_cast<std::uint32_t>(messages.size());
+    messages.push_back(m);
     if (m.has_variables()) open.push_back(age);
     if (m.is(Tag::Enc)) encs.push_back(age);
     const std::size_t mask = index.size() - 1;
@@ -95,45 +47,87 @@ struct Content {
         index[slot] = age + 1;
         return;
       }
-      if (by_age(index[slot] - 1) == m) return;
+      if (messages[index[slot] - 1] == m) return;
     }
+  }
+};
+
+// What one knowledge set knows: the oldest `size` messages of a store.
+struct Content {
+  std::shared_ptr<Store> store;  // never null
+  std::uint32_t size = 0;
+  std::uint32_t open_count = 0;  // the entries of store->open below size
+  std::uint32_t encs_count = 0;  // the entries of store->encs below size
+  // Made by learn and not mapped since: its stored encryptions were examined
+  // against exactly these messages and opened what they could, so examining
+  // them again yields nothing until a new fact is added.
+  bool analysed = false;
+
+  // A content of exactly these messages, oldest first, in a store with room for
+  // as many more.
+  static Content of(std::span<const Message> oldest_first) {
+    return whole(std::make_shared<Store>(oldest_first, oldest_first.size()));
+  }
+
+  const Message& by_age(std::uint32_t age) const { return store->messages[age]; }
+  std::span<const Message> oldest_first() const { return {store->messages.data(), size}; }
+  auto newest_first() const { return std::views::reverse(oldest_first()); }
+  std::span<const std::uint32_t> open() const { return {store->open.data(), open_count}; }
+  std::span<const std::uint32_t> encs() const { return {store->encs.data(), encs_count}; }
+
+  bool contains(const Message& m) const {
+    const std::vector<std::uint32_t>& index = store->index;
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t slot = m.hash() & mask;; slot = (slot + 1) & mask) {
+      if (index[slot] == 0) return false;
+      const std::uint32_t age = index[slot] - 1;
+      if (by_age(age) == m) return age < size;
+    }
+  }
+
+  // This content with fresh messages added, fresh.front() the newest of all:
+  // appended to the store when it has room after this view, otherwise in a new
+  // store. Not analysed.
+  Content with_newest(const std::vector<Message>& fresh) const {
+    std::shared_ptr<Store> target = store;
+    const std::size_t grown = size + fresh.size();
+    if (size != store->messages.size() || grown > store->messages.capacity()) {
+      target = std::make_shared<Store>(oldest_first(), grown);
+    }
+    for (auto m = fresh.rbegin(); m != fresh.rend(); ++m) target->add(*m);
+    return whole(std::move(target));
+  }
+
+ private:
+  // Every message of store, not analysed.
+  static Content whole(std::shared_ptr<Store> store) {
+    const auto size = static_cast<std::uint32_t>(store->messages.size());
+    const auto open = static_cast<std::uint32_t>(store->open.size());
+    const auto encs = static_cast<std::uint32_t>(store->encs.size());
+    return Content{std::move(store), size, open, encs, false};
   }
 };
 
 struct Knowledge::Data {
   std::int64_t kid = -1;
-  std::shared_ptr<const Content> content;  // never null
+  Content content;
 };
 
 namespace {
 
 using Data = Knowledge::Data;
 
-const std::shared_ptr<const Content>& no_content() {
-  static const std::shared_ptr<const Content> empty = [] {
-    auto c = std::make_shared<Content>();
-    c->build_index();
-    c->analysed = true;  // no encryption to examine
-    return c;
+const std::shared_ptr<const Data>& empty_data() {
+  static const std::shared_ptr<const Data> empty = [] {
+    Content none = Content::of({});
+    none.analysed = true;  // no encryption to examine
+    return std::make_shared<const Data>(Data{-1, std::move(none)});
   }();
   return empty;
 }
 
-const std::shared_ptr<const Data>& empty_data() {
-  static const std::shared_ptr<const Data> empty =
-      std::make_shared<const Data>(Data{-1, no_content()});
-  return empty;
-}
-
-std::shared_ptr<Content> make_content(std::vector<Message> messages) {
-  auto c = std::make_shared<Content>();
-  c->messages = std::move(messages);
-  c->build_index();
-  return c;
-}
-
 const Content& content(const Knowledge& k) {
-  return *k.data()->content;
+  return k.data()->content;
 }
 
 bool stored(const Content& d, const Message& m) {
@@ -154,11 +148,11 @@ bool knows_both_halves(const Content& d, const Message& m) {
   return knows_pub_half(d, m) && knows_priv_half(d, m);
 }
 
-// The messages of k for which keep holds, in order.
+// The messages of k for which keep holds, newest first.
 template <typename Keep>
 std::vector<Message> messages_where(const Knowledge& k, Keep keep) {
   std::vector<Message> result;
-  for (const Message& m : k.messages()) {
+  for (const Message& m : content(k).newest_first()) {
     if (keep(m)) result.push_back(m);
   }
   return result;
@@ -166,10 +160,7 @@ std::vector<Message> messages_where(const Knowledge& k, Keep keep) {
 
 template <typename Keep>
 bool any_message(const Knowledge& k, Keep keep) {
-  for (const Message& m : k.messages()) {
-    if (keep(m)) return true;
-  }
-  return false;
+  return std::ranges::any_of(content(k).newest_first(), keep);
 }
 
 void push_if_unknown(const Content& d, const Message& m, std::vector<Message>& found) {
@@ -224,27 +215,25 @@ void decompose(const Content& d, const Message& m, std::vector<Message>& found) 
   push_if_unknown(d, m, found);
 }
 
-// The messages of c, each mapped by f; nullptr when f changes none of them (only
+// The messages of c, each mapped by f; nothing when f changes none of them (only
 // messages with variables can change).
-std::shared_ptr<Content> mapped_content(const Content& c, const Assignment& f) {
+std::optional<Content> mapped_content(const Content& c, const Assignment& f) {
   std::vector<Message> mapped;
-  for (const std::uint32_t age : c.open) {
+  for (const std::uint32_t age : c.open()) {
     const Message& m = c.by_age(age);
     Message image = apply(f, m);
     if (image.same(m)) continue;
-    if (mapped.empty()) mapped = c.messages;
-    mapped[c.messages.size() - 1 - age] = std::move(image);
+    if (mapped.empty()) mapped.assign(c.oldest_first().begin(), c.oldest_first().end());
+    mapped[age] = std::move(image);
   }
-  if (mapped.empty()) return nullptr;
-  return make_content(std::move(mapped));
+  if (mapped.empty()) return std::nullopt;
+  return Content::of(mapped);
 }
 
 // What learn adds to c for m: the passes of decompose until no new fact appears.
-// nullptr when nothing is new. own is c itself when the caller has just made it
-// and shares it with no one: it then grows in place instead of being copied.
-std::shared_ptr<Content> learnt_content(const Content& c, std::shared_ptr<Content> own,
-                                        const Message& m) {
-  std::shared_ptr<Content> grown;  // made from c once something new is found
+// Nothing when nothing is new.
+std::optional<Content> learnt_content(const Content& c, const Message& m) {
+  std::optional<Content> grown;  // made from c once something new is found
   const Content* current = &c;
   // Scratch lists, kept between calls so that learning allocates only what it keeps.
   static std::vector<Message> found, facts, ciphertexts;
@@ -253,8 +242,8 @@ std::shared_ptr<Content> learnt_content(const Content& c, std::shared_ptr<Conten
     found.clear();
     decompose(*current, m, found);
     if (!examined) {
-      for (auto e = current->encs.rbegin(); e != current->encs.rend(); ++e) {
-        decompose(*current, current->by_age(*e), found);
+      for (const std::uint32_t e : std::views::reverse(current->encs())) {
+        decompose(*current, current->by_age(e), found);
       }
     }
     // found holds nothing known yet; keep the first of repeated elements.
@@ -270,23 +259,15 @@ std::shared_ptr<Content> learnt_content(const Content& c, std::shared_ptr<Conten
     }
     // New facts may open more encryptions: repeat until none appear; the
     // encryptions of the last pass are the ones kept.
-    if (facts.empty() && ciphertexts.empty() && !grown) return nullptr;
-    const std::vector<Message>& fresh = facts.empty() ? ciphertexts : facts;
-    if (grown) {
-      grown->prepend(fresh);
-    } else if (own) {
-      grown = std::move(own);
-      grown->prepend(fresh);
-    } else {
-      grown = Content::prepended(c, fresh);
-    }
+    if (facts.empty() && ciphertexts.empty() && !grown) return std::nullopt;
+    grown = current->with_newest(facts.empty() ? ciphertexts : facts);
     grown->analysed = true;
     if (facts.empty()) return grown;
-    current = grown.get();
+    current = &*grown;
   }
 }
 
-Knowledge with_content(std::int64_t kid, std::shared_ptr<const Content> c) {
+Knowledge with_content(std::int64_t kid, Content c) {
   return Knowledge(std::make_shared<const Data>(Data{kid, std::move(c)}));
 }
 
@@ -296,7 +277,7 @@ template <typename Is>
 bool stored_image(const Content& d, const Assignment& f, bool m_stored, bool m_closed, Is is_m) {
   if (m_stored && (f.is_empty() || m_closed)) return true;
   if (f.is_empty()) return false;
-  for (const std::uint32_t age : d.open) {
+  for (const std::uint32_t age : d.open()) {
     if (is_m(apply(f, d.by_age(age)))) return true;
   }
   return false;
@@ -333,8 +314,9 @@ Knowledge::Knowledge() : data_(empty_data()) {}
 std::int64_t Knowledge::kid() const {
   return data_->kid;
 }
-const std::vector<Message>& Knowledge::messages() const {
-  return data_->content->messages;
+std::vector<Message> Knowledge::messages() const {
+  const auto newest_first = data_->content.newest_first();
+  return {newest_first.begin(), newest_first.end()};
 }
 
 Knowledge empty_knowledge() {
@@ -344,7 +326,7 @@ std::int64_t kid(const Knowledge& k) {
   return k.kid();
 }
 bool is_empty_knowledge(const Knowledge& k) {
-  return k.messages().empty();
+  return content(k).size == 0;
 }
 bool is_absent(const Knowledge& k) {
   return k.kid() == -1;
@@ -356,8 +338,8 @@ bool knows(const Knowledge& k, const Message& m) {
 
 Knowledge learn(const Knowledge& k, const Message& m) {
   if (m.is(Tag::NoMessage)) return k;
-  std::shared_ptr<const Content> grown = learnt_content(content(k), nullptr, m);
-  return grown ? with_content(k.kid(), std::move(grown)) : k;
+  std::optional<Content> grown = learnt_content(content(k), m);
+  return grown ? with_content(k.kid(), std::move(*grown)) : k;
 }
 
 Knowledge map_messages(const Knowledge& k, const Assignment& f) {
@@ -366,21 +348,18 @@ Knowledge map_messages(const Knowledge& k, const Assignment& f) {
 }
 
 Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f) {
-  std::shared_ptr<const Content> mapped = mapped_content(content(k), f);
-  return with_content(new_kid, mapped ? std::move(mapped) : k.data()->content);
+  std::optional<Content> mapped = mapped_content(content(k), f);
+  return with_content(new_kid, mapped ? std::move(*mapped) : content(k));
 }
 
 Knowledge relabel_and_learn(const Knowledge& k, std::int64_t new_kid, const Assignment& f,
                             const Message& m) {
-  std::shared_ptr<Content> mapped = mapped_content(content(k), f);
-  std::shared_ptr<const Content> c = mapped ? mapped : k.data()->content;
+  std::optional<Content> c = mapped_content(content(k), f);
+  if (!c) c = content(k);
   if (!m.is(Tag::NoMessage)) {
-    // The mapped content is this function's own: learning may grow it in place.
-    if (std::shared_ptr<Content> grown = learnt_content(*c, std::move(mapped), m)) {
-      c = std::move(grown);
-    }
+    if (std::optional<Content> grown = learnt_content(*c, m)) c = std::move(grown);
   }
-  return with_content(new_kid, std::move(c));
+  return with_content(new_kid, std::move(*c));
 }
 
 std::vector<Message> known_agents(const Knowledge& k) {
@@ -463,8 +442,8 @@ std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {
   const Message inverse = inverse_key(key);
   if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
   std::vector<Message> result;
-  for (auto e = d.encs.rbegin(); e != d.encs.rend(); ++e) {
-    const Message& m = d.by_age(*e);
+  for (const std::uint32_t e : std::views::reverse(d.encs())) {
+    const Message& m = d.by_age(e);
     if (m.key() == key) result.push_back(m);
   }
   return result;
@@ -476,7 +455,7 @@ bool can_derive(const Knowledge& k, const Assignment& f, const Message& m) {
 
 void print_knowledge(const Knowledge& k) {
   out() << "Kid: " << k.kid() << "\n";
-  for (const Message& m : k.messages()) {
+  for (const Message& m : content(k).newest_first()) {
     print_message(m);
     out() << "\n";
   }
@@ -488,7 +467,7 @@ std::string knowledge_to_string(const Knowledge& k) {
   s += std::to_string(k.kid());
   s += ')';
   const char* separator = "";
-  for (const Message& m : k.messages()) {
+  for (const Message& m : content(k).newest_first()) {
     s += separator;
     s += message_to_string(m);
     separator = ", ";

@@ -23,8 +23,8 @@ class Knowledge {
   explicit Knowledge(std::shared_ptr<const Data> data) : data_(std::move(data)) {}
 
   std::int64_t kid() const;
-  // Newest first.
-  const std::vector<Message>& messages() const;
+  // Newest first (a copy: the search itself asks the queries below).
+  std::vector<Message> messages() const;
 
   const std::shared_ptr<const Data>& data() const { return data_; }
   bool same(const Knowledge& other) const { return data_ == other.data_; }

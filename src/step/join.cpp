@@ -82,8 +82,9 @@ std::int64_t session_count(std::int64_t n, std::int64_t k) {
   // overflowing.
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
   const std::int64_t r = std::min(k, n - 1);
-  if (r > 0 && k > kMax - (n - 1)) return kMax;  // n + k - 1 itself would overflow
-  const std::int64_t m = n + k - 1;
+  if (r == 0) return 1;
+  if (k > kMax - (n - 1)) return kMax;  // n + k - 1 itself would overflow
+  const std::int64_t m = k + (n - 1);
   std::int64_t count = 1;
   for (std::int64_t i = 1; i <= r; ++i) {
     const std::int64_t factor = m - r + i;

@@ -153,7 +153,7 @@ std::vector<StepCandidate> candidates(KnowledgeManager& mgr, const Knowledge& k,
 // The child reached through candidate c.
 NodeRef make_child(KnowledgeManager& mgr, const NodeRef& node, StepCandidate c) {
   const Status& s = node->status();
-  Assignment assignment = compose(s.assignment, c.action.substitution);
+  Assignment assignment = compose_growing(s.assignment, c.action.substitution);
   Principal stepped = apply_to_principal(assignment, c.after);
   Context context = replace_principal(s.context, {std::move(c.before), std::move(stepped)});
   Knowledge knowledge = c.action.kind == ActionKind::Out
@@ -167,30 +167,28 @@ NodeRef make_child(KnowledgeManager& mgr, const NodeRef& node, StepCandidate c) 
   return child;
 }
 
-// Stores the next batch of candidates of node; false when every principal has
-// been visited in both phases.
+// Stores the next non-empty batch of candidates of node, visiting the principals
+// in turn; false when every principal has been visited in both phases.
 bool refill(KnowledgeManager& mgr, Node& node) {
   const Status& s = node.status();
   const auto n = static_cast<std::int64_t>(s.context.size());
-  const std::int64_t i = node.phase_index();
-  if (i >= n) return false;
-  node.set_phase_index(i + 1);
-  if (!node.output_phase()) {
-    node.set_pending(
-        unapplied_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1, ProcessTag::Input));
-    return true;
+  for (std::int64_t i = node.phase_index(); i < n; i = node.phase_index()) {
+    node.set_phase_index(i + 1);
+    const ProcessTag sought = node.output_phase() ? ProcessTag::Output : ProcessTag::Input;
+    std::vector<StepCandidate> batch =
+        unapplied_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1, sought);
+    if (!batch.empty()) {
+      if (sought == ProcessTag::Output) node.mark_outputs_found();
+      node.set_pending(std::move(batch));
+      return true;
+    }
+    if (sought == ProcessTag::Output && i + 1 == n) {
+      // No principal can output: the inputs of every principal come next.
+      node.set_phase_index(0);
+      node.end_output_phase();
+    }
   }
-  std::vector<StepCandidate> batch =
-      unapplied_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1, ProcessTag::Output);
-  if (!batch.empty()) {
-    node.mark_outputs_found();
-    node.set_pending(std::move(batch));
-  } else if (i + 1 == n) {
-    // No principal can output: the inputs of every principal come next.
-    node.set_phase_index(0);
-    node.end_output_phase();
-  }
-  return true;
+  return false;
 }
 
 }  // namespace

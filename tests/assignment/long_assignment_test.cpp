@@ -116,11 +116,10 @@ TEST(LongAssignmentTest, UnchangedTermsComeBackAsTheSameHandle) {
 
 }  // namespace
 
-// Exactly these bindings, built by composing, so that the assignment has room to
-// grow in place as a state's does.
+// Exactly these bindings, built as a state's are, with room to grow in place.
 Assignment composed(const std::vector<Binding>& b) {
-  return compose(assignment_of_bindings({b.front()}),
-                 assignment_of_bindings({b.begin() + 1, b.end()}));
+  return compose_growing(assignment_of_bindings({b.front()}),
+                         assignment_of_bindings({b.begin() + 1, b.end()}));
 }
 
 // Assignments that extend one another share their bindings: each must still see
@@ -136,6 +135,9 @@ TEST(SharedPrefixTest, SiblingsSeeOnlyTheirOwnBindings) {
   EXPECT_EQ(apply(parent, v(40)), v(40));
   EXPECT_EQ(parent.bindings().size(), 12u);
   EXPECT_EQ(second.bindings().back(), Binding(v(41), nonce("b", 1)));
+  // The first child appended to its parent's bindings; the second could not.
+  EXPECT_EQ(&first.store(), &parent.store());
+  EXPECT_NE(&second.store(), &parent.store());
 }
 
 TEST(SharedPrefixTest, LongChainsOfChildrenAnswerAsFlatLists) {
@@ -145,7 +147,7 @@ TEST(SharedPrefixTest, LongChainsOfChildrenAnswerAsFlatLists) {
   std::vector<Binding> flat{{v(0), nonce("n", 0)}};
   for (int i = 1; i < 60; ++i) {
     const Binding step{i % 7 == 0 ? v(i - 1) : v(i), nonce("n", i)};
-    trace.push_back(compose(trace.back(), assignment_of_bindings({step})));
+    trace.push_back(compose_growing(trace.back(), assignment_of_bindings({step})));
     flat.push_back(step);
   }
   for (std::size_t n = 1; n <= trace.size(); ++n) {

@@ -92,3 +92,39 @@ TEST(KnowledgeIndexTest, DerivingThroughTheInverseOfAnAtomicKey) {
 }
 
 }  // namespace
+
+// Knowledge sets learnt from one another share their messages: each must still
+// know exactly its own, whichever of them was learnt first.
+TEST(SharedMessagesTest, SiblingsKnowOnlyWhatTheyLearnt) {
+  const Knowledge parent = learn(learn(empty_knowledge(), pairs_of(0, 10)), n(10));
+  const Knowledge first = learn(parent, n(100));
+  const Knowledge second = learn(parent, n(200));
+  const Knowledge third = learn(parent, n(100));
+  EXPECT_TRUE(knows(first, n(100)));
+  EXPECT_FALSE(knows(first, n(200)));
+  EXPECT_TRUE(knows(second, n(200)));
+  EXPECT_FALSE(knows(second, n(100)));
+  EXPECT_FALSE(knows(parent, n(100)));
+  EXPECT_FALSE(knows(parent, n(200)));
+  EXPECT_EQ(parent.messages().size(), 11u);
+  EXPECT_EQ(second.messages().front(), n(200));
+  EXPECT_EQ(third.messages(), first.messages());
+}
+
+TEST(SharedMessagesTest, LongChainsAnswerAsIfEachSetWereCopied) {
+  // Each set learns from the previous one, as the states along a trace do; the
+  // older sets are asked again once the newer ones have grown past them.
+  std::vector<Knowledge> trace{learn(empty_knowledge(), n(0))};
+  for (int i = 1; i < 80; ++i) trace.push_back(learn(trace.back(), i % 5 == 0 ? n(i - 1) : n(i)));
+  for (std::size_t s = 0; s < trace.size(); ++s) {
+    std::vector<Message> expected;
+    for (int i = static_cast<int>(s); i >= 0; --i) {
+      if (i % 5 != 0 || i == 0) expected.push_back(n(i));
+    }
+    ASSERT_EQ(trace[s].messages(), expected) << s;
+    for (int i = 0; i < 81; ++i) {
+      const bool learnt = i <= static_cast<int>(s) && (i % 5 != 0 || i == 0);
+      EXPECT_EQ(knows(trace[s], n(i)), learnt) << s << " " << i;
+    }
+  }
+}
