@@ -2,11 +2,19 @@
 
 #include <algorithm>
 #include <optional>
-#include <ranges>
 #include <span>
 #include <string>
 
 #include "utils/utils.h"
+
+// The elements of a span from the last to the first. (std::views::reverse would
+// do, but the fuzz build's compiler cannot build it against this library.)
+template <typename T>
+struct Backwards {
+  std::span<const T> elements;
+  auto begin() const { return elements.rbegin(); }
+  auto end() const { return elements.rend(); }
+};
 
 // The messages of knowledge sets that extend one another, oldest first (the
 // position of a message is its age), with an index beside them so that
@@ -71,7 +79,7 @@ struct Content {
 
   const Message& by_age(std::uint32_t age) const { return store->messages[age]; }
   std::span<const Message> oldest_first() const { return {store->messages.data(), size}; }
-  auto newest_first() const { return std::views::reverse(oldest_first()); }
+  Backwards<Message> newest_first() const { return {oldest_first()}; }
   std::span<const std::uint32_t> open() const { return {store->open.data(), open_count}; }
   std::span<const std::uint32_t> encs() const { return {store->encs.data(), encs_count}; }
 
@@ -160,7 +168,8 @@ std::vector<Message> messages_where(const Knowledge& k, Keep keep) {
 
 template <typename Keep>
 bool any_message(const Knowledge& k, Keep keep) {
-  return std::ranges::any_of(content(k).newest_first(), keep);
+  const auto messages = content(k).newest_first();
+  return std::any_of(messages.begin(), messages.end(), keep);
 }
 
 void push_if_unknown(const Content& d, const Message& m, std::vector<Message>& found) {
@@ -242,7 +251,7 @@ std::optional<Content> learnt_content(const Content& c, const Message& m) {
     found.clear();
     decompose(*current, m, found);
     if (!examined) {
-      for (const std::uint32_t e : std::views::reverse(current->encs())) {
+      for (const std::uint32_t e : Backwards<std::uint32_t>{current->encs()}) {
         decompose(*current, current->by_age(e), found);
       }
     }
@@ -442,7 +451,7 @@ std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {
   const Message inverse = inverse_key(key);
   if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
   std::vector<Message> result;
-  for (const std::uint32_t e : std::views::reverse(d.encs())) {
+  for (const std::uint32_t e : Backwards<std::uint32_t>{d.encs()}) {
     const Message& m = d.by_age(e);
     if (m.key() == key) result.push_back(m);
   }
