@@ -176,14 +176,13 @@ std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<Constr
   const TraceQueries queries{mgr, status};
   std::vector<WorkItem> results;
   while (!stack.empty()) {
-    if (std::optional<WorkItem> result = verify_step(stack, queries)) {
+    std::optional<WorkItem> result = verify_step(stack, queries);
+    // Unwanted items are dropped as they come, so that they are never all kept at once.
+    if (result && every_clause_false(result->clauses) == wanted && !result->stores.empty()) {
       results.push_back(std::move(*result));
     }
   }
   std::ranges::reverse(results);  // the latest discovery first
-  std::erase_if(results, [wanted](const WorkItem& item) {
-    return every_clause_false(item.clauses) != wanted || item.stores.empty();
-  });
   return results;
 }
 
