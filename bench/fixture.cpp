@@ -6,35 +6,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "logic/pl_parser.h"
-#include "parser/parser.h"
+#include "driver/driver.h"
 #include "parser/tokenizer.h"
 #include "step/step.h"
 
 namespace {
-
-// One input file through the shared tokenizer; a syntax error is a broken example.
-template <typename Parse, typename ErrorCode>
-auto read(const std::string& path, Parse parse, ErrorCode error_code) {
-  tokenizer::open_input(path);
-  auto result = parse();
-  if (error_code() != 0) throw std::runtime_error("syntax error in " + path);
-  tokenizer::close_input();
-  return result;
-}
-
-// The principals in reverse file order, as the driver gives them.
-std::vector<Principal> read_principals(const std::string& path) {
-  tokenizer::open_input(path);
-  std::vector<Principal> principals;
-  while (parser::more_principals()) {
-    principals.push_back(parser::parse_principal());
-    if (parser::error_code() != 0) throw std::runtime_error("syntax error in " + path);
-  }
-  tokenizer::close_input();
-  std::reverse(principals.begin(), principals.end());
-  return principals;
-}
 
 // The terms of the front prefixes of p (those a step can perform next).
 void front_terms(const Process& p, std::vector<Message>& terms) {
@@ -74,17 +50,16 @@ void all_terms(const Process& p, std::vector<Message>& terms) {
 
 Scenario::Scenario(const std::string& example, std::int64_t session_size) {
   const std::string dir = std::string(EXAMPLES_DIR) + "/" + example + "/";
-  tokenizer::reset();
-  const Formula formula = read(dir + "logic.txt", pl_parser::parse_formula, pl_parser::error_code);
-  const Formula join = read(dir + "join.txt", pl_parser::parse_formula, pl_parser::error_code);
-  const std::vector<Message> knowledge =
-      read(dir + "knowledge.txt", pl_parser::parse_knowledge, pl_parser::error_code);
-  const std::vector<Principal> principals = read_principals(dir + "principals.txt");
-
   Settings settings;
+  settings.logic_file = dir + "logic.txt";
+  settings.join_file = dir + "join.txt";
+  settings.knowledge_file = dir + "knowledge.txt";
+  settings.principals_file = dir + "principals.txt";
   settings.session_size = session_size;
-  state_ = tracer::create(principals, knowledge, settings);
-  tracer::join(state_, formula, join);
+  tokenizer::reset();
+  const Inputs inputs = read_inputs(settings);
+  state_ = tracer::create(inputs.principals, inputs.knowledge, settings);
+  tracer::join(state_, inputs.formula, inputs.join_components);
   for (const std::vector<InitialNode>& initial : state_.initial_nodes) {
     if (initial.empty()) continue;
     trace_.push_back(initial.front().node);

@@ -70,19 +70,9 @@ void run(const std::vector<std::string>& args) {
     return;
   }
 
-  const Formula formula =
-      read_file(settings.logic_file, pl_parser::parse_formula, pl_parser::error_code,
-                pl_parser::error_message, "\nSyntax error in parsing formula\n");
-  const Formula join_components =
-      read_file(settings.join_file, pl_parser::parse_formula, pl_parser::error_code,
-                pl_parser::error_message, "\nSyntax error in parsing join components\n");
-  const std::vector<Message> knowledge =
-      read_file(settings.knowledge_file, pl_parser::parse_knowledge, pl_parser::error_code,
-                pl_parser::error_message, "\nSyntax error in parsing knowledge\n");
-  const std::vector<Principal> principals = read_principals(settings.principals_file);
-
-  SearchState state = tracer::create(principals, knowledge, settings);
-  tracer::join(state, formula, join_components);
+  const Inputs inputs = read_inputs(settings);
+  SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings);
+  tracer::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.mode == OutputMode::Graph;
   if (graph) graph_header("prova");
   tracer::search(state, write_path);
@@ -99,6 +89,20 @@ void reset_run_state() {
 }
 
 }  // namespace
+
+Inputs read_inputs(const Settings& settings) {
+  Inputs inputs;
+  inputs.formula = read_file(settings.logic_file, pl_parser::parse_formula, pl_parser::error_code,
+                             pl_parser::error_message, "\nSyntax error in parsing formula\n");
+  inputs.join_components =
+      read_file(settings.join_file, pl_parser::parse_formula, pl_parser::error_code,
+                pl_parser::error_message, "\nSyntax error in parsing join components\n");
+  inputs.knowledge =
+      read_file(settings.knowledge_file, pl_parser::parse_knowledge, pl_parser::error_code,
+                pl_parser::error_message, "\nSyntax error in parsing knowledge\n");
+  inputs.principals = read_principals(settings.principals_file);
+  return inputs;
+}
 
 int run_driver(int argc, char** argv) {
   reset_run_state();

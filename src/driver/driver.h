@@ -8,6 +8,26 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "logic/logic.h"
+#include "message/message.h"
+#include "principal/principal.h"
+#include "search/settings.h"
+
+// The contents of the four input files of a run.
+struct Inputs {
+  Formula formula;
+  Formula join_components;
+  std::vector<Message> knowledge;     // in file order
+  std::vector<Principal> principals;  // in reverse file order
+};
+
+// Reads the four files of settings in their fixed order: formula, join
+// components, knowledge, principals. A syntax error writes the parser's error
+// line on out() and throws the syntax failure that names the file; a file that
+// cannot be read throws Sys_error. Later files are then not opened.
+Inputs read_inputs(const Settings& settings);
 
 // Runs the program on argv[0..argc). Returns the exit status: 0 after a normal
 // run, a usage text or a command-line error; 2 after a failure that nothing
