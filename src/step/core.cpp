@@ -7,6 +7,18 @@ namespace {
 
 using Assignments = std::vector<Assignment>;
 using Candidates = std::vector<Candidate>;
+
+// For each known ciphertext in order, one candidate per unifier of its body (the
+// message side) with the expected body: unify_body(body of the ciphertext).
+template <typename UnifyBody>
+Candidates replayed(const std::vector<Message>& ciphertexts, UnifyBody unify_body) {
+  Candidates result;
+  for (const Message& c : ciphertexts) {
+    for (Assignment& tau : unify_body(c.body())) result.push_back({c, std::move(tau)});
+  }
+  return result;
+}
+
 // synthesize or synthesize_term: the two groups share their fallbacks.
 using Synthesis = Candidates (*)(KnowledgeManager&, const Knowledge&, const Assignment&,
                                  const Message&);
@@ -530,11 +542,8 @@ std::vector<Candidate> unify_ciphertexts(KnowledgeManager& mgr, const Knowledge&
                                          const Assignment& ctx,
                                          const std::vector<Message>& ciphertexts,
                                          const Message& body) {
-  Candidates result;
-  for (const Message& c : ciphertexts) {
-    for (Assignment& tau : unify(mgr, ctx, c.body(), body)) result.push_back({c, std::move(tau)});
-  }
-  return result;
+  return replayed(ciphertexts,
+                  [&](const Message& known_body) { return unify(mgr, ctx, known_body, body); });
 }
 
 std::vector<Candidate> synthesize(KnowledgeManager& mgr, const Knowledge& k, const Assignment& ctx,
@@ -634,13 +643,9 @@ std::vector<Candidate> unify_terms_ciphertexts(KnowledgeManager& mgr, const Know
                                                const Assignment& ctx,
                                                const std::vector<Message>& ciphertexts,
                                                const Message& body) {
-  Candidates result;
-  for (const Message& c : ciphertexts) {
-    for (Assignment& tau : unify_terms(mgr, ctx, c.body(), body)) {
-      result.push_back({c, std::move(tau)});
-    }
-  }
-  return result;
+  return replayed(ciphertexts, [&](const Message& known_body) {
+    return unify_terms(mgr, ctx, known_body, body);
+  });
 }
 
 std::vector<Candidate> synthesize_term(KnowledgeManager& mgr, const Knowledge& k,
