@@ -29,23 +29,6 @@ void front_terms(const Process& p, std::vector<Message>& terms) {
   }
 }
 
-void all_terms(const Process& p, std::vector<Message>& terms) {
-  switch (p.tag()) {
-    case ProcessTag::Nil:
-      return;
-    case ProcessTag::Input:
-    case ProcessTag::Output:
-      terms.push_back(p.term());
-      all_terms(p.next(), terms);
-      return;
-    case ProcessTag::Choice:
-    case ProcessTag::Parallel:
-      all_terms(p.left(), terms);
-      all_terms(p.right(), terms);
-      return;
-  }
-}
-
 }  // namespace
 
 Scenario::Scenario(const std::string& example, std::int64_t session_size) {
@@ -92,7 +75,11 @@ Message Scenario::prefix_term(const NodeRef& parent, const NodeRef& child) {
 
 std::vector<Message> Scenario::process_terms() const {
   std::vector<Message> terms;
-  for (const Principal& p : trace_.front()->status().context) all_terms(p.process(), terms);
+  const auto collect = [&terms](const Message& t) {
+    terms.push_back(t);
+    return t;
+  };
+  for (const Principal& p : trace_.front()->status().context) map_terms(collect, p.process());
   return terms;
 }
 
