@@ -65,7 +65,7 @@ Status make_status(Context context, Assignment assignment, Knowledge knowledge) 
 }
 
 bool is_final(const Status& s) {
-  return all_finished(s.context) && !is_empty(s.assignment);
+  return all_finished(s.context);
 }
 
 void print_status(const Status& s) {

@@ -36,6 +36,6 @@ struct Status {
 };
 
 Status make_status(Context context, Assignment assignment, Knowledge knowledge);
-// Every principal finished and the assignment not empty.
+// Every principal has finished: the run reached its end, bound something or not.
 bool is_final(const Status& s);
 void print_status(const Status& s);

@@ -29,6 +29,40 @@ struct Walk {
   std::vector<PrefixMoves> found;
 };
 
+// The kinds of prefix a process can perform first.
+struct HeadKinds {
+  bool in = false;
+  bool out = false;
+};
+
+HeadKinds head_kinds(const Process& p) {
+  switch (p.tag()) {
+    case ProcessTag::Nil:
+      return {};
+    case ProcessTag::Input:
+      return {true, false};
+    case ProcessTag::Output:
+      return {false, true};
+    case ProcessTag::Choice:
+    case ProcessTag::Parallel:
+      break;
+  }
+  const HeadKinds l = head_kinds(p.left());
+  if (l.in && l.out) return l;
+  const HeadKinds r = head_kinds(p.right());
+  return {l.in || r.in, l.out || r.out};
+}
+
+// A choice between an input and an output. Taking the output would discard the
+// inputs, so its outputs are not urgent: it offers nothing while the principals
+// are still outputting, and every prefix below it, of both kinds, once the
+// search has moved on to inputs.
+bool is_mixed_choice(const Process& p) {
+  if (p.tag() != ProcessTag::Choice) return false;
+  const HeadKinds kinds = head_kinds(p);
+  return kinds.in && kinds.out;
+}
+
 // Keeps the first of the actions that carry the same message once substituted.
 std::vector<Action> without_duplicates(std::vector<Action> actions) {
   if (actions.size() < 2) return actions;
@@ -87,13 +121,15 @@ void recompose(std::vector<PrefixMoves>& found, std::size_t from, const Process&
   }
 }
 
-void collect(Walk& w, const Process& p) {
+// Gathers the moves of process p into w.found. Below a mixed choice in the input
+// phase, `both_kinds` makes every prefix count, whatever its kind.
+void collect(Walk& w, const Process& p, bool both_kinds) {
   switch (p.tag()) {
     case ProcessTag::Nil:
       return;
     case ProcessTag::Input:
     case ProcessTag::Output: {
-      if (p.tag() != w.sought) return;
+      if (p.tag() != w.sought && !both_kinds) return;
       const Message t = apply(w.assignment, p.term());
       std::vector<Action> actions = without_duplicates(
           p.tag() == ProcessTag::Output ? output_actions(w, t) : input_actions(w, t));
@@ -101,15 +137,19 @@ void collect(Walk& w, const Process& p) {
       return;
     }
     case ProcessTag::Choice:
-      collect(w, p.left());
-      collect(w, p.right());
+      if (!both_kinds && is_mixed_choice(p)) {
+        if (w.sought == ProcessTag::Output) return;
+        both_kinds = true;
+      }
+      collect(w, p.left(), both_kinds);
+      collect(w, p.right(), both_kinds);
       return;
     case ProcessTag::Parallel: {
       std::size_t from = w.found.size();
-      collect(w, p.left());
+      collect(w, p.left(), both_kinds);
       recompose(w.found, from, p.right());
       from = w.found.size();
-      collect(w, p.right());
+      collect(w, p.right(), both_kinds);
       recompose(w.found, from, p.left());
       return;
     }
@@ -128,7 +168,7 @@ std::vector<StepCandidate> unapplied_candidates(KnowledgeManager& mgr, const Kno
                                                 std::int64_t i, ProcessTag sought) {
   const Principal& before = nth_principal(c, i);
   Walk w{mgr, k, a, before, sought, {}};
-  collect(w, before.process());
+  collect(w, before.process(), false);
 
   std::vector<StepCandidate> result;
   std::size_t count = 0;

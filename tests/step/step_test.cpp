@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -179,7 +180,7 @@ TEST_F(StepTest, ParallelRebuildPutsTheSteppedSideFirst) {
        {"(Out(nc_1) | Out(nb_1))", "Out(na_1).Out(nc_1)"}},
       {parallel(out_nonce("na"), out_nonce("nb", out_nonce("nc"))),
        {"Out(nb_1).Out(nc_1)", "(Out(nc_1) | Out(na_1))"}},
-      {choice(out_nonce("na", out_nonce("nc")), in_any("x")), {"Out(nc_1)"}},
+      {choice(out_nonce("na", out_nonce("nc")), out_nonce("nb")), {"Out(nc_1)", ""}},
       {parallel(choice(out_nonce("na"), out_nonce("nb")), in_any("x")), {"In(x_A_1)", "In(x_A_1)"}},
       {parallel(parallel(out_nonce("na"), out_nonce("nb")), out_nonce("nc")),
        {"(Out(nb_1) | Out(nc_1))", "(Out(na_1) | Out(nc_1))", "(Out(na_1) | Out(nb_1))"}},
@@ -194,6 +195,45 @@ TEST_F(StepTest, ParallelRebuildPutsTheSteppedSideFirst) {
       EXPECT_TRUE(candidate.before.same(s.context[0]));
     }
   }
+}
+
+// A choice between an input and an output is not urgent: it waits for the input
+// phase, which then offers every prefix below it, of both kinds, left to right.
+// Outputs outside a mixed choice keep their priority.
+TEST_F(StepTest, MixedChoiceOffersBothKindsOnlyInTheInputPhase) {
+  struct Case {
+    Context context;
+    std::vector<std::string> children;
+  };
+  const std::vector<Case> cases = {
+      {{instance("A", 1, choice(in_any("x", out_nonce("na")), out_nonce("nb", in_any("z"))))},
+       {"A_1: I(x_A_1(KG:1))", "A_1: O(nb_1)"}},
+      {{instance("A", 1, choice(out_nonce("na"), choice(out_nonce("nb"), in_any("x"))))},
+       {"A_1: O(na_1)", "A_1: O(nb_1)", "A_1: I(x_A_1(KG:1))"}},
+      // B's urgent output is taken before A's mixed choice is looked at.
+      {{instance("A", 1, choice(in_any("x"), out_nonce("na"))), instance("B", 2, out_nonce("nb"))},
+       {"B_2: O(nb_2)"}},
+      // Choices of one kind keep today's rule.
+      {{instance("A", 1, choice(out_nonce("na"), out_nonce("nb"))), instance("B", 2, in_any("y"))},
+       {"A_1: O(na_1)", "A_1: O(nb_1)"}},
+      {{instance("A", 1, parallel(choice(in_any("x"), out_nonce("na")), in_any("y")))},
+       {"A_1: I(x_A_1(KG:1))", "A_1: O(na_1)", "A_1: I(y_A_1(KG:1))"}},
+  };
+  for (const Case& c : cases) {
+    const NodeRef node = node_with(c.context, knowing(agent("I", 0)));
+    std::vector<std::string> labels = child_labels(node);
+    // Only the order and kinds matter here, not which kid the knowledge got.
+    for (std::string& label : labels)
+      label = std::regex_replace(label, std::regex("KG:\\d+"), "KG:1");
+    EXPECT_EQ(labels, c.children) << process_to_string(c.context[0].process());
+  }
+  // The output taken in the input phase is still an output: the intruder learns it.
+  const NodeRef node =
+      node_with({instance("A", 1, choice(in_any("x"), out_nonce("na")))}, knowing(agent("I", 0)));
+  step(mgr, node);
+  const NodeRef output_child = step(mgr, node);
+  ASSERT_NE(output_child, nullptr);
+  EXPECT_EQ(output_child->status().knowledge.messages().front(), nonce("na", 1));
 }
 
 // Duplicates and replayed ciphertexts.
