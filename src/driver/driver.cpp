@@ -1,5 +1,7 @@
 #include "driver/driver.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <iostream>
 #include <new>
@@ -9,10 +11,12 @@
 
 #include "driver/gviz.h"
 #include "driver/parsecmdline.h"
+#include "logic/name_check.h"
 #include "logic/pl_parser.h"
 #include "node/node.h"
 #include "parser/parser.h"
 #include "parser/tokenizer.h"
+#include "search/outcome.h"
 #include "search/tracer.h"
 #include "utils/utils.h"
 
@@ -49,6 +53,33 @@ std::vector<Principal> read_principals(const std::string& path) {
   return principals;
 }
 
+void warn(const std::string& text) {
+  std::cerr << "warning: " << text << "\n";
+}
+
+// Names the formula and the join components use that no role declares.
+void warn_undeclared_names(const Settings& settings, const Inputs& inputs) {
+  for (const std::string& text : undeclared_names(inputs.formula, inputs.principals)) {
+    warn(settings.logic_file + ": " + text);
+  }
+  for (const std::string& text : undeclared_names(inputs.join_components, inputs.principals)) {
+    warn(settings.join_file + ": " + text);
+  }
+}
+
+// What the finished run has to say beyond its output: why it checked nothing,
+// and, for a person watching a verification, the verdict.
+void write_outcome(const SearchState& state) {
+  const std::vector<std::string> warnings = run_warnings(state);
+  const bool verdict = state.settings.mode == OutputMode::Verify && isatty(STDERR_FILENO);
+  if (warnings.empty() && !verdict) return;
+  // The progress display leaves the cursor at the end of its line.
+  if (state.settings.feedback) std::cerr << "\n";
+  for (const std::string& text : warnings) warn(text);
+  if (verdict) std::cerr << verdict_line(state) << "\n";
+  std::cerr << std::flush;
+}
+
 void run(const std::vector<std::string>& args) {
   Settings settings = default_settings();
   if (args.size() < 2) {
@@ -71,12 +102,14 @@ void run(const std::vector<std::string>& args) {
   }
 
   const Inputs inputs = read_inputs(settings);
+  warn_undeclared_names(settings, inputs);
   SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings);
   tracer::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.mode == OutputMode::Graph;
   if (graph) graph_header("prova");
   tracer::search(state, write_path);
   if (graph) graph_footer();
+  write_outcome(state);
   if (settings.feedback) tracer::print_statistics(std::cerr, state);
 }
 

@@ -75,6 +75,7 @@ void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& sta
       state.verifying = true;
       print_progress(state);
       verify_and_report(state, leaf, start.stores);
+      state.verifying = false;
       print_progress(state);
       break;
     case OutputMode::Text:
@@ -240,7 +241,7 @@ void search(SearchState& state, const PathWriter& write_graph_path) {
     print_progress(state);
   }
   state.subtree_index -= 1;
-  print_progress(state);
+  print_progress(state, true);
   state.search_time = process_seconds() - state.search_time;
 }
 
@@ -277,10 +278,13 @@ std::string progress_text(const SearchState& state, double elapsed) {
          std::to_string(state.starting_count) + (state.verifying ? " - V   " : " - S   ");
 }
 
-void print_progress(SearchState& state) {
+void print_progress(SearchState& state, bool last_draw) {
+  constexpr double kSecondsBetweenDraws = 0.25;
   if (!state.settings.feedback) return;
-  std::cerr << progress_text(state, process_seconds() - state.search_time) << std::flush;
-  state.verifying = false;
+  const double now = process_seconds();
+  if (!last_draw && now - state.last_drawn < kSecondsBetweenDraws) return;
+  state.last_drawn = now;
+  std::cerr << progress_text(state, now - state.search_time) << std::flush;
 }
 
 void print_statistics(std::ostream& os, const SearchState& state) {

@@ -58,7 +58,8 @@ struct SearchState {
   double search_time = 0.0;  // start instant while searching, duration afterwards
   double verify_time = 0.0;
   double last_feedback = 0.0;  // instant of the last time-triggered progress display
-  bool verifying = false;      // a verification is about to run; shown and cleared
+  double last_drawn = 0.0;     // instant of the last progress display of any kind
+  bool verifying = false;      // a verification is running: the display shows V, not S
 };
 
 // Writes the root-to-leaf path of a leaf in graph mode.
@@ -83,8 +84,10 @@ void search(SearchState& state, const PathWriter& write_graph_path);
 // The statistics block of the run.
 void print_statistics(std::ostream& os, const SearchState& state);
 
-// The progress display on standard error, when feedback is on.
-void print_progress(SearchState& state);
+// The progress display on standard error, when feedback is on. Redraws come at
+// most a few times a second, so that what is written grows with time, not with
+// the number of traces; the last one of a run (last_draw) is always written.
+void print_progress(SearchState& state, bool last_draw = false);
 // The progress display's text for the given seconds since the search began.
 std::string progress_text(const SearchState& state, double elapsed);
 

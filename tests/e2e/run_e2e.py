@@ -30,15 +30,20 @@ SKIP = 77
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+# The lines of standard error before the statistics block that are compared; the
+# progress display and the terminal-only verdict are not.
+KEPT_LINES = [re.compile(rb'^Fatal error:'), re.compile(rb'^warning: ')]
+
+
 def mask_stderr(err):
-    """Keeps the fatal-error line and the statistics block, whose timing figures vary."""
+    """Keeps the fatal-error and warning lines and the statistics block, whose timing figures vary."""
     i = err.find(STATS)
     tail = b''
     if i >= 0:
         tail = TIMED.sub(lambda m: m.group(1) + b': <masked>', err[i:])
         err = err[:i]
-    fatal = b''.join(l for l in err.splitlines(True) if l.startswith(b'Fatal error:'))
-    return fatal + tail
+    kept = b''.join(l for l in err.splitlines(True) if any(p.match(l) for p in KEPT_LINES))
+    return kept + tail
 
 
 def first_difference(got, want):

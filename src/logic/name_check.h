@@ -1,0 +1,20 @@
+// Names a formula uses that the protocol does not declare.
+//
+// A formula refers to roles by name (the role of a quantifier, the owner in
+// x_A_1) and to their variables (y_i inside a quantifier over A, x_A_1). A typo
+// in either is not a syntax error: the formula just speaks of something no run
+// ever binds, and the verdict silently changes. These checks find such names so
+// that the driver can warn about them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "logic/logic.h"
+#include "principal/principal.h"
+
+// One text per undeclared name, in the order of first use in f, each naming the
+// role and what it lacks: a quantified or owning role that no role of roles
+// declares, an index used but bound by no quantifier, a variable its role does
+// not have (its parameters and the variables its process binds).
+std::vector<std::string> undeclared_names(const Formula& f, const std::vector<Principal>& roles);

@@ -1,0 +1,49 @@
+#include "search/outcome.h"
+
+#include <algorithm>
+
+namespace {
+
+std::string counted(std::int64_t n, const std::string& singular, const std::string& plural) {
+  return std::to_string(n) + " " + (n == 1 ? singular : plural);
+}
+
+std::int64_t pruned_sessions(const SearchState& state) {
+  return std::count_if(state.initial_nodes.begin(), state.initial_nodes.end(),
+                       [](const auto& nodes) { return nodes.empty(); });
+}
+
+}  // namespace
+
+std::vector<std::string> run_warnings(const SearchState& state) {
+  const std::int64_t size = state.settings.session_size;
+  if (size < 1) {
+    return {"session size " + std::to_string(size) +
+            " is below 1: no session was built and nothing was analysed (use -max 1 or more)"};
+  }
+  if (state.starting_count == 0) {
+    return {"no session could be built: the principals file declares no role"};
+  }
+  if (pruned_sessions(state) == state.starting_count) {
+    return {"the join formula prunes every session (" +
+            counted(state.starting_count, "session", "sessions") +
+            "): nothing was searched; check the join file"};
+  }
+  if (state.settings.mode == OutputMode::Verify && state.terminal_traces == 0) {
+    return {"no run reached its end, so nothing was verified; look for a pattern that can "
+            "never be received, for example a variable written without its '?'"};
+  }
+  return {};
+}
+
+std::string verdict_line(const SearchState& state) {
+  const std::string found =
+      state.attacks == 0
+          ? "no attack found"
+          : counted(state.attacks, "attack set", "attack sets") + " found (see the report)";
+  return "verdict: " + found + "; " +
+         counted(state.terminal_traces, "finished run", "finished runs") + " verified in " +
+         counted(state.starting_count - pruned_sessions(state), "session", "sessions") + " of " +
+         counted(state.settings.session_size, "principal", "principals") +
+         "; the result holds for sessions of this size only";
+}
