@@ -484,12 +484,14 @@ ClauseList map_clause_terms(const ClauseList& clauses, const Assignment& a) {
   for (const Clause& clause : clauses) {
     Clause mapped;
     mapped.reserve(clause.size());
-    for (const Formula& literal : clause) {
-      mapped.push_back(with_terms(literal, [&](const Message& t) { return apply(a, t); }));
-    }
+    for (const Formula& literal : clause) mapped.push_back(map_literal_terms(literal, a));
     result.push_back(std::move(mapped));
   }
   return result;
+}
+
+Formula map_literal_terms(const Formula& literal, const Assignment& a) {
+  return with_terms(literal, [&](const Message& t) { return apply(a, t); });
 }
 
 std::vector<Formula> violated_literals(const ClauseList& clauses, const ClauseList& evaluated) {

@@ -93,6 +93,8 @@ ClauseList prepare(const Formula& f, const Context& context);
 
 // a applied to every term of every literal.
 ClauseList map_clause_terms(const ClauseList& clauses, const Assignment& a);
+// a applied to the terms of one literal; the literal itself when none changes.
+Formula map_literal_terms(const Formula& literal, const Assignment& a);
 // The literals whose evaluated counterpart is False (False itself excepted),
 // repeats removed.
 std::vector<Formula> violated_literals(const ClauseList& clauses, const ClauseList& evaluated);

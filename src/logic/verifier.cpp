@@ -12,10 +12,6 @@
 
 namespace {
 
-bool is_truth_value(const Formula& f) {
-  return f.is(FormulaTag::True) || f.is(FormulaTag::False);
-}
-
 std::vector<Assignment> equality_solutions(const Formula& literal, const TraceQueries& queries) {
   return unify_terms(queries.mgr, queries.status.assignment, literal.variable(), literal.term());
 }
@@ -29,37 +25,26 @@ std::vector<Assignment> derivation_solutions(const Formula& literal, const Trace
   return solutions;
 }
 
-// Decides one literal that is not a truth value into e. A positive literal
-// (Equal, Derive) without solution is False, a negative one (NotEqual,
-// NotDerive) True; with solutions it holds or fails per branch, and the status
-// tells which version the branches continue from.
-void decide_literal(const Formula& literal, const TraceQueries& queries, Evaluation& e) {
+// One literal against the trace. A positive literal (Equal, Derive) holds under
+// each of its solutions and fails where none applies; a negative one (NotEqual,
+// NotDerive) the other way round. Without solutions it is simply False, or True.
+struct LiteralDecision {
+  std::vector<Assignment> solutions;  // in the order the symbolic core found them
   bool positive = true;
+};
+
+LiteralDecision decide_literal(const Formula& literal, const TraceQueries& queries) {
   switch (literal.tag()) {
     case FormulaTag::Equal:
-      e.solutions = equality_solutions(literal, queries);
-      break;
+      return {equality_solutions(literal, queries), true};
     case FormulaTag::NotEqual:
-      e.solutions = equality_solutions(literal, queries);
-      positive = false;
-      break;
+      return {equality_solutions(literal, queries), false};
     case FormulaTag::Derive:
-      e.solutions = derivation_solutions(literal, queries);
-      break;
+      return {derivation_solutions(literal, queries), true};
     case FormulaTag::NotDerive:
-      e.solutions = derivation_solutions(literal, queries);
-      positive = false;
-      break;
+      return {derivation_solutions(literal, queries), false};
     default:
       throw std::logic_error("a clause holds a quantifier or a connective");
-  }
-  if (e.solutions.empty()) {
-    e.holds_literal = e.fails_literal = positive ? formula_false() : formula_true();
-    e.status = EvaluationStatus::Positive;
-  } else {
-    e.holds_literal = formula_true();
-    e.fails_literal = formula_false();
-    e.status = positive ? EvaluationStatus::Positive : EvaluationStatus::Negative;
   }
 }
 
@@ -106,77 +91,156 @@ bool every_clause_false(const ClauseList& clauses) {
 
 }  // namespace
 
-Evaluation evaluate_clauses(const ClauseList& clauses, const TraceQueries& queries) {
-  Evaluation e;
-  for (std::size_t i = 0; i < clauses.size(); ++i) {
-    for (std::size_t j = 0; j < clauses[i].size(); ++j) {
-      if (is_truth_value(clauses[i][j])) continue;
-      e.clause = i;
-      e.literal = j;
-      decide_literal(clauses[i][j], queries, e);
-      return e;
+ClauseLayout::ClauseLayout(const ClauseList& clauses) {
+  for (const Clause& clause : clauses) {
+    for (const Formula& literal : clause) {
+      if (literal.is(FormulaTag::True) || literal.is(FormulaTag::False)) {
+        entry_of_slot.push_back(kNoEntry);
+        written.push_back(literal.is(FormulaTag::True) ? Truth::True : Truth::False);
+        continue;
+      }
+      auto found = std::find(literals.begin(), literals.end(), literal);
+      if (found == literals.end()) found = literals.insert(literals.end(), literal);
+      entry_of_slot.push_back(static_cast<std::uint32_t>(found - literals.begin()));
+      written.push_back(Truth::Open);
     }
+    clause_end.push_back(static_cast<std::uint32_t>(entry_of_slot.size()));
   }
-  return e;
 }
 
-ClauseList with_decided_literal(ClauseList clauses, const Evaluation& e, const Formula& literal) {
-  if (e.status != EvaluationStatus::Decided) clauses[e.clause][e.literal] = literal;
-  return clauses;
+VerifierSearch::VerifierSearch(const ClauseList& clauses, const TraceQueries& queries,
+                               bool falsifying_only)
+    : layout_(clauses), queries_(queries), falsifying_only_(falsifying_only) {}
+
+void VerifierSearch::start(const Assignment& a, std::vector<ConstraintStore> stores) {
+  Item item;
+  item.literals.reserve(layout_.literals.size());
+  for (const Formula& literal : layout_.literals) {
+    item.literals.push_back(is_empty(a) ? literal : map_literal_terms(literal, a));
+  }
+  item.open.assign(layout_.literals.size(), 0);
+  for (std::uint32_t entry : layout_.entry_of_slot) {
+    if (entry != ClauseLayout::kNoEntry) item.open[entry] += 1;
+  }
+  item.truths = layout_.written;
+  item.assignment = a;
+  item.stores = std::move(stores);
+  stack_.push_back(std::move(item));
 }
 
-std::optional<WorkItem> verify_step(WorkStack& stack, const TraceQueries& queries) {
-  if (stack.empty()) throw StackException();
-  StackedItem top = std::move(stack.back());
-  stack.pop_back();
-  WorkItem& item = top.item;
-  if (!top.stores_checked) drop_inconsistent(item.stores);
+bool VerifierSearch::clause_has_false(const Item& item, std::uint32_t clause) const {
+  const std::uint32_t begin = clause == 0 ? 0 : layout_.clause_end[clause - 1];
+  const auto first = item.truths.begin() + begin;
+  return std::find(first, item.truths.begin() + layout_.clause_end[clause], Truth::False) !=
+         item.truths.begin() + layout_.clause_end[clause];
+}
+
+bool VerifierSearch::advance(Item& item) const {
+  const auto clauses = static_cast<std::uint32_t>(layout_.clause_end.size());
+  while (item.next_clause < clauses) {
+    const std::uint32_t end = layout_.clause_end[item.next_clause];
+    while (item.next_slot < end && item.truths[item.next_slot] != Truth::Open) ++item.next_slot;
+    if (item.next_slot < end) return true;
+    if (falsifying_only_ && !clause_has_false(item, item.next_clause)) return false;
+    ++item.next_clause;
+  }
+  return true;
+}
+
+void VerifierSearch::decide(Item& item) {
+  const std::uint32_t slot = item.next_slot;
+  const std::uint32_t entry = layout_.entry_of_slot[slot];
+  const LiteralDecision d = decide_literal(item.literals[entry], queries_);
+  item.open[entry] -= 1;
+  if (d.solutions.empty()) {
+    item.truths[slot] = d.positive ? Truth::False : Truth::True;
+    item.stores_checked = true;
+    stack_.push_back(std::move(item));
+    return;
+  }
+  // The solutions continue from the version in which the literal holds
+  // (positive) or fails (negative); the other version is the item in which no
+  // solution applies, pushed last so that it is explored first.
+  const Truth under_solution = d.positive ? Truth::True : Truth::False;
+  const Truth under_none = d.positive ? Truth::False : Truth::True;
+  item.truths[slot] = under_solution;
+  for (auto s = d.solutions.rbegin(); s != d.solutions.rend(); ++s) {
+    Item branch{{}, item.open, item.truths, item.next_slot, item.next_clause,
+                compose(item.assignment, *s),
+                add_to_all(binds_to_constraints(bindings(*s)), item.stores), false};
+    branch.literals.reserve(item.literals.size());
+    for (std::size_t e = 0; e < item.literals.size(); ++e) {
+      branch.literals.push_back(item.open[e] == 0 ? item.literals[e]
+                                                  : map_literal_terms(item.literals[e], *s));
+    }
+    stack_.push_back(std::move(branch));
+  }
+  item.truths[slot] = under_none;
+  item.stores = excluding_all(d.solutions, item.stores);
+  item.stores_checked = false;
+  stack_.push_back(std::move(item));
+}
+
+std::optional<WorkItem> VerifierSearch::step() {
+  if (stack_.empty()) throw StackException();
+  Item item = std::move(stack_.back());
+  stack_.pop_back();
+  if (!item.stores_checked) drop_inconsistent(item.stores);
   if (item.stores.empty()) return std::nullopt;
-
-  const Evaluation e = evaluate_clauses(item.clauses, queries);
-  if (e.status == EvaluationStatus::Decided) {
-    if (item.clauses.empty()) return std::nullopt;
-    return std::move(item);
+  if (!advance(item)) return std::nullopt;
+  if (item.next_clause == layout_.clause_end.size()) {
+    if (layout_.clause_end.empty()) return std::nullopt;
+    return written_out(item);
   }
-  if (e.solutions.empty()) {
-    // Decided without branching: both versions are the same.
-    item.clauses = with_decided_literal(std::move(item.clauses), e, e.holds_literal);
-    stack.push_back({std::move(item), true});
-    return std::nullopt;
-  }
-
-  // Branches continue from the version in which the literal holds (Positive) or
-  // fails (Negative) under each solution; the other version is the item in which
-  // no solution applies, explored first.
-  const bool positive = e.status == EvaluationStatus::Positive;
-  ClauseList holds = with_decided_literal(item.clauses, e, e.holds_literal);
-  ClauseList fails = with_decided_literal(std::move(item.clauses), e, e.fails_literal);
-  const ClauseList& solved = positive ? holds : fails;
-  for (auto s = e.solutions.rbegin(); s != e.solutions.rend(); ++s) {
-    stack.push_back({WorkItem{map_clause_terms(solved, *s), compose(item.assignment, *s),
-                              add_to_all(binds_to_constraints(bindings(*s)), item.stores)}});
-  }
-  std::vector<ConstraintStore> excluded = excluding_all(e.solutions, item.stores);
-  stack.push_back({WorkItem{positive ? std::move(fails) : std::move(holds),
-                            std::move(item.assignment), std::move(excluded)}});
+  decide(item);
   return std::nullopt;
+}
+
+WorkItem VerifierSearch::written_out(const Item& item) const {
+  WorkItem written{{}, item.assignment, item.stores};
+  written.clauses.reserve(layout_.clause_end.size());
+  std::uint32_t slot = 0;
+  for (std::uint32_t end : layout_.clause_end) {
+    Clause clause;
+    clause.reserve(end - slot);
+    for (; slot < end; ++slot) {
+      switch (item.truths[slot]) {
+        case Truth::True:
+          clause.push_back(formula_true());
+          break;
+        case Truth::False:
+          clause.push_back(formula_false());
+          break;
+        case Truth::Open:
+          clause.push_back(item.literals[layout_.entry_of_slot[slot]]);
+          break;
+      }
+    }
+    written.clauses.push_back(std::move(clause));
+  }
+  return written;
+}
+
+std::vector<WorkItem> VerifierSearch::items() const {
+  std::vector<WorkItem> written;
+  for (const Item& item : stack_) written.push_back(written_out(item));
+  return written;
 }
 
 std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
                              KnowledgeManager& mgr, const NodeRef& node, bool wanted) {
   const Status& status = node->status();
   const Assignment& a = status.assignment;
-  ClauseList instantiated = map_clause_terms(clauses, a);
   std::vector<ConstraintStore> initial_stores =
       add_to_all(binds_to_constraints(bindings(a)), stores);
   initial_stores = branch_all(generated_alternatives(a, mgr), initial_stores);
 
-  WorkStack stack;
-  stack.push_back({WorkItem{std::move(instantiated), a, std::move(initial_stores)}});
   const TraceQueries queries{mgr, status};
+  VerifierSearch search(clauses, queries, wanted);
+  search.start(a, std::move(initial_stores));
   std::vector<WorkItem> results;
-  while (!stack.empty()) {
-    std::optional<WorkItem> result = verify_step(stack, queries);
+  while (!search.empty()) {
+    std::optional<WorkItem> result = search.step();
     // Unwanted items are dropped as they come, so that they are never all kept at once.
     if (result && every_clause_false(result->clauses) == wanted && !result->stores.empty()) {
       results.push_back(std::move(*result));

@@ -1,9 +1,17 @@
-// The verifier's inner steps, apart from verify so that they can be checked one
-// at a time: deciding the next literal of a clause list, and one step of the
-// search over work items.
+// The verifier's inner search, apart from verify so that it can be checked one
+// step at a time.
+//
+// A clause list is laid out once per verification: every literal occurrence is
+// a slot, clause after clause, and the slots that hold the same literal share
+// one entry. A work item keeps the truth of every slot and the current form of
+// every entry, so that branching copies a few bytes per slot and applies a
+// solution once per distinct literal rather than once per occurrence. Each slot
+// is still decided on its own, in clause order, exactly as if the clause list
+// were rewritten literal by literal.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -18,38 +26,63 @@ struct TraceQueries {
   const Status& status;
 };
 
-enum class EvaluationStatus { Positive, Negative, Decided };
+enum class Truth : std::uint8_t { Open, True, False };
 
-// The outcome of deciding the first undecided literal of a clause list. Unless
-// the status is Decided, the literal at (clause, literal) is the one decided: the
-// holds-version of the list has holds_literal in its place, the fails-version
-// fails_literal, and everything else is the list as it was. With Decided both
-// versions are the list itself.
-struct Evaluation {
-  EvaluationStatus status = EvaluationStatus::Decided;
-  std::size_t clause = 0;
-  std::size_t literal = 0;
-  Formula holds_literal;
-  Formula fails_literal;
-  std::vector<Assignment> solutions;  // in the order the symbolic core found them
+// Where the literals of a clause list stand: the distinct literals other than
+// True and False, and per slot its entry or its written truth value.
+struct ClauseLayout {
+  explicit ClauseLayout(const ClauseList& clauses);
+
+  static constexpr std::uint32_t kNoEntry = UINT32_MAX;
+  std::vector<Formula> literals;             // the distinct undecided literals
+  std::vector<std::uint32_t> entry_of_slot;  // kNoEntry for True and False
+  std::vector<Truth> written;                // per slot: Open, or the constant written
+  std::vector<std::uint32_t> clause_end;     // one past the last slot of each clause
 };
 
-// Walks the clauses in order and decides the first literal that is not True or
-// False (one query to the symbolic core).
-Evaluation evaluate_clauses(const ClauseList& clauses, const TraceQueries& queries);
-// The holds- or fails-version of clauses under e: clauses with the decided
-// literal replaced by `literal` (clauses unchanged when e is Decided).
-ClauseList with_decided_literal(ClauseList clauses, const Evaluation& e, const Formula& literal);
+// The work stack of one verification. Items are taken from the top; the item in
+// which no solution of a literal applies is explored before the solutions, in
+// order.
+class VerifierSearch {
+ public:
+  // With falsifying_only, an item in which some clause already holds (decided
+  // without a False) is dropped before any further query: none of its results
+  // could make every clause false.
+  VerifierSearch(const ClauseList& clauses, const TraceQueries& queries, bool falsifying_only);
 
-// A work item on the stack; stores_checked records that its stores were already
-// found consistent, so that an item put back unchanged is not checked again.
-struct StackedItem {
-  WorkItem item;
-  bool stores_checked = false;
+  // Pushes the item that starts the search: every literal open, with a applied.
+  void start(const Assignment& a, std::vector<ConstraintStore> stores);
+  bool empty() const { return stack_.empty(); }
+  // Takes the top item and handles it: drops it (inconsistent stores, or a
+  // clause that holds), reports it as a result (every literal decided; not for
+  // an empty clause list), puts it back with its next literal decided when that
+  // needs no branching, or pushes its branches.
+  std::optional<WorkItem> step();
+  // The stack, bottom first, each item with its clause list written out: decided
+  // literals as True or False, open ones in their current form.
+  std::vector<WorkItem> items() const;
+
+ private:
+  struct Item {
+    std::vector<Formula> literals;      // per entry, with the item's solutions applied
+    std::vector<std::uint32_t> open;    // per entry, its slots still open
+    std::vector<Truth> truths;          // per slot
+    std::uint32_t next_slot = 0;        // every slot before it is decided
+    std::uint32_t next_clause = 0;      // every clause before it is decided and checked
+    Assignment assignment;
+    std::vector<ConstraintStore> stores;
+    bool stores_checked = false;        // put back unchanged: no need to check again
+  };
+
+  // Moves the item's cursor to its first open slot; false when a clause passed
+  // on the way holds and falsifying_only drops the item.
+  bool advance(Item& item) const;
+  bool clause_has_false(const Item& item, std::uint32_t clause) const;
+  void decide(Item& item);
+  WorkItem written_out(const Item& item) const;
+
+  ClauseLayout layout_;
+  const TraceQueries& queries_;
+  bool falsifying_only_;
+  std::vector<Item> stack_;  // top at the back
 };
-// The work stack; its top is the back of the vector.
-using WorkStack = std::vector<StackedItem>;
-
-// Pops the top item and handles it: drops it, reports it as a result (returned),
-// puts it back with its literal decided, or pushes its branches.
-std::optional<WorkItem> verify_step(WorkStack& stack, const TraceQueries& queries);

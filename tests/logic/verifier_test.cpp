@@ -35,13 +35,14 @@ class VerifierTest : public ::testing::Test {
     return assignment_of_bindings({{variable, value}});
   }
 
-  // The stack after one step on a single item (clauses, empty assignment, one
-  // empty store).
-  WorkStack after_one_step(const ClauseList& clauses, const NodeRef& node) {
-    WorkStack stack;
-    stack.push_back({WorkItem{clauses, empty_assignment(), {ConstraintStore{}}}});
-    EXPECT_FALSE(verify_step(stack, TraceQueries{mgr, node->status()}).has_value());
-    return stack;
+  // The stack, bottom first, after one step on a single item (clauses, empty
+  // assignment, one empty store).
+  std::vector<WorkItem> after_one_step(const ClauseList& clauses, const NodeRef& node) {
+    const TraceQueries queries{mgr, node->status()};
+    VerifierSearch search(clauses, queries, false);
+    search.start(empty_assignment(), {ConstraintStore{}});
+    EXPECT_FALSE(search.step().has_value());
+    return search.items();
   }
 };
 
@@ -85,9 +86,9 @@ TEST_F(VerifierTest, TruthValueClausesAreResultsAtOnce) {
 
 TEST_F(VerifierTest, UnderivableTermBecomesFalseWithoutBranching) {
   const NodeRef node = node_with(empty_assignment());
-  const WorkStack stack = after_one_step({{derive_formula(nonce("m", 7))}}, node);
+  const std::vector<WorkItem> stack = after_one_step({{derive_formula(nonce("m", 7))}}, node);
   ASSERT_EQ(stack.size(), 1u);
-  expect_item(stack[0].item, {{formula_false()}}, empty_assignment(), {{}}, "decided item");
+  expect_item(stack[0], {{formula_false()}}, empty_assignment(), {{}}, "decided item");
 
   const std::vector<WorkItem> attacks =
       attack_search({{derive_formula(nonce("m", 7))}}, {{}}, mgr, node);
@@ -98,57 +99,62 @@ TEST_F(VerifierTest, UnderivableTermBecomesFalseWithoutBranching) {
 TEST_F(VerifierTest, NotEqualWithoutSolutionBecomesTrue) {
   const NodeRef node = node_with(empty_assignment());
   const ClauseList clauses = {{not_equal_formula(nonce("a", 1), nonce("b", 1))}};
-  const WorkStack stack = after_one_step(clauses, node);
+  const std::vector<WorkItem> stack = after_one_step(clauses, node);
   ASSERT_EQ(stack.size(), 1u);
-  EXPECT_EQ(stack[0].item.clauses, (ClauseList{{formula_true()}}));
+  EXPECT_EQ(stack[0].clauses, (ClauseList{{formula_true()}}));
   EXPECT_TRUE(attack_search(clauses, {{}}, mgr, node).empty());
   EXPECT_EQ(verify(clauses, {{}}, mgr, node, false).size(), 1u);
 }
 
-TEST_F(VerifierTest, EvaluationDecidesTheFirstUndecidedLiteral) {
+TEST_F(VerifierTest, StepDecidesTheFirstUndecidedLiteral) {
+  const NodeRef node = node_with(empty_assignment());
+  const Formula T = formula_true(), F = formula_false();
+  const Formula m7 = derive_formula(nonce("m", 7));
+  const std::vector<WorkItem> stack = after_one_step({{T, F}, {F, derive_formula(g), m7}}, node);
+  ASSERT_EQ(stack.size(), keys.size() + 1);
+  EXPECT_EQ(stack.back().clauses, (ClauseList{{T, F}, {F, F, m7}}));
+  EXPECT_EQ(stack.front().clauses, (ClauseList{{T, F}, {F, T, m7}}));
+}
+
+// A clause that holds for good ends the item before any further query, when
+// only falsifying results are wanted; the same literal in two clauses is decided
+// once in each.
+TEST_F(VerifierTest, FalsifyingSearchDropsItemsWithAHoldingClause) {
   const NodeRef node = node_with(empty_assignment());
   const TraceQueries queries{mgr, node->status()};
-  const Formula T = formula_true(), F = formula_false();
-  const ClauseList clauses = {{T, F}, {F, derive_formula(g), derive_formula(nonce("m", 7))}};
-  const Evaluation e = evaluate_clauses(clauses, queries);
-  EXPECT_EQ(e.status, EvaluationStatus::Positive);
-  EXPECT_EQ(e.clause, 1u);
-  EXPECT_EQ(e.literal, 1u);
-  EXPECT_EQ(e.solutions.size(), keys.size());
-  EXPECT_EQ(with_decided_literal(clauses, e, e.holds_literal),
-            (ClauseList{{T, F}, {F, T, derive_formula(nonce("m", 7))}}));
-  EXPECT_EQ(with_decided_literal(clauses, e, e.fails_literal),
-            (ClauseList{{T, F}, {F, F, derive_formula(nonce("m", 7))}}));
-  EXPECT_EQ(evaluate_clauses({{T}, {F, T}}, queries).status, EvaluationStatus::Decided);
-  EXPECT_EQ(evaluate_clauses({{not_derive_formula(g)}}, queries).status,
-            EvaluationStatus::Negative);
+  const Formula shared = not_equal_formula(nonce("a", 1), nonce("b", 1));  // always True
+  VerifierSearch search({{shared}, {shared, derive_formula(g)}}, queries, true);
+  search.start(empty_assignment(), {ConstraintStore{}});
+  EXPECT_FALSE(search.step().has_value());
+  ASSERT_EQ(search.items().size(), 1u);
+  EXPECT_EQ(search.items()[0].clauses,
+            (ClauseList{{formula_true()}, {shared, derive_formula(g)}}));
+  EXPECT_FALSE(search.step().has_value());
+  EXPECT_TRUE(search.empty());
 }
 
 TEST_F(VerifierTest, TwoSolutionDeriveStackShape) {
   ASSERT_EQ(keys.size(), 2u);
   const NodeRef node = node_with(empty_assignment());
-  const WorkStack stack = after_one_step({{derive_formula(g)}}, node);
+  const std::vector<WorkItem> stack = after_one_step({{derive_formula(g)}}, node);
   ASSERT_EQ(stack.size(), 3u);
   // Top (back): the literal False, both solutions excluded in one store.
-  expect_item(stack[2].item, {{formula_false()}}, empty_assignment(),
+  expect_item(stack[2], {{formula_false()}}, empty_assignment(),
               {{{g, keys[0], E}, {g, keys[1], E}}}, "no solution");
   // Then the branches, the first solution nearer the top.
-  expect_item(stack[1].item, {{formula_true()}}, assigned(g, keys[0]), {{{g, keys[0], B}}},
+  expect_item(stack[1], {{formula_true()}}, assigned(g, keys[0]), {{{g, keys[0], B}}},
               "first solution");
-  expect_item(stack[0].item, {{formula_true()}}, assigned(g, keys[1]), {{{g, keys[1], B}}},
+  expect_item(stack[0], {{formula_true()}}, assigned(g, keys[1]), {{{g, keys[1], B}}},
               "second solution");
 }
 
 TEST_F(VerifierTest, SolutionWithoutBindingsLeavesNoStores) {
   const NodeRef node = node_with(empty_assignment());
   const ClauseList clauses = {{derive_formula(n1)}};  // n_1 is known as it stands
-  WorkStack stack = after_one_step(clauses, node);
+  const std::vector<WorkItem> stack = after_one_step(clauses, node);
   ASSERT_EQ(stack.size(), 2u);
-  expect_item(stack[1].item, {{formula_false()}}, empty_assignment(), {}, "no solution");
-  expect_item(stack[0].item, {{formula_true()}}, empty_assignment(), {{}}, "solution");
-  // The storeless item is dropped at its next step.
-  EXPECT_FALSE(verify_step(stack, TraceQueries{mgr, node->status()}).has_value());
-  EXPECT_EQ(stack.size(), 1u);
+  expect_item(stack[1], {{formula_false()}}, empty_assignment(), {}, "no solution");
+  expect_item(stack[0], {{formula_true()}}, empty_assignment(), {{}}, "solution");
 
   EXPECT_TRUE(attack_search(clauses, {{}}, mgr, node).empty());
   EXPECT_EQ(verify(clauses, {{}}, mgr, node, false).size(), 1u);
@@ -156,10 +162,11 @@ TEST_F(VerifierTest, SolutionWithoutBindingsLeavesNoStores) {
 
 TEST_F(VerifierTest, InconsistentItemIsDropped) {
   const NodeRef node = node_with(empty_assignment());
-  WorkStack stack;
-  stack.push_back({WorkItem{{{formula_false()}}, empty_assignment(), {{{x, n1, B}, {x, n1, E}}}}});
-  EXPECT_FALSE(verify_step(stack, TraceQueries{mgr, node->status()}).has_value());
-  EXPECT_TRUE(stack.empty());
+  const TraceQueries queries{mgr, node->status()};
+  VerifierSearch search({{formula_false()}}, queries, false);
+  search.start(empty_assignment(), {{{x, n1, B}, {x, n1, E}}});
+  EXPECT_FALSE(search.step().has_value());
+  EXPECT_TRUE(search.empty());
 }
 
 TEST_F(VerifierTest, ResultsInReverseOrderOfDiscovery) {
