@@ -124,9 +124,8 @@ class Checker {
   }
 
   static bool is_role_name(const std::string& s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
-      return (c >= 'A' && c <= 'Z') || c == '_';
-    });
+    return !s.empty() && std::all_of(s.begin(), s.end(),
+                                     [](char c) { return (c >= 'A' && c <= 'Z') || c == '_'; });
   }
 
   void note(std::string text) {

@@ -165,9 +165,14 @@ void VerifierSearch::decide(Item& item) {
   const Truth under_none = d.positive ? Truth::False : Truth::True;
   item.truths[slot] = under_solution;
   for (auto s = d.solutions.rbegin(); s != d.solutions.rend(); ++s) {
-    Item branch{{}, item.open, item.truths, item.next_slot, item.next_clause,
+    Item branch{{},
+                item.open,
+                item.truths,
+                item.next_slot,
+                item.next_clause,
                 compose(item.assignment, *s),
-                add_to_all(binds_to_constraints(bindings(*s)), item.stores), false};
+                add_to_all(binds_to_constraints(bindings(*s)), item.stores),
+                false};
     branch.literals.reserve(item.literals.size());
     for (std::size_t e = 0; e < item.literals.size(); ++e) {
       branch.literals.push_back(item.open[e] == 0 ? item.literals[e]

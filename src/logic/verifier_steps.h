@@ -64,14 +64,14 @@ class VerifierSearch {
 
  private:
   struct Item {
-    std::vector<Formula> literals;      // per entry, with the item's solutions applied
-    std::vector<std::uint32_t> open;    // per entry, its slots still open
-    std::vector<Truth> truths;          // per slot
-    std::uint32_t next_slot = 0;        // every slot before it is decided
-    std::uint32_t next_clause = 0;      // every clause before it is decided and checked
+    std::vector<Formula> literals;    // per entry, with the item's solutions applied
+    std::vector<std::uint32_t> open;  // per entry, its slots still open
+    std::vector<Truth> truths;        // per slot
+    std::uint32_t next_slot = 0;      // every slot before it is decided
+    std::uint32_t next_clause = 0;    // every clause before it is decided and checked
     Assignment assignment;
     std::vector<ConstraintStore> stores;
-    bool stores_checked = false;        // put back unchanged: no need to check again
+    bool stores_checked = false;  // put back unchanged: no need to check again
   };
 
   // Moves the item's cursor to its first open slot; false when a clause passed

@@ -30,8 +30,9 @@ std::vector<std::string> run_warnings(const SearchState& state) {
             "): nothing was searched; check the join file"};
   }
   if (state.settings.mode == OutputMode::Verify && state.terminal_traces == 0) {
-    return {"no run reached its end, so nothing was verified; look for a pattern that can "
-            "never be received, for example a variable written without its '?'"};
+    return {
+        "no run reached its end, so nothing was verified; look for a pattern that can "
+        "never be received, for example a variable written without its '?'"};
   }
   return {};
 }

@@ -538,12 +538,62 @@ std::vector<Assignment> unify(KnowledgeManager& mgr, const Assignment& ctx, cons
   }
 }
 
+namespace {
+
+thread_local const Assignment* replay_bindings = nullptr;
+
+// t with every variable or generated value that a fixes to something other than
+// a generated value replaced by what it is fixed to.
+Message with_fixed_values(const Assignment& a, const Message& t) {
+  if (!t.has_variables()) return t;
+  switch (t.tag()) {
+    case Tag::Var:
+    case Tag::Gen: {
+      Message value = apply(a, t);
+      return value.is(Tag::Gen) ? t : value;
+    }
+    case Tag::Enc:
+    case Tag::Pair: {
+      Message first = with_fixed_values(a, t.first());
+      Message second = with_fixed_values(a, t.second());
+      if (first.same(t.first()) && second.same(t.second())) return t;
+      return t.is(Tag::Enc) ? enc(first, second) : pair(first, second);
+    }
+    case Tag::PubOf:
+    case Tag::PrivOf: {
+      Message argument = with_fixed_values(a, t.argument());
+      if (argument.same(t.argument())) return t;
+      return t.is(Tag::PubOf) ? pub_of(argument) : priv_of(argument);
+    }
+    default:
+      return t;
+  }
+}
+
+}  // namespace
+
+ReplayBindings::ReplayBindings(const Assignment& node_assignment) : outer_(replay_bindings) {
+  replay_bindings = &node_assignment;
+}
+
+ReplayBindings::~ReplayBindings() {
+  replay_bindings = outer_;
+}
+
 std::vector<Candidate> unify_ciphertexts(KnowledgeManager& mgr, const Knowledge& /*k*/,
                                          const Assignment& ctx,
                                          const std::vector<Message>& ciphertexts,
                                          const Message& body) {
-  return replayed(ciphertexts,
-                  [&](const Message& known_body) { return unify(mgr, ctx, known_body, body); });
+  const auto unify_body = [&](const Message& known_body) {
+    return unify(mgr, ctx, known_body, body);
+  };
+  if (replay_bindings == nullptr || is_empty(*replay_bindings)) {
+    return replayed(ciphertexts, unify_body);
+  }
+  std::vector<Message> as_fixed;
+  as_fixed.reserve(ciphertexts.size());
+  for (const Message& c : ciphertexts) as_fixed.push_back(with_fixed_values(*replay_bindings, c));
+  return replayed(as_fixed, unify_body);
 }
 
 std::vector<Candidate> synthesize(KnowledgeManager& mgr, const Knowledge& k, const Assignment& ctx,

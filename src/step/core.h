@@ -29,6 +29,25 @@ std::vector<Candidate> unify_ciphertexts(KnowledgeManager& mgr, const Knowledge&
                                          const Assignment& ctx,
                                          const std::vector<Message>& ciphertexts,
                                          const Message& body);
+// The bindings under which synthesize reads the ciphertexts it replays. A
+// ciphertext learnt before one of its generated values (or variables) was fixed
+// still shows that value open: replayed as it was stored, it would let the
+// intruder deliver one ciphertext as two different messages. While a
+// ReplayBindings is alive on this thread, every value such a ciphertext holds
+// that the node's assignment fixes to something other than a generated value is
+// read as fixed. The step function opens one for the node whose inputs it
+// computes; nested ones restore the outer one.
+class ReplayBindings {
+ public:
+  explicit ReplayBindings(const Assignment& node_assignment);
+  ~ReplayBindings();
+  ReplayBindings(const ReplayBindings&) = delete;
+  ReplayBindings& operator=(const ReplayBindings&) = delete;
+
+ private:
+  const Assignment* outer_;  // restored on destruction
+};
+
 // The messages the intruder can build from k that fit target.
 std::vector<Candidate> synthesize(KnowledgeManager& mgr, const Knowledge& k, const Assignment& ctx,
                                   const Message& target);

@@ -95,6 +95,7 @@ std::vector<Action> output_actions(const Walk& w, const Message& t) {
 // Receiving on pattern t: for each refinement a of t (the empty one when there is
 // none), every message the intruder can build to fit t under a.
 std::vector<Action> input_actions(const Walk& w, const Message& t) {
+  const ReplayBindings replay(w.assignment);
   std::vector<Action> actions;
   const auto add_candidates = [&](const Assignment& a) {
     for (Candidate& c : synthesize(w.mgr, w.knowledge, a, apply(a, t))) {

@@ -127,8 +127,7 @@ TEST_F(VerifierTest, FalsifyingSearchDropsItemsWithAHoldingClause) {
   search.start(empty_assignment(), {ConstraintStore{}});
   EXPECT_FALSE(search.step().has_value());
   ASSERT_EQ(search.items().size(), 1u);
-  EXPECT_EQ(search.items()[0].clauses,
-            (ClauseList{{formula_true()}, {shared, derive_formula(g)}}));
+  EXPECT_EQ(search.items()[0].clauses, (ClauseList{{formula_true()}, {shared, derive_formula(g)}}));
   EXPECT_FALSE(search.step().has_value());
   EXPECT_TRUE(search.empty());
 }
