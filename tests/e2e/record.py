@@ -5,11 +5,30 @@ usage: record.py TOOL CASE_DIR [OPTION ...]
 
 Runs TOOL on the four input files of CASE_DIR with the options and writes the next
 expected/<k>.args, <k>.stdout, <k>.status and <k>.stderr (masked as run_e2e.py compares it).
+A case with a generate.py runs, as in run_e2e.py, in a temporary copy where that script has made
+its inputs.
 Check the recorded output by hand before committing it: it becomes the golden result.
 """
-import glob, os, subprocess, sys
+import glob, os, shutil, subprocess, sys, tempfile
 
-from run_e2e import FILES, mask_stderr
+from run_e2e import FILES, generate_inputs, mask_stderr
+
+
+def run_in(folder, tool, options):
+    return subprocess.run([tool] + FILES + options, cwd=folder, capture_output=True, timeout=300,
+                          stdin=subprocess.DEVNULL)
+
+
+def run_tool(tool, case, options):
+    if not os.path.exists(os.path.join(case, 'generate.py')):
+        return run_in(case, tool, options)
+    with tempfile.TemporaryDirectory() as scratch:
+        copy = os.path.join(scratch, os.path.basename(case))
+        shutil.copytree(case, copy)
+        why = generate_inputs(copy)
+        if why:
+            sys.exit(f'{os.path.basename(case)} skipped: {why}')
+        return run_in(copy, tool, options)
 
 
 def main():
@@ -20,8 +39,7 @@ def main():
     expected = os.path.join(case, 'expected')
     os.makedirs(expected, exist_ok=True)
     k = len(glob.glob(os.path.join(expected, '*.arg[sv]'))) + 1
-    p = subprocess.run([tool] + FILES + options, cwd=case, capture_output=True, timeout=300,
-                       stdin=subprocess.DEVNULL)
+    p = run_tool(tool, case, options)
     stem = os.path.join(expected, str(k))
     with open(stem + '.args', 'w') as f:
         f.write(' '.join(options) + '\n')

@@ -1,0 +1,4 @@
+# The inputs are those of examples/andrew-rpc-ban.
+from example_inputs import copy_example
+
+copy_example('andrew-rpc-ban')
