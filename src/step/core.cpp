@@ -590,10 +590,26 @@ std::vector<Candidate> unify_ciphertexts(KnowledgeManager& mgr, const Knowledge&
   if (replay_bindings == nullptr || is_empty(*replay_bindings)) {
     return replayed(ciphertexts, unify_body);
   }
-  std::vector<Message> as_fixed;
-  as_fixed.reserve(ciphertexts.size());
-  for (const Message& c : ciphertexts) as_fixed.push_back(with_fixed_values(*replay_bindings, c));
-  return replayed(as_fixed, unify_body);
+  const Assignment& fixed = *replay_bindings;
+  // A unifier that binds a generated value the run has already bound treats a
+  // value as open that is not: the ciphertext is then read with every binding
+  // applied, narrowed generated values included.
+  const auto rebinds = [&fixed](const Assignment& tau) {
+    return std::ranges::any_of(bindings(tau), [&fixed](const Binding& b) {
+      return b.first.is(Tag::Gen) && !apply(fixed, b.first).same(b.first);
+    });
+  };
+  Candidates result;
+  for (const Message& c : ciphertexts) {
+    Message sent = with_fixed_values(fixed, c);
+    std::vector<Assignment> unifiers = unify_body(sent.body());
+    if (std::ranges::any_of(unifiers, rebinds)) {
+      sent = apply(fixed, c);
+      unifiers = unify_body(sent.body());
+    }
+    for (Assignment& tau : unifiers) result.push_back({sent, std::move(tau)});
+  }
+  return result;
 }
 
 std::vector<Candidate> synthesize(KnowledgeManager& mgr, const Knowledge& k, const Assignment& ctx,
