@@ -18,31 +18,49 @@
 
 namespace {
 
-// Opens path as the tokenizer's input, parses it with parse, and ends the run
-// with failure_text after the parser's report when parse leaves an error code.
-template <typename Parse, typename ErrorCode, typename ErrorMessage>
-auto read_file(const std::string& path, Parse parse, ErrorCode error_code,
-               ErrorMessage error_message, const std::string& failure_text) {
+// The compiler-style line of a syntax error, on standard error.
+void report_diagnostic(const syntax::Diagnostic& diagnostic) {
+  if (!diagnostic.text.empty()) std::cerr << syntax::diagnostic_line(diagnostic) << std::flush;
+}
+
+// Opens path as the tokenizer's input, parses it with parse (an entry of
+// pl_parser), and ends the run with failure_text after the parser's reports when
+// parse leaves an error code. A parse error that escapes parse is reported, then
+// goes on.
+template <typename Parse>
+auto read_file(const std::string& path, Parse parse, const std::string& failure_text) {
   tokenizer::open_input(path);
-  auto result = parse();
-  if (error_code() != 0) {
-    out() << error_message();
-    throw syntax_failure(failure_text);
+  try {
+    auto result = parse();
+    if (pl_parser::error_code() != 0) {
+      out() << pl_parser::error_message();
+      report_diagnostic(pl_parser::diagnostic());
+      throw syntax_failure(failure_text);
+    }
+    tokenizer::close_input();
+    return result;
+  } catch (const PlParseError&) {
+    report_diagnostic(pl_parser::diagnostic());
+    throw;
   }
-  tokenizer::close_input();
-  return result;
 }
 
 // Principals in the reverse of their order in the file.
 std::vector<Principal> read_principals(const std::string& path) {
   tokenizer::open_input(path);
   std::vector<Principal> principals;
-  while (parser::more_principals()) {
-    principals.push_back(parser::parse_principal());
-    if (parser::error_code() != 0) {
-      out() << parser::error_message();
-      throw syntax_failure("\nSyntax error in parsing principals\n");
+  try {
+    while (parser::more_principals()) {
+      principals.push_back(parser::parse_principal());
+      if (parser::error_code() != 0) {
+        out() << parser::error_message();
+        report_diagnostic(parser::diagnostic());
+        throw syntax_failure("\nSyntax error in parsing principals\n");
+      }
     }
+  } catch (const ParseError&) {
+    report_diagnostic(parser::diagnostic());
+    throw;
   }
   tokenizer::close_input();
   std::reverse(principals.begin(), principals.end());
@@ -71,6 +89,8 @@ void run(const std::vector<std::string>& args) {
   }
 
   const Inputs inputs = read_inputs(settings);
+  // The analysis pairs the knowledge terms and fails on a single one: say why.
+  if (inputs.knowledge.size() == 1) report_diagnostic(pl_parser::diagnostic());
   SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings);
   tracer::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.mode == OutputMode::Graph;
@@ -92,14 +112,12 @@ void reset_run_state() {
 
 Inputs read_inputs(const Settings& settings) {
   Inputs inputs;
-  inputs.formula = read_file(settings.logic_file, pl_parser::parse_formula, pl_parser::error_code,
-                             pl_parser::error_message, "\nSyntax error in parsing formula\n");
-  inputs.join_components =
-      read_file(settings.join_file, pl_parser::parse_formula, pl_parser::error_code,
-                pl_parser::error_message, "\nSyntax error in parsing join components\n");
-  inputs.knowledge =
-      read_file(settings.knowledge_file, pl_parser::parse_knowledge, pl_parser::error_code,
-                pl_parser::error_message, "\nSyntax error in parsing knowledge\n");
+  inputs.formula = read_file(settings.logic_file, pl_parser::parse_formula,
+                             "\nSyntax error in parsing formula\n");
+  inputs.join_components = read_file(settings.join_file, pl_parser::parse_formula,
+                                     "\nSyntax error in parsing join components\n");
+  inputs.knowledge = read_file(settings.knowledge_file, pl_parser::parse_knowledge,
+                               "\nSyntax error in parsing knowledge\n");
   inputs.principals = read_principals(settings.principals_file);
   return inputs;
 }

@@ -10,8 +10,8 @@ may lack some on purpose) and expected/, with for each run k:
             file: no argument at all), for command lines that do not name the four files;
   k.stdout  the exact bytes of standard output;
   k.status  the exit status;
-  k.stderr  standard error with the progress display removed and the time and rate figures of
-            the statistics block masked (see mask_stderr).
+  k.stderr  standard error reduced to the fatal-error line, the syntax diagnostics and the
+            statistics block, with its time and rate figures masked (see mask_stderr).
 When a `dot` program is on the PATH, the standard output of every successful -G run must also be
 accepted by `dot -Tsvg`.
 A case may also hold generate.py, for inputs too large or too odd to keep in the repository: the
@@ -30,15 +30,23 @@ SKIP = 77
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+# The lines of standard error before the statistics block that a case compares; the progress
+# display and the rest are dropped.
+KEPT_LINES = [
+    re.compile(rb'^Fatal error:'),
+    re.compile(rb'^[^\s:]+:\d+:\d+: error: '),  # a syntax error at its place in a file
+]
+
+
 def mask_stderr(err):
-    """Keeps the fatal-error line and the statistics block, whose timing figures vary."""
+    """Keeps the lines matching KEPT_LINES and the statistics block, whose timing figures vary."""
     i = err.find(STATS)
     tail = b''
     if i >= 0:
         tail = TIMED.sub(lambda m: m.group(1) + b': <masked>', err[i:])
         err = err[:i]
-    fatal = b''.join(l for l in err.splitlines(True) if l.startswith(b'Fatal error:'))
-    return fatal + tail
+    kept = b''.join(l for l in err.splitlines(True) if any(p.match(l) for p in KEPT_LINES))
+    return kept + tail
 
 
 def first_difference(got, want):

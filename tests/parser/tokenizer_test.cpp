@@ -209,11 +209,11 @@ TEST_F(TokenizerTest, ClosedInputHasNoMoreLines) {
 TEST_F(TokenizerTest, DumpTokenWritesTheDiagnosticForms) {
   std::ostringstream captured;
   ScopedOutput scope(captured);
-  tokenizer::dump_token(Token{TokenKind::EndOfLine, ""});
-  tokenizer::dump_token(Token{TokenKind::EndOfInput, ""});
-  tokenizer::dump_token(Token{TokenKind::Ident, "ab"});
-  tokenizer::dump_token(Token{TokenKind::Symbol, "+"});
-  tokenizer::dump_token(Token{TokenKind::Unknown, "#"});
+  tokenizer::dump_token(Token{TokenKind::EndOfLine, "", {}});
+  tokenizer::dump_token(Token{TokenKind::EndOfInput, "", {}});
+  tokenizer::dump_token(Token{TokenKind::Ident, "ab", {}});
+  tokenizer::dump_token(Token{TokenKind::Symbol, "+", {}});
+  tokenizer::dump_token(Token{TokenKind::Unknown, "#", {}});
   EXPECT_EQ(captured.str(), "fine\nstop\n-->ab\n-->+\nUnknown:#\n");
 }
 
