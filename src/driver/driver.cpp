@@ -18,9 +18,16 @@
 
 namespace {
 
-// The compiler-style line of a syntax error, on standard error.
-void report_diagnostic(const syntax::Diagnostic& diagnostic) {
-  if (!diagnostic.text.empty()) std::cerr << syntax::diagnostic_line(diagnostic) << std::flush;
+// The compiler-style line of a syntax error met while reading the file at path,
+// on standard error. The error may lie in the previous file: the rest of the line
+// after the ";" that ends a file is read before the next file.
+void report_diagnostic(syntax::Diagnostic diagnostic, const std::string& path) {
+  if (diagnostic.text.empty()) return;
+  if (diagnostic.where.file != path) {
+    diagnostic.text += "; the rest of the line after the ';' that ends " + diagnostic.where.file +
+                       " is read as the start of " + path;
+  }
+  std::cerr << syntax::diagnostic_line(diagnostic) << std::flush;
 }
 
 // Opens path as the tokenizer's input, parses it with parse (an entry of
@@ -34,13 +41,13 @@ auto read_file(const std::string& path, Parse parse, const std::string& failure_
     auto result = parse();
     if (pl_parser::error_code() != 0) {
       out() << pl_parser::error_message();
-      report_diagnostic(pl_parser::diagnostic());
+      report_diagnostic(pl_parser::diagnostic(), path);
       throw syntax_failure(failure_text);
     }
     tokenizer::close_input();
     return result;
   } catch (const PlParseError&) {
-    report_diagnostic(pl_parser::diagnostic());
+    report_diagnostic(pl_parser::diagnostic(), path);
     throw;
   }
 }
@@ -54,12 +61,12 @@ std::vector<Principal> read_principals(const std::string& path) {
       principals.push_back(parser::parse_principal());
       if (parser::error_code() != 0) {
         out() << parser::error_message();
-        report_diagnostic(parser::diagnostic());
+        report_diagnostic(parser::diagnostic(), path);
         throw syntax_failure("\nSyntax error in parsing principals\n");
       }
     }
   } catch (const ParseError&) {
-    report_diagnostic(parser::diagnostic());
+    report_diagnostic(parser::diagnostic(), path);
     throw;
   }
   tokenizer::close_input();
@@ -90,7 +97,9 @@ void run(const std::vector<std::string>& args) {
 
   const Inputs inputs = read_inputs(settings);
   // The analysis pairs the knowledge terms and fails on a single one: say why.
-  if (inputs.knowledge.size() == 1) report_diagnostic(pl_parser::diagnostic());
+  if (inputs.knowledge.size() == 1) {
+    report_diagnostic(pl_parser::diagnostic(), settings.knowledge_file);
+  }
   SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings);
   tracer::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.mode == OutputMode::Graph;

@@ -348,7 +348,7 @@ void diagnose_irreducible(const Stack& stack, const Token& at) {
   }
   const Item& top = stack[n - 1];
   if (top.kind == ItemKind::NameItem) {
-    errors.diagnose(at.where, syntax::expected("'=' or '<>' after " + quoted(top.name), at));
+    errors.diagnose(top.start.where, syntax::expected("'=' or '<>' after " + quoted(top.name), at));
     return;
   }
   if (!is_done(top)) {
@@ -366,7 +366,7 @@ void diagnose_irreducible(const Stack& stack, const Token& at) {
       return;
     }
     case ItemKind::NameItem:
-      errors.diagnose(top.start.where,
+      errors.diagnose(below.start.where,
                       syntax::expected("'=' or '<>' after " + quoted(below.name), top.start));
       return;
     case ItemKind::Done:

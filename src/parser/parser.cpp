@@ -120,15 +120,22 @@ Message variable_atom(const std::string& s) {
 // An atom, classified by the text of the identifier token t; what names the
 // expected atom when t is not an identifier.
 Message atom_of(const Token& t, const std::string& what) {
-  if (!t.is(TokenKind::Ident)) {
-    const char* hint = t.is_symbol('(') ? "; a key is a name, not a compound term" : "";
-    fail(kIdentifierExpected, t, syntax::expected(what, t) + hint);
-  }
+  if (!t.is(TokenKind::Ident)) fail(kIdentifierExpected, t, syntax::expected(what, t));
   const std::string& s = t.text;
   if (only_uppercase(s)) return uppercase_atom(s);
   if (s[0] == 'n') return nonce(s, 0);
   if (s[0] == 'k') return sym_key(s, 0);
   return variable_atom(s);
+}
+
+// The key after the "}" of an encryption.
+Message read_key() {
+  Token t = read_token();
+  if (t.is_symbol('(')) {
+    fail(kIdentifierExpected, t,
+         syntax::expected("a key after '}'", t) + "; a key is a name, not a compound term");
+  }
+  return atom_of(t, "a key after '}'");
 }
 
 // "?" atom: only a plain variable may be bound.
@@ -163,7 +170,7 @@ Message read_term(int depth) {
     Message body = read_term(depth + 1);
     expect_symbol('}', kMissingCloseBrace, "'}' after the encrypted term",
                   "; to encrypt a pair write {(a,b)}k");
-    return enc(body, atom_of(read_token(), "a key after '}'"));
+    return enc(body, read_key());
   }
   if (t.is_symbol('?')) return binding_variable();
   if (t.is(TokenKind::Ident)) return atom_of(t, "a term");

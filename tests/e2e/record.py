@@ -2,9 +2,12 @@
 """Records the analyser's current results as a new run of an end-to-end case.
 
 usage: record.py TOOL CASE_DIR [OPTION ...]
+       record.py TOOL CASE_DIR --run NAME [ARGUMENT ...]
 
-Runs TOOL on the four input files of CASE_DIR with the options and writes the next
+The first form runs TOOL on the four input files of CASE_DIR with the options and writes the next
 expected/<k>.args, <k>.stdout, <k>.status and <k>.stderr (masked as run_e2e.py compares it).
+The second runs TOOL with exactly the arguments given and writes expected/NAME.argv and the
+three results of NAME, for cases that hold several variants of an input file.
 Check the recorded output by hand before committing it: it becomes the golden result.
 """
 import glob, os, subprocess, sys
@@ -13,18 +16,25 @@ from run_e2e import FILES, mask_stderr
 
 
 def main():
-    if len(sys.argv) < 3:
+    if len(sys.argv) < 3 or (len(sys.argv) >= 4 and sys.argv[3] == '--run' and len(sys.argv) < 5):
         print(__doc__)
         return 2
-    tool, case, options = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3:]
+    tool, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     expected = os.path.join(case, 'expected')
     os.makedirs(expected, exist_ok=True)
-    k = len(glob.glob(os.path.join(expected, '*.arg[sv]'))) + 1
-    p = subprocess.run([tool] + FILES + options, cwd=case, capture_output=True, timeout=300,
+    if sys.argv[3:4] == ['--run']:
+        stem = os.path.join(expected, sys.argv[4])
+        args = sys.argv[5:]
+        with open(stem + '.argv', 'w') as f:
+            f.write(''.join(a + '\n' for a in args))
+    else:
+        k = len(glob.glob(os.path.join(expected, '*.arg[sv]'))) + 1
+        stem = os.path.join(expected, str(k))
+        args = FILES + sys.argv[3:]
+        with open(stem + '.args', 'w') as f:
+            f.write(' '.join(sys.argv[3:]) + '\n')
+    p = subprocess.run([tool] + args, cwd=case, capture_output=True, timeout=300,
                        stdin=subprocess.DEVNULL)
-    stem = os.path.join(expected, str(k))
-    with open(stem + '.args', 'w') as f:
-        f.write(' '.join(options) + '\n')
     with open(stem + '.stdout', 'wb') as f:
         f.write(p.stdout)
     with open(stem + '.status', 'w') as f:
