@@ -357,14 +357,11 @@ void diagnose_irreducible(const Stack& stack, const Token& at) {
   }
   const Item& below = stack[n - 2];
   switch (below.kind) {
-    case ItemKind::ParenMark: {
-      const tokenizer::Location& open = below.start.where;
-      errors.diagnose(
-          at.where, syntax::expected("')' to close the '(' at " + std::to_string(open.line) + ":" +
-                                         std::to_string(open.column),
-                                     at));
+    case ItemKind::ParenMark:
+      errors.diagnose(at.where, syntax::expected("')' to close the '(' at " +
+                                                     syntax::line_and_column(below.start.where),
+                                                 at));
       return;
-    }
     case ItemKind::NameItem:
       errors.diagnose(below.start.where,
                       syntax::expected("'=' or '<>' after " + quoted(below.name), top.start));

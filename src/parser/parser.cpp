@@ -290,10 +290,9 @@ void diagnose_irreducible(const Stack& s, const Token& at) {
   }
   const Item& below = s[s.size() - 2];
   if (below.kind == ItemKind::Open) {
-    errors.diagnose(at.where, syntax::expected("')' to close the '(' at " +
-                                                   std::to_string(below.start.where.line) + ":" +
-                                                   std::to_string(below.start.where.column),
-                                               at));
+    errors.diagnose(
+        at.where, syntax::expected(
+                      "')' to close the '(' at " + syntax::line_and_column(below.start.where), at));
   } else if (below.kind == ItemKind::Dot) {
     errors.diagnose(below.start.where, "expected 'in(...)' or 'out(...)' before '.'");
   } else if (is_marker(below.kind)) {

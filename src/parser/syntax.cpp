@@ -17,8 +17,7 @@ std::string error_line(const ErrorState& errors, const char* message) {
 
 std::string diagnostic_line(const Diagnostic& diagnostic) {
   const tokenizer::Location& at = diagnostic.where;
-  return at.file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
-         ": error: " + diagnostic.text + "\n";
+  return at.file + ":" + line_and_column(at) + ": error: " + diagnostic.text + "\n";
 }
 
 std::string describe(const Token& token) {
@@ -44,11 +43,11 @@ std::string expected(const std::string& what, const Token& found) {
   return "expected " + what + ", found " + describe(found);
 }
 
-namespace {
-
 std::string line_and_column(const tokenizer::Location& at) {
   return std::to_string(at.line) + ":" + std::to_string(at.column);
 }
+
+namespace {
 
 // Skips a block comment whose "/*" (at opener) has just been read.
 void skip_block_comment(ErrorState& errors, const Token& opener) {
@@ -69,6 +68,7 @@ void skip_block_comment(ErrorState& errors, const Token& opener) {
     tokenizer::unget_token(after);
   }
 }
+
 std::string unknown_character(const Token& t) {
   const std::string found = describe(t);
   std::string text = "unexpected " + (found[0] == '\'' ? "character " + found : found);

@@ -1,8 +1,9 @@
 // What both hand-written parsers share: the pending syntax error (a code into
 // the parser's own message table, and a detail) with its error line and its
-// compiler-style diagnostic, and the comment-skipping token reader. Line comments run from "//" to
-// the end of the line, block comments from "/*" to "*/" without nesting; both are recognised on
-// tokens, so blanks may separate their two characters.
+// compiler-style diagnostic, and the comment-skipping token reader. Line
+// comments run from "//" to the end of the line, block comments from "/*" to
+// "*/" without nesting; both are recognised on tokens, so blanks may separate
+// their two characters.
 #pragma once
 
 #include <string>
@@ -30,6 +31,9 @@ std::string diagnostic_line(const Diagnostic& diagnostic);
 // How a token is named in a diagnostic: 'abc', '+', a control byte as byte 0x0d,
 // the end of the input as "end of file". Long identifiers are shortened.
 std::string describe(const tokenizer::Token& token);
+
+// "LINE:COLUMN" of a location.
+std::string line_and_column(const tokenizer::Location& at);
 
 // "expected WHAT, found TOKEN".
 std::string expected(const std::string& what, const tokenizer::Token& found);
