@@ -77,9 +77,6 @@ std::string quoted(const std::string& s) {
   return "'" + s + "'";
 }
 
-constexpr const char* kNoncesAndKeysHint =
-    "; names beginning with n are nonces and k keys; a variable must begin with another letter";
-
 // ---- Terms ----
 
 // Decimal digits, or a 0x, 0o or 0b prefix with digits of that base; the value
@@ -190,7 +187,7 @@ Message atom_after(const Token& ident) {
 Message read_key() {
   Token t = read_token();
   if (!t.is(TokenKind::Ident)) {
-    const char* hint = t.is_symbol('(') ? "; a key is a name, not a compound term" : "";
+    const char* hint = t.is_symbol('(') ? syntax::kCompoundKeyHint : "";
     fail(kIdentifierExpected, t.where, syntax::expected("a key after '}'", t) + hint);
   }
   return atom_after(t);
@@ -213,14 +210,12 @@ Message read_term(int depth = 0) {
     Message first = read_term(depth + 1);
     expect_symbol(',', kMissingComma, "',' after the first component of the pair");
     Message second = read_term(depth + 1);
-    expect_symbol(')', kMissingClose, "')' to close the pair",
-                  "; tuples are nested pairs: write (a,(b,c))");
+    expect_symbol(')', kMissingClose, "')' to close the pair", syntax::kNestedPairsHint);
     return pair(first, second);
   }
   if (t.is_symbol('{')) {
     Message body = read_term(depth + 1);
-    expect_symbol('}', kMissingBrace, "'}' after the encrypted term",
-                  "; to encrypt a pair write {(a,b)}k");
+    expect_symbol('}', kMissingBrace, "'}' after the encrypted term", syntax::kEncryptedPairHint);
     return enc(body, read_key());
   }
   if (t.is(TokenKind::Ident)) return atom_after(t);
@@ -413,7 +408,7 @@ Item read_binder(const Token& keyword) {
   }
   if (!is_principal_name(principal.text)) {
     fail(kPrincipalNotUppercase, principal.where,
-         syntax::expected(role, principal) + "; a role name must be capital letters only");
+         syntax::expected(role, principal) + syntax::kRoleNameHint);
   }
   Token index = read_token();
   if (!index.is(TokenKind::Ident)) {
@@ -435,7 +430,7 @@ void shift_comparison(Stack& stack, const Token& op) {
   Message variable = atom_of_text(name.name, name.start.where);
   if (!variable.is(Tag::Var)) {
     const bool nonce_or_key = variable.is(Tag::Nonce) || variable.is(Tag::SymKey);
-    const char* hint = nonce_or_key ? kNoncesAndKeysHint : "; names in capital letters are agents";
+    const char* hint = nonce_or_key ? syntax::kNoncesAndKeysHint : syntax::kCapitalsHint;
     fail(kWrongVariable, name.start.where,
          syntax::expected("a variable before " + quoted(op.text), name.start) + hint);
   }

@@ -80,8 +80,6 @@ std::string quoted(const std::string& s) {
   return "'" + s + "'";
 }
 
-constexpr const char* kNestedPairsHint = "; tuples are nested pairs: write (a,(b,c))";
-
 // Reads one token and fails with code unless it is the symbol c; what names the
 // expected symbol and its place.
 void expect_symbol(char c, int code, const std::string& what,
@@ -132,8 +130,7 @@ Message atom_of(const Token& t, const std::string& what) {
 Message read_key() {
   Token t = read_token();
   if (t.is_symbol('(')) {
-    fail(kIdentifierExpected, t,
-         syntax::expected("a key after '}'", t) + "; a key is a name, not a compound term");
+    fail(kIdentifierExpected, t, syntax::expected("a key after '}'", t) + syntax::kCompoundKeyHint);
   }
   return atom_of(t, "a key after '}'");
 }
@@ -147,10 +144,8 @@ Message binding_variable() {
     const std::string key = t.text + (a.is(Tag::PubOf) ? "+" : "-");
     fail(kBindingAsKey, t, "expected a plain variable after '?', found the key " + quoted(key));
   }
-  const char* hint = a.is(Tag::Nonce) || a.is(Tag::SymKey)
-                         ? "; names beginning with n are nonces and k keys; a variable must "
-                           "begin with another letter"
-                         : "; names in capital letters are agents";
+  const char* hint =
+      a.is(Tag::Nonce) || a.is(Tag::SymKey) ? syntax::kNoncesAndKeysHint : syntax::kCapitalsHint;
   fail(kUnknownToken, t, syntax::expected("a variable after '?'", t) + hint);
 }
 
@@ -164,12 +159,12 @@ Message read_term(int depth) {
       Message first = read_term(depth + 1);
       expect_symbol(',', kMissingComma, "',' after the first component of the pair");
       Message second = read_term(depth + 1);
-      expect_symbol(')', kMissingCloseParen, "')' to close the pair", kNestedPairsHint);
+      expect_symbol(')', kMissingCloseParen, "')' to close the pair", syntax::kNestedPairsHint);
       return pair(first, second);
     }
     Message body = read_term(depth + 1);
     expect_symbol('}', kMissingCloseBrace, "'}' after the encrypted term",
-                  "; to encrypt a pair write {(a,b)}k");
+                  syntax::kEncryptedPairHint);
     return enc(body, read_key());
   }
   if (t.is_symbol('?')) return binding_variable();
@@ -389,8 +384,7 @@ Process read_process(const std::string& name) {
 std::pair<std::string, std::vector<VarId>> read_heading() {
   Token name = read_token();
   if (!name.is(TokenKind::Ident) || !only_uppercase(name.text)) {
-    const char* hint =
-        name.is(TokenKind::Ident) ? "; a role name must be capital letters only" : "";
+    const char* hint = name.is(TokenKind::Ident) ? syntax::kRoleNameHint : "";
     fail(kNameNotUppercase, name, syntax::expected("a role name", name) + hint);
   }
   expect_symbol(':', kMissingColon, "':' after the role name " + quoted(name.text));

@@ -32,6 +32,16 @@ std::string diagnostic_line(const Diagnostic& diagnostic);
 // the end of the input as "end of file". Long identifiers are shortened.
 std::string describe(const tokenizer::Token& token);
 
+// Hints on the naming and term rules of both file kinds, appended to a
+// diagnostic's text where the mistake is likely one of them.
+inline constexpr const char* kNoncesAndKeysHint =
+    "; names beginning with n are nonces and k keys; a variable must begin with another letter";
+inline constexpr const char* kCapitalsHint = "; names in capital letters are agents and their keys";
+inline constexpr const char* kRoleNameHint = "; a role name must be capital letters only";
+inline constexpr const char* kNestedPairsHint = "; tuples are nested pairs: write (a,(b,c))";
+inline constexpr const char* kEncryptedPairHint = "; to encrypt a pair write {(a,b)}k";
+inline constexpr const char* kCompoundKeyHint = "; a key is a name, not a compound term";
+
 // "LINE:COLUMN" of a location.
 std::string line_and_column(const tokenizer::Location& at);
 
