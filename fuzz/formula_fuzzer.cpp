@@ -77,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int file = 0; file < 2; ++file) {
       const Formula f = pl_parser::parse_formula();
       if (pl_parser::error_code() != 0) {
+        fuzz::require_diagnostic(pl_parser::diagnostic());
         out() << pl_parser::error_message();
         break;
       }

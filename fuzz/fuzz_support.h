@@ -3,12 +3,14 @@
 // terminal while still exercising every rendering.
 //
 // A target ends each input with the analyser's specified outcome: a result or a
-// Failure (the report of a run that stops). Only crashes, sanitizer reports and
-// inputs that take too long are findings.
+// Failure (the report of a run that stops). Only crashes, sanitizer reports,
+// inputs that take too long and syntax errors reported without a diagnostic are
+// findings.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <limits>
 #include <ostream>
@@ -74,6 +76,14 @@ class SilencedOutput {
   CountingSink err_sink_;
   std::streambuf* saved_cerr_ = nullptr;  // restored on destruction
 };
+
+// Every syntax error the analyser reports must also be explained at its place in
+// the file: a reported error without its diagnostic is a finding.
+inline void require_diagnostic(const syntax::Diagnostic& diagnostic) {
+  if (diagnostic.text.empty() || diagnostic.where.line < 1 || diagnostic.where.column < 1) {
+    std::abort();
+  }
+}
 
 inline std::string as_text(const std::uint8_t* data, std::size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);

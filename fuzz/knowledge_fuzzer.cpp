@@ -38,10 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const std::vector<Message> terms = pl_parser::parse_knowledge();
     if (pl_parser::error_code() != 0) {
+      fuzz::require_diagnostic(pl_parser::diagnostic());
       out() << pl_parser::error_message();
       return 0;
     }
+    if (terms.size() == 1) fuzz::require_diagnostic(pl_parser::diagnostic());
     inspect(terms);
+  } catch (const PlParseError& failure) {
+    fuzz::require_diagnostic(pl_parser::diagnostic());
+    out() << failure.description();
   } catch (const Failure& failure) {
     out() << failure.description();
   }

@@ -29,11 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (parser::more_principals()) {
       const Principal role = parser::parse_principal();
       if (parser::error_code() != 0) {
+        fuzz::require_diagnostic(parser::diagnostic());
         out() << parser::error_message();
         break;
       }
       inspect(role);
     }
+  } catch (const ParseError& failure) {
+    fuzz::require_diagnostic(parser::diagnostic());
+    out() << failure.description();
   } catch (const Failure& failure) {
     out() << failure.description();
   }

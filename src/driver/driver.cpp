@@ -22,31 +22,56 @@
 
 namespace {
 
-// Opens path as the tokenizer's input, parses it with parse, and ends the run
-// with failure_text after the parser's report when parse leaves an error code.
-template <typename Parse, typename ErrorCode, typename ErrorMessage>
-auto read_file(const std::string& path, Parse parse, ErrorCode error_code,
-               ErrorMessage error_message, const std::string& failure_text) {
-  tokenizer::open_input(path);
-  auto result = parse();
-  if (error_code() != 0) {
-    out() << error_message();
-    throw syntax_failure(failure_text);
+// The compiler-style line of a syntax error met while reading the file at path,
+// on standard error. The error may lie in the previous file: the rest of the line
+// after the ";" that ends a file is read before the next file.
+void report_diagnostic(syntax::Diagnostic diagnostic, const std::string& path) {
+  if (diagnostic.text.empty()) return;
+  if (diagnostic.where.file != path) {
+    diagnostic.text += "; the rest of the line after the ';' that ends " + diagnostic.where.file +
+                       " is read as the start of " + path;
   }
-  tokenizer::close_input();
-  return result;
+  std::cerr << syntax::diagnostic_line(diagnostic) << std::flush;
+}
+
+// Opens path as the tokenizer's input, parses it with parse (an entry of
+// pl_parser), and ends the run with failure_text after the parser's reports when
+// parse leaves an error code. A parse error that escapes parse is reported, then
+// goes on.
+template <typename Parse>
+auto read_file(const std::string& path, Parse parse, const std::string& failure_text) {
+  tokenizer::open_input(path);
+  try {
+    auto result = parse();
+    if (pl_parser::error_code() != 0) {
+      out() << pl_parser::error_message();
+      report_diagnostic(pl_parser::diagnostic(), path);
+      throw syntax_failure(failure_text);
+    }
+    tokenizer::close_input();
+    return result;
+  } catch (const PlParseError&) {
+    report_diagnostic(pl_parser::diagnostic(), path);
+    throw;
+  }
 }
 
 // Principals in the reverse of their order in the file.
 std::vector<Principal> read_principals(const std::string& path) {
   tokenizer::open_input(path);
   std::vector<Principal> principals;
-  while (parser::more_principals()) {
-    principals.push_back(parser::parse_principal());
-    if (parser::error_code() != 0) {
-      out() << parser::error_message();
-      throw syntax_failure("\nSyntax error in parsing principals\n");
+  try {
+    while (parser::more_principals()) {
+      principals.push_back(parser::parse_principal());
+      if (parser::error_code() != 0) {
+        out() << parser::error_message();
+        report_diagnostic(parser::diagnostic(), path);
+        throw syntax_failure("\nSyntax error in parsing principals\n");
+      }
     }
+  } catch (const ParseError&) {
+    report_diagnostic(parser::diagnostic(), path);
+    throw;
   }
   tokenizer::close_input();
   std::reverse(principals.begin(), principals.end());
@@ -103,6 +128,10 @@ void run(const std::vector<std::string>& args) {
 
   const Inputs inputs = read_inputs(settings);
   warn_undeclared_names(settings, inputs);
+  // The analysis pairs the knowledge terms and fails on a single one: say why.
+  if (inputs.knowledge.size() == 1) {
+    report_diagnostic(pl_parser::diagnostic(), settings.knowledge_file);
+  }
   SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings);
   tracer::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.mode == OutputMode::Graph;
@@ -125,14 +154,12 @@ void reset_run_state() {
 
 Inputs read_inputs(const Settings& settings) {
   Inputs inputs;
-  inputs.formula = read_file(settings.logic_file, pl_parser::parse_formula, pl_parser::error_code,
-                             pl_parser::error_message, "\nSyntax error in parsing formula\n");
-  inputs.join_components =
-      read_file(settings.join_file, pl_parser::parse_formula, pl_parser::error_code,
-                pl_parser::error_message, "\nSyntax error in parsing join components\n");
-  inputs.knowledge =
-      read_file(settings.knowledge_file, pl_parser::parse_knowledge, pl_parser::error_code,
-                pl_parser::error_message, "\nSyntax error in parsing knowledge\n");
+  inputs.formula = read_file(settings.logic_file, pl_parser::parse_formula,
+                             "\nSyntax error in parsing formula\n");
+  inputs.join_components = read_file(settings.join_file, pl_parser::parse_formula,
+                                     "\nSyntax error in parsing join components\n");
+  inputs.knowledge = read_file(settings.knowledge_file, pl_parser::parse_knowledge,
+                               "\nSyntax error in parsing knowledge\n");
   inputs.principals = read_principals(settings.principals_file);
   return inputs;
 }

@@ -25,7 +25,8 @@ struct Inputs {
 
 // Reads the four files of settings in their fixed order: formula, join
 // components, knowledge, principals. A syntax error writes the parser's error
-// line on out() and throws the syntax failure that names the file; a file that
+// line on out() and its diagnostic ("FILE:LINE:COLUMN: error: ...") on standard
+// error, and throws the syntax failure that names the file; a file that
 // cannot be read throws Sys_error. Later files are then not opened.
 Inputs read_inputs(const Settings& settings);
 

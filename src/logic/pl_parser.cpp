@@ -62,13 +62,19 @@ void record(int code) {
   errors.record(code);
 }
 
-[[noreturn]] void fail(int code) {
+// Records code with the diagnostic text about the place where, and throws.
+[[noreturn]] void fail(int code, const tokenizer::Location& where, std::string text) {
+  errors.diagnose(where, std::move(text));
   record(code);
   throw PlParseError();
 }
 
 Token read_token() {
   return syntax::read_token<PlParseError>(errors);
+}
+
+std::string quoted(const std::string& s) {
+  return "'" + s + "'";
 }
 
 // ---- Terms ----
@@ -97,17 +103,40 @@ bool is_principal_name(std::string_view s) {
   return true;
 }
 
-// s split at its last "_" into (before, after); "Missing index" when there is no
-// "_" or it ends s.
+bool has_index(const std::string& s) {
+  const std::size_t u = s.rfind('_');
+  return u != std::string::npos && u + 1 < s.size();
+}
+
+// s split at its last "_" into (before, after), which has_index(s) guarantees.
 std::pair<std::string, std::string> split_index(const std::string& s) {
   const std::size_t u = s.rfind('_');
-  if (u == std::string::npos || u + 1 == s.size()) fail(kMissingIndex);
   return {s.substr(0, u), s.substr(u + 1)};
 }
 
-// The variable prefix "_" index, or the index placeholder Var(prefix, index, 0).
-Message variable_atom(const std::string& prefix, const std::string& index) {
+// The atom text s, written at where, lacks an index: "Missing index", with the
+// form it should take.
+[[noreturn]] void fail_missing_index(const std::string& s, const tokenizer::Location& where) {
+  const bool signed_key = s.back() == '+' || s.back() == '-';
+  std::string base = signed_key ? s.substr(0, s.size() - 1) : s;
+  while (!base.empty() && base.back() == '_') base.pop_back();
+  std::string example = base + "_1";
+  if (!is_principal_name(base) && base[0] != 'n' && base[0] != 'k') example = base + "_A_1";
+  if (signed_key) example += s.back();
+  fail(kMissingIndex, where,
+       "expected a name with an index such as " + example + ", found " + quoted(s));
+}
+
+// The variable prefix "_" index, or the index placeholder Var(prefix, index, 0);
+// s is the whole atom text, written at where.
+Message variable_atom(const std::string& prefix, const std::string& index, const std::string& s,
+                      const tokenizer::Location& where) {
   if (std::optional<std::int64_t> n = parse_integer(index)) {
+    if (!has_index(prefix)) {
+      fail(kMissingIndex, where,
+           "expected a variable with its role and instance such as " + prefix + "_A_" + index +
+               ", found " + quoted(s));
+    }
     auto [name, owner] = split_index(prefix);
     return var(VarId{std::move(name), std::move(owner), *n});
   }
@@ -116,8 +145,10 @@ Message variable_atom(const std::string& prefix, const std::string& index) {
 
 // The naming convention of formula atoms: A_1 agent, A_1+ / A_1- its keys, na_2
 // nonce, kab_1 key, x_A_1 variable; a non-numeric index names a quantifier's
-// index variable (Ai, _i_na, Var(y, i, 0)).
-Message atom_of_text(const std::string& s) {
+// index variable (Ai, _i_na, Var(y, i, 0)). where is the place of s, for
+// diagnostics.
+Message atom_of_text(const std::string& s, const tokenizer::Location& where) {
+  if (!has_index(s)) fail_missing_index(s, where);
   const auto [prefix, suffix] = split_index(s);
   const char sign = s.back() == '+' || s.back() == '-' ? s.back() : '\0';
   const std::string bare = suffix.substr(0, suffix.size() - 1);
@@ -135,9 +166,9 @@ Message atom_of_text(const std::string& s) {
     if (std::optional<std::int64_t> n = parse_integer(suffix)) return atom(tag, prefix, *n);
     return atom(tag, "_" + suffix + "_" + prefix, 0);
   }
-  if (sign == '+') return pub_of(variable_atom(prefix, bare));
-  if (sign == '-') return priv_of(variable_atom(prefix, bare));
-  return variable_atom(prefix, suffix);
+  if (sign == '+') return pub_of(variable_atom(prefix, bare, s, where));
+  if (sign == '-') return priv_of(variable_atom(prefix, bare, s, where));
+  return variable_atom(prefix, suffix, s, where);
 }
 
 // An identifier, with a following "+" or "-" appended, classified by its text.
@@ -149,17 +180,25 @@ Message atom_after(const Token& ident) {
   } else {
     tokenizer::unget_token(next);
   }
-  return atom_of_text(text);
+  return atom_of_text(text, ident.where);
 }
 
-Message read_atom() {
+// The key after the "}" of an encryption.
+Message read_key() {
   Token t = read_token();
-  if (!t.is(TokenKind::Ident)) fail(kIdentifierExpected);
+  if (!t.is(TokenKind::Ident)) {
+    const char* hint = t.is_symbol('(') ? syntax::kCompoundKeyHint : "";
+    fail(kIdentifierExpected, t.where, syntax::expected("a key after '}'", t) + hint);
+  }
   return atom_after(t);
 }
 
-void expect_symbol(char c, int code) {
-  if (!read_token().is_symbol(c)) fail(code);
+// Reads one token and fails with code unless it is the symbol c; what names the
+// expected symbol and its place, hint_after_comma helps when a "," was found.
+void expect_symbol(char c, int code, const std::string& what, const char* hint_after_comma = "") {
+  Token t = read_token();
+  if (t.is_symbol(c)) return;
+  fail(code, t.where, syntax::expected(what, t) + (t.is_symbol(',') ? hint_after_comma : ""));
 }
 
 // term := atom | "(" term "," term ")" | "{" term "}" atom. depth counts the
@@ -169,18 +208,18 @@ Message read_term(int depth = 0) {
   Token t = read_token();
   if (t.is_symbol('(')) {
     Message first = read_term(depth + 1);
-    expect_symbol(',', kMissingComma);
+    expect_symbol(',', kMissingComma, "',' after the first component of the pair");
     Message second = read_term(depth + 1);
-    expect_symbol(')', kMissingClose);
+    expect_symbol(')', kMissingClose, "')' to close the pair", syntax::kNestedPairsHint);
     return pair(first, second);
   }
   if (t.is_symbol('{')) {
     Message body = read_term(depth + 1);
-    expect_symbol('}', kMissingBrace);
-    return enc(body, read_atom());
+    expect_symbol('}', kMissingBrace, "'}' after the encrypted term", syntax::kEncryptedPairHint);
+    return enc(body, read_key());
   }
   if (t.is(TokenKind::Ident)) return atom_after(t);
-  fail(kUnexpectedToken);
+  fail(kUnexpectedToken, t.where, syntax::expected("a term", t));
 }
 
 // ---- Formulas ----
@@ -199,6 +238,7 @@ enum class ItemKind : std::uint8_t {
 
 struct Item {
   ItemKind kind = ItemKind::Done;
+  Token start;            // the item's first token, for diagnostics
   Formula formula;        // Done
   int depth = 0;          // Done: nesting depth of formula
   std::string name;       // NameItem text, quantifier index variable
@@ -237,13 +277,13 @@ void push(Stack& stack, Item item) {
   if (stack.size() > static_cast<std::size_t>(kMaxNesting)) throw stack_overflow();
 }
 
-Item done(Formula f, int depth) {
+Item done(Formula f, int depth, Token start) {
   if (depth > kMaxNesting) throw stack_overflow();
-  return Item{ItemKind::Done, std::move(f), depth, {}, {}};
+  return Item{ItemKind::Done, std::move(start), std::move(f), depth, {}, {}};
 }
 
-Item mark(ItemKind kind) {
-  return Item{kind, Formula(), 0, {}, {}};
+Item mark(ItemKind kind, Token start) {
+  return Item{kind, std::move(start), Formula(), 0, {}, {}};
 }
 
 // One reduction on the top of the stack at the given level; false when none applies.
@@ -256,25 +296,25 @@ bool reduce(Stack& stack, int level) {
   if (prec < 0 || level < prec) return false;
   Item result;
   if (y.kind == ItemKind::NotMark) {
-    result = done(not_formula(f.formula), f.depth + 1);
+    result = done(not_formula(f.formula), f.depth + 1, y.start);
   } else if (y.kind == ItemKind::ForallMark || y.kind == ItemKind::ExistsMark) {
     Formula q = y.kind == ItemKind::ForallMark ? forall_formula(y.name, y.principal, f.formula)
                                                : exists_formula(y.name, y.principal, f.formula);
-    result = done(std::move(q), f.depth + 1);
+    result = done(std::move(q), f.depth + 1, y.start);
   } else {
     if (n < 3 || stack[n - 3].kind != ItemKind::Done) return false;
     const Item& g = stack[n - 3];
     const int depth = std::max(g.depth, f.depth) + 1;
     switch (y.kind) {
       case ItemKind::AndMark:
-        result = done(and_formula(g.formula, f.formula), depth);
+        result = done(and_formula(g.formula, f.formula), depth, g.start);
         break;
       case ItemKind::OrMark:
-        result = done(or_formula(g.formula, f.formula), depth);
+        result = done(or_formula(g.formula, f.formula), depth, g.start);
         break;
       default:  // implication is kept as Or(Not g, f)
-        result =
-            done(or_formula(not_formula(g.formula), f.formula), std::max(g.depth + 1, f.depth) + 1);
+        result = done(or_formula(not_formula(g.formula), f.formula),
+                      std::max(g.depth + 1, f.depth) + 1, g.start);
         break;
     }
     stack.pop_back();
@@ -289,8 +329,53 @@ void reduce_all(Stack& stack, int level) {
   }
 }
 
-void reduce_or_fail(Stack& stack) {
-  if (!reduce(stack, kTopLevel)) throw PlCantReduce();
+bool is_done(const Item& item) {
+  return item.kind == ItemKind::Done;
+}
+
+// Why the stack cannot be reduced when the token at (")" or ";") is met, as a
+// diagnostic about the item or token to blame.
+void diagnose_irreducible(const Stack& stack, const Token& at) {
+  const std::size_t n = stack.size();
+  if (n == 0 || (n == 1 && is_done(stack[0]))) {
+    errors.diagnose(at.where, "found ')' without a matching '('");
+    return;
+  }
+  const Item& top = stack[n - 1];
+  if (top.kind == ItemKind::NameItem) {
+    errors.diagnose(top.start.where, syntax::expected("'=' or '<>' after " + quoted(top.name), at));
+    return;
+  }
+  if (!is_done(top)) {
+    errors.diagnose(at.where, syntax::expected("a formula after " + quoted(top.start.text), at));
+    return;
+  }
+  const Item& below = stack[n - 2];
+  switch (below.kind) {
+    case ItemKind::ParenMark:
+      errors.diagnose(at.where, syntax::expected("')' to close the '(' at " +
+                                                     syntax::line_and_column(below.start.where),
+                                                 at));
+      return;
+    case ItemKind::NameItem:
+      errors.diagnose(below.start.where,
+                      syntax::expected("'=' or '<>' after " + quoted(below.name), top.start));
+      return;
+    case ItemKind::Done:
+      errors.diagnose(top.start.where,
+                      syntax::expected("'and', 'or' or 'implies' between two formulas", top.start));
+      return;
+    default:  // a binary operator with no formula before it
+      errors.diagnose(below.start.where, "expected a formula before " + quoted(below.start.text));
+      return;
+  }
+}
+
+// One reduction at the top level, on the way to the token at.
+void reduce_or_fail(Stack& stack, const Token& at) {
+  if (reduce(stack, kTopLevel)) return;
+  diagnose_irreducible(stack, at);
+  throw PlCantReduce();
 }
 
 // The next formula token: ":>", "<>" and "=>" are joined from their two symbols.
@@ -307,101 +392,137 @@ Token read_formula_token() {
   return t;
 }
 
-// "P . x :" after forall/exists: x ranges over the instances of principal P.
-Item read_binder(ItemKind kind) {
+// "P . x :" after the quantifier keyword: x ranges over the instances of
+// principal P.
+Item read_binder(const Token& keyword) {
+  const ItemKind kind = keyword.is_ident("forall") ? ItemKind::ForallMark : ItemKind::ExistsMark;
+  const std::string role = "a role name after " + quoted(keyword.text);
   Token principal = read_token();
   Token dot = read_token();
-  if (!principal.is(TokenKind::Ident)) fail(kUnexpectedToken);
-  if (!dot.is_symbol('.')) fail(kMissingDot);
-  if (!is_principal_name(principal.text)) fail(kPrincipalNotUppercase);
+  if (!principal.is(TokenKind::Ident)) {
+    fail(kUnexpectedToken, principal.where, syntax::expected(role, principal));
+  }
+  if (!dot.is_symbol('.')) {
+    fail(kMissingDot, dot.where,
+         syntax::expected("'.' after the role name " + quoted(principal.text), dot));
+  }
+  if (!is_principal_name(principal.text)) {
+    fail(kPrincipalNotUppercase, principal.where,
+         syntax::expected(role, principal) + syntax::kRoleNameHint);
+  }
   Token index = read_token();
-  if (!index.is(TokenKind::Ident)) fail(kUnexpectedToken);
-  if (!read_token().is_symbol(':')) fail(kMissingColon);
-  return Item{kind, Formula(), 0, index.text, principal.text};
+  if (!index.is(TokenKind::Ident)) {
+    fail(kUnexpectedToken, index.where,
+         syntax::expected("an index variable after " + quoted(principal.text + "."), index));
+  }
+  if (Token colon = read_token(); !colon.is_symbol(':')) {
+    fail(kMissingColon, colon.where,
+         syntax::expected("':' after the index variable " + quoted(index.text), colon));
+  }
+  return Item{kind, keyword, Formula(), 0, index.text, principal.text};
 }
 
-// "name = term" or "name <> term": the term is read before the name is classified.
-void shift_comparison(Stack& stack, bool equal) {
+// "name = term" or "name <> term" (operator op): the term is read before the
+// name is classified.
+void shift_comparison(Stack& stack, const Token& op) {
   Message term = read_term();
-  Message variable = atom_of_text(stack.back().name);
-  if (!variable.is(Tag::Var)) fail(kWrongVariable);
-  stack.back() = done(equal ? equal_formula(variable, term) : not_equal_formula(variable, term), 1);
+  const Item name = stack.back();
+  Message variable = atom_of_text(name.name, name.start.where);
+  if (!variable.is(Tag::Var)) {
+    const bool nonce_or_key = variable.is(Tag::Nonce) || variable.is(Tag::SymKey);
+    const char* hint = nonce_or_key ? syntax::kNoncesAndKeysHint : syntax::kCapitalsHint;
+    fail(kWrongVariable, name.start.where,
+         syntax::expected("a variable before " + quoted(op.text), name.start) + hint);
+  }
+  const bool equal = op.text != "<>";
+  stack.back() = done(equal ? equal_formula(variable, term) : not_equal_formula(variable, term), 1,
+                      name.start);
 }
 
 bool name_on_top(const Stack& stack) {
   return !stack.empty() && stack.back().kind == ItemKind::NameItem;
 }
 
-void shift_close(Stack& stack) {
+void shift_close(Stack& stack, const Token& close) {
   for (;;) {
     const std::size_t n = stack.size();
     if (n >= 2 && stack[n - 1].kind == ItemKind::Done && stack[n - 2].kind == ItemKind::ParenMark) {
+      stack[n - 1].start = stack[n - 2].start;
       stack[n - 2] = std::move(stack[n - 1]);
       stack.pop_back();
       return;
     }
-    reduce_or_fail(stack);
+    reduce_or_fail(stack, close);
   }
 }
 
-void shift_operator(Stack& stack, ItemKind kind, int level) {
+void shift_operator(Stack& stack, ItemKind kind, int level, const Token& t) {
   reduce_all(stack, level);
-  push(stack, mark(kind));
+  push(stack, mark(kind, t));
 }
 
 void shift_ident(Stack& stack, const Token& t) {
   const std::string& s = t.text;
   if (s == "true" || s == "false") {
-    push(stack, done(s == "true" ? formula_true() : formula_false(), 1));
+    push(stack, done(s == "true" ? formula_true() : formula_false(), 1, t));
   } else if (s == "not") {
-    push(stack, mark(ItemKind::NotMark));
+    push(stack, mark(ItemKind::NotMark, t));
   } else if (s == "and") {
-    shift_operator(stack, ItemKind::AndMark, kAndLevel);
+    shift_operator(stack, ItemKind::AndMark, kAndLevel, t);
   } else if (s == "or") {
-    shift_operator(stack, ItemKind::OrMark, kOrLevel);
+    shift_operator(stack, ItemKind::OrMark, kOrLevel, t);
   } else if (s == "implies") {
-    shift_operator(stack, ItemKind::ImpliesMark, kImpliesLevel);
+    shift_operator(stack, ItemKind::ImpliesMark, kImpliesLevel, t);
   } else if (s == "forall" || s == "exists") {
-    push(stack, read_binder(s == "forall" ? ItemKind::ForallMark : ItemKind::ExistsMark));
+    push(stack, read_binder(t));
   } else if (s == "derive") {
-    push(stack, done(derive_formula(read_term()), 1));
+    push(stack, done(derive_formula(read_term()), 1, t));
   } else if (s == "equal" && name_on_top(stack)) {
-    shift_comparison(stack, true);
+    shift_comparison(stack, t);
   } else {
-    push(stack, Item{ItemKind::NameItem, Formula(), 0, s, {}});
+    push(stack, Item{ItemKind::NameItem, t, Formula(), 0, s, {}});
   }
 }
 
 void shift_symbol(Stack& stack, const Token& t) {
   const std::string& s = t.text;
   if (s == "!") {
-    push(stack, mark(ItemKind::NotMark));
+    push(stack, mark(ItemKind::NotMark, t));
   } else if (s == "&") {
-    shift_operator(stack, ItemKind::AndMark, kAndLevel);
+    shift_operator(stack, ItemKind::AndMark, kAndLevel, t);
   } else if (s == "|") {
-    shift_operator(stack, ItemKind::OrMark, kOrLevel);
+    shift_operator(stack, ItemKind::OrMark, kOrLevel, t);
   } else if (s == "=>") {
-    shift_operator(stack, ItemKind::ImpliesMark, kImpliesLevel);
+    shift_operator(stack, ItemKind::ImpliesMark, kImpliesLevel, t);
   } else if (s == ":>") {
-    push(stack, done(derive_formula(read_term()), 1));
+    push(stack, done(derive_formula(read_term()), 1, t));
   } else if ((s == "=" || s == "<>") && name_on_top(stack)) {
-    shift_comparison(stack, s == "=");
+    shift_comparison(stack, t);
   } else if (s == "(") {
-    push(stack, mark(ItemKind::ParenMark));
+    push(stack, mark(ItemKind::ParenMark, t));
   } else if (s == ")") {
-    shift_close(stack);
+    shift_close(stack, t);
+  } else if (s == "=" || s == "<>") {
+    fail(kUnknownToken, t.where, "expected a variable before " + quoted(s));
   } else {
-    fail(kUnknownToken);
+    fail(kUnknownToken, t.where, "unexpected " + syntax::describe(t) + " in the formula");
   }
 }
 
-// Reads up to and including ";" and returns the stack as it was before it.
-Stack read_formula_stack() {
+// Reads up to and including ";" (stored in *end) and returns the stack as it
+// was before it.
+Stack read_formula_stack(Token* end) {
   Stack stack;
   for (;;) {
     Token t = read_formula_token();
-    if (t.is(TokenKind::EndOfInput)) fail(kMissingSemicolon);
-    if (t.is_symbol(';')) return stack;
+    if (t.is(TokenKind::EndOfInput)) {
+      const char* what = stack.empty() ? "a formula" : "';' at the end of the formula";
+      fail(kMissingSemicolon, t.where, syntax::expected(what, t));
+    }
+    if (t.is_symbol(';')) {
+      *end = t;
+      return stack;
+    }
     if (t.is(TokenKind::Ident)) {
       shift_ident(stack, t);
     } else {
@@ -410,11 +531,12 @@ Stack read_formula_stack() {
   }
 }
 
-Formula finish(Stack& stack) {
+// The formula of the stack read up to the ";" end.
+Formula finish(Stack& stack, const Token& end) {
   for (;;) {
-    if (stack.empty()) fail(kMissingSemicolon);
+    if (stack.empty()) fail(kMissingSemicolon, end.where, "expected a formula before ';'");
     if (stack.size() == 1 && stack.back().kind == ItemKind::Done) return stack.back().formula;
-    reduce_or_fail(stack);
+    reduce_or_fail(stack, end);
   }
 }
 
@@ -422,8 +544,9 @@ Formula finish(Stack& stack) {
 
 Formula parse_formula() {
   try {
-    Stack stack = read_formula_stack();
-    return finish(stack);
+    Token end;
+    Stack stack = read_formula_stack(&end);
+    return finish(stack, end);
   } catch (const PlParseError&) {
     return formula_false();
   } catch (const PlCantReduce&) {
@@ -439,8 +562,16 @@ std::vector<Message> parse_knowledge() {
     if (terms.size() >= static_cast<std::size_t>(kMaxNesting)) throw stack_overflow();
     terms.push_back(read_term());
     Token t = read_token();
-    if (t.is_symbol(';')) return terms;
-    if (!t.is_symbol(',')) fail(kMissingSemicolon);
+    if (t.is_symbol(';')) {
+      if (terms.size() == 1) {
+        errors.diagnose(t.where, syntax::expected("',' and a second term", t) +
+                                     "; the knowledge file needs at least two terms");
+      }
+      return terms;
+    }
+    if (!t.is_symbol(',')) {
+      fail(kMissingSemicolon, t.where, syntax::expected("',' or ';' after the term", t));
+    }
   }
 }
 
@@ -448,8 +579,12 @@ int error_code() {
   return errors.code;
 }
 
+const syntax::Diagnostic& diagnostic() {
+  return errors.diagnostic;
+}
+
 void reset() {
-  errors = syntax::ErrorState();
+  errors.clear();
 }
 
 std::string error_message() {

@@ -8,6 +8,7 @@
 
 #include "logic/logic.h"
 #include "message/message.h"
+#include "parser/syntax.h"
 #include "utils/utils.h"
 
 // "Pl_parser.ParseError": a syntax error (its code is recorded first).
@@ -29,10 +30,15 @@ namespace pl_parser {
 Formula parse_formula();
 // term {"," term} ";", in file order. A syntax error throws PlParseError; more
 // than kMaxNesting terms (they are paired into one nested term) Stack_overflow.
+// The analysis needs two terms at least: a list of one is returned with a
+// diagnostic left pending that says so (the error code stays 0).
 std::vector<Message> parse_knowledge();
 int error_code();
 // "ER<code>: <message> <detail>  (<line>,<column>)\n".
 std::string error_message();
+// The pending error explained at its place in the file (empty text when none):
+// set with the code, and also when PlParseError escapes parse_knowledge.
+const syntax::Diagnostic& diagnostic();
 
 // Back to the initial error state: code 0, empty detail (a new run in the same
 // process).

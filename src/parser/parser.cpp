@@ -37,7 +37,6 @@ constexpr std::array<const char*, 20> kMessages = {
 };
 
 enum Code : int {
-  kOk = 0,
   kUnknownToken = 3,
   kMissingOpenParen = 4,
   kMissingCloseParen = 5,
@@ -62,7 +61,9 @@ void record(int code) {
   errors.record(code);
 }
 
-[[noreturn]] void fail(int code) {
+// Records code with the diagnostic text about the token at, and throws.
+[[noreturn]] void fail(int code, const Token& at, std::string text) {
+  errors.diagnose(at.where, std::move(text));
   record(code);
   throw ParseError();
 }
@@ -75,16 +76,26 @@ bool only_uppercase(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
 }
 
-// Reads one token and fails with code unless it is the symbol c.
-void expect_symbol(char c, int code) {
-  if (!read_token().is_symbol(c)) fail(code);
+std::string quoted(const std::string& s) {
+  return "'" + s + "'";
+}
+
+// Reads one token and fails with code unless it is the symbol c; what names the
+// expected symbol and its place.
+void expect_symbol(char c, int code, const std::string& what,
+                   const std::string& hint_after_comma = "") {
+  Token t = read_token();
+  if (t.is_symbol(c)) return;
+  fail(code, t, syntax::expected(what, t) + (t.is_symbol(',') ? hint_after_comma : ""));
 }
 
 // A key or name written in capitals: "+" and "-" make it a key, another symbol
 // ends it (pushed back); anything but a symbol after it is an error.
 Message uppercase_atom(const std::string& s) {
   Token next = read_token();
-  if (!next.is(TokenKind::Symbol)) fail(kWrongKey);
+  if (!next.is(TokenKind::Symbol)) {
+    fail(kWrongKey, next, syntax::expected("'+', '-' or a delimiter after " + quoted(s), next));
+  }
   if (next.is_symbol('+')) return pub_key(s, 0);
   if (next.is_symbol('-')) return priv_key(s, 0);
   tokenizer::unget_token(next);
@@ -93,7 +104,10 @@ Message uppercase_atom(const std::string& s) {
 
 Message variable_atom(const std::string& s) {
   Token next = read_token();
-  if (!next.is(TokenKind::Symbol)) fail(kWrongVariable);
+  if (!next.is(TokenKind::Symbol)) {
+    fail(kWrongVariable, next,
+         syntax::expected("'+', '-' or a delimiter after the variable " + quoted(s), next));
+  }
   Message v = var(VarId{s, "", 0});
   if (next.is_symbol('+')) return pub_of(v);
   if (next.is_symbol('-')) return priv_of(v);
@@ -101,9 +115,10 @@ Message variable_atom(const std::string& s) {
   return v;
 }
 
-// An atom, classified by the text of the identifier token t.
-Message atom_of(const Token& t) {
-  if (!t.is(TokenKind::Ident)) fail(kIdentifierExpected);
+// An atom, classified by the text of the identifier token t; what names the
+// expected atom when t is not an identifier.
+Message atom_of(const Token& t, const std::string& what) {
+  if (!t.is(TokenKind::Ident)) fail(kIdentifierExpected, t, syntax::expected(what, t));
   const std::string& s = t.text;
   if (only_uppercase(s)) return uppercase_atom(s);
   if (s[0] == 'n') return nonce(s, 0);
@@ -111,8 +126,27 @@ Message atom_of(const Token& t) {
   return variable_atom(s);
 }
 
-Message read_atom() {
-  return atom_of(read_token());
+// The key after the "}" of an encryption.
+Message read_key() {
+  Token t = read_token();
+  if (t.is_symbol('(')) {
+    fail(kIdentifierExpected, t, syntax::expected("a key after '}'", t) + syntax::kCompoundKeyHint);
+  }
+  return atom_of(t, "a key after '}'");
+}
+
+// "?" atom: only a plain variable may be bound.
+Message binding_variable() {
+  Token t = read_token();
+  Message a = atom_of(t, "a variable after '?'");
+  if (a.is(Tag::Var)) return bind_var(a.var());
+  if ((a.is(Tag::PubOf) || a.is(Tag::PrivOf)) && a.argument().is(Tag::Var)) {
+    const std::string key = t.text + (a.is(Tag::PubOf) ? "+" : "-");
+    fail(kBindingAsKey, t, "expected a plain variable after '?', found the key " + quoted(key));
+  }
+  const char* hint =
+      a.is(Tag::Nonce) || a.is(Tag::SymKey) ? syntax::kNoncesAndKeysHint : syntax::kCapitalsHint;
+  fail(kUnknownToken, t, syntax::expected("a variable after '?'", t) + hint);
 }
 
 // term := atom | "(" term "," term ")" | "{" term "}" atom | "?" atom.
@@ -123,23 +157,19 @@ Message read_term(int depth) {
     if (depth >= kMaxNesting) throw stack_overflow();
     if (t.is_symbol('(')) {
       Message first = read_term(depth + 1);
-      expect_symbol(',', kMissingComma);
+      expect_symbol(',', kMissingComma, "',' after the first component of the pair");
       Message second = read_term(depth + 1);
-      expect_symbol(')', kMissingCloseParen);
+      expect_symbol(')', kMissingCloseParen, "')' to close the pair", syntax::kNestedPairsHint);
       return pair(first, second);
     }
     Message body = read_term(depth + 1);
-    expect_symbol('}', kMissingCloseBrace);
-    return enc(body, read_atom());
+    expect_symbol('}', kMissingCloseBrace, "'}' after the encrypted term",
+                  syntax::kEncryptedPairHint);
+    return enc(body, read_key());
   }
-  if (t.is_symbol('?')) {
-    Message a = read_atom();
-    if (a.is(Tag::Var)) return bind_var(a.var());
-    if ((a.is(Tag::PubOf) || a.is(Tag::PrivOf)) && a.argument().is(Tag::Var)) fail(kBindingAsKey);
-    fail(kUnknownToken);
-  }
-  if (t.is(TokenKind::Ident)) return atom_of(t);
-  fail(kUnknownToken);
+  if (t.is_symbol('?')) return binding_variable();
+  if (t.is(TokenKind::Ident)) return atom_of(t, "a term");
+  fail(kUnknownToken, t, syntax::expected("a term", t));
 }
 
 // Identifiers separated by commas, up to a ")" that is left unread.
@@ -149,7 +179,10 @@ std::vector<VarId> read_parameters() {
     Token t = read_token();
     if (t.is(TokenKind::Ident)) {
       Token next = read_token();
-      if (!next.is_symbol(',') && !next.is_symbol(')')) fail(kUnexpectedToken);
+      if (!next.is_symbol(',') && !next.is_symbol(')')) {
+        fail(kUnexpectedToken, next,
+             syntax::expected("',' or ')' after the parameter " + quoted(t.text), next));
+      }
       tokenizer::unget_token(next);
       params.push_back(VarId{t.text, "", 0});
     } else if (t.is_symbol(')')) {
@@ -157,10 +190,12 @@ std::vector<VarId> read_parameters() {
       return params;
     } else if (t.is_symbol(',') && !params.empty()) {
       Token next = read_token();
-      if (!next.is(TokenKind::Ident)) fail(kUnexpectedToken);
+      if (!next.is(TokenKind::Ident)) {
+        fail(kUnexpectedToken, next, syntax::expected("a parameter name after ','", next));
+      }
       tokenizer::unget_token(next);
     } else {
-      fail(kUnexpectedToken);
+      fail(kUnexpectedToken, t, syntax::expected("a parameter name or ')'", t));
     }
   }
 }
@@ -171,6 +206,7 @@ enum class ItemKind : std::uint8_t { In, Out, Reduced, Dot, Open, Plus, Bar, Clo
 
 struct Item {
   ItemKind kind;
+  Token start;      // the item's first token, for diagnostics
   Message term;     // In, Out
   Process process;  // Reduced
   int height = 0;   // Reduced: the depth of the process tree
@@ -187,12 +223,23 @@ bool kind_at(const Stack& s, std::size_t from_top, ItemKind kind) {
   return s.size() > from_top && s[s.size() - 1 - from_top].kind == kind;
 }
 
-// Replaces the top `count` items by Reduced(p). Process trees deeper than the
-// nesting limit are refused so that every later walk over them stays bounded.
+bool is_marker(ItemKind kind) {
+  return kind == ItemKind::Dot || kind == ItemKind::Open || kind == ItemKind::Plus ||
+         kind == ItemKind::Bar;
+}
+
+bool is_process(ItemKind kind) {
+  return kind == ItemKind::In || kind == ItemKind::Out || kind == ItemKind::Reduced;
+}
+
+// Replaces the top `count` items by Reduced(p), which starts where the lowest of
+// them did. Process trees deeper than the nesting limit are refused so that
+// every later walk over them stays bounded.
 void replace_top(Stack& s, std::size_t count, Process p, int height) {
   if (height > kMaxNesting) throw stack_overflow();
+  Token start = s[s.size() - count].start;
   s.resize(s.size() - count);
-  s.push_back(Item{ItemKind::Reduced, Message(), std::move(p), height});
+  s.push_back(Item{ItemKind::Reduced, std::move(start), Message(), std::move(p), height});
 }
 
 // One reduction on the top of the stack; false when none applies.
@@ -224,59 +271,95 @@ bool try_reduce(Stack& s, Level level) {
   return false;
 }
 
-void reduce(Stack& s, Level level) {
-  if (!try_reduce(s, level)) throw CantReduce();
+// Why the stack cannot be reduced when the token at (")" or "]") is met, as a
+// diagnostic about the item or token to blame.
+void diagnose_irreducible(const Stack& s, const Token& at) {
+  if (s.empty() || (s.size() == 1 && is_process(s.back().kind))) {
+    errors.diagnose(at.where, "found ')' without a matching '('");
+    return;
+  }
+  const Item& top = s.back();
+  if (is_marker(top.kind)) {
+    errors.diagnose(at.where, syntax::expected("a process after " + quoted(top.start.text), at));
+    return;
+  }
+  const Item& below = s[s.size() - 2];
+  if (below.kind == ItemKind::Open) {
+    errors.diagnose(
+        at.where, syntax::expected(
+                      "')' to close the '(' at " + syntax::line_and_column(below.start.where), at));
+  } else if (below.kind == ItemKind::Dot) {
+    errors.diagnose(below.start.where, "expected 'in(...)' or 'out(...)' before '.'");
+  } else if (is_marker(below.kind)) {
+    errors.diagnose(below.start.where, "expected a process before " + quoted(below.start.text));
+  } else {
+    errors.diagnose(top.start.where,
+                    syntax::expected("'.', '+' or '|' between two processes", top.start));
+  }
 }
 
-void push_marker(Stack& s, ItemKind kind) {
-  s.push_back(Item{kind, Message(), Process(), 0});
+// One reduction, on the way to the token at; CantReduce when none applies.
+void reduce(Stack& s, Level level, const Token& at) {
+  if (try_reduce(s, level)) return;
+  diagnose_irreducible(s, at);
+  throw CantReduce();
+}
+
+void push_marker(Stack& s, ItemKind kind, const Token& t) {
+  s.push_back(Item{kind, t, Message(), Process(), 0});
 }
 
 // "in" or "out" followed by a parenthesised term.
-void shift_prefix(Stack& s, ItemKind kind) {
-  expect_symbol('(', kMissingOpenParen);
+void shift_prefix(Stack& s, const Token& prefix) {
+  expect_symbol('(', kMissingOpenParen, "'(' after '" + prefix.text + "'");
   Message term = read_term(0);
-  expect_symbol(')', kMissingCloseParen);
-  s.push_back(Item{kind, std::move(term), Process(), 0});
+  expect_symbol(')', kMissingCloseParen, "')' after the message of '" + prefix.text + "'",
+                "; a message of several parts is a pair: write " + prefix.text + "((a,b))");
+  const ItemKind kind = prefix.is_ident("in") ? ItemKind::In : ItemKind::Out;
+  s.push_back(Item{kind, prefix, std::move(term), Process(), 0});
 }
 
 // `open` counts the process parentheses not yet closed.
 void shift(const Token& t, Stack& s, int& open) {
   if (t.is_ident("in") || t.is_ident("out")) {
-    shift_prefix(s, t.is_ident("in") ? ItemKind::In : ItemKind::Out);
+    shift_prefix(s, t);
   } else if (t.is_symbol('(')) {
     if (open >= kMaxNesting) throw stack_overflow();
     ++open;
-    push_marker(s, ItemKind::Open);
+    push_marker(s, ItemKind::Open, t);
   } else if (t.is_symbol('.')) {
-    push_marker(s, ItemKind::Dot);
+    push_marker(s, ItemKind::Dot, t);
   } else if (t.is_symbol(']')) {
-    push_marker(s, ItemKind::Close);
+    push_marker(s, ItemKind::Close, t);
   } else if (t.is_symbol(')')) {
     while (!(kind_at(s, 0, ItemKind::Reduced) && kind_at(s, 1, ItemKind::Open))) {
-      reduce(s, Level::Other);
+      reduce(s, Level::Other, t);
     }
+    s.back().start = s[s.size() - 2].start;
     s.erase(s.end() - 2);
     --open;
   } else if (t.is_symbol('+') || t.is_symbol('|')) {
     const bool plus = t.is_symbol('+');
     while (try_reduce(s, plus ? Level::Plus : Level::Other)) {
     }
-    push_marker(s, plus ? ItemKind::Plus : ItemKind::Bar);
+    push_marker(s, plus ? ItemKind::Plus : ItemKind::Bar, t);
   } else {
-    fail(kUnknownToken);
+    fail(kUnknownToken, t, syntax::expected("'in', 'out' or an operator in the process", t));
   }
 }
 
-// The process up to and including the closing "]". An empty expression is Nil
-// with "Missing ;" recorded (a following ";" clears it); the end of the input
-// drops everything read so far.
-Process read_process() {
+// The process of role name up to and including the closing "]". An empty
+// expression is Nil with "Missing ;" recorded (a following ";" clears it); the
+// end of the input drops everything read so far.
+Process read_process(const std::string& name) {
   Stack s;
   int open = 0;
+  Token t;
   for (;;) {
-    Token t = read_token();
+    t = read_token();
     if (t.is(TokenKind::EndOfInput)) {
+      errors.diagnose(
+          t.where, "unexpected end of file in the process of " + quoted(name) + ", expected ']'");
       s.clear();
       break;
     }
@@ -292,7 +375,7 @@ Process read_process() {
       return nil_process();
     }
     if (s.size() == 1 && s.back().kind == ItemKind::Reduced) return s.back().process;
-    reduce(s, Level::Other);
+    reduce(s, Level::Other, t);
   }
 }
 
@@ -300,11 +383,14 @@ Process read_process() {
 // "NAME" ":" "(" params ")".
 std::pair<std::string, std::vector<VarId>> read_heading() {
   Token name = read_token();
-  if (!name.is(TokenKind::Ident) || !only_uppercase(name.text)) fail(kNameNotUppercase);
-  expect_symbol(':', kMissingColon);
-  expect_symbol('(', kMissingOpenParen);
+  if (!name.is(TokenKind::Ident) || !only_uppercase(name.text)) {
+    const char* hint = name.is(TokenKind::Ident) ? syntax::kRoleNameHint : "";
+    fail(kNameNotUppercase, name, syntax::expected("a role name", name) + hint);
+  }
+  expect_symbol(':', kMissingColon, "':' after the role name " + quoted(name.text));
+  expect_symbol('(', kMissingOpenParen, "'(' to open the parameters of " + quoted(name.text));
   std::vector<VarId> params = read_parameters();
-  expect_symbol(')', kMissingCloseParen);
+  expect_symbol(')', kMissingCloseParen, "')' to close the parameters");
   return {name.text, std::move(params)};
 }
 
@@ -324,34 +410,41 @@ Principal parse_principal() {
   } catch (const ParseError&) {
     return Principal();
   }
+  const std::string& name = heading.first;
   // The reads of "[" and ";" are outside the guarded parts: a ParseError there
   // (an Unknown character, a stray "*/") ends the run.
-  if (!read_token().is_symbol('[')) {
+  if (Token t = read_token(); !t.is_symbol('[')) {
+    errors.diagnose(t.where, syntax::expected("'[' to open the process of " + quoted(name), t));
     record(kMissingOpenBracket);
     return Principal();
   }
   try {
-    process = read_process();
+    process = read_process(name);
   } catch (const ParseError&) {
     return Principal();
   } catch (const CantReduce&) {
     record(kMalformedExpression);
     return Principal();
   }
-  if (!read_token().is_symbol(';')) {
+  if (Token t = read_token(); !t.is_symbol(';')) {
+    errors.diagnose(t.where, syntax::expected("';' after the declaration of " + quoted(name), t));
     record(kMissingSemicolon);
     return Principal();
   }
-  record(kOk);
-  return make_principal(heading.first, 0, heading.second, process);
+  errors.clear();
+  return make_principal(name, 0, heading.second, process);
 }
 
 int error_code() {
   return errors.code;
 }
 
+const syntax::Diagnostic& diagnostic() {
+  return errors.diagnostic;
+}
+
 void reset() {
-  errors = syntax::ErrorState();
+  errors.clear();
 }
 
 std::string error_message() {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "parser/syntax.h"
 #include "principal/principal.h"
 #include "utils/utils.h"
 
@@ -29,6 +30,10 @@ Principal parse_principal();
 int error_code();
 // "ER<code>: <message> <detail>  (<line>,<column>)\n".
 std::string error_message();
+// The pending error explained at its place in the file (empty text when none):
+// set with the code, and also when a ParseError escapes parse_principal or
+// more_principals.
+const syntax::Diagnostic& diagnostic();
 
 // Back to the initial error state: code 0, empty detail (a new run in the same
 // process).

@@ -105,6 +105,12 @@ struct State {
   std::int64_t position = 0;
   std::int64_t length = 0;
   std::int64_t line = 0;
+  Location line_start;  // the file and line of buffer, at column 1
+  // The channel's name, the lines read from it, and where its end lies once a
+  // read has met it.
+  std::string channel_name;
+  std::int64_t channel_lines = 0;
+  Location channel_end;
 };
 
 State& state() {
@@ -112,8 +118,11 @@ State& state() {
   return s;
 }
 
-Token make_token(TokenKind kind, std::string text) {
-  return Token{kind, std::move(text)};
+// A token that starts at index start of the current line.
+Token make_token(TokenKind kind, std::string text, std::size_t start) {
+  Location where = state().line_start;
+  where.column = static_cast<std::int64_t>(start) + 1;
+  return Token{kind, std::move(text), std::move(where)};
 }
 
 // One token of the current line, EndOfLine when it is used up.
@@ -131,18 +140,27 @@ Token scan() {
         const auto length = static_cast<std::size_t>(s.length);
         while (end < length && continues_ident(s.buffer[end])) ++end;
         s.position = static_cast<std::int64_t>(end);
-        return make_token(TokenKind::Ident, s.buffer.substr(start, end - start));
+        return make_token(TokenKind::Ident, s.buffer.substr(start, end - start), start);
       }
       case CharClass::Symbol:
         ++s.position;
-        return make_token(TokenKind::Symbol, std::string(1, c));
+        return make_token(TokenKind::Symbol, std::string(1, c), start);
       case CharClass::IdentPart:
       case CharClass::Other:
         ++s.position;
-        return make_token(TokenKind::Unknown, std::string(1, c));
+        return make_token(TokenKind::Unknown, std::string(1, c), start);
     }
   }
-  return make_token(TokenKind::EndOfLine, "");
+  return Token{TokenKind::EndOfLine, "", {}};
+}
+
+// An empty file ends at its first line, column 1.
+void install(Channel channel, const std::string& name) {
+  State& s = state();
+  s.channel = std::move(channel);
+  s.channel_name = name;
+  s.channel_lines = 0;
+  s.channel_end = Location{name, 1, 1};
 }
 
 }  // namespace
@@ -152,7 +170,7 @@ Token get_token() {
     Token t = scan();
     if (!t.is(TokenKind::EndOfLine)) return t;
     next_line();
-    if (state().length == -1) return make_token(TokenKind::EndOfInput, "");
+    if (state().length == -1) return Token{TokenKind::EndOfInput, "", state().channel_end};
   }
 }
 
@@ -172,6 +190,9 @@ void next_line() {
   s.position = 0;
   if (s.channel.read_line(s.buffer)) {
     s.length = static_cast<std::int64_t>(s.buffer.size());
+    ++s.channel_lines;
+    s.line_start = Location{s.channel_name, s.channel_lines, 1};
+    s.channel_end = Location{s.channel_name, s.channel_lines, s.length + 1};
   } else {
     s.buffer.clear();
     s.length = -1;
@@ -185,15 +206,15 @@ std::pair<std::int64_t, std::int64_t> current_position() {
 void open_input(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) throw sys_error(path + ": " + std::strerror(errno));
-  state().channel = Channel(file);
+  install(Channel(file), path);
 }
 
 void close_input() {
   state().channel = Channel();
 }
 
-void set_input_text(const std::string& text) {
-  state().channel = Channel(text);
+void set_input_text(const std::string& text, const std::string& name) {
+  install(Channel(text), name);
 }
 
 void reset() {

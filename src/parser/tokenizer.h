@@ -12,9 +12,21 @@ namespace tokenizer {
 
 enum class TokenKind : std::uint8_t { Ident, Symbol, Unknown, EndOfLine, EndOfInput };
 
+// A place in an input file, for diagnostics: the file's name as it was opened,
+// and the line within that file and the column (a byte offset), both from 1.
+struct Location {
+  std::string file;
+  std::int64_t line = 0;
+  std::int64_t column = 0;
+};
+
 struct Token {
   TokenKind kind = TokenKind::EndOfInput;
   std::string text;  // Ident: the run; Symbol and Unknown: the one character
+  // Where the token starts. The rest of a line left unread by one file's parser
+  // is scanned before the next file, but keeps the location in its own file.
+  // EndOfInput stands just after the last character of the file.
+  Location where;
 
   bool is(TokenKind k) const { return kind == k; }
   bool is_symbol(char c) const { return kind == TokenKind::Symbol && text[0] == c; }
@@ -28,7 +40,8 @@ Token get_token();
 void unget_token(const Token& token);
 // Discards the rest of the current line and reads the next one.
 void next_line();
-// (line counter, position in the current line).
+// (line counter, position in the current line): the run-wide line count, for the
+// parsers' error lines.
 std::pair<std::int64_t, std::int64_t> current_position();
 
 // Makes the file at path the input channel (the line buffer and counter go on).
@@ -36,8 +49,8 @@ std::pair<std::int64_t, std::int64_t> current_position();
 // read that fails later (a directory) throws Sys_error("<system error text>").
 void open_input(const std::string& path);
 void close_input();
-// Makes text the input channel (tests).
-void set_input_text(const std::string& text);
+// Makes text, named name in locations, the input channel (tests).
+void set_input_text(const std::string& text, const std::string& name = "text");
 // Back to the initial state: no input, empty line, counter 0 (tests).
 void reset();
 

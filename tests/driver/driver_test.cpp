@@ -88,7 +88,7 @@ TEST_F(RunDriver, UsageAndCommandLineErrorsEndWithStatusZero) {
 }
 
 // Each file kind's failure: the error line (if any) on standard output, the
-// report on standard error, status 2; the files after the failing one unread.
+// diagnostic and the report on standard error, status 2; the files after the failing one unread.
 TEST_F(RunDriver, FailuresAreReportedWithStatusTwo) {
   struct Case {
     std::vector<std::string> files;
@@ -96,12 +96,17 @@ TEST_F(RunDriver, FailuresAreReportedWithStatusTwo) {
     std::string err;
   };
   const std::string missing = path("missing.txt");
+  const std::string empty_at = path("empty.txt") + ":1:1: error: ";
   const std::vector<Case> cases = {
       {with("empty.txt", 1), "ER6: Missing ;   (1,0)\n",
-       "Fatal error: exception Failure(\"\nSyntax error in parsing formula\n\")\n"},
+       empty_at + "expected a formula, found end of file\n" +
+           "Fatal error: exception Failure(\"\nSyntax error in parsing formula\n\")\n"},
       {with("empty.txt", 2), "ER6: Missing ;   (2,0)\n",
-       "Fatal error: exception Failure(\"\nSyntax error in parsing join components\n\")\n"},
-      {with("empty.txt", 3), "", "Fatal error: exception Pl_parser.ParseError\n"},
+       empty_at + "expected a formula, found end of file\n" +
+           "Fatal error: exception Failure(\"\nSyntax error in parsing join components\n\")\n"},
+      {with("empty.txt", 3), "",
+       empty_at + "expected a term, found end of file\n" +
+           "Fatal error: exception Pl_parser.ParseError\n"},
       {with("missing.txt", 0), "",
        "Fatal error: exception Sys_error(\"" + missing + ": No such file or directory\")\n"},
   };

@@ -11,8 +11,9 @@ may lack some on purpose) and expected/, with for each run k:
   k.stdout  the exact bytes of standard output (left out for an output too large to keep: the
             run is then checked by its status and standard error alone);
   k.status  the exit status;
-  k.stderr  standard error with the progress display removed and the time and rate figures of
-            the statistics block masked (see mask_stderr).
+  k.stderr  standard error reduced to the fatal-error line, the syntax diagnostics, the
+            warnings and the statistics block, with its time and rate figures masked
+            (see mask_stderr).
 When a `dot` program is on the PATH, the standard output of every successful -G run must also be
 accepted by `dot -Tsvg`.
 A case may also hold generate.py, for inputs too large or too odd to keep in the repository: the
@@ -31,13 +32,17 @@ SKIP = 77
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-# The lines of standard error before the statistics block that are compared; the
-# progress display and the terminal-only verdict are not.
-KEPT_LINES = [re.compile(rb'^Fatal error:'), re.compile(rb'^warning: ')]
+# The lines of standard error before the statistics block that a case compares; the progress
+# display and the terminal-only verdict are dropped.
+KEPT_LINES = [
+    re.compile(rb'^Fatal error:'),
+    re.compile(rb'^[^\s:]+:\d+:\d+: error: '),  # a syntax error at its place in a file
+    re.compile(rb'^warning: '),
+]
 
 
 def mask_stderr(err):
-    """Keeps the fatal-error and warning lines and the statistics block, whose timing figures vary."""
+    """Keeps the lines matching KEPT_LINES and the statistics block, whose timing figures vary."""
     i = err.find(STATS)
     tail = b''
     if i >= 0:

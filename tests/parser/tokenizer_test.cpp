@@ -140,6 +140,45 @@ TEST_F(TokenizerTest, LineCounterAndUnreadRestRunOnAcrossInputs) {
   EXPECT_EQ(tokenizer::current_position().first, 3);
 }
 
+// "file:line:column text" of a token, "$" standing for the end of the input.
+std::string located(const Token& t) {
+  const tokenizer::Location& at = t.where;
+  return at.file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + " " +
+         (t.is(TokenKind::EndOfInput) ? "$" : t.text);
+}
+
+// Lines and columns count within each input; the unread rest of the first
+// input's line keeps its own place; the end stands after the last character and
+// stays there however often it is read.
+TEST_F(TokenizerTest, TokensAreLocatedInTheirOwnInput) {
+  tokenizer::set_input_text("a\n\n  b ; rest\nnever\n", "first");
+  EXPECT_EQ(located(tokenizer::get_token()), "first:1:1 a");
+  Token b = tokenizer::get_token();
+  tokenizer::unget_token(b);
+  EXPECT_EQ(located(tokenizer::get_token()), "first:3:3 b");
+  EXPECT_EQ(located(tokenizer::get_token()), "first:3:5 ;");
+  tokenizer::set_input_text("\tc\r\nd+", "second");
+  std::vector<std::string> rest;
+  for (int i = 0; i < 6; ++i) rest.push_back(located(tokenizer::get_token()));
+  EXPECT_EQ(rest, (Tokens{"first:3:7 rest", "second:1:2 c", "second:2:1 d", "second:2:2 +",
+                          "second:2:3 $", "second:2:3 $"}));
+}
+
+TEST_F(TokenizerTest, TheEndOfAnInputIsAfterItsLastLine) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "t:1:1 $"},
+      {"ab\n", "t:1:3 $"},
+      {"ab\n\n", "t:2:1 $"},
+      {"a\r\nbc\r\n", "t:2:3 $"},
+  };
+  for (const auto& [text, end] : cases) {
+    tokenizer::reset();
+    tokenizer::set_input_text(text, "t");
+    all_tokens();
+    EXPECT_EQ(located(tokenizer::get_token()), end) << text;
+  }
+}
+
 TEST_F(TokenizerTest, UngetReadsIdentifiersAndSymbolsAgain) {
   tokenizer::set_input_text("abc + #");
   Token ident = tokenizer::get_token();
@@ -209,11 +248,11 @@ TEST_F(TokenizerTest, ClosedInputHasNoMoreLines) {
 TEST_F(TokenizerTest, DumpTokenWritesTheDiagnosticForms) {
   std::ostringstream captured;
   ScopedOutput scope(captured);
-  tokenizer::dump_token(Token{TokenKind::EndOfLine, ""});
-  tokenizer::dump_token(Token{TokenKind::EndOfInput, ""});
-  tokenizer::dump_token(Token{TokenKind::Ident, "ab"});
-  tokenizer::dump_token(Token{TokenKind::Symbol, "+"});
-  tokenizer::dump_token(Token{TokenKind::Unknown, "#"});
+  tokenizer::dump_token(Token{TokenKind::EndOfLine, "", {}});
+  tokenizer::dump_token(Token{TokenKind::EndOfInput, "", {}});
+  tokenizer::dump_token(Token{TokenKind::Ident, "ab", {}});
+  tokenizer::dump_token(Token{TokenKind::Symbol, "+", {}});
+  tokenizer::dump_token(Token{TokenKind::Unknown, "#", {}});
   EXPECT_EQ(captured.str(), "fine\nstop\n-->ab\n-->+\nUnknown:#\n");
 }
 
