@@ -22,6 +22,10 @@
 
 namespace {
 
+void warn(const std::string& text) {
+  std::cerr << "warning: " << text << "\n";
+}
+
 // The compiler-style line of a syntax error met while reading the file at path,
 // on standard error. The error may lie in the previous file: the rest of the line
 // after the ";" that ends a file is read before the next file.
@@ -73,13 +77,14 @@ std::vector<Principal> read_principals(const std::string& path) {
     report_diagnostic(parser::diagnostic(), path);
     throw;
   }
+  // A block comment left open after the last declaration hides the rest of the
+  // file, declarations included; the file still counts as read.
+  if (parser::error_code() == syntax::kCommentNotClosed) {
+    warn(path + ": " + parser::diagnostic().text + "; everything after it was ignored");
+  }
   tokenizer::close_input();
   std::reverse(principals.begin(), principals.end());
   return principals;
-}
-
-void warn(const std::string& text) {
-  std::cerr << "warning: " << text << "\n";
 }
 
 // Names the formula and the join components use that no role declares.
