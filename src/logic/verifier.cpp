@@ -109,8 +109,11 @@ ClauseLayout::ClauseLayout(const ClauseList& clauses) {
 }
 
 VerifierSearch::VerifierSearch(const ClauseList& clauses, const TraceQueries& queries,
-                               bool falsifying_only)
-    : layout_(clauses), queries_(queries), falsifying_only_(falsifying_only) {}
+                               bool falsifying_only, bool write_clauses)
+    : layout_(clauses),
+      queries_(queries),
+      falsifying_only_(falsifying_only),
+      write_clauses_(write_clauses) {}
 
 void VerifierSearch::start(const Assignment& a, std::vector<ConstraintStore> stores) {
   Item item;
@@ -195,6 +198,7 @@ std::optional<WorkItem> VerifierSearch::step() {
   if (!advance(item)) return std::nullopt;
   if (item.next_clause == layout_.clause_end.size()) {
     if (layout_.clause_end.empty()) return std::nullopt;
+    if (!write_clauses_) return WorkItem{{}, std::move(item.assignment), std::move(item.stores)};
     return written_out(item);
   }
   decide(item);
@@ -232,8 +236,14 @@ std::vector<WorkItem> VerifierSearch::items() const {
   return written;
 }
 
-std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
-                             KnowledgeManager& mgr, const NodeRef& node, bool wanted) {
+namespace {
+
+// verify; without write_clauses the results keep only their assignments and
+// stores, which is all that solving the join needs (its clause lists are long).
+std::vector<WorkItem> search_results(const ClauseList& clauses,
+                                     const std::vector<ConstraintStore>& stores,
+                                     KnowledgeManager& mgr, const NodeRef& node, bool wanted,
+                                     bool write_clauses) {
   const Status& status = node->status();
   const Assignment& a = status.assignment;
   std::vector<ConstraintStore> initial_stores =
@@ -241,18 +251,28 @@ std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<Constr
   initial_stores = branch_all(generated_alternatives(a, mgr), initial_stores);
 
   const TraceQueries queries{mgr, status};
-  VerifierSearch search(clauses, queries, wanted);
+  VerifierSearch search(clauses, queries, wanted, write_clauses);
   search.start(a, std::move(initial_stores));
   std::vector<WorkItem> results;
   while (!search.empty()) {
     std::optional<WorkItem> result = search.step();
     // Unwanted items are dropped as they come, so that they are never all kept at once.
-    if (result && every_clause_false(result->clauses) == wanted && !result->stores.empty()) {
+    // (Searching for falsifying results only, every result already has a False in
+    // each clause, written out or not.)
+    if (result && (!write_clauses || every_clause_false(result->clauses) == wanted) &&
+        !result->stores.empty()) {
       results.push_back(std::move(*result));
     }
   }
   std::ranges::reverse(results);  // the latest discovery first
   return results;
+}
+
+}  // namespace
+
+std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
+                             KnowledgeManager& mgr, const NodeRef& node, bool wanted) {
+  return search_results(clauses, stores, mgr, node, wanted, true);
 }
 
 std::vector<WorkItem> attack_search(const ClauseList& clauses,
@@ -264,7 +284,8 @@ std::vector<WorkItem> attack_search(const ClauseList& clauses,
 std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
     const ClauseList& clauses, KnowledgeManager& mgr, const NodeRef& node) {
   std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solutions;
-  for (const WorkItem& item : verify(clauses, {ConstraintStore{}}, mgr, node, true)) {
+  for (const WorkItem& item :
+       search_results(clauses, {ConstraintStore{}}, mgr, node, true, false)) {
     for (Assignment& a : stores_to_assignments(item.stores)) {
       solutions.emplace_back(std::move(a), item.stores);
     }

@@ -48,7 +48,10 @@ class VerifierSearch {
   // With falsifying_only, an item in which some clause already holds (decided
   // without a False) is dropped before any further query: none of its results
   // could make every clause false.
-  VerifierSearch(const ClauseList& clauses, const TraceQueries& queries, bool falsifying_only);
+  // Without write_clauses, results come without their clause lists (when only
+  // their assignments and stores matter).
+  VerifierSearch(const ClauseList& clauses, const TraceQueries& queries, bool falsifying_only,
+                 bool write_clauses = true);
 
   // Pushes the item that starts the search: every literal open, with a applied.
   void start(const Assignment& a, std::vector<ConstraintStore> stores);
@@ -84,5 +87,6 @@ class VerifierSearch {
   ClauseLayout layout_;
   const TraceQueries& queries_;
   bool falsifying_only_;
+  bool write_clauses_;
   std::vector<Item> stack_;  // top at the back
 };
