@@ -709,7 +709,12 @@ std::vector<Candidate> unify_terms_ciphertexts(KnowledgeManager& mgr, const Know
                                                const Assignment& ctx,
                                                const std::vector<Message>& ciphertexts,
                                                const Message& body) {
-  return replayed(ciphertexts, [&](const Message& known_body) {
+  // The ciphertexts as they stand on the trace: a value fixed after one was
+  // learnt must not be fixed a second time to make it fit.
+  std::vector<Message> current;
+  current.reserve(ciphertexts.size());
+  for (const Message& c : ciphertexts) current.push_back(apply(ctx, c));
+  return replayed(current, [&](const Message& known_body) {
     return unify_terms(mgr, ctx, known_body, body);
   });
 }
