@@ -96,15 +96,14 @@ void run(const std::vector<std::string>& args) {
   if (settings.feedback) tracer::print_statistics(std::cerr, state);
 }
 
-// The run-wide state a run begins with.
+}  // namespace
+
 void reset_run_state() {
   tokenizer::reset();
   parser::reset();
   pl_parser::reset();
   reset_node_ids();
 }
-
-}  // namespace
 
 Inputs read_inputs(const Settings& settings) {
   Inputs inputs;

@@ -87,6 +87,7 @@ AnalysisResult analyse(const AnalysisOptions& options) {
   settings.knowledge_file = options.knowledge_file;
   settings.session_size = options.session_size;
 
+  reset_run_state();
   const Inputs inputs = read_inputs(settings);
   SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings);
   tracer::join(state, inputs.formula, inputs.join_components);

@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
       ->required();
   app.add_option("knowledge", options.knowledge_file, "the intruder's initial knowledge")
       ->required();
-  app.add_option("--max,--session", options.session_size, "the number of principals in a session (also -max N)")
+  app.add_option("--max,--session", options.session_size,
+                 "the number of principals in a session (also -max N)")
       ->required()
       ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()));
   app.add_flag("--first", options.first_only, "stop at the first attack");
