@@ -3,6 +3,7 @@
 // status tells a script the verdict (see report/verdict.h).
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <sstream>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "report/analysis.h"
+#include "report/chart.h"
+#include "report/files.h"
 #include "report/summary.h"
 #include "report/verdict.h"
 #include "utils/utils.h"
@@ -32,6 +35,23 @@ std::string one_line(std::string text) {
     if (c == '\n') c = ' ';
   }
   return text;
+}
+
+// The SVG chart of each distinct attack, in the order of result.attacks.
+std::vector<std::string> charts_of(const AnalysisResult& result) {
+  std::vector<std::string> charts;
+  for (const AttackGroup& group : result.attacks) {
+    charts.push_back(render_svg(sequence_chart_dot(group.representative)));
+  }
+  return charts;
+}
+
+void write_charts(const std::string& dir, const std::vector<std::string>& charts) {
+  std::filesystem::create_directories(dir);
+  for (std::size_t k = 0; k < charts.size(); ++k) {
+    write_file((std::filesystem::path(dir) / ("attack-" + std::to_string(k + 1) + ".svg")).string(),
+               charts[k]);
+  }
 }
 
 }  // namespace
@@ -59,6 +79,10 @@ int main(int argc, char** argv) {
   app.add_option("--time-limit", options.time_limit, "stop the search after SECONDS of wall time")
       ->type_name("SECONDS")
       ->check(CLI::PositiveNumber);
+  std::string svg_dir;
+  app.add_option("--svg-dir", svg_dir,
+                 "write the chart of each distinct attack as DIR/attack-K.svg")
+      ->type_name("DIR");
   try {
     app.parse(arguments(argc, argv));
   } catch (const CLI::ParseError& e) {
@@ -77,5 +101,12 @@ int main(int argc, char** argv) {
   }
   const Verdict verdict = judge(result, options.session_size);
   write_summary(std::cout, result, verdict);
+  std::cout.flush();
+  try {
+    if (!svg_dir.empty()) write_charts(svg_dir, charts_of(result));
+  } catch (const std::exception& e) {
+    std::cerr << "tool-report: " << one_line(e.what()) << "\n";
+    return kBadInput;
+  }
   return verdict.status;
 }
