@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "report/analysis.h"
-#include "report/chart.h"
 #include "report/files.h"
+#include "report/html_report.h"
+#include "report/json_report.h"
+#include "report/report.h"
 #include "report/summary.h"
 #include "report/verdict.h"
 #include "utils/utils.h"
@@ -35,15 +37,6 @@ std::string one_line(std::string text) {
     if (c == '\n') c = ' ';
   }
   return text;
-}
-
-// The SVG chart of each distinct attack, in the order of result.attacks.
-std::vector<std::string> charts_of(const AnalysisResult& result) {
-  std::vector<std::string> charts;
-  for (const AttackGroup& group : result.attacks) {
-    charts.push_back(render_svg(sequence_chart_dot(group.representative)));
-  }
-  return charts;
 }
 
 void write_charts(const std::string& dir, const std::vector<std::string>& charts) {
@@ -83,6 +76,11 @@ int main(int argc, char** argv) {
   app.add_option("--svg-dir", svg_dir,
                  "write the chart of each distinct attack as DIR/attack-K.svg")
       ->type_name("DIR");
+  std::string json_file;
+  app.add_option("--json", json_file, "write the report as JSON to FILE")->type_name("FILE");
+  std::string html_file;
+  app.add_option("--html", html_file, "write the report as one HTML page to FILE")
+      ->type_name("FILE");
   try {
     app.parse(arguments(argc, argv));
   } catch (const CLI::ParseError& e) {
@@ -102,8 +100,12 @@ int main(int argc, char** argv) {
   const Verdict verdict = judge(result, options.session_size);
   write_summary(std::cout, result, verdict);
   std::cout.flush();
+  if (svg_dir.empty() && json_file.empty() && html_file.empty()) return verdict.status;
   try {
-    if (!svg_dir.empty()) write_charts(svg_dir, charts_of(result));
+    const Report report = make_report(options, std::move(result), verdict);
+    if (!svg_dir.empty()) write_charts(svg_dir, report.charts);
+    if (!json_file.empty()) write_file(json_file, json_report(report));
+    if (!html_file.empty()) write_file(html_file, html_report(report));
   } catch (const std::exception& e) {
     std::cerr << "tool-report: " << one_line(e.what()) << "\n";
     return kBadInput;
