@@ -9,7 +9,7 @@
 namespace {
 
 constexpr const char* kStyle = R"(
-body { font-family: sans-serif; margin: 2em auto; max-width: 70em; color: #222; }
+body { font-family: sans-serif; margin: 2em auto; padding: 0 1em; max-width: 70em; color: #222; }
 .verdict { font-size: 1.2em; padding: 0.8em 1em; border-radius: 6px; }
 .verdict.attack { background: #fbe3e1; border: 1px solid #d9534f; }
 .verdict.no-attack { background: #e3f4e1; border: 1px solid #4cae4c; }

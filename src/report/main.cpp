@@ -31,12 +31,20 @@ std::vector<std::string> arguments(int argc, char** argv) {
   return args;
 }
 
-// A failure's description on one line.
-std::string one_line(std::string text) {
-  for (char& c : text) {
-    if (c == '\n') c = ' ';
+// A failure's description on one line: the text of a Failure("...") alone.
+std::string failure_text(std::string description) {
+  const std::string prefix = "Failure(\"";
+  const std::string suffix = "\")";
+  if (description.rfind(prefix, 0) == 0 && description.size() >= prefix.size() + suffix.size() &&
+      description.compare(description.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    description =
+        description.substr(prefix.size(), description.size() - prefix.size() - suffix.size());
   }
-  return text;
+  std::string line;
+  for (char c : description) {
+    if (c != '\n') line += c;
+  }
+  return line;
 }
 
 void write_charts(const std::string& dir, const std::vector<std::string>& charts) {
@@ -84,8 +92,9 @@ int main(int argc, char** argv) {
   try {
     app.parse(arguments(argc, argv));
   } catch (const CLI::ParseError& e) {
-    const int status = app.exit(e);
-    return status == 0 ? 0 : kBadInput;
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+    std::cerr << "tool-report: " << e.what() << "\nRun with --help for more information.\n";
+    return kBadInput;
   }
 
   std::ostringstream diagnostics;  // the parsers' error lines, for standard error
@@ -94,7 +103,9 @@ int main(int argc, char** argv) {
     ScopedOutput capture(diagnostics);
     result = analyse(options);
   } catch (const std::exception& e) {
-    std::cerr << diagnostics.str() << "tool-report: bad input: " << one_line(e.what()) << "\n";
+    std::istringstream lines(diagnostics.str());
+    for (std::string line; std::getline(lines, line);) std::cerr << "tool-report: " << line << "\n";
+    std::cerr << "tool-report: bad input: " << failure_text(e.what()) << "\n";
     return kBadInput;
   }
   const Verdict verdict = judge(result, options.session_size);
@@ -107,7 +118,7 @@ int main(int argc, char** argv) {
     if (!json_file.empty()) write_file(json_file, json_report(report));
     if (!html_file.empty()) write_file(html_file, html_report(report));
   } catch (const std::exception& e) {
-    std::cerr << "tool-report: " << one_line(e.what()) << "\n";
+    std::cerr << "tool-report: " << failure_text(e.what()) << "\n";
     return kBadInput;
   }
   return verdict.status;

@@ -10,7 +10,7 @@ std::string counted(std::int64_t n, const std::string& singular, const std::stri
 std::string coverage(const AnalysisResult& result, std::int64_t session_size) {
   const AnalysisStatistics& s = result.statistics;
   std::string sessions = counted(s.sessions, "session", "sessions");
-  if (result.end == SearchEnd::TimeLimit) {
+  if (result.end != SearchEnd::Complete) {
     sessions = std::to_string(s.sessions_searched) + " of " + sessions;
   }
   return counted(s.finished_runs, "finished run", "finished runs") + " verified in " + sessions +

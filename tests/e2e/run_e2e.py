@@ -31,13 +31,14 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def mask_stderr(err):
-    """Keeps the fatal-error line and the statistics block, whose timing figures vary."""
+    """Keeps the fatal-error line (the companion's own error lines too) and the statistics block,
+    whose timing figures vary."""
     i = err.find(STATS)
     tail = b''
     if i >= 0:
         tail = TIMED.sub(lambda m: m.group(1) + b': <masked>', err[i:])
         err = err[:i]
-    fatal = b''.join(l for l in err.splitlines(True) if l.startswith(b'Fatal error:'))
+    fatal = b''.join(l for l in err.splitlines(True) if l.startswith((b'Fatal error:', b'tool-report:')))
     return fatal + tail
 
 

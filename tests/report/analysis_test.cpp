@@ -137,6 +137,15 @@ TEST(Analysis, FirstOnlyStopsAtTheFirstAttackSet) {
   EXPECT_LT(result.statistics.finished_runs, 80);
 }
 
+TEST(Analysis, TimeLimitStopsTheSearch) {
+  AnalysisOptions options = example("nspk", 4);
+  options.time_limit = 1e-9;
+  const AnalysisResult result = analyse(options);
+  EXPECT_EQ(result.end, SearchEnd::TimeLimit);
+  EXPECT_EQ(result.statistics.finished_runs, 0);
+  EXPECT_EQ(result.statistics.sessions_searched, 1);
+}
+
 TEST(Analysis, NoSessionOfSizeZero) {
   const AnalysisResult result = analyse(example("nspk", 0));
   EXPECT_EQ(result.end, SearchEnd::Complete);

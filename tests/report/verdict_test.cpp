@@ -26,8 +26,8 @@ TEST(Verdict, StatusAndClosingLine) {
        "session of 2 principals; the result is bounded by this session size."},
       {2, SearchEnd::FirstAttack, 7, 3, 2, kAttackFound,
        "Verdict: attack found (2 distinct attacks in 4 attack sets, stopped at the first); 7 "
-       "finished runs verified in 3 sessions of 2 principals; the result is bounded by this "
-       "session size."},
+       "finished runs verified in 2 of 3 sessions of 2 principals; the result is bounded by "
+       "this session size."},
       // An attack found before the time limit is still an attack.
       {1, SearchEnd::TimeLimit, 7, 3, 2, kAttackFound,
        "Verdict: attack found (1 distinct attack in 4 attack sets, time limit reached); 7 "
