@@ -1,9 +1,13 @@
 # The two set-up commands of the README.
-#   make run   builds in Release and analyses the bundled Needham-Schroeder example
-#   make test  builds and runs every test through CTest
+#   make run      builds in Release and analyses the bundled Needham-Schroeder example
+#   make test     builds and runs every test through CTest
+# and
+#   make report   builds tool-report in Release beside tool
+#   make install  installs the programs and their manual pages under PREFIX
 JOBS ?= 2
+PREFIX ?= /usr/local
 
-.PHONY: run test build release clean
+.PHONY: run test build release report install clean
 
 build:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -12,6 +16,13 @@ build:
 release:
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-release -j $(JOBS) --target tool
+
+# tool, and tool-report where its libraries are installed.
+report: release
+	cmake --build build-release -j $(JOBS) --target programs
+
+install: report
+	cmake --install build-release --prefix $(PREFIX)
 
 run: release
 	cd examples/nspk && ../../build-release/tool principals.txt logic.txt join.txt knowledge.txt -V -max 2
