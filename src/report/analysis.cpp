@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iostream>
 
 #include "driver/driver.h"
+#include "report/progress_bar.h"
 #include "search/tracer.h"
 
 namespace {
@@ -13,7 +15,9 @@ namespace {
 class AttackCollector : public SearchObserver {
  public:
   explicit AttackCollector(const AnalysisOptions& options)
-      : first_only_(options.first_only), time_limit_(options.time_limit) {}
+      : first_only_(options.first_only),
+        time_limit_(options.time_limit),
+        progress_(std::cerr, options.show_progress) {}
 
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
@@ -24,7 +28,8 @@ class AttackCollector : public SearchObserver {
   void trace_found(const SearchState&, const NodeRef&) override {}
   void graph_path_found(const NodeRef&, const GraphFields&) override {}
 
-  bool stop_requested(const SearchState&) override {
+  bool stop_requested(const SearchState& state) override {
+    progress_.update(state);
     if (end_ == SearchEnd::Complete && time_limit_ &&
         std::chrono::duration<double>(Clock::now() - start_).count() >= *time_limit_) {
       end_ = SearchEnd::TimeLimit;
@@ -43,6 +48,7 @@ class AttackCollector : public SearchObserver {
   Clock::time_point start_ = Clock::now();
   SearchEnd end_ = SearchEnd::Complete;
   AttackGroups groups_;
+  ProgressBar progress_;
 };
 
 std::vector<Session> sessions_of(const SearchState& state) {

@@ -18,6 +18,7 @@ struct AnalysisOptions {
   std::int64_t session_size = 0;
   bool first_only = false;           // stop at the first attack set
   std::optional<double> time_limit;  // seconds of wall time for the search
+  bool show_progress = false;        // a progress bar on standard error, a terminal
 };
 
 // A session of the run: a starting node, numbered from 1 in the order the

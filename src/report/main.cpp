@@ -1,6 +1,8 @@
 // tool-report: the analysis of the four input files as a verdict, the distinct
 // attacks and, on request, their charts and a JSON or HTML report. The exit
 // status tells a script the verdict (see report/verdict.h).
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <filesystem>
@@ -97,6 +99,7 @@ int main(int argc, char** argv) {
     return kBadInput;
   }
 
+  options.show_progress = isatty(STDERR_FILENO) != 0;
   std::ostringstream diagnostics;  // the parsers' error lines, for standard error
   AnalysisResult result;
   try {
