@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,6 +106,9 @@ int main(int argc, char** argv) {
   try {
     ScopedOutput capture(diagnostics);
     result = analyse(options);
+  } catch (const std::bad_alloc&) {  // a session size beyond what memory holds, say
+    std::cerr << "tool-report: out of memory\n";
+    return kBadInput;
   } catch (const std::exception& e) {
     std::istringstream lines(diagnostics.str());
     for (std::string line; std::getline(lines, line);) std::cerr << "tool-report: " << line << "\n";
@@ -113,7 +117,11 @@ int main(int argc, char** argv) {
   }
   const Verdict verdict = judge(result, options.session_size);
   write_summary(std::cout, result, verdict);
-  std::cout.flush();
+  // A verdict that could not be written must not pass for one.
+  if (!std::cout.flush()) {
+    std::cerr << "tool-report: standard output cannot be written\n";
+    return kBadInput;
+  }
   if (svg_dir.empty() && json_file.empty() && html_file.empty()) return verdict.status;
   try {
     const Report report = make_report(options, std::move(result), verdict);
