@@ -46,6 +46,22 @@ std::string lifeline_point(std::size_t column, std::size_t row) {
   return "p" + std::to_string(column) + "_" + std::to_string(row);
 }
 
+// GraphViz's plugins for the dot layout and the SVG renderer, linked in.
+extern "C" gvplugin_library_t gvplugin_dot_layout_LTX_library;
+extern "C" gvplugin_library_t gvplugin_core_LTX_library;
+
+// A GraphViz context with only the linked-in plugins. Without the installed
+// text-layout plugin, labels are measured with GraphViz's built-in font
+// metrics: the same charts on every machine, whatever its fonts.
+GVC_t* graphviz_context() {
+  static const lt_symlist_t plugins[] = {
+      {"gvplugin_dot_layout_LTX_library", &gvplugin_dot_layout_LTX_library},
+      {"gvplugin_core_LTX_library", &gvplugin_core_LTX_library},
+      {nullptr, nullptr},
+  };
+  return gvContextPlugins(plugins, 0);
+}
+
 }  // namespace
 
 std::string sequence_chart_dot(const Attack& attack) {
@@ -95,17 +111,18 @@ std::string sequence_chart_dot(const Attack& attack) {
 }
 
 std::string render_svg(const std::string& dot) {
-  const std::unique_ptr<GVC_t, int (*)(GVC_t*)> gvc(gvContext(), gvFreeContext);
+  static GVC_t* const gvc = graphviz_context();
   const std::unique_ptr<Agraph_t, int (*)(Agraph_t*)> graph(agmemread(dot.c_str()), agclose);
-  if (!gvc || !graph) throw Failure("GraphViz cannot read the chart");
-  if (gvLayout(gvc.get(), graph.get(), "dot") != 0)
+  if (gvc == nullptr || !graph) throw Failure("GraphViz cannot read the chart");
+  if (gvLayout(gvc, graph.get(), "dot") != 0) {
     throw Failure("GraphViz cannot lay out the chart");
+  }
   char* data = nullptr;
   unsigned int length = 0;
-  const int rendered = gvRenderData(gvc.get(), graph.get(), "svg", &data, &length);
+  const int rendered = gvRenderData(gvc, graph.get(), "svg", &data, &length);
   std::string svg = rendered == 0 && data != nullptr ? std::string(data, length) : std::string();
   gvFreeRenderData(data);
-  gvFreeLayout(gvc.get(), graph.get());
+  gvFreeLayout(gvc, graph.get());
   if (svg.empty()) throw Failure("GraphViz cannot draw the chart");
   return svg;
 }
