@@ -96,15 +96,30 @@ std::string sequence_chart_dot(const Attack& attack) {
     }
     dot << " [style=invis]; }\n";
   }
+  const std::size_t intruder = column_of(kIntruder);
   for (std::size_t k = 0; k < attack.exchanges.size(); ++k) {
     const Exchange& e = attack.exchanges[k];
     const std::size_t from = column_of(e.sender);
     const std::size_t to = column_of(e.receiver);
-    // Row edges run left to right; a message to the left is drawn backwards.
-    dot << "  " << lifeline_point(std::min(from, to), k + 1) << " -> "
-        << lifeline_point(std::max(from, to), k + 1)
-        << " [label=" << quoted(std::to_string(k + 1) + ". " + e.message)
-        << (from > to ? ", dir=back" : "") << "];\n";
+    const std::size_t left = std::min(from, to);
+    const std::size_t right = std::max(from, to);
+    // An arrow is a chain of segments from lifeline to lifeline, all drawn left
+    // to right so that GraphViz keeps them straight; only the segment at the
+    // receiver has a head, and the one beside the intruder carries the label.
+    const std::size_t labelled = intruder == left ? left : right - 1;
+    for (std::size_t c = left; c < right; ++c) {
+      const bool head = from < to ? c + 1 == right : c == left;
+      std::vector<std::string> attributes;
+      if (c == labelled)
+        attributes.push_back("label=" + quoted(std::to_string(k + 1) + ". " + e.message));
+      if (!head) attributes.push_back("dir=none");
+      if (head && from > to) attributes.push_back("dir=back");
+      dot << "  " << lifeline_point(c, k + 1) << " -> " << lifeline_point(c + 1, k + 1);
+      for (std::size_t i = 0; i < attributes.size(); ++i) {
+        dot << (i == 0 ? " [" : ", ") << attributes[i];
+      }
+      dot << (attributes.empty() ? ";\n" : "];\n");
+    }
   }
   dot << "}\n";
   return dot.str();

@@ -61,6 +61,21 @@ TEST(SequenceChart, OneLabelledArrowPerMessageDrawnLeftToRight) {
             }));
 }
 
+TEST(SequenceChart, ArrowsAcrossALifelineAreChainsOfStraightSegments) {
+  Attack a;
+  a.exchanges = {{"A_1", "I", "m1"}, {"I", "B_2", "m2"}, {"I", "C_3", "m3"}, {"I", "A_1", "m4"}};
+  // Lifelines A_1, B_2, I, C_3.
+  EXPECT_EQ(matches(sequence_chart_dot(a), R"(  (p\d+_(\d+) -> p\d+_\2(?: \[[^\]]*\])?);\n)"),
+            (std::vector<std::string>{
+                R"(p0_1 -> p1_1 [dir=none])",
+                R"(p1_1 -> p2_1 [label="1. m1"])",
+                R"(p1_2 -> p2_2 [label="2. m2", dir=back])",
+                R"(p2_3 -> p3_3 [label="3. m3"])",
+                R"(p0_4 -> p1_4 [dir=back])",
+                R"(p1_4 -> p2_4 [label="4. m4", dir=none])",
+            }));
+}
+
 TEST(SequenceChart, LabelsAreQuotedForDot) {
   Attack a;
   a.exchanges = {{"A_1", "I", "say \"hi\" \\ bye"}};
