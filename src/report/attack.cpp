@@ -111,11 +111,12 @@ class SecretSharing {
   std::map<std::int64_t, std::int64_t> representative_;  // absent: its own root
 };
 
-// The victims are the instances that every literal of the reason names (or, when no
-// instance is common to all, those any of them names); the involved instances
-// are the victims and everyone who shared a secret with them, transitively.
+// The victims are the instances that every literal of the reason names (or,
+// when no instance is common to all, those any of them names); the involved
+// instances are the victims and everyone who shared a secret with them,
+// transitively.
 Instances involved_instances(const Instances& session, const std::vector<SentOrReceived>& steps,
-                             const std::vector<Formula>& violated) {
+                             const std::vector<Formula>& reason) {
   SecretSharing sharing;
   for (const SentOrReceived& s : steps) {
     for (std::int64_t owner : secret_owners_in(s.message)) {
@@ -124,7 +125,7 @@ Instances involved_instances(const Instances& session, const std::vector<SentOrR
   }
   Instances common = session;
   Instances any;
-  for (const Formula& literal : violated) {
+  for (const Formula& literal : reason) {
     const Instances named = instances_named_in(literal);
     Instances both;
     std::set_intersection(common.begin(), common.end(), named.begin(), named.end(),
@@ -134,7 +135,7 @@ Instances involved_instances(const Instances& session, const std::vector<SentOrR
       if (session.count(i) != 0) any.insert(i);
     }
   }
-  const Instances& victims = !common.empty() && !violated.empty() ? common : any;
+  const Instances& victims = !common.empty() && !reason.empty() ? common : any;
   if (victims.empty()) return session;
   Instances involved;
   for (std::int64_t i : session) {
@@ -145,10 +146,10 @@ Instances involved_instances(const Instances& session, const std::vector<SentOrR
   return involved;
 }
 
-// A greedy choice of violated literals that falsifies every clause of
-// the property: each step takes the literal false in most of the clauses still
-// standing, the earliest on a tie. Literals that are merely false as well (a
-// second victim's secret, say) are left out.
+// The reason of an attack: a greedy choice of violated literals that falsifies
+// every clause of the property. Each step takes the literal false in most of
+// the clauses still standing, the earliest on a tie. Literals that are merely
+// false as well (a second victim's secret, say) are left out.
 std::vector<Formula> reason_of(const ClauseList& clauses, const ClauseList& evaluated) {
   std::vector<Formula> reason;
   std::vector<bool> falsified(clauses.size(), false);
@@ -267,7 +268,7 @@ bool names_only(const Instances& named, const Instances& allowed) {
 // instances, renumbered; the literals sorted, since their order follows the
 // session's.
 std::string attack_key(const std::vector<SentOrReceived>& involved_steps,
-                       const std::vector<Formula>& violated, const Instances& involved) {
+                       const std::vector<Formula>& reason, const Instances& involved) {
   Renumbering renumbering;
   std::string key;
   for (const SentOrReceived& s : involved_steps) {
@@ -278,7 +279,7 @@ std::string attack_key(const std::vector<SentOrReceived>& involved_steps,
            printed([&] { print_message(message); }) + "\n";
   }
   std::vector<std::string> literals;
-  for (const Formula& literal : violated) {
+  for (const Formula& literal : reason) {
     if (!names_only(instances_named_in(literal), involved)) continue;
     const Formula renamed = renumbering.apply(literal);
     literals.push_back(printed([&] { print_formula(renamed); }));
@@ -296,7 +297,7 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
   const WorkItem& first = candidates.front();
   const std::vector<Assignment> models = stores_to_assignments(first.stores);
   const Assignment sigma = models.empty() ? empty_assignment() : models.front();
-  const std::vector<Formula> violated = reason_of(state.formulas[j], first.clauses);
+  const std::vector<Formula> reason = reason_of(state.formulas[j], first.clauses);
 
   std::vector<SentOrReceived> steps;
   for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) {
@@ -310,12 +311,12 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
   const Context& context = state.starting_nodes[j]->status().context;
   Instances session;
   for (const Principal& p : context) session.insert(p.instance());
-  const Instances involved = involved_instances(session, steps, violated);
+  const Instances involved = involved_instances(session, steps, reason);
 
   Attack attack;
   attack.attack_set = state.attacks;
   attack.session = static_cast<std::int64_t>(j) + 1;
-  for (const Formula& literal : violated) {
+  for (const Formula& literal : reason) {
     attack.violated.push_back(printed([&] { print_formula(literal); }));
   }
   std::vector<SentOrReceived> involved_steps;
@@ -336,6 +337,6 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
     }
   }
   attack.report = printed([&] { tracer::print_attack(state, leaf, candidates); });
-  attack.key = attack_key(involved_steps, violated, involved);
+  attack.key = attack_key(involved_steps, reason, involved);
   return attack;
 }
