@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "report/analysis.h"
 #include "report/verdict.h"
