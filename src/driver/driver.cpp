@@ -110,6 +110,21 @@ void write_outcome(const SearchState& state) {
   std::cerr << std::flush;
 }
 
+// Writes every report on standard output the moment the search finds it.
+class PrintingObserver : public SearchObserver {
+ public:
+  void attack_found(const SearchState& state, const NodeRef& leaf,
+                    const std::vector<WorkItem>& candidates) override {
+    tracer::print_attack(state, leaf, candidates);
+  }
+  void trace_found(const SearchState& state, const NodeRef& leaf) override {
+    tracer::print_trace(state, leaf);
+  }
+  void graph_path_found(const NodeRef& leaf, const GraphFields& fields) override {
+    write_path(leaf, fields);
+  }
+};
+
 void run(const std::vector<std::string>& args) {
   Settings settings = default_settings();
   if (args.size() < 2) {
@@ -141,21 +156,21 @@ void run(const std::vector<std::string>& args) {
   tracer::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.mode == OutputMode::Graph;
   if (graph) graph_header("prova");
-  tracer::search(state, write_path);
+  PrintingObserver printer;
+  tracer::search(state, printer);
   if (graph) graph_footer();
   write_outcome(state);
   if (settings.feedback) tracer::print_statistics(std::cerr, state);
 }
 
-// The run-wide state a run begins with.
+}  // namespace
+
 void reset_run_state() {
   tokenizer::reset();
   parser::reset();
   pl_parser::reset();
   reset_node_ids();
 }
-
-}  // namespace
 
 Inputs read_inputs(const Settings& settings) {
   Inputs inputs;

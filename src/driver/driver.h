@@ -30,6 +30,10 @@ struct Inputs {
 // cannot be read throws Sys_error. Later files are then not opened.
 Inputs read_inputs(const Settings& settings);
 
+// Puts the run-wide state (tokenizer, both parsers' error state, node
+// identifiers) back as a run begins with it.
+void reset_run_state();
+
 // Runs the program on argv[0..argc). Returns the exit status: 0 after a normal
 // run, a usage text or a command-line error; 2 after a failure that nothing
 // handles, reported by report_failure.

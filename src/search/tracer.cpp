@@ -50,7 +50,7 @@ void record_branching(SearchState& state, std::int64_t children) {
 }
 
 void verify_and_report(SearchState& state, const NodeRef& leaf,
-                       const std::vector<ConstraintStore>& stores) {
+                       const std::vector<ConstraintStore>& stores, SearchObserver& observer) {
   const double start = process_seconds();
   const std::vector<WorkItem> attacks =
       attack_search(state.formulas[static_cast<std::size_t>(state.subtree_index)], stores,
@@ -58,12 +58,12 @@ void verify_and_report(SearchState& state, const NodeRef& leaf,
   state.verify_time += process_seconds() - start;
   if (attacks.empty()) return;
   state.attacks += 1;
-  print_attack(state, leaf, attacks);
+  observer.attack_found(state, leaf, attacks);
 }
 
 // A leaf ends a trace: count it and write what the mode asks for.
 void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& start,
-                 const PathWriter& write_graph_path) {
+                 SearchObserver& observer) {
   state.traces += 1;
   const Settings& settings = state.settings;
   const bool final = is_final(leaf);
@@ -74,24 +74,24 @@ void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& sta
       if (!final) return;  // only finished traces are worth verifying
       state.verifying = true;
       print_progress(state);
-      verify_and_report(state, leaf, start.stores);
+      verify_and_report(state, leaf, start.stores, observer);
       state.verifying = false;
       print_progress(state);
       break;
     case OutputMode::Text:
-      print_trace(state, leaf);
+      observer.trace_found(state, leaf);
       break;
     case OutputMode::Graph:
-      write_graph_path(leaf, settings.graph_fields);
+      observer.graph_path_found(leaf, settings.graph_fields);
       break;
     case OutputMode::None:
       break;
   }
 }
 
-// The depth-first search below one initial node, one child at a time.
-void search_below(SearchState& state, const InitialNode& start,
-                  const PathWriter& write_graph_path) {
+// The depth-first search below one initial node, one child at a time. Returns
+// false when the observer stopped it.
+bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer) {
   KnowledgeManager& mgr = *state.knowledge_manager;
   std::vector<NodeRef> stack{start.node};
   // The clock only drives the progress display, throttled to one refresh a
@@ -100,6 +100,7 @@ void search_below(SearchState& state, const InitialNode& start,
   constexpr std::uint32_t kStepsPerClockReading = 256;
   std::uint32_t steps = 0;
   while (!stack.empty()) {
+    if (observer.stop_requested(state)) return false;
     const bool read_clock = state.settings.feedback && steps++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
     NodeRef top = stack.back();
@@ -117,9 +118,10 @@ void search_below(SearchState& state, const InitialNode& start,
     if (top->children() != 0) {
       record_branching(state, top->children());
     } else {
-      report_leaf(state, top, start, write_graph_path);
+      report_leaf(state, top, start, observer);
     }
   }
+  return true;
 }
 
 // A count per second, truncated toward zero; 0 when no time was measured.
@@ -228,21 +230,27 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   state.join_time = process_seconds() - start;
 }
 
-void search(SearchState& state, const PathWriter& write_graph_path) {
+bool search(SearchState& state, SearchObserver& observer) {
   state.search_time = process_seconds();
   show_feedback(state, "\n\nSearching...\n\n");
   const auto starting = static_cast<std::int64_t>(state.initial_nodes.size());
-  for (state.subtree_index = 0; state.subtree_index < starting;) {
+  bool complete = true;
+  for (state.subtree_index = 0; complete && state.subtree_index < starting;) {
     for (const InitialNode& start :
          state.initial_nodes[static_cast<std::size_t>(state.subtree_index)]) {
-      search_below(state, start, write_graph_path);
+      complete = search_below(state, start, observer);
+      if (!complete) break;
     }
-    state.subtree_index += 1;
-    print_progress(state);
+    if (complete) {
+      state.subtree_index += 1;
+      print_progress(state);
+    }
   }
-  state.subtree_index -= 1;
+  // A stopped search leaves the index on the starting node it was in.
+  if (complete) state.subtree_index -= 1;
   print_progress(state, true);
   state.search_time = process_seconds() - state.search_time;
+  return complete;
 }
 
 std::string format_duration(double seconds) {

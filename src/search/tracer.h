@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -62,8 +61,22 @@ struct SearchState {
   bool verifying = false;      // a verification is running: the display shows V, not S
 };
 
-// Writes the root-to-leaf path of a leaf in graph mode.
-using PathWriter = std::function<void(const NodeRef& leaf, const GraphFields& fields)>;
+// What the search hands on for the leaves it reaches, by the settings' mode. The
+// analyser's driver prints everything as it comes; other front ends collect it.
+class SearchObserver {
+ public:
+  virtual ~SearchObserver() = default;
+  // Verification mode: a final leaf on which the verifier found attacks
+  // (candidates is never empty); state.attacks already counts it.
+  virtual void attack_found(const SearchState& state, const NodeRef& leaf,
+                            const std::vector<WorkItem>& candidates) = 0;
+  // Text mode: a trace to show; state.traces already counts it.
+  virtual void trace_found(const SearchState& state, const NodeRef& leaf) = 0;
+  // Graph mode: the path of a leaf to draw with the given label sections.
+  virtual void graph_path_found(const NodeRef& leaf, const GraphFields& fields) = 0;
+  // Asked before every step: true ends the whole search at once.
+  virtual bool stop_requested(const SearchState&) { return false; }
+};
 
 namespace tracer {
 
@@ -77,9 +90,10 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
 // initial nodes; prepares the formula for each.
 void join(SearchState& state, const Formula& formula, const Formula& join_components);
 
-// Explores the tree below every initial node depth first; writes each leaf's
-// report by the settings' mode (graph paths through write_graph_path).
-void search(SearchState& state, const PathWriter& write_graph_path);
+// Explores the tree below every initial node depth first and hands each leaf's
+// report to observer by the settings' mode. Returns false when the observer
+// stopped the search before it was complete.
+bool search(SearchState& state, SearchObserver& observer);
 
 // The statistics block of the run.
 void print_statistics(std::ostream& os, const SearchState& state);

@@ -38,6 +38,7 @@ KEPT_LINES = [
     re.compile(rb'^Fatal error:'),
     re.compile(rb'^[^\s:]+:\d+:\d+: error: '),  # a syntax error at its place in a file
     re.compile(rb'^warning: '),
+    re.compile(rb'^tool-report: '),  # the companion's error lines
 ]
 
 

@@ -1,0 +1,109 @@
+#include "report/analysis.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+
+#include "driver/driver.h"
+#include "report/progress_bar.h"
+#include "search/tracer.h"
+
+namespace {
+
+// Groups every attack set the search reports; stops the search at the first
+// attack or at the time limit when asked to.
+class AttackCollector : public SearchObserver {
+ public:
+  explicit AttackCollector(const AnalysisOptions& options)
+      : first_only_(options.first_only),
+        time_limit_(options.time_limit),
+        progress_(std::cerr, options.show_progress) {}
+
+  void attack_found(const SearchState& state, const NodeRef& leaf,
+                    const std::vector<WorkItem>& candidates) override {
+    groups_.add(describe_attack(state, leaf, candidates));
+    if (first_only_) end_ = SearchEnd::FirstAttack;
+  }
+  // Verification mode reports neither traces nor graph paths.
+  void trace_found(const SearchState&, const NodeRef&) override {}
+  void graph_path_found(const NodeRef&, const GraphFields&) override {}
+
+  bool stop_requested(const SearchState& state) override {
+    progress_.update(state);
+    if (end_ == SearchEnd::Complete && time_limit_ &&
+        std::chrono::duration<double>(Clock::now() - start_).count() >= *time_limit_) {
+      end_ = SearchEnd::TimeLimit;
+    }
+    return end_ != SearchEnd::Complete;
+  }
+
+  SearchEnd end() const { return end_; }
+  const AttackGroups& groups() const { return groups_; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  bool first_only_;
+  std::optional<double> time_limit_;
+  Clock::time_point start_ = Clock::now();
+  SearchEnd end_ = SearchEnd::Complete;
+  AttackGroups groups_;
+  ProgressBar progress_;
+};
+
+std::vector<Session> sessions_of(const SearchState& state) {
+  std::vector<Session> sessions;
+  for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
+    Session s;
+    s.number = static_cast<std::int64_t>(j) + 1;
+    for (const Principal& p : state.starting_nodes[j]->status().context) {
+      s.principals.push_back(p.name() + "_" + std::to_string(p.instance()));
+    }
+    s.pruned = state.initial_nodes[j].empty();
+    sessions.push_back(std::move(s));
+  }
+  return sessions;
+}
+
+AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Session>& sessions) {
+  AnalysisStatistics s;
+  s.traces = state.traces;
+  s.finished_runs = state.terminal_traces;
+  s.nodes = state.max_node_id;
+  s.sessions = state.starting_count;
+  // The search leaves the index on the last session it entered.
+  s.sessions_searched = state.subtree_index + 1;
+  s.pruned_sessions = std::count_if(sessions.begin(), sessions.end(),
+                                    [](const Session& session) { return session.pruned; });
+  s.attack_sets = state.attacks;
+  s.join_seconds = state.join_time;
+  s.search_seconds = state.search_time - state.verify_time;
+  s.verify_seconds = state.verify_time;
+  return s;
+}
+
+}  // namespace
+
+AnalysisResult analyse(const AnalysisOptions& options) {
+  Settings settings;
+  settings.mode = OutputMode::Verify;
+  settings.principals_file = options.principals_file;
+  settings.logic_file = options.logic_file;
+  settings.join_file = options.join_file;
+  settings.knowledge_file = options.knowledge_file;
+  settings.session_size = options.session_size;
+
+  reset_run_state();
+  const Inputs inputs = read_inputs(settings);
+  SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings);
+  tracer::join(state, inputs.formula, inputs.join_components);
+  AttackCollector collector(options);
+  tracer::search(state, collector);
+
+  AnalysisResult result;
+  result.end = collector.end();
+  result.sessions = sessions_of(state);
+  result.attacks = collector.groups().ordered();
+  result.statistics = statistics_of(state, result.sessions);
+  return result;
+}

@@ -1,0 +1,57 @@
+// One analysis run for the report: the four input files read through the
+// analyser's libraries, the sessions built, every finished run verified, and
+// the attacks found collected into groups instead of printed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/attack_groups.h"
+
+struct AnalysisOptions {
+  std::string principals_file;
+  std::string logic_file;
+  std::string join_file;
+  std::string knowledge_file;
+  std::int64_t session_size = 0;
+  bool first_only = false;           // stop at the first attack set
+  std::optional<double> time_limit;  // seconds of wall time for the search
+  bool show_progress = false;        // a progress bar on standard error, a terminal
+};
+
+// A session of the run: a starting node, numbered from 1 in the order the
+// sessions are built, with its principal instances ("B_1", "A_2").
+struct Session {
+  std::int64_t number = 0;
+  std::vector<std::string> principals;
+  bool pruned = false;  // its join formula has no solution
+};
+
+struct AnalysisStatistics {
+  std::int64_t traces = 0;
+  std::int64_t finished_runs = 0;  // final leaves: each one verified
+  std::int64_t nodes = 0;
+  std::int64_t sessions = 0;
+  std::int64_t sessions_searched = 0;  // all of them unless the search was stopped
+  std::int64_t pruned_sessions = 0;
+  std::int64_t attack_sets = 0;
+  double join_seconds = 0.0;  // processor time
+  double search_seconds = 0.0;
+  double verify_seconds = 0.0;
+};
+
+// Why the search ended.
+enum class SearchEnd { Complete, FirstAttack, TimeLimit };
+
+struct AnalysisResult {
+  SearchEnd end = SearchEnd::Complete;
+  std::vector<Session> sessions;
+  std::vector<AttackGroup> attacks;  // most frequent first
+  AnalysisStatistics statistics;
+};
+
+// Runs the analysis. Input that cannot be read or parsed throws Failure, after
+// the parser's error line (if any) was written to out().
+AnalysisResult analyse(const AnalysisOptions& options);

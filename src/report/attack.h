@@ -1,0 +1,44 @@
+// One attack as the report shows it, and the key that tells when two attacks
+// are the same.
+//
+// An attack set of the search holds every principal of its session, including
+// bystanders: instances whose run never exchanged a secret with the victims of
+// the violated property. The attack keeps only the messages of the involved
+// instances, and of the violated literals only a choice that suffices to break
+// the property. Two attacks are the same when their involved messages and those
+// literals agree after renumbering the instances and the knowledge
+// identifiers of generated values in order of first appearance: which session,
+// which instance numbers and which interleaving of bystanders they came from
+// does not matter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "logic/verifier.h"
+#include "node/node.h"
+#include "search/tracer.h"
+
+// One message of the intruder sequence: "I" stands for the intruder.
+struct Exchange {
+  std::string sender;
+  std::string receiver;
+  std::string message;  // as the attack report prints it
+};
+
+struct Attack {
+  std::int64_t attack_set = 0;  // the number the analyser's report gives it
+  std::int64_t session = 0;     // the starting node it was found in, from 1
+  // Violated literals of the first candidate enough to break the property.
+  std::vector<std::string> violated;
+  std::vector<Exchange> exchanges;      // the involved instances' messages, in order
+  std::vector<std::string> bystanders;  // the session's instances left out, "A_3"
+  std::string report;                   // the analyser's full text report of the set
+  std::string key;                      // equal for attacks that are the same
+};
+
+// The attack found on leaf, the last attack set counted by state, described
+// under the first model of its first candidate (candidates is not empty).
+Attack describe_attack(const SearchState& state, const NodeRef& leaf,
+                       const std::vector<WorkItem>& candidates);

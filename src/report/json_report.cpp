@@ -1,0 +1,71 @@
+#include "report/json_report.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// Keys keep the order in which they are set.
+using Json = nlohmann::ordered_json;
+
+Json statistics_json(const AnalysisStatistics& s) {
+  Json j;
+  j["traces"] = s.traces;
+  j["finished_runs"] = s.finished_runs;
+  j["nodes"] = s.nodes;
+  j["sessions"] = s.sessions;
+  j["sessions_searched"] = s.sessions_searched;
+  j["pruned_sessions"] = s.pruned_sessions;
+  j["attack_sets"] = s.attack_sets;
+  j["join_seconds"] = s.join_seconds;
+  j["search_seconds"] = s.search_seconds;
+  j["verify_seconds"] = s.verify_seconds;
+  return j;
+}
+
+Json attack_json(const AttackGroup& group, std::size_t rank, const std::string& chart) {
+  const Attack& a = group.representative;
+  Json j;
+  j["rank"] = rank;
+  j["count"] = group.count;
+  j["sessions"] = group.sessions;
+  j["attack_set"] = a.attack_set;
+  j["session"] = a.session;
+  j["violated"] = a.violated;
+  j["messages"] = Json::array();
+  for (const Exchange& e : a.exchanges) {
+    j["messages"].push_back(Json{{"from", e.sender}, {"to", e.receiver}, {"message", e.message}});
+  }
+  j["not_involved"] = a.bystanders;
+  j["report"] = a.report;
+  j["chart_svg"] = chart;
+  return j;
+}
+
+}  // namespace
+
+std::string json_report(const Report& report) {
+  const AnalysisResult& result = report.result;
+  Json j;
+  j["schema"] = "tool-report/1";
+  j["verdict"] = {{"result", verdict_word(report.verdict.status)},
+                  {"exit_status", static_cast<int>(report.verdict.status)},
+                  {"search", search_end_word(result.end)},
+                  {"text", report.verdict.line}};
+  j["session_size"] = report.session_size;
+  j["inputs"] = Json::array();
+  for (const InputFile& f : report.inputs) {
+    j["inputs"].push_back(Json{{"role", f.role}, {"path", f.path}, {"text", f.text}});
+  }
+  j["sessions"] = Json::array();
+  for (const Session& s : result.sessions) {
+    j["sessions"].push_back(
+        Json{{"number", s.number}, {"principals", s.principals}, {"pruned", s.pruned}});
+  }
+  j["attacks"] = Json::array();
+  for (std::size_t i = 0; i < result.attacks.size(); ++i) {
+    j["attacks"].push_back(attack_json(result.attacks[i], i + 1, report.charts.at(i)));
+  }
+  j["statistics"] = statistics_json(result.statistics);
+  // Input files may hold any byte: invalid UTF-8 is replaced, not refused.
+  return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}

@@ -1,0 +1,53 @@
+#include "report/report.h"
+
+#include "report/chart.h"
+#include "report/files.h"
+
+Report make_report(const AnalysisOptions& options, AnalysisResult result, Verdict verdict) {
+  Report report;
+  report.session_size = options.session_size;
+  for (const auto& [role, path] : {std::pair{"principals", options.principals_file},
+                                   {"logic", options.logic_file},
+                                   {"join", options.join_file},
+                                   {"knowledge", options.knowledge_file}}) {
+    report.inputs.push_back(InputFile{role, path, read_file(path)});
+  }
+  report.charts = charts_of(result);
+  report.result = std::move(result);
+  report.verdict = std::move(verdict);
+  return report;
+}
+
+std::vector<std::string> charts_of(const AnalysisResult& result) {
+  std::vector<std::string> charts;
+  for (const AttackGroup& group : result.attacks) {
+    charts.push_back(render_svg(sequence_chart_dot(group.representative)));
+  }
+  return charts;
+}
+
+std::string verdict_word(ExitStatus status) {
+  switch (status) {
+    case kNoAttack:
+      return "no-attack";
+    case kAttackFound:
+      return "attack";
+    case kBadInput:
+      return "bad-input";
+    case kNothingChecked:
+      break;
+  }
+  return "nothing-checked";
+}
+
+std::string search_end_word(SearchEnd end) {
+  switch (end) {
+    case SearchEnd::Complete:
+      return "complete";
+    case SearchEnd::FirstAttack:
+      return "first-attack";
+    case SearchEnd::TimeLimit:
+      break;
+  }
+  return "time-limit";
+}

@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""Loads the companion's HTML report in headless Chromium and checks what the page shows.
+
+usage: browser_check.py TOOL_REPORT EXAMPLES_DIR OUT_DIR
+
+For examples/nspk (one distinct attack) and examples/nsl-oracle (four), writes the report with
+TOOL_REPORT, has Chromium load it and dump the page as rendered, and checks: the verdict text, one
+chart (an svg element) per distinct attack, and no script error in the browser's console. A
+screenshot of each page is left in OUT_DIR. Exits SKIP (77) when Chromium is not installed.
+"""
+import os, re, shutil, subprocess, sys
+
+SKIP = 77
+CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+                  '--disable-component-update', '--disable-sync', '--no-first-run']
+FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
+CASES = [('nspk', 1, 'Verdict: attack found (1 distinct attack in 1 attack set)'),
+         ('nsl-oracle', 4, 'Verdict: attack found (4 distinct attacks in 5 attack sets)')]
+
+
+def chromium():
+    return shutil.which('chromium') or shutil.which('chromium-browser')
+
+
+def browse(browser, page, extra):
+    return subprocess.run([browser] + CHROMIUM_FLAGS + ['--enable-logging=stderr', '--v=0'] + extra +
+                          ['file://' + page], capture_output=True, text=True, timeout=120,
+                          stdin=subprocess.DEVNULL)
+
+
+def check(tool, examples, out_dir, browser, name, charts, verdict):
+    page = os.path.join(out_dir, name + '.html')
+    files = [os.path.join(examples, name, f) for f in FILES]
+    p = subprocess.run([tool] + files + ['-max', '2', '--html', page], capture_output=True,
+                       timeout=300)
+    if p.returncode != 1 or not os.path.exists(page):
+        return [f'{name}: tool-report ended with status {p.returncode}']
+    dump = browse(browser, page, ['--dump-dom'])
+    shot = browse(browser, page, ['--screenshot=' + os.path.join(out_dir, name + '.png'),
+                                  '--window-size=1200,1600'])
+    problems = []
+    if dump.returncode != 0:
+        problems.append(f'{name}: chromium ended with status {dump.returncode}')
+    shown = re.search(r'<p class="verdict[^"]*" id="verdict">([^<]*)</p>', dump.stdout)
+    if not shown or not shown.group(1).startswith(verdict):
+        problems.append(f'{name}: the page does not show the verdict {verdict!r}')
+    found = len(re.findall(r'<div class="chart">\s*<svg', dump.stdout))
+    if found != charts:
+        problems.append(f'{name}: {found} charts shown, expected {charts}')
+    errors = [l for l in (dump.stderr + shot.stderr).splitlines()
+              if 'CONSOLE' in l or 'Uncaught' in l]
+    if errors:
+        problems.append(f'{name}: script errors: ' + '; '.join(errors)[:300])
+    if not os.path.exists(os.path.join(out_dir, name + '.png')):
+        problems.append(f'{name}: no screenshot')
+    return problems
+
+
+def main():
+    if len(sys.argv) != 4:
+        print(__doc__)
+        return 2
+    tool, examples, out_dir = (os.path.abspath(a) for a in sys.argv[1:])
+    browser = chromium()
+    if browser is None:
+        print('chromium is not installed: skipped')
+        return SKIP
+    os.makedirs(out_dir, exist_ok=True)
+    problems = []
+    for name, charts, verdict in CASES:
+        problems += check(tool, examples, out_dir, browser, name, charts, verdict)
+    for p in problems:
+        print('FAIL ' + p)
+    print(f'{len(CASES)} pages checked, screenshots in {out_dir}')
+    return 1 if problems else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
