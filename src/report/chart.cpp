@@ -43,7 +43,11 @@ std::vector<std::string> lifelines(const Attack& attack) {
 
 // The point of lifeline column at row (0 is the head box).
 std::string lifeline_point(std::size_t column, std::size_t row) {
-  return "p" + std::to_string(column) + "_" + std::to_string(row);
+  std::string name = "p";
+  name += std::to_string(column);
+  name += '_';
+  name += std::to_string(row);
+  return name;
 }
 
 // GraphViz's plugins for the dot layout and the SVG renderer, linked in.
