@@ -297,7 +297,7 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
   const WorkItem& first = candidates.front();
   const std::vector<Assignment> models = stores_to_assignments(first.stores);
   const Assignment sigma = models.empty() ? empty_assignment() : models.front();
-  const std::vector<Formula> reason = reason_of(state.formulas[j], first.clauses);
+  const std::vector<Formula> reason = reason_of(state.formula, first.clauses);
 
   std::vector<SentOrReceived> steps;
   for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) {

@@ -53,8 +53,7 @@ void verify_and_report(SearchState& state, const NodeRef& leaf,
                        const std::vector<ConstraintStore>& stores, SearchObserver& observer) {
   const double start = process_seconds();
   const std::vector<WorkItem> attacks =
-      attack_search(state.formulas[static_cast<std::size_t>(state.subtree_index)], stores,
-                    *state.knowledge_manager, leaf);
+      attack_search(state.formula, stores, *state.knowledge_manager, leaf);
   state.verify_time += process_seconds() - start;
   if (attacks.empty()) return;
   state.attacks += 1;
@@ -191,12 +190,11 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   const double start = process_seconds();
   KnowledgeManager& mgr = *state.knowledge_manager;
   const Formula negated_join = not_formula(join_components);
+  state.property = formula;
   std::int64_t count = 0;
   for (NodeRef n = next_join(state.pool, mgr, state.root); n;
        n = next_join(state.pool, mgr, state.root)) {
     show_join_count(state, ++count);
-    state.formulas.push_back(prepare(formula, n->status().context));
-    state.join_formulas.push_back(prepare(negated_join, n->status().context));
     state.starting_nodes.push_back(std::move(n));
   }
   show_feedback(state, "\n\nFirst generation...\n\n");
@@ -213,7 +211,7 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
     show_join_count(state, ++count);
     const NodeRef& n = state.starting_nodes[j];
-    const auto solutions = solve_join(state.join_formulas[j], mgr, n);
+    const auto solutions = solve_join(prepare(negated_join, n->status().context), mgr, n);
     std::vector<Assignment> assignments;
     for (const auto& solution : solutions) assignments.push_back(solution.first);
     const std::vector<NodeRef> nodes = apply_join(mgr, n, assignments);
@@ -236,8 +234,11 @@ bool search(SearchState& state, SearchObserver& observer) {
   const auto starting = static_cast<std::int64_t>(state.initial_nodes.size());
   bool complete = true;
   for (state.subtree_index = 0; complete && state.subtree_index < starting;) {
-    for (const InitialNode& start :
-         state.initial_nodes[static_cast<std::size_t>(state.subtree_index)]) {
+    const auto j = static_cast<std::size_t>(state.subtree_index);
+    if (!state.initial_nodes[j].empty()) {
+      state.formula = prepare(state.property, state.starting_nodes[j]->status().context);
+    }
+    for (const InitialNode& start : state.initial_nodes[j]) {
       complete = search_below(state, start, observer);
       if (!complete) break;
     }
@@ -334,7 +335,7 @@ void print_attack(const SearchState& state, const NodeRef& leaf,
   static const char* const kRule =
       "\n--------------------------------------------------------------\n\n";
   const auto j = static_cast<std::size_t>(state.subtree_index);
-  const ClauseList& formula = state.formulas[j];
+  const ClauseList& formula = state.formula;
   const Context& context = state.starting_nodes[j]->status().context;
   const std::vector<NodeRef> path = path_from_root(leaf);
   std::ostream& o = out();

@@ -29,8 +29,10 @@ struct InitialNode {
   std::vector<ConstraintStore> stores;
 };
 
-// The vectors trace_lengths, initial_branching, starting_nodes, initial_nodes,
-// formulas and join_formulas are parallel: element j belongs to starting node j.
+// The vectors trace_lengths, initial_branching, starting_nodes and initial_nodes
+// are parallel: element j belongs to starting node j. Formulas are prepared for
+// one session at a time, when it is solved or searched, so that memory does not
+// grow with the number of sessions.
 struct SearchState {
   double branching_factor = 0.0;   // children_total / expanded_nodes
   std::int64_t max_branching = 0;  // most children of a closed node
@@ -48,8 +50,8 @@ struct SearchState {
   NodeRef root;
   std::vector<NodeRef> starting_nodes;
   std::vector<std::vector<InitialNode>> initial_nodes;
-  std::vector<ClauseList> formulas;       // the property, prepared per session
-  std::vector<ClauseList> join_formulas;  // the negated join components, prepared
+  Formula property;    // the formula file's property, as read
+  ClauseList formula;  // the property prepared for the session being searched
   std::unique_ptr<KnowledgeManager> knowledge_manager;
   PrincipalPool pool;  // the role templates sessions are drawn from
   Settings settings;

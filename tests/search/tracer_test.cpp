@@ -259,7 +259,7 @@ TEST(PrintAttack, ReportLayout) {
   s.subtree_index = 0;
   s.starting_nodes = {t.session};
   const Formula secret = derive_formula(na);
-  s.formulas = {{{secret}}};
+  s.formula = {{secret}};
   const ConstraintStore store = {Constraint{x, na, ConstraintKind::BindsTo}};
   WorkItem candidate{{{formula_false()}}, empty_assignment(), {store}};
 
@@ -301,7 +301,7 @@ TEST(PrintAttack, JoinOnlyTraceHasNoIntruderLine) {
   SearchState s;
   s.attacks = 2;
   s.starting_nodes = {t.session};
-  s.formulas = {{{derive_formula(na)}}};
+  s.formula = {{derive_formula(na)}};
   const WorkItem candidate{{{formula_false()}}, empty_assignment(), {ConstraintStore{}}};
   const std::string text = captured([&] { tracer::print_attack(s, t.session, {candidate}); });
   EXPECT_EQ(text.substr(0, 14), "  ATTACK SET 2");
