@@ -87,16 +87,6 @@ std::vector<Principal> read_principals(const std::string& path) {
   return principals;
 }
 
-// Names the formula and the join components use that no role declares.
-void warn_undeclared_names(const Settings& settings, const Inputs& inputs) {
-  for (const std::string& text : undeclared_names(inputs.formula, inputs.principals)) {
-    warn(settings.logic_file + ": " + text);
-  }
-  for (const std::string& text : undeclared_names(inputs.join_components, inputs.principals)) {
-    warn(settings.join_file + ": " + text);
-  }
-}
-
 // What the finished run has to say beyond its output: why it checked nothing,
 // and, for a person watching a verification, the verdict.
 void write_outcome(const SearchState& state) {
@@ -147,7 +137,7 @@ void run(const std::vector<std::string>& args) {
   }
 
   const Inputs inputs = read_inputs(settings);
-  warn_undeclared_names(settings, inputs);
+  for (const std::string& text : input_warnings(settings, inputs)) warn(text);
   // The analysis pairs the knowledge terms and fails on a single one: say why.
   if (inputs.knowledge.size() == 1) {
     report_diagnostic(pl_parser::diagnostic(), settings.knowledge_file);
@@ -170,6 +160,17 @@ void reset_run_state() {
   parser::reset();
   pl_parser::reset();
   reset_node_ids();
+}
+
+std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs) {
+  std::vector<std::string> warnings;
+  for (const std::string& text : undeclared_names(inputs.formula, inputs.principals)) {
+    warnings.push_back(settings.logic_file + ": " + text);
+  }
+  for (const std::string& text : undeclared_names(inputs.join_components, inputs.principals)) {
+    warnings.push_back(settings.join_file + ": " + text);
+  }
+  return warnings;
 }
 
 Inputs read_inputs(const Settings& settings) {

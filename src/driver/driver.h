@@ -30,6 +30,11 @@ struct Inputs {
 // cannot be read throws Sys_error. Later files are then not opened.
 Inputs read_inputs(const Settings& settings);
 
+// What the inputs hold that is most likely a slip, one text per finding (without
+// a "warning: " prefix): names the formula and the join components use that no
+// role declares, each behind the name of the file it is in.
+std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs);
+
 // Puts the run-wide state (tokenizer, both parsers' error state, node
 // identifiers) back as a run begins with it.
 void reset_run_state();

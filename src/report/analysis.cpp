@@ -6,6 +6,7 @@
 
 #include "driver/driver.h"
 #include "report/progress_bar.h"
+#include "search/outcome.h"
 #include "search/tracer.h"
 
 namespace {
@@ -101,6 +102,8 @@ AnalysisResult analyse(const AnalysisOptions& options) {
   tracer::search(state, collector);
 
   AnalysisResult result;
+  result.warnings = input_warnings(settings, inputs);
+  for (std::string& text : run_warnings(state)) result.warnings.push_back(std::move(text));
   result.end = collector.end();
   result.sessions = sessions_of(state);
   result.attacks = collector.groups().ordered();

@@ -50,6 +50,9 @@ struct AnalysisResult {
   std::vector<Session> sessions;
   std::vector<AttackGroup> attacks;  // most frequent first
   AnalysisStatistics statistics;
+  // Why the run may mean less than it seems: names no role declares, no session,
+  // every session pruned, no finished run. One text each, without a prefix.
+  std::vector<std::string> warnings;
 };
 
 // Runs the analysis. Input that cannot be read or parsed throws Failure, after

@@ -115,6 +115,8 @@ int main(int argc, char** argv) {
     std::cerr << "tool-report: bad input: " << failure_text(e.what()) << "\n";
     return kBadInput;
   }
+  for (const std::string& text : result.warnings)
+    std::cerr << "tool-report: warning: " << text << "\n";
   const Verdict verdict = judge(result, options.session_size);
   write_summary(std::cout, result, verdict);
   // A verdict that could not be written must not pass for one.
