@@ -494,6 +494,10 @@ Formula map_literal_terms(const Formula& literal, const Assignment& a) {
   return with_terms(literal, [&](const Message& t) { return apply(a, t); });
 }
 
+Formula map_literal_terms(const Formula& literal, const std::function<Message(const Message&)>& f) {
+  return with_terms(literal, f);
+}
+
 std::vector<Formula> violated_literals(const ClauseList& clauses, const ClauseList& evaluated) {
   assert(clauses.size() == evaluated.size());
   std::vector<Formula> violated;

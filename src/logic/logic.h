@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,6 +96,9 @@ ClauseList prepare(const Formula& f, const Context& context);
 ClauseList map_clause_terms(const ClauseList& clauses, const Assignment& a);
 // a applied to the terms of one literal; the literal itself when none changes.
 Formula map_literal_terms(const Formula& literal, const Assignment& a);
+// f applied to the terms of one literal, the variable side of an equality first;
+// the literal itself when none changes.
+Formula map_literal_terms(const Formula& literal, const std::function<Message(const Message&)>& f);
 // The literals whose evaluated counterpart is False (False itself excepted),
 // repeats removed.
 std::vector<Formula> violated_literals(const ClauseList& clauses, const ClauseList& evaluated);

@@ -186,13 +186,8 @@ std::vector<Formula> reason_of(const ClauseList& clauses, const ClauseList& eval
 class Renumbering {
  public:
   Message apply(const Message& m) {
+    if (m.is_atom()) return atom(m.tag(), m.name(), instance(m.index()));
     switch (m.tag()) {
-      case Tag::SymKey:
-      case Tag::Agent:
-      case Tag::PubKey:
-      case Tag::PrivKey:
-      case Tag::Nonce:
-        return atom(m.tag(), m.name(), instance(m.index()));
       case Tag::Var:
         return var(apply(m.var()));
       case Tag::BindVar:
@@ -221,29 +216,14 @@ class Renumbering {
         }
         return trick(std::move(bindings));
       }
-      case Tag::NoMessage:
+      default:  // NoMessage; atoms are renumbered above
         break;
     }
     return m;
   }
 
   Formula apply(const Formula& literal) {
-    switch (literal.tag()) {
-      case FormulaTag::Equal: {
-        const Message v = apply(literal.variable());
-        return equal_formula(v, apply(literal.term()));
-      }
-      case FormulaTag::NotEqual: {
-        const Message v = apply(literal.variable());
-        return not_equal_formula(v, apply(literal.term()));
-      }
-      case FormulaTag::Derive:
-        return derive_formula(apply(literal.term()));
-      case FormulaTag::NotDerive:
-        return not_derive_formula(apply(literal.term()));
-      default:
-        return literal;
-    }
+    return map_literal_terms(literal, [this](const Message& t) { return apply(t); });
   }
 
   std::int64_t instance(std::int64_t i) { return i == 0 ? 0 : number(instances_, i); }

@@ -1,16 +1,9 @@
 #include "search/outcome.h"
 
-#include <algorithm>
-
 namespace {
 
 std::string counted(std::int64_t n, const std::string& singular, const std::string& plural) {
   return std::to_string(n) + " " + (n == 1 ? singular : plural);
-}
-
-std::int64_t pruned_sessions(const SearchState& state) {
-  return std::count_if(state.initial_nodes.begin(), state.initial_nodes.end(),
-                       [](const auto& nodes) { return nodes.empty(); });
 }
 
 }  // namespace
@@ -24,7 +17,7 @@ std::vector<std::string> run_warnings(const SearchState& state) {
   if (state.starting_count == 0) {
     return {"no session could be built: the principals file declares no role"};
   }
-  if (pruned_sessions(state) == state.starting_count) {
+  if (tracer::pruned_count(state) == state.starting_count) {
     return {"the join formula prunes every session (" +
             counted(state.starting_count, "session", "sessions") +
             "): nothing was searched; check the join file"};
@@ -44,7 +37,7 @@ std::string verdict_line(const SearchState& state) {
           : counted(state.attacks, "attack set", "attack sets") + " found (see the report)";
   return "verdict: " + found + "; " +
          counted(state.terminal_traces, "finished run", "finished runs") + " verified in " +
-         counted(state.starting_count - pruned_sessions(state), "session", "sessions") + " of " +
-         counted(state.settings.session_size, "principal", "principals") +
+         counted(state.starting_count - tracer::pruned_count(state), "session", "sessions") +
+         " of " + counted(state.settings.session_size, "principal", "principals") +
          "; the result holds for sessions of this size only";
 }

@@ -296,9 +296,13 @@ void print_progress(SearchState& state, bool last_draw) {
   std::cerr << progress_text(state, now - state.search_time) << std::flush;
 }
 
+std::int64_t pruned_count(const SearchState& state) {
+  return std::count_if(state.initial_nodes.begin(), state.initial_nodes.end(),
+                       [](const auto& nodes) { return nodes.empty(); });
+}
+
 void print_statistics(std::ostream& os, const SearchState& state) {
-  const auto pruned = std::count_if(state.initial_nodes.begin(), state.initial_nodes.end(),
-                                    [](const auto& nodes) { return nodes.empty(); });
+  const std::int64_t pruned = pruned_count(state);
   const double search_only = state.search_time - state.verify_time;
   os << "\n\n--------------------------------------------\nTotal traces: " << state.traces << "\n"
      << "Total terminal traces: " << state.terminal_traces << "\n"

@@ -97,6 +97,9 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
 // stopped the search before it was complete.
 bool search(SearchState& state, SearchObserver& observer);
 
+// The starting nodes whose join formula had no solution.
+std::int64_t pruned_count(const SearchState& state);
+
 // The statistics block of the run.
 void print_statistics(std::ostream& os, const SearchState& state);
 
