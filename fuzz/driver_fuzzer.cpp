@@ -86,12 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   args.insert(args.end(), mode.begin(), mode.end());
   args.insert(args.end(), {"-max", session_size});
 
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
   fuzz::SilencedOutput silenced(kOutputLimit);
   try {
-    run_driver(static_cast<int>(args.size()), argv.data());
+    run_driver(args, RunStreams{silenced.out(), silenced.err()});
   } catch (const fuzz::OutputLimitReached&) {
   }
   return 0;

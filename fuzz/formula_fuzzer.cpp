@@ -57,13 +57,13 @@ int connectives(const Formula& f) {
   return count;
 }
 
-void inspect(const Formula& f, const Context& context) {
-  print_formula(f);
+void inspect(std::ostream& os, const Formula& f, const Context& context) {
+  print_formula(os, f);
   const Formula expanded = expand_quantifiers(to_nnf(f), context);
-  print_formula(expanded);
+  print_formula(os, expanded);
   if (connectives(expanded) <= kMaxConnectivesForClauses) {
-    print_clauses(prepare(f, context));
-    print_clauses(prepare(not_formula(f), context));
+    print_clauses(os, prepare(f, context));
+    print_clauses(os, prepare(not_formula(f), context));
   }
 }
 
@@ -78,13 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const Formula f = pl_parser::parse_formula();
       if (pl_parser::error_code() != 0) {
         fuzz::require_diagnostic(pl_parser::diagnostic());
-        out() << pl_parser::error_message();
+        silenced.out() << pl_parser::error_message();
         break;
       }
-      inspect(f, context);
+      inspect(silenced.out(), f, context);
     }
   } catch (const Failure& failure) {
-    out() << failure.description();
+    silenced.out() << failure.description();
   }
   return 0;
 }

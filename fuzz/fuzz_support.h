@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <iostream>
 #include <limits>
 #include <ostream>
 #include <streambuf>
@@ -56,27 +55,27 @@ class CountingSink : public std::streambuf {
   std::size_t written_ = 0;
 };
 
-// For its lifetime, out() writes into a CountingSink with the given limit (the
-// limit's exception passes through the stream) and std::cerr into a plain sink.
+// The streams a target writes to: standard output into a CountingSink with the
+// given limit (the limit's exception passes through the stream), standard error
+// into a plain sink.
 class SilencedOutput {
  public:
   explicit SilencedOutput(std::size_t limit = std::numeric_limits<std::size_t>::max())
-      : out_sink_(limit), out_stream_(&out_sink_), redirect_(out_stream_) {
+      : out_sink_(limit), out_stream_(&out_sink_), err_stream_(&err_sink_) {
     out_stream_.exceptions(std::ios::badbit);
-    saved_cerr_ = std::cerr.rdbuf(&err_sink_);
   }
-  ~SilencedOutput() { std::cerr.rdbuf(saved_cerr_); }
   SilencedOutput(const SilencedOutput&) = delete;
   SilencedOutput& operator=(const SilencedOutput&) = delete;
+
+  std::ostream& out() { return out_stream_; }
+  std::ostream& err() { return err_stream_; }
 
  private:
   CountingSink out_sink_;
   std::ostream out_stream_;
-  ScopedOutput redirect_;
   CountingSink err_sink_;
-  std::streambuf* saved_cerr_ = nullptr;  // restored on destruction
+  std::ostream err_stream_;
 };
-
 // Every syntax error the analyser reports must also be explained at its place in
 // the file: a reported error without its diagnostic is a finding.
 inline void require_diagnostic(const syntax::Diagnostic& diagnostic) {

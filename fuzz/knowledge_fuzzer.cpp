@@ -12,14 +12,14 @@
 
 namespace {
 
-void inspect(const std::vector<Message>& terms) {
-  for (const Message& t : terms) out() << message_to_string(t);
+void inspect(std::ostream& os, const std::vector<Message>& terms) {
+  for (const Message& t : terms) os << message_to_string(t);
   KnowledgeManager mgr(64);
   const Knowledge empty = fresh_knowledge(mgr);
   const Message all =
       utils::fold2(terms, [](const Message& a, const Message& b) { return pair(a, b); });
   const Knowledge k = derive_knowledge(mgr, empty, empty_assignment(), all);
-  out() << knowledge_to_string(k);
+  os << knowledge_to_string(k);
   for (const Message& a : known_agents(k)) is_compromised(k, a);
   for (const Message& key : usable_pub_keys(k)) encryptions_under(k, inverse_key(key));
   for (const Message& key : known_sym_keys(k)) encryptions_under(k, key);
@@ -39,16 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Message> terms = pl_parser::parse_knowledge();
     if (pl_parser::error_code() != 0) {
       fuzz::require_diagnostic(pl_parser::diagnostic());
-      out() << pl_parser::error_message();
+      silenced.out() << pl_parser::error_message();
       return 0;
     }
     if (terms.size() == 1) fuzz::require_diagnostic(pl_parser::diagnostic());
-    inspect(terms);
+    inspect(silenced.out(), terms);
   } catch (const PlParseError& failure) {
     fuzz::require_diagnostic(pl_parser::diagnostic());
-    out() << failure.description();
+    silenced.out() << failure.description();
   } catch (const Failure& failure) {
-    out() << failure.description();
+    silenced.out() << failure.description();
   }
   return 0;
 }

@@ -9,10 +9,10 @@
 
 namespace {
 
-void inspect(const Principal& role) {
+void inspect(std::ostream& os, const Principal& role) {
   const Principal instance = make_principal(role.name(), 1, role.params(), role.process());
   for (const Principal& p : {role, instance}) {
-    out() << principal_to_string(p, empty_assignment());
+    os << principal_to_string(p, empty_assignment());
     principal_well_formed(p);
     principal_max_actions(p);
     is_finished(p);
@@ -30,16 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const Principal role = parser::parse_principal();
       if (parser::error_code() != 0) {
         fuzz::require_diagnostic(parser::diagnostic());
-        out() << parser::error_message();
+        silenced.out() << parser::error_message();
         break;
       }
-      inspect(role);
+      inspect(silenced.out(), role);
     }
   } catch (const ParseError& failure) {
     fuzz::require_diagnostic(parser::diagnostic());
-    out() << failure.description();
+    silenced.out() << failure.description();
   } catch (const Failure& failure) {
-    out() << failure.description();
+    silenced.out() << failure.description();
   }
   return 0;
 }

@@ -285,14 +285,14 @@ std::vector<Message> vars_bound_to(const Assignment& a, const Message& value) {
   return result;
 }
 
-void print_assignment(const Assignment& a) {
+void print_assignment(std::ostream& os, const Assignment& a) {
   for (const Binding& b : a.bindings()) {
-    print_message(b.first);
-    out() << " -> ";
-    print_message(b.second);
-    out() << "\n";
+    print_message(os, b.first);
+    os << " -> ";
+    print_message(os, b.second);
+    os << "\n";
   }
-  out() << " .\n";
+  os << " .\n";
 }
 
 std::string assignment_to_string(const Assignment& a) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <span>
 #include <string>
 #include <vector>
@@ -116,7 +117,7 @@ Assignment compose_growing(const Assignment& a, const Assignment& b);
 // The variables of the bindings whose value equals value, in binding order.
 std::vector<Message> vars_bound_to(const Assignment& a, const Message& value);
 
-// "var -> value\n" per binding, then " .\n", on out().
-void print_assignment(const Assignment& a);
+// "var -> value\n" per binding, then " .\n", on os.
+void print_assignment(std::ostream& os, const Assignment& a);
 // "var -> value\\n" per binding (label form), then one more "\\n".
 std::string assignment_to_string(const Assignment& a);

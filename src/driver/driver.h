@@ -1,12 +1,11 @@
 // The program as a callable function: the command line, the four input files in
 // their fixed order, the analysis, and the report of a failure that ends the run.
 //
-// Results go to out() and the failure report to standard error. Every call starts
-// from the initial run-wide state (tokenizer, both parsers' error state, node
-// identifiers), so one process may run the program more than once (the fuzzer
-// does).
+// A run writes only to the streams it is given: results on one, diagnostics,
+// warnings, progress, statistics and the failure report on the other.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "message/message.h"
 #include "principal/principal.h"
 #include "search/settings.h"
+#include "utils/utils.h"
 
 // The contents of the four input files of a run.
 struct Inputs {
@@ -23,12 +23,20 @@ struct Inputs {
   std::vector<Principal> principals;  // in reverse file order
 };
 
+// Where a run writes: standard output, standard error, and whether the latter
+// is a terminal (a person watching a verification is told its verdict).
+struct RunStreams {
+  std::ostream& out;
+  std::ostream& err;
+  bool err_is_terminal = false;
+};
+
 // Reads the four files of settings in their fixed order: formula, join
 // components, knowledge, principals. A syntax error writes the parser's error
-// line on out() and its diagnostic ("FILE:LINE:COLUMN: error: ...") on standard
-// error, and throws the syntax failure that names the file; a file that
+// line on io.out and its diagnostic ("FILE:LINE:COLUMN: error: ...") on io.err,
+// and throws the syntax failure that names the file; a file that
 // cannot be read throws Sys_error. Later files are then not opened.
-Inputs read_inputs(const Settings& settings);
+Inputs read_inputs(const Settings& settings, const RunStreams& io);
 
 // What the inputs hold that is most likely a slip, one text per finding (without
 // a "warning: " prefix): names the formula and the join components use that no
@@ -39,11 +47,12 @@ std::vector<std::string> input_warnings(const Settings& settings, const Inputs& 
 // identifiers) back as a run begins with it.
 void reset_run_state();
 
-// Runs the program on argv[0..argc). Returns the exit status: 0 after a normal
-// run, a usage text or a command-line error; 2 after a failure that nothing
-// handles, reported by report_failure.
-int run_driver(int argc, char** argv);
+// Runs the program on its arguments (the program's name first). Returns the
+// exit status: 0 after a normal run, a usage text or a command-line error; 2
+// after a failure that nothing handles, reported by report_failure.
+int run_driver(const std::vector<std::string>& args, const RunStreams& io);
 
-// Flushes out(), writes "Fatal error: exception <description>\n" to standard
-// error and returns the exit status of a failed run, 2.
-int report_failure(const std::string& description);
+// Writes the failure's output on io.out and flushes it, writes "Fatal error:
+// exception <description>\n" on io.err and returns the exit status of a failed
+// run, 2.
+int report_failure(const RunStreams& io, const Failure& failure);

@@ -8,12 +8,12 @@
 #include "principal/context.h"
 #include "utils/utils.h"
 
-void graph_header(const std::string& name) {
-  out() << "\n/*automatically generated*/\ndigraph " << name << "{\nconcentrate=true\n ";
+void graph_header(std::ostream& os, const std::string& name) {
+  os << "\n/*automatically generated*/\ndigraph " << name << "{\nconcentrate=true\n ";
 }
 
-void graph_footer() {
-  out() << "\n}\n/*end of graph*/\n";
+void graph_footer(std::ostream& os) {
+  os << "\n}\n/*end of graph*/\n";
 }
 
 std::string node_label(const Node& n, const GraphFields& fields) {
@@ -39,15 +39,14 @@ std::string node_label(const Node& n, const GraphFields& fields) {
   return label;
 }
 
-void write_path(const NodeRef& leaf, const GraphFields& fields) {
+void write_path(std::ostream& os, const NodeRef& leaf, const GraphFields& fields) {
   // Collected upward and written downward: a path can be deeper than recursion allows.
   std::vector<const Node*> path;
   for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) path.push_back(n);
   if (path.empty()) return;
-  std::ostream& o = out();
   const Node& root = *path.back();
-  o << root.id() << node_label(root, fields) << root.id() << " ";
+  os << root.id() << node_label(root, fields) << root.id() << " ";
   for (auto it = path.rbegin() + 1; it != path.rend(); ++it) {
-    o << "-> " << (*it)->id() << node_label(**it, fields);
+    os << "-> " << (*it)->id() << node_label(**it, fields);
   }
 }

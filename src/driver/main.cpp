@@ -63,10 +63,11 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   StdoutBuffer stdout_buffer;
   std::streambuf* const original = std::cout.rdbuf(&stdout_buffer);
-  int status = run_driver(argc, argv);
+  const RunStreams io{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+  int status = run_driver(std::vector<std::string>(argv, argv + argc), io);
   // Results that could not be written must not pass for a successful run.
   if (!std::cout.flush() && status == 0) {
-    status = report_failure(sys_error(std::strerror(stdout_buffer.error())).description());
+    status = report_failure(io, sys_error(std::strerror(stdout_buffer.error())));
   }
   std::cout.rdbuf(original);
   return status;

@@ -130,16 +130,16 @@ void parse_command_line(const std::vector<std::string>& args, Settings& settings
   }
 }
 
-void print_usage(bool full) {
-  out() << "\nUsage: tool principals logic join knowledge  [-GVT] [-max nprinc] [-if]\n\n";
+void print_usage(std::ostream& os, bool full) {
+  os << "\nUsage: tool principals logic join knowledge  [-GVT] [-max nprinc] [-if]\n\n";
   if (!full) return;
-  out() << "\n   -T: Output is text representing the set of traces"
-           "\n   -G param: Output is a GraphViz compliant file representing state space tree"
-           "\n      param: a numeric value [0..15] specifing what to print. See manual"
-           "\n   -V: Enable verification of formula. Output is the description of attacks"
-           "\n   -t, --terminal: with -T prints out terminal traces only"
-           "\n   -i, --interactive: with -V asks for continuation after the discovery of an attack"
-           "\n   -f, --feedback: prints on stderr info on search status"
-           "\n   -h, --help: print this help"
-           "\n";
+  os << "\n   -T: Output is text representing the set of traces"
+        "\n   -G param: Output is a GraphViz compliant file representing state space tree"
+        "\n      param: a numeric value [0..15] specifing what to print. See manual"
+        "\n   -V: Enable verification of formula. Output is the description of attacks"
+        "\n   -t, --terminal: with -T prints out terminal traces only"
+        "\n   -i, --interactive: with -V asks for continuation after the discovery of an attack"
+        "\n   -f, --feedback: prints on stderr info on search status"
+        "\n   -h, --help: print this help"
+        "\n";
 }

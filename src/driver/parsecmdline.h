@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,5 @@ std::optional<std::int64_t> parse_integer(const std::string& text);
 // keeps context on, a negative n turns everything off.
 GraphFields graph_fields_of_int(std::int64_t n);
 
-// The usage line on out(); full adds one line per option.
-void print_usage(bool full);
+// The usage line on os; full adds one line per option.
+void print_usage(std::ostream& os, bool full);

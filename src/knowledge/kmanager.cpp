@@ -58,8 +58,7 @@ Knowledge derive_knowledge(KnowledgeManager& mgr, const Knowledge& k, const Assi
 Knowledge find_knowledge(KnowledgeManager& mgr, std::int64_t kid) {
   Knowledge k = kid < 0 ? empty_knowledge() : mgr.table().find(kid);
   if (is_absent(k)) {
-    out() << kid << "\n";
-    throw NoKnowledge();
+    throw NoKnowledge(kid);
   }
   return k;
 }

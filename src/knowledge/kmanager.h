@@ -8,14 +8,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "knowledge/knowledge.h"
 #include "utils/utils.h"
 
-// "Kmanager.NoKnowledge": no live knowledge is registered under the kid.
+// "Kmanager.NoKnowledge": no live knowledge is registered under the kid, which
+// the run leaves on standard output ("<kid>\n").
 class NoKnowledge : public Failure {
  public:
-  NoKnowledge() : Failure("Kmanager.NoKnowledge") {}
+  explicit NoKnowledge(std::int64_t kid)
+      : Failure("Kmanager.NoKnowledge", std::to_string(kid) + "\n") {}
 };
 
 class KnowledgeManager {
@@ -42,6 +45,6 @@ Knowledge fresh_knowledge(KnowledgeManager& mgr);
 // learn(relabel(k, next kid, f), m), registered; m may be NoMessage.
 Knowledge derive_knowledge(KnowledgeManager& mgr, const Knowledge& k, const Assignment& f,
                            const Message& m);
-// The live knowledge registered under kid. Otherwise writes "<kid>\n" on out()
-// and throws NoKnowledge (a negative kid is answered the same way).
+// The live knowledge registered under kid. Otherwise throws NoKnowledge (a
+// negative kid is answered the same way).
 Knowledge find_knowledge(KnowledgeManager& mgr, std::int64_t kid);

@@ -462,13 +462,13 @@ bool can_derive(const Knowledge& k, const Assignment& f, const Message& m) {
   return derivable(content(k), f, m);
 }
 
-void print_knowledge(const Knowledge& k) {
-  out() << "Kid: " << k.kid() << "\n";
+void print_knowledge(std::ostream& os, const Knowledge& k) {
+  os << "Kid: " << k.kid() << "\n";
   for (const Message& m : content(k).newest_first()) {
-    print_message(m);
-    out() << "\n";
+    print_message(os, m);
+    os << "\n";
   }
-  out() << ".\n";
+  os << ".\n";
 }
 
 std::string knowledge_to_string(const Knowledge& k) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,7 @@ std::vector<Message> encryptions_under(const Knowledge& k, const Message& key);
 // Whether the intruder can produce m from k, every stored message mapped by f.
 bool can_derive(const Knowledge& k, const Assignment& f, const Message& m);
 
-// "Kid: <kid>\n", one message a line, ".\n" on out().
-void print_knowledge(const Knowledge& k);
+// "Kid: <kid>\n", one message a line, ".\n" on os.
+void print_knowledge(std::ostream& os, const Knowledge& k);
 // "(<kid>)" then the messages in label form separated by ", ", then ".\\n\\n".
 std::string knowledge_to_string(const Knowledge& k);

@@ -112,22 +112,22 @@ bool arranged_before(const KeyedConstraint& a, const KeyedConstraint& b) {
   return ka == kb && a.key > b.key;
 }
 
-void print_constraint(const Constraint& c) {
+void print_constraint(std::ostream& os, const Constraint& c) {
   if (!c.variable.is(Tag::Var) || c.term.is(Tag::Gen)) return;
-  print_message(c.variable);
-  out() << (c.kind == ConstraintKind::BindsTo ? " -> " : " \\> ");
-  print_message(c.term);
-  out() << "\n";
+  print_message(os, c.variable);
+  os << (c.kind == ConstraintKind::BindsTo ? " -> " : " \\> ");
+  print_message(os, c.term);
+  os << "\n";
 }
 
-void print_store(const ConstraintStore& store) {
+void print_store(std::ostream& os, const ConstraintStore& store) {
   std::vector<KeyedConstraint> keyed;
   keyed.reserve(store.size());
   for (const Constraint& c : store) keyed.push_back({print_key(c.variable), &c});
   for (const KeyedConstraint& k : utils::group(keyed, arranged_before)) {
-    print_constraint(*k.constraint);
+    print_constraint(os, *k.constraint);
   }
-  out() << "\n";
+  os << "\n";
 }
 
 }  // namespace
@@ -241,6 +241,6 @@ std::vector<std::vector<ConstraintStore>> singletons(const std::vector<Constrain
   return result;
 }
 
-void print_model(const std::vector<ConstraintStore>& stores) {
-  for (const ConstraintStore& store : stores) print_store(store);
+void print_model(std::ostream& os, const std::vector<ConstraintStore>& stores) {
+  for (const ConstraintStore& store : stores) print_store(os, store);
 }

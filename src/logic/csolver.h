@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 #include "assignment/assignment.h"
@@ -45,5 +46,5 @@ std::vector<Constraint> binds_to_constraints(Bindings pairs);
 std::vector<Constraint> excludes_constraints(Bindings pairs);
 // Each store as a sequence of one store.
 std::vector<std::vector<ConstraintStore>> singletons(const std::vector<ConstraintStore>& stores);
-// Every store, arranged by kind and variable, on out().
-void print_model(const std::vector<ConstraintStore>& stores);
+// Every store, arranged by kind and variable, on os.
+void print_model(std::ostream& os, const std::vector<ConstraintStore>& stores);

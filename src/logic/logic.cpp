@@ -102,58 +102,6 @@ Formula with_terms(const Formula& f, G g) {
   return f;
 }
 
-void print_to(const Formula& f) {
-  std::ostream& os = out();
-  switch (f.tag()) {
-    case FormulaTag::True:
-      os << " T ";
-      return;
-    case FormulaTag::False:
-      os << " F ";
-      return;
-    case FormulaTag::Forall:
-    case FormulaTag::Exists:
-      os << (f.is(FormulaTag::Forall) ? "{FA " : "{EX ") << f.index() << ':' << f.principal()
-         << "| ";
-      print_to(f.body());
-      os << '}';
-      return;
-    case FormulaTag::Not:
-      os << "[not ";
-      print_to(f.body());
-      os << ']';
-      return;
-    case FormulaTag::And:
-      os << '{';
-      print_to(f.left());
-      os << " and ";
-      print_to(f.right());
-      os << '}';
-      return;
-    case FormulaTag::Or:
-      os << '[';
-      print_to(f.left());
-      os << " or ";
-      print_to(f.right());
-      os << ']';
-      return;
-    case FormulaTag::Equal:
-    case FormulaTag::NotEqual:
-      os << '(';
-      print_message(f.variable());
-      os << (f.is(FormulaTag::Equal) ? " = " : " <> ");
-      print_message(f.term());
-      os << ')';
-      return;
-    case FormulaTag::Derive:
-    case FormulaTag::NotDerive:
-      os << (f.is(FormulaTag::Derive) ? "( K :> " : "( K !:> ");
-      print_message(f.term());
-      os << ')';
-      return;
-  }
-}
-
 // The alternative that negation turns tag into (Not has none and maps to itself).
 FormulaTag opposite(FormulaTag tag) {
   switch (tag) {
@@ -276,6 +224,57 @@ ClauseList without_repeats(const ClauseList& clauses) {
 
 }  // namespace
 
+void print_formula(std::ostream& os, const Formula& f) {
+  switch (f.tag()) {
+    case FormulaTag::True:
+      os << " T ";
+      return;
+    case FormulaTag::False:
+      os << " F ";
+      return;
+    case FormulaTag::Forall:
+    case FormulaTag::Exists:
+      os << (f.is(FormulaTag::Forall) ? "{FA " : "{EX ") << f.index() << ':' << f.principal()
+         << "| ";
+      print_formula(os, f.body());
+      os << '}';
+      return;
+    case FormulaTag::Not:
+      os << "[not ";
+      print_formula(os, f.body());
+      os << ']';
+      return;
+    case FormulaTag::And:
+      os << '{';
+      print_formula(os, f.left());
+      os << " and ";
+      print_formula(os, f.right());
+      os << '}';
+      return;
+    case FormulaTag::Or:
+      os << '[';
+      print_formula(os, f.left());
+      os << " or ";
+      print_formula(os, f.right());
+      os << ']';
+      return;
+    case FormulaTag::Equal:
+    case FormulaTag::NotEqual:
+      os << '(';
+      print_message(os, f.variable());
+      os << (f.is(FormulaTag::Equal) ? " = " : " <> ");
+      print_message(os, f.term());
+      os << ')';
+      return;
+    case FormulaTag::Derive:
+    case FormulaTag::NotDerive:
+      os << (f.is(FormulaTag::Derive) ? "( K :> " : "( K !:> ");
+      print_message(os, f.term());
+      os << ')';
+      return;
+  }
+}
+
 Formula::Formula() : node_(constant(true).node_) {}
 
 FormulaTag Formula::tag() const {
@@ -364,17 +363,13 @@ Formula not_derive_formula(const Message& term) {
   return knowledge_literal(FormulaTag::NotDerive, term);
 }
 
-void print_formula(const Formula& f) {
-  print_to(f);
-}
-
-void print_clauses(const ClauseList& clauses) {
+void print_clauses(std::ostream& os, const ClauseList& clauses) {
   for (const Clause& clause : clauses) {
     for (const Formula& literal : clause) {
-      print_formula(literal);
-      out() << '\n';
+      print_formula(os, literal);
+      os << '\n';
     }
-    out() << '\n';
+    os << '\n';
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -75,10 +76,10 @@ using Clause = std::vector<Formula>;
 // A disjunction of clauses.
 using ClauseList = std::vector<Clause>;
 
-// Writes f on out(), no line end.
-void print_formula(const Formula& f);
+// Writes f on os, no line end.
+void print_formula(std::ostream& os, const Formula& f);
 // Each literal on a line, one more "\n" after each clause.
-void print_clauses(const ClauseList& clauses);
+void print_clauses(std::ostream& os, const ClauseList& clauses);
 
 // Index variable x replaced by instance i of principal P.
 Message instantiate_term(const Message& t, const std::string& x, std::int64_t i,

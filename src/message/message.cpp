@@ -564,10 +564,10 @@ void render(std::string& s, const Message& m, bool label) {
 
 }  // namespace
 
-void print_message(const Message& m) {
+void print_message(std::ostream& os, const Message& m) {
   std::string s;
   render(s, m, false);
-  out() << s;
+  os << s;
 }
 
 std::string message_to_string(const Message& m) {
@@ -582,10 +582,6 @@ std::string var_id_to_string(const VarId& v) {
   return s;
 }
 
-void print_var_id(const VarId& v) {
-  out() << var_id_to_string(v);
-}
-
 std::string var_ids_to_string(const std::vector<VarId>& l) {
   std::string s;
   for (std::size_t i = 0; i < l.size(); ++i) {
@@ -593,8 +589,4 @@ std::string var_ids_to_string(const std::vector<VarId>& l) {
     append_var_id(s, l[i]);
   }
   return s;
-}
-
-void print_var_ids(const std::vector<VarId>& l) {
-  out() << var_ids_to_string(l);
 }

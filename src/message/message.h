@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -188,11 +189,9 @@ VarId scoped_var_id(const std::pair<std::string, std::int64_t>& scope, const Var
 // The kind that the uses of variable v inside m demand (gen when unconstrained).
 GenKind required_kind(const Message& m, const VarId& v);
 
-// Renderings. print_message writes to out() with no line end; message_to_string
+// Renderings. print_message writes to os with no line end; message_to_string
 // is the label form (pairs without brackets, Gen kinds abbreviated).
-void print_message(const Message& m);
+void print_message(std::ostream& os, const Message& m);
 std::string message_to_string(const Message& m);
-void print_var_id(const VarId& v);
 std::string var_id_to_string(const VarId& v);
-void print_var_ids(const std::vector<VarId>& l);
 std::string var_ids_to_string(const std::vector<VarId>& l);

@@ -43,22 +43,22 @@ bool equal(const Action& a, const Action& b) {
   return is_exchange(a) && exchanged(a) == exchanged(b);
 }
 
-void print_action(const Action& a) {
+void print_action(std::ostream& os, const Action& a) {
   switch (a.kind) {
     case ActionKind::NoAction:
-      out() << "0\n";
+      os << "0\n";
       return;
     case ActionKind::Join:
-      out() << "Join: " << identity_text(a) << "\n";
+      os << "Join: " << identity_text(a) << "\n";
       return;
     case ActionKind::In:
     case ActionKind::Out: {
       const char* word = a.kind == ActionKind::In ? "In(" : "Out(";
-      out() << identity_text(a) << ": " << word;
-      print_message(a.message);
-      out() << ")  --sigma-->  " << word;
-      print_message(exchanged(a));
-      out() << ")\n";
+      os << identity_text(a) << ": " << word;
+      print_message(os, a.message);
+      os << ")  --sigma-->  " << word;
+      print_message(os, exchanged(a));
+      os << ")\n";
       return;
     }
   }

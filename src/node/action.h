@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "assignment/assignment.h"
@@ -30,7 +31,7 @@ Action join_action(const std::string& name, std::int64_t instance, const Assignm
 
 // Both NoAction, or both In (or both Out) with equal substituted messages.
 bool equal(const Action& a, const Action& b);
-// The text-trace line, ending in "\n", on out().
-void print_action(const Action& a);
+// The text-trace line, ending in "\n", on os.
+void print_action(std::ostream& os, const Action& a);
 // The one-line graph-label form.
 std::string action_to_string(const Action& a);

@@ -51,17 +51,16 @@ bool is_final(const NodeRef& node) {
   return is_final(node->status());
 }
 
-void print_node(const NodeRef& node) {
+void print_node(std::ostream& os, const NodeRef& node) {
   if (!node) {
-    out() << "\nNode: NULNODE\n";
+    os << "\nNode: NULNODE\n";
     return;
   }
-  out() << "\n---------------------------------\nAction: ";
-  print_action(node->action());
-  out() << "\n   ||\n   ||\n   \\/\n";
-  out() << "\n-----\nNode: id=" << node->id() << "\n-----\nSon of:" << node_id(node->parent())
-        << "\n";
-  print_status(node->status());
+  os << "\n---------------------------------\nAction: ";
+  print_action(os, node->action());
+  os << "\n   ||\n   ||\n   \\/\n";
+  os << "\n-----\nNode: id=" << node->id() << "\n-----\nSon of:" << node_id(node->parent()) << "\n";
+  print_status(os, node->status());
 }
 
 void reset_node_ids() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "node/action.h"
@@ -79,7 +80,7 @@ NodeRef create_node(Status status);
 void set_parent(const NodeRef& node, const NodeRef& parent);
 std::int64_t node_id(const NodeRef& node);  // -1 for the null node
 bool is_final(const NodeRef& node);
-// The text-trace form of one node (or "\nNode: NULNODE\n"), on out().
-void print_node(const NodeRef& node);
+// The text-trace form of one node (or "\nNode: NULNODE\n"), on os.
+void print_node(std::ostream& os, const NodeRef& node);
 // Restarts identifiers at 1 (every run of the driver starts with it; tests).
 void reset_node_ids();

@@ -221,22 +221,4 @@ void reset() {
   state() = State();
 }
 
-void dump_token(const Token& token) {
-  switch (token.kind) {
-    case TokenKind::EndOfLine:
-      out() << "fine\n";
-      return;
-    case TokenKind::EndOfInput:
-      out() << "stop\n";
-      return;
-    case TokenKind::Ident:
-    case TokenKind::Symbol:
-      out() << "-->" << token.text << "\n";
-      return;
-    case TokenKind::Unknown:
-      out() << "Unknown:" << token.text << "\n";
-      return;
-  }
-}
-
 }  // namespace tokenizer

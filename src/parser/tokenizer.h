@@ -54,7 +54,4 @@ void set_input_text(const std::string& text, const std::string& name = "text");
 // Back to the initial state: no input, empty line, counter 0 (tests).
 void reset();
 
-// Diagnostic printer on out(); no normal run calls it.
-void dump_token(const Token& token);
-
 }  // namespace tokenizer

@@ -42,12 +42,12 @@ std::int64_t trace_length(const Context& c) {
   return total;
 }
 
-void print_context(const Context& c, const Assignment& a) {
+void print_context(std::ostream& os, const Context& c, const Assignment& a) {
   for (const Principal& p : c) {
-    print_principal(p, a);
-    out() << "\n";
+    print_principal(os, p, a);
+    os << "\n";
   }
-  out() << "\n";
+  os << "\n";
 }
 
 std::string context_to_string(const Context& c, const Assignment& a) {
@@ -68,12 +68,12 @@ bool is_final(const Status& s) {
   return all_finished(s.context);
 }
 
-void print_status(const Status& s) {
-  out() << "Status:\n{\nContext:\n";
-  print_context(s.context, s.assignment);
-  out() << "\nAssignment:\n";
-  print_assignment(s.assignment);
-  out() << "\nKnowledge:\n";
-  print_knowledge(s.knowledge);
-  out() << "\n}\n";
+void print_status(std::ostream& os, const Status& s) {
+  os << "Status:\n{\nContext:\n";
+  print_context(os, s.context, s.assignment);
+  os << "\nAssignment:\n";
+  print_assignment(os, s.assignment);
+  os << "\nKnowledge:\n";
+  print_knowledge(os, s.knowledge);
+  os << "\n}\n";
 }

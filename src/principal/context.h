@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,7 +26,7 @@ std::vector<std::int64_t> instances_named(const Context& c, const std::string& n
 // Sum of the principals' maximal numbers of actions.
 std::int64_t trace_length(const Context& c);
 // Each principal under a, one a line, then one more "\n".
-void print_context(const Context& c, const Assignment& a);
+void print_context(std::ostream& os, const Context& c, const Assignment& a);
 // Each principal under a followed by "\\n", then one more "\\n".
 std::string context_to_string(const Context& c, const Assignment& a);
 
@@ -38,4 +39,4 @@ struct Status {
 Status make_status(Context context, Assignment assignment, Knowledge knowledge);
 // Every principal has finished: the run reached its end, bound something or not.
 bool is_final(const Status& s);
-void print_status(const Status& s);
+void print_status(std::ostream& os, const Status& s);

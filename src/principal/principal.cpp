@@ -132,8 +132,8 @@ std::string principal_to_string(const Principal& p, const Assignment& a) {
          ") [" + process_to_string(q.process()) + "]";
 }
 
-void print_principal(const Principal& p, const Assignment& a) {
-  out() << principal_to_string(p, a);
+void print_principal(std::ostream& os, const Principal& p, const Assignment& a) {
+  os << principal_to_string(p, a);
 }
 
 PrincipalPool make_pool(std::vector<Principal> templates, std::int64_t max_instance) {
@@ -153,8 +153,8 @@ Principal get_principal(const PrincipalPool& pool, std::int64_t i, std::int64_t 
   const Principal* chosen = nullptr;
   try {
     chosen = &utils::select(pool.templates, i);
-  } catch (const UtilException&) {
-    throw NoMorePrinc();
+  } catch (const UtilException& e) {
+    throw NoMorePrinc(e.output());
   }
   return make_principal(chosen->name(), n, chosen->params(), chosen->process());
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +19,8 @@
 // "Princpool.NoMorePrinc": no such template, or an instance beyond the limit.
 class NoMorePrinc : public Failure {
  public:
-  NoMorePrinc() : Failure("Princpool.NoMorePrinc") {}
+  explicit NoMorePrinc(std::string output = "")
+      : Failure("Princpool.NoMorePrinc", std::move(output)) {}
 };
 
 class Principal {
@@ -60,7 +62,7 @@ std::int64_t principal_max_actions(const Principal& p);
 // gen when v is not a parameter; otherwise the kind its uses in the process demand.
 GenKind param_kind(const Principal& p, const VarId& v);
 // "NAME_i: (params) [process]" of apply_to_principal(a, p).
-void print_principal(const Principal& p, const Assignment& a);
+void print_principal(std::ostream& os, const Principal& p, const Assignment& a);
 std::string principal_to_string(const Principal& p, const Assignment& a);
 
 // The role templates, in the order given (the driver gives reverse file order).
@@ -73,5 +75,5 @@ PrincipalPool make_pool(std::vector<Principal> templates, std::int64_t max_insta
 std::int64_t pool_size(const PrincipalPool& pool);
 std::int64_t pool_limit(const PrincipalPool& pool);
 // Template i (from 0) instantiated as instance n. NoMorePrinc when n exceeds the
-// limit, or (after "select!\n" on out()) when there is no template i.
+// limit, or (with the output "select!\n") when there is no template i.
 Principal get_principal(const PrincipalPool& pool, std::int64_t i, std::int64_t n);

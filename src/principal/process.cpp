@@ -190,6 +190,6 @@ std::string process_to_string(const Process& p) {
   return s;
 }
 
-void print_process(const Process& p) {
-  out() << process_to_string(p);
+void print_process(std::ostream& os, const Process& p) {
+  os << process_to_string(p);
 }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "assignment/assignment.h"
@@ -53,4 +54,4 @@ bool process_well_formed(const Process& p);
 std::int64_t max_actions(const Process& p);
 // "In(t).rest", "Out(t)", "(l + r)", "(l | r)"; terms in label form.
 std::string process_to_string(const Process& p);
-void print_process(const Process& p);
+void print_process(std::ostream& os, const Process& p);

@@ -85,7 +85,7 @@ AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Ses
 
 }  // namespace
 
-AnalysisResult analyse(const AnalysisOptions& options) {
+AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines) {
   Settings settings;
   settings.mode = OutputMode::Verify;
   settings.principals_file = options.principals_file;
@@ -95,8 +95,8 @@ AnalysisResult analyse(const AnalysisOptions& options) {
   settings.session_size = options.session_size;
 
   reset_run_state();
-  const Inputs inputs = read_inputs(settings);
-  SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings);
+  const Inputs inputs = read_inputs(settings, RunStreams{error_lines, std::cerr});
+  SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings, std::cerr);
   tracer::join(state, inputs.formula, inputs.join_components);
   AttackCollector collector(options);
   tracer::search(state, collector);

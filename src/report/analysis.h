@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -56,5 +57,6 @@ struct AnalysisResult {
 };
 
 // Runs the analysis. Input that cannot be read or parsed throws Failure, after
-// the parser's error line (if any) was written to out().
-AnalysisResult analyse(const AnalysisOptions& options);
+// the parser's error line (if any) was written to error_lines and its
+// diagnostic to standard error.
+AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines);

@@ -14,12 +14,11 @@ namespace {
 
 using Instances = std::set<std::int64_t>;
 
-// What a printing function writes on out(), as text.
+// What a printing function writes, as text.
 template <typename Print>
 std::string printed(Print print) {
   std::ostringstream text;
-  ScopedOutput capture(text);
-  print();
+  print(text);
   return text.str();
 }
 
@@ -256,13 +255,13 @@ std::string attack_key(const std::vector<SentOrReceived>& involved_steps,
     const Message message = renumbering.apply(s.message);
     key += (a.kind == ActionKind::In ? "in " : "out ") + a.name + "_" +
            std::to_string(renumbering.instance(a.instance)) + " " +
-           printed([&] { print_message(message); }) + "\n";
+           printed([&](std::ostream& os) { print_message(os, message); }) + "\n";
   }
   std::vector<std::string> literals;
   for (const Formula& literal : reason) {
     if (!names_only(instances_named_in(literal), involved)) continue;
     const Formula renamed = renumbering.apply(literal);
-    literals.push_back(printed([&] { print_formula(renamed); }));
+    literals.push_back(printed([&](std::ostream& os) { print_formula(os, renamed); }));
   }
   std::sort(literals.begin(), literals.end());
   for (const std::string& literal : literals) key += "violated " + literal + "\n";
@@ -297,14 +296,14 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
   attack.attack_set = state.attacks;
   attack.session = static_cast<std::int64_t>(j) + 1;
   for (const Formula& literal : reason) {
-    attack.violated.push_back(printed([&] { print_formula(literal); }));
+    attack.violated.push_back(printed([&](std::ostream& os) { print_formula(os, literal); }));
   }
   std::vector<SentOrReceived> involved_steps;
   for (const SentOrReceived& s : steps) {
     if (involved.count(s.action->instance) == 0) continue;
     involved_steps.push_back(s);
     const std::string principal = instance_name(s.action->name, s.action->instance);
-    const std::string message = printed([&] { print_message(s.message); });
+    const std::string message = printed([&](std::ostream& os) { print_message(os, s.message); });
     if (s.action->kind == ActionKind::In) {
       attack.exchanges.push_back(Exchange{"I", principal, message});
     } else {
@@ -316,7 +315,8 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
       attack.bystanders.push_back(instance_name(p.name(), p.instance()));
     }
   }
-  attack.report = printed([&] { tracer::print_attack(state, leaf, candidates); });
+  attack.report =
+      printed([&](std::ostream& os) { tracer::print_attack(os, state, leaf, candidates); });
   attack.key = attack_key(involved_steps, reason, involved);
   return attack;
 }

@@ -104,12 +104,12 @@ int main(int argc, char** argv) {
   std::ostringstream diagnostics;  // the parsers' error lines, for standard error
   AnalysisResult result;
   try {
-    ScopedOutput capture(diagnostics);
-    result = analyse(options);
+    result = analyse(options, diagnostics);
   } catch (const std::bad_alloc&) {  // a session size beyond what memory holds, say
     std::cerr << "tool-report: out of memory\n";
     return kBadInput;
   } catch (const std::exception& e) {
+    if (const auto* failure = dynamic_cast<const Failure*>(&e)) diagnostics << failure->output();
     std::istringstream lines(diagnostics.str());
     for (std::string line; std::getline(lines, line);) std::cerr << "tool-report: " << line << "\n";
     std::cerr << "tool-report: bad input: " << failure_text(e.what()) << "\n";

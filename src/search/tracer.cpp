@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <limits>
 
 #include "assignment/assignment.h"
@@ -31,13 +30,14 @@ std::vector<NodeRef> path_from_root(const NodeRef& leaf) {
 }
 
 void show_feedback(const SearchState& state, const char* text) {
-  if (state.settings.feedback) std::cerr << text << std::flush;
+  if (state.settings.feedback) *state.feedback << text << std::flush;
 }
 
 // The join phase's counter, overwriting the previous one in place.
 void show_join_count(const SearchState& state, std::int64_t count) {
   if (!state.settings.feedback) return;
-  std::cerr << std::string(10, '\b') << count << "/" << state.starting_count << "   " << std::flush;
+  *state.feedback << std::string(10, '\b') << count << "/" << state.starting_count << "   "
+                  << std::flush;
 }
 
 void record_branching(SearchState& state, std::int64_t children) {
@@ -148,17 +148,16 @@ std::int64_t truncated(double x) {
   return static_cast<std::int64_t>(x);
 }
 
-void print_intruder_line(const Action& action, const Assignment& sigma) {
-  std::ostream& o = out();
+void print_intruder_line(std::ostream& os, const Action& action, const Assignment& sigma) {
   if (action.kind == ActionKind::In) {
-    o << "I -> " << action.name << "_" << action.instance << ": ";
+    os << "I -> " << action.name << "_" << action.instance << ": ";
   } else if (action.kind == ActionKind::Out) {
-    o << action.name << "_" << action.instance << " -> I: ";
+    os << action.name << "_" << action.instance << " -> I: ";
   } else {
     return;
   }
-  print_message(apply(sigma, action.message));
-  o << "\n";
+  print_message(os, apply(sigma, action.message));
+  os << "\n";
 }
 
 }  // namespace
@@ -170,9 +169,10 @@ double process_seconds() {
 }
 
 SearchState create(const std::vector<Principal>& principals, const std::vector<Message>& knowledge,
-                   const Settings& settings) {
+                   const Settings& settings, std::ostream& feedback) {
   SearchState state;
   state.settings = settings;
+  state.feedback = &feedback;
   state.knowledge_manager = std::make_unique<KnowledgeManager>(kManagerCapacity);
   KnowledgeManager& mgr = *state.knowledge_manager;
   const Knowledge empty = fresh_knowledge(mgr);
@@ -293,7 +293,7 @@ void print_progress(SearchState& state, bool last_draw) {
   const double now = process_seconds();
   if (!last_draw && now - state.last_drawn < kSecondsBetweenDraws) return;
   state.last_drawn = now;
-  std::cerr << progress_text(state, now - state.search_time) << std::flush;
+  *state.feedback << progress_text(state, now - state.search_time) << std::flush;
 }
 
 std::int64_t pruned_count(const SearchState& state) {
@@ -329,12 +329,12 @@ void print_statistics(std::ostream& os, const SearchState& state) {
      << "\n--------------------------------------------\n";
 }
 
-void print_trace(const SearchState& state, const NodeRef& leaf) {
-  out() << "\n-------\n Trace (" << state.traces << ")|<<---------------------------|\n-------\n\n";
-  for (const NodeRef& n : path_from_root(leaf)) print_node(n);
+void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf) {
+  os << "\n-------\n Trace (" << state.traces << ")|<<---------------------------|\n-------\n\n";
+  for (const NodeRef& n : path_from_root(leaf)) print_node(os, n);
 }
 
-void print_attack(const SearchState& state, const NodeRef& leaf,
+void print_attack(std::ostream& os, const SearchState& state, const NodeRef& leaf,
                   const std::vector<WorkItem>& candidates) {
   static const char* const kRule =
       "\n--------------------------------------------------------------\n\n";
@@ -342,34 +342,34 @@ void print_attack(const SearchState& state, const NodeRef& leaf,
   const ClauseList& formula = state.formula;
   const Context& context = state.starting_nodes[j]->status().context;
   const std::vector<NodeRef> path = path_from_root(leaf);
-  std::ostream& o = out();
-  o << "  ATTACK SET " << state.attacks << kRule;
+  os << "  ATTACK SET " << state.attacks << kRule;
   for (const WorkItem& candidate : candidates) {
-    o << "Violated Constraints:\n";
+    os << "Violated Constraints:\n";
     for (const Formula& literal : violated_literals(formula, candidate.clauses)) {
-      print_formula(literal);
-      o << "\n";
+      print_formula(os, literal);
+      os << "\n";
     }
-    o << "\n";
+    os << "\n";
     const std::vector<Assignment> sigmas = stores_to_assignments(candidate.stores);
     const std::vector<std::vector<ConstraintStore>> models = singletons(candidate.stores);
     for (std::size_t i = 0; i < std::min(sigmas.size(), models.size()); ++i) {
       const Assignment& sigma = sigmas[i];
-      o << "\n***************\n"
-        << "Context:\n";
-      print_context(context, sigma);
-      o << "Knowledge:\n";
-      print_knowledge(map_messages(leaf->status().knowledge, sigma));
-      o << "\nModel:\n";
-      print_model(models[i]);
-      o << "Intruder:\n";
-      for (std::size_t k = 1; k < path.size(); ++k) print_intruder_line(path[k]->action(), sigma);
+      os << "\n***************\n"
+         << "Context:\n";
+      print_context(os, context, sigma);
+      os << "Knowledge:\n";
+      print_knowledge(os, map_messages(leaf->status().knowledge, sigma));
+      os << "\nModel:\n";
+      print_model(os, models[i]);
+      os << "Intruder:\n";
+      for (std::size_t k = 1; k < path.size(); ++k)
+        print_intruder_line(os, path[k]->action(), sigma);
     }
-    o << "\n"
-      << "\n***************\n";
+    os << "\n"
+       << "\n***************\n";
   }
-  o << "\n" << kRule;
-  o.flush();
+  os << "\n" << kRule;
+  os.flush();
 }
 
 }  // namespace tracer

@@ -58,9 +58,10 @@ struct SearchState {
   double join_time = 0.0;
   double search_time = 0.0;  // start instant while searching, duration afterwards
   double verify_time = 0.0;
-  double last_feedback = 0.0;  // instant of the last time-triggered progress display
-  double last_drawn = 0.0;     // instant of the last progress display of any kind
-  bool verifying = false;      // a verification is running: the display shows V, not S
+  double last_feedback = 0.0;        // instant of the last time-triggered progress display
+  double last_drawn = 0.0;           // instant of the last progress display of any kind
+  bool verifying = false;            // a verification is running: the display shows V, not S
+  std::ostream* feedback = nullptr;  // where -f shows progress
 };
 
 // What the search hands on for the leaves it reaches, by the settings' mode. The
@@ -85,8 +86,9 @@ namespace tracer {
 // The run's state: the knowledge manager, the intruder's initial knowledge (the
 // terms paired right-nested, so at least two are needed) and the root node.
 // principals are in reverse file order.
+// With -f, the progress display goes to feedback.
 SearchState create(const std::vector<Principal>& principals, const std::vector<Message>& knowledge,
-                   const Settings& settings);
+                   const Settings& settings, std::ostream& feedback);
 
 // Builds the starting nodes and, by solving the join formula on each, their
 // initial nodes; prepares the formula for each.
@@ -103,7 +105,7 @@ std::int64_t pruned_count(const SearchState& state);
 // The statistics block of the run.
 void print_statistics(std::ostream& os, const SearchState& state);
 
-// The progress display on standard error, when feedback is on. Redraws come at
+// The progress display on the feedback stream, when feedback is on. Redraws come at
 // most a few times a second, so that what is written grows with time, not with
 // the number of traces; the last one of a run (last_draw) is always written.
 void print_progress(SearchState& state, bool last_draw = false);
@@ -114,10 +116,10 @@ std::string progress_text(const SearchState& state, double elapsed);
 // non-negative number of hours.
 std::string format_duration(double seconds);
 
-// The text trace ending at leaf, numbered by state.traces, on out().
-void print_trace(const SearchState& state, const NodeRef& leaf);
-// The attack report of leaf, numbered by state.attacks, on out(), then flushed.
-void print_attack(const SearchState& state, const NodeRef& leaf,
+// The text trace ending at leaf, numbered by state.traces, on os.
+void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf);
+// The attack report of leaf, numbered by state.attacks, on os, then flushed.
+void print_attack(std::ostream& os, const SearchState& state, const NodeRef& leaf,
                   const std::vector<WorkItem>& candidates);
 
 // The process's processor time in seconds.

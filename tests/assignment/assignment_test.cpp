@@ -34,8 +34,7 @@ Assignment of(std::vector<Binding> b) {
 
 std::string printed(const Assignment& a) {
   std::ostringstream captured;
-  ScopedOutput redirect(captured);
-  print_assignment(a);
+  print_assignment(captured, a);
   return captured.str();
 }
 

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,18 +51,9 @@ class RunDriver : public testing::Test {
     return run_args(args);
   }
 
-  static Outcome run_args(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
+  static Outcome run_args(const std::vector<std::string>& args) {
     std::ostringstream out_text, err_text;
-    std::streambuf* const saved = std::cerr.rdbuf(err_text.rdbuf());
-    int status = 0;
-    {
-      ScopedOutput redirect(out_text);
-      status = run_driver(static_cast<int>(args.size()), argv.data());
-    }
-    std::cerr.rdbuf(saved);
+    const int status = run_driver(args, RunStreams{out_text, err_text});
     return {out_text.str(), err_text.str(), status};
   }
 

@@ -37,36 +37,36 @@ class GvizTest : public ::testing::Test {
   template <typename F>
   static std::string captured(F f) {
     std::ostringstream text;
-    ScopedOutput redirect(text);
-    f();
+    f(text);
     return text.str();
   }
 };
 
 TEST_F(GvizTest, HeaderAndFooter) {
-  EXPECT_EQ(captured([] { graph_header("prova"); }),
+  EXPECT_EQ(captured([](std::ostream& os) { graph_header(os, "prova"); }),
             "\n/*automatically generated*/\ndigraph prova{\nconcentrate=true\n ");
-  EXPECT_EQ(captured([] { graph_footer(); }), "\n}\n/*end of graph*/\n");
+  EXPECT_EQ(captured([](std::ostream& os) { graph_footer(os); }), "\n}\n/*end of graph*/\n");
 }
 
 TEST_F(GvizTest, PathWithoutFieldsHasBlankLabels) {
   const NodeRef leaf = chain(3);
-  EXPECT_EQ(captured([&] { write_path(leaf, GraphFields{}); }),
+  EXPECT_EQ(captured([&](std::ostream& os) { write_path(os, leaf, GraphFields{}); }),
             "1\n1[label=\" \"]\n1 1 -> 2\n2[label=\" \"]\n2 -> 3\n3[label=\" \"]\n3 ");
 }
 
 TEST_F(GvizTest, RootAloneIsOneNodeStatement) {
   const NodeRef root = chain(1);
-  EXPECT_EQ(captured([&] { write_path(root, GraphFields{}); }), "1\n1[label=\" \"]\n1 1 ");
+  EXPECT_EQ(captured([&](std::ostream& os) { write_path(os, root, GraphFields{}); }),
+            "1\n1[label=\" \"]\n1 1 ");
 }
 
 TEST_F(GvizTest, ConsecutivePathsContinueAfterTheTrailingBlank) {
   const NodeRef root = chain(1);
   const NodeRef a = child_of(root, root->status());
   const NodeRef b = child_of(root, root->status());
-  const std::string text = captured([&] {
-    write_path(a, GraphFields{});
-    write_path(b, GraphFields{});
+  const std::string text = captured([&](std::ostream& os) {
+    write_path(os, a, GraphFields{});
+    write_path(os, b, GraphFields{});
   });
   EXPECT_EQ(text,
             "1\n1[label=\" \"]\n1 1 -> 2\n2[label=\" \"]\n2 "
@@ -108,7 +108,7 @@ TEST_F(GvizTest, LabelsHoldNoRawLineBreak) {
 
 TEST_F(GvizTest, DeepPathIsWrittenWithoutRecursion) {
   const NodeRef leaf = chain(200000);
-  const std::string text = captured([&] { write_path(leaf, GraphFields{}); });
+  const std::string text = captured([&](std::ostream& os) { write_path(os, leaf, GraphFields{}); });
   EXPECT_EQ(text.substr(0, 2), "1\n");
   EXPECT_NE(text.find("-> 200000\n200000[label=\" \"]\n200000 "), std::string::npos);
 }

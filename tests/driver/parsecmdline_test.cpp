@@ -20,8 +20,7 @@ Settings parse(std::vector<std::string> args) {
 
 std::string usage(bool full) {
   std::ostringstream captured;
-  ScopedOutput redirect(captured);
-  print_usage(full);
+  print_usage(captured, full);
   return captured.str();
 }
 

@@ -35,8 +35,7 @@ Knowledge learn_all(const std::vector<Message>& ms, Knowledge k = empty_knowledg
 
 std::string printed(const Knowledge& k) {
   std::ostringstream s;
-  ScopedOutput capture(s);
-  print_knowledge(k);
+  print_knowledge(s, k);
   return s.str();
 }
 

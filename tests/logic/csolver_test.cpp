@@ -33,8 +33,7 @@ ConstraintStore built(const std::vector<Constraint>& additions) {
 
 std::string model_text(const std::vector<ConstraintStore>& stores) {
   std::ostringstream text;
-  ScopedOutput capture(text);
-  print_model(stores);
+  print_model(text, stores);
   return text.str();
 }
 

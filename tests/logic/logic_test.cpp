@@ -14,15 +14,13 @@ namespace {
 
 std::string printed(const Formula& f) {
   std::ostringstream captured;
-  ScopedOutput redirect(captured);
-  print_formula(f);
+  print_formula(captured, f);
   return captured.str();
 }
 
 std::string printed(const ClauseList& clauses) {
   std::ostringstream captured;
-  ScopedOutput redirect(captured);
-  print_clauses(clauses);
+  print_clauses(captured, clauses);
   return captured.str();
 }
 

@@ -20,8 +20,7 @@ void feed(const std::string& text) {
 
 std::string printed(const Formula& f) {
   std::ostringstream captured;
-  ScopedOutput redirect(captured);
-  print_formula(f);
+  print_formula(captured, f);
   return captured.str();
 }
 

@@ -18,15 +18,13 @@ Status empty_status() {
 
 std::string printed_node(const NodeRef& node) {
   std::ostringstream text;
-  ScopedOutput redirect(text);
-  print_node(node);
+  print_node(text, node);
   return text.str();
 }
 
 std::string printed_action(const Action& a) {
   std::ostringstream text;
-  ScopedOutput redirect(text);
-  print_action(a);
+  print_action(text, a);
   return text.str();
 }
 

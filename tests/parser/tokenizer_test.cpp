@@ -245,17 +245,6 @@ TEST_F(TokenizerTest, ClosedInputHasNoMoreLines) {
   EXPECT_TRUE(tokenizer::get_token().is(TokenKind::EndOfInput));
 }
 
-TEST_F(TokenizerTest, DumpTokenWritesTheDiagnosticForms) {
-  std::ostringstream captured;
-  ScopedOutput scope(captured);
-  tokenizer::dump_token(Token{TokenKind::EndOfLine, "", {}});
-  tokenizer::dump_token(Token{TokenKind::EndOfInput, "", {}});
-  tokenizer::dump_token(Token{TokenKind::Ident, "ab", {}});
-  tokenizer::dump_token(Token{TokenKind::Symbol, "+", {}});
-  tokenizer::dump_token(Token{TokenKind::Unknown, "#", {}});
-  EXPECT_EQ(captured.str(), "fine\nstop\n-->ab\n-->+\nUnknown:#\n");
-}
-
 // A file in the test's own temporary folder, removed afterwards.
 class TokenizerFileTest : public TokenizerTest {
  protected:

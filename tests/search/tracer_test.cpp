@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -207,12 +208,11 @@ TEST(ProgressText, UndefinedPercentIsWrittenZero) {
             kBack + "0% elapsed 0:0:1 ~ remaining infinity  subtree 1/1 - S   ");
 }
 
-// Everything f writes on out().
+// Everything f writes on the stream it is given.
 template <typename F>
 std::string captured(F f) {
   std::ostringstream text;
-  ScopedOutput redirect(text);
-  f();
+  f(text);
   return text.str();
 }
 
@@ -243,10 +243,10 @@ TEST(PrintTrace, HeaderThenEveryNodeFromTheRoot) {
   const Trace t = make_trace(x, nonce("na", 1));
   SearchState s;
   s.traces = 3;
-  const std::string nodes = captured([&] {
-    for (const NodeRef& n : {t.root, t.session, t.input, t.output}) print_node(n);
+  const std::string nodes = captured([&](std::ostream& os) {
+    for (const NodeRef& n : {t.root, t.session, t.input, t.output}) print_node(os, n);
   });
-  EXPECT_EQ(captured([&] { tracer::print_trace(s, t.output); }),
+  EXPECT_EQ(captured([&](std::ostream& os) { tracer::print_trace(os, s, t.output); }),
             "\n-------\n Trace (3)|<<---------------------------|\n-------\n\n" + nodes);
 }
 
@@ -264,18 +264,18 @@ TEST(PrintAttack, ReportLayout) {
   WorkItem candidate{{{formula_false()}}, empty_assignment(), {store}};
 
   const Assignment sigma = stores_to_assignments({store}).front();
-  const std::string pieces = captured([&] {
-    print_formula(secret);
-    out() << "|";
-    print_context(t.session->status().context, sigma);
-    out() << "|";
-    print_knowledge(map_messages(t.output->status().knowledge, sigma));
-    out() << "|";
-    print_model({store});
-    out() << "|";
-    print_message(apply(sigma, x));
-    out() << "|";
-    print_message(apply(sigma, pair(x, na)));
+  const std::string pieces = captured([&](std::ostream& os) {
+    print_formula(os, secret);
+    os << "|";
+    print_context(os, t.session->status().context, sigma);
+    os << "|";
+    print_knowledge(os, map_messages(t.output->status().knowledge, sigma));
+    os << "|";
+    print_model(os, {store});
+    os << "|";
+    print_message(os, apply(sigma, x));
+    os << "|";
+    print_message(os, apply(sigma, pair(x, na)));
   });
   std::vector<std::string> part;
   std::stringstream split(pieces);
@@ -287,10 +287,10 @@ TEST(PrintAttack, ReportLayout) {
                                "Intruder:\nI -> A_1: " + part[4] + "\nA_1 -> I: " + part[5] + "\n";
   const std::string one_candidate =
       "Violated Constraints:\n" + part[0] + "\n\n" + one_pair + "\n\n***************\n";
-  EXPECT_EQ(captured([&] { tracer::print_attack(s, t.output, {candidate}); }),
+  EXPECT_EQ(captured([&](std::ostream& os) { tracer::print_attack(os, s, t.output, {candidate}); }),
             "  ATTACK SET 1" + rule + one_candidate + "\n" + rule);
-  EXPECT_EQ(captured([&] {
-              tracer::print_attack(s, t.output, {candidate, candidate});
+  EXPECT_EQ(captured([&](std::ostream& os) {
+              tracer::print_attack(os, s, t.output, {candidate, candidate});
             }),
             "  ATTACK SET 1" + rule + one_candidate + one_candidate + "\n" + rule);
 }
@@ -303,7 +303,8 @@ TEST(PrintAttack, JoinOnlyTraceHasNoIntruderLine) {
   s.starting_nodes = {t.session};
   s.formula = {{derive_formula(na)}};
   const WorkItem candidate{{{formula_false()}}, empty_assignment(), {ConstraintStore{}}};
-  const std::string text = captured([&] { tracer::print_attack(s, t.session, {candidate}); });
+  const std::string text =
+      captured([&](std::ostream& os) { tracer::print_attack(os, s, t.session, {candidate}); });
   EXPECT_EQ(text.substr(0, 14), "  ATTACK SET 2");
   EXPECT_NE(text.find("Intruder:\n\n\n***************\n\n"), std::string::npos) << text;
 }
@@ -318,10 +319,12 @@ TEST(Create, KnowledgeNeedsTwoTerms) {
       {{agent("I", 0)}, "fold2_1!\n"},
   };
   for (const Case& c : cases) {
-    std::ostringstream text;
-    ScopedOutput redirect(text);
-    EXPECT_THROW(tracer::create({}, c.terms, Settings{}), UtilException);
-    EXPECT_EQ(text.str(), c.diagnostic);
+    try {
+      tracer::create({}, c.terms, Settings{}, std::cerr);
+      ADD_FAILURE() << "no failure";
+    } catch (const UtilException& e) {
+      EXPECT_EQ(e.output(), c.diagnostic);
+    }
   }
 }
 
@@ -330,7 +333,7 @@ TEST(Create, RootHoldsTheInitialKnowledge) {
   Settings settings;
   settings.session_size = 2;
   const SearchState s =
-      tracer::create({}, {agent("I", 0), pub_key("I", 0), priv_key("I", 0)}, settings);
+      tracer::create({}, {agent("I", 0), pub_key("I", 0), priv_key("I", 0)}, settings, std::cerr);
   ASSERT_TRUE(s.root);
   EXPECT_EQ(s.root->id(), 1);
   EXPECT_EQ(s.root->parent(), nullptr);
