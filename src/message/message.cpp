@@ -1,8 +1,8 @@
 #include "message/message.h"
 
 #include <array>
+#include <cassert>
 #include <functional>
-#include <unordered_set>
 #include <vector>
 
 #include "utils/utils.h"
@@ -13,8 +13,21 @@ using Node = Message::Node;
 
 // The nodes of the alternatives: each adds its own fields to the common ones, so
 // that a node takes no more memory than its alternative needs.
+struct AtomFamily;
 struct AtomNode : Node {
+  const AtomFamily* family = nullptr;
+};
+// The five atoms of one name and index, SymKey to Nonce, built together: the
+// search asks an atom for its relatives (a key's inverse and owner, an agent's
+// keys) all the time, and each finds them here without a table. A handle on one
+// member keeps the whole family alive.
+struct AtomFamily : std::enable_shared_from_this<AtomFamily> {
+  static constexpr std::size_t kSize = 5;
+  static std::size_t position(Tag tag) {
+    return static_cast<std::size_t>(tag) - static_cast<std::size_t>(Tag::SymKey);
+  }
   std::string name;
+  std::array<AtomNode, kSize> members;
 };
 struct VarNode : Node {
   VarId var;
@@ -96,12 +109,6 @@ std::shared_ptr<N> make_node(Tag tag) {
   return n;
 }
 
-Message finish_atom(std::shared_ptr<AtomNode> n) {
-  n->hash = mix(mix(tag_seed(n->tag), std::hash<std::string>{}(n->name)),
-                std::hash<std::int64_t>{}(n->number));
-  return Message(std::move(n));
-}
-
 Message finish_var(std::shared_ptr<VarNode> n) {
   const std::size_t v = hash_var(n->var);
   n->var_hash = mix(tag_seed(Tag::Var), v);
@@ -142,7 +149,7 @@ bool Message::deep_equal(const Message& a, const Message& b) {
     case Tag::PubKey:
     case Tag::PrivKey:
     case Tag::Nonce:
-      return x.number == y.number && as_atom(x).name == as_atom(y).name;
+      return x.number == y.number && as_atom(x).family->name == as_atom(y).family->name;
     case Tag::Var:
     case Tag::BindVar:
       return as_var(x).var == as_var(y).var;
@@ -165,7 +172,7 @@ bool Message::is_atom() const {
   return is_atom_tag(node_->tag);
 }
 const std::string& Message::name() const {
-  return is_atom_tag(node_->tag) ? as_atom(*node_).name : no_name();
+  return is_atom_tag(node_->tag) ? as_atom(*node_).family->name : no_name();
 }
 const VarId& Message::var() const {
   return is_var_tag(node_->tag) ? as_var(*node_).var : no_var();
@@ -181,33 +188,20 @@ Message no_message() {
   return Message(no_message_node());
 }
 
-namespace {
-
-// Every atom built so far, so that equal atoms share one node: the search
-// compares keys and agents all the time, and equal handles compare by pointer
-// only. Atoms are few (the names of the input files times the instances of a
-// session); a process that analyses many inputs starts the table afresh now and
-// then, which only costs sharing, never correctness.
-class InternedAtoms {
- public:
-  Message intern(Message m) {
-    if (atoms_.size() >= kMostKept) atoms_.clear();
-    return *atoms_.insert(std::move(m)).first;
-  }
-
- private:
-  static constexpr std::size_t kMostKept = 4096;
-  std::unordered_set<Message, MessageHash> atoms_;
-};
-
-}  // namespace
-
 Message atom(Tag tag, const std::string& name, std::int64_t index) {
-  static InternedAtoms interned;
-  auto n = make_node<AtomNode>(tag);
-  n->name = name;
-  n->number = index;
-  return interned.intern(finish_atom(std::move(n)));
+  assert(is_atom_tag(tag));
+  auto family = std::make_shared<AtomFamily>();
+  family->name = name;
+  const std::size_t name_hash = std::hash<std::string>{}(name);
+  for (std::size_t k = 0; k < AtomFamily::kSize; ++k) {
+    AtomNode& n = family->members[k];
+    n.tag = static_cast<Tag>(static_cast<std::size_t>(Tag::SymKey) + k);
+    n.number = index;
+    n.hash = mix(mix(tag_seed(n.tag), name_hash), std::hash<std::int64_t>{}(index));
+    n.family = family.get();
+  }
+  const AtomNode* member = &family->members[AtomFamily::position(tag)];
+  return Message(std::shared_ptr<const Node>(std::move(family), member));
 }
 
 Message sym_key(const std::string& name, std::int64_t index) {
@@ -272,58 +266,11 @@ Message trick(std::vector<Binding> bindings) {
 
 namespace {
 
-// The atoms related to an atom (its key halves, its owner), each built once and
-// kept: the keys and agents of a run are few (the names of the input files times
-// the instances of a session), and the search asks for the same ones over and
-// over. An open-addressing table on the atom's hash; a process that analyses many
-// inputs starts it afresh now and then, so that it stays small.
-class RelatedAtoms {
- public:
-  Message& slot(const Message& m, Tag tag) {
-    if (2 * (used_ + 1) > entries_.size()) grow();
-    const std::size_t mask = entries_.size() - 1;
-    std::size_t i = m.hash() & mask;
-    while (!entries_[i].atom.is(Tag::NoMessage) && entries_[i].atom != m) i = (i + 1) & mask;
-    Entry& e = entries_[i];
-    if (e.atom.is(Tag::NoMessage)) {
-      e.atom = m;
-      ++used_;
-    }
-    return e.related[static_cast<std::size_t>(tag) - static_cast<std::size_t>(Tag::SymKey)];
-  }
-
- private:
-  static constexpr std::size_t kMostKept = 4096;
-  struct Entry {
-    Message atom;                    // NoMessage: a free slot
-    std::array<Message, 5> related;  // by alternative, SymKey to Nonce
-  };
-
-  void grow() {
-    std::vector<Entry> old = std::move(entries_);
-    entries_.assign(old.empty() || used_ >= kMostKept ? 64 : 2 * old.size(), Entry{});
-    if (used_ >= kMostKept) old.clear();
-    used_ = 0;
-    const std::size_t mask = entries_.size() - 1;
-    for (Entry& e : old) {
-      if (e.atom.is(Tag::NoMessage)) continue;
-      std::size_t i = e.atom.hash() & mask;
-      while (!entries_[i].atom.is(Tag::NoMessage)) i = (i + 1) & mask;
-      entries_[i] = std::move(e);
-      ++used_;
-    }
-  }
-
-  std::vector<Entry> entries_;
-  std::size_t used_ = 0;
-};
-
 // The atom of the given alternative with the name and index of atom m.
 Message related_atom(const Message& m, Tag tag) {
-  static RelatedAtoms built;
-  Message& related = built.slot(m, tag);
-  if (related.is(Tag::NoMessage)) related = atom(tag, m.name(), m.index());
-  return related;
+  const AtomFamily& family = *as_atom(m.node()).family;
+  return Message(std::shared_ptr<const Node>(family.shared_from_this(),
+                                             &family.members[AtomFamily::position(tag)]));
 }
 
 }  // namespace
