@@ -83,6 +83,18 @@ TEST(RenderingTest, VarIdsAndLists) {
 
 // ---------------------------------------------------------------- key operations
 
+// Relatives are reached through the atom they come from; each must outlive it.
+TEST(KeyOperationsTest, RelativesOutliveTheAtomTheyCameFrom) {
+  Message owner;
+  {
+    const Message key = agent_pub_key(agent("A", 1));
+    owner = key_owner(inverse_key(key));
+  }
+  EXPECT_EQ(owner, agent("A", 1));
+  EXPECT_EQ(owner.name(), "A");
+  EXPECT_TRUE(agent_priv_key(owner).same(agent_priv_key(owner)));
+}
+
 TEST(KeyOperationsTest, Table) {
   const Message none = no_message();
   struct Case {
