@@ -9,6 +9,7 @@
 
 #include "driver/gviz.h"
 #include "driver/parsecmdline.h"
+#include "driver/printers.h"
 #include "logic/name_check.h"
 #include "logic/pl_parser.h"
 #include "node/node.h"
@@ -91,33 +92,14 @@ std::vector<Principal> read_principals(const RunStreams& io, const std::string& 
 // and, for a person watching a verification, the verdict.
 void write_outcome(const RunStreams& io, const SearchState& state) {
   const std::vector<std::string> warnings = run_warnings(state);
-  const bool verdict = state.settings.mode == OutputMode::Verify && io.err_is_terminal;
+  const bool verdict = state.options.mode == OutputMode::Verify && io.err_is_terminal;
   if (warnings.empty() && !verdict) return;
   // The progress display leaves the cursor at the end of its line.
-  if (state.settings.feedback) io.err << "\n";
+  if (state.options.feedback) io.err << "\n";
   for (const std::string& text : warnings) warn(io, text);
   if (verdict) io.err << verdict_line(state) << "\n";
   io.err << std::flush;
 }
-
-// Writes every report on standard output the moment the search finds it.
-class PrintingObserver : public SearchObserver {
- public:
-  explicit PrintingObserver(std::ostream& out) : out_(out) {}
-  void attack_found(const SearchState& state, const NodeRef& leaf,
-                    const std::vector<WorkItem>& candidates) override {
-    tracer::print_attack(out_, state, leaf, candidates);
-  }
-  void trace_found(const SearchState& state, const NodeRef& leaf) override {
-    tracer::print_trace(out_, state, leaf);
-  }
-  void graph_path_found(const NodeRef& leaf, const GraphFields& fields) override {
-    write_path(out_, leaf, fields);
-  }
-
- private:
-  std::ostream& out_;
-};
 
 void run(const std::vector<std::string>& args, const RunStreams& io) {
   Settings settings = default_settings();
@@ -146,15 +128,15 @@ void run(const std::vector<std::string>& args, const RunStreams& io) {
   if (inputs.knowledge.size() == 1) {
     report_diagnostic(io, pl_parser::diagnostic(), settings.knowledge_file);
   }
-  SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings, io.err);
+  SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings.search, io.err);
   tracer::join(state, inputs.formula, inputs.join_components);
-  const bool graph = settings.mode == OutputMode::Graph;
+  const bool graph = settings.search.mode == OutputMode::Graph;
   if (graph) graph_header(io.out, "prova");
-  PrintingObserver printer(io.out);
+  ReportPrinter printer(io.out, settings.graph_fields);
   tracer::search(state, printer);
   if (graph) graph_footer(io.out);
   write_outcome(io, state);
-  if (settings.feedback) tracer::print_statistics(io.err, state);
+  if (settings.search.feedback) tracer::print_statistics(io.err, state);
 }
 
 }  // namespace

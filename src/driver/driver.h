@@ -12,7 +12,7 @@
 #include "logic/logic.h"
 #include "message/message.h"
 #include "principal/principal.h"
-#include "search/settings.h"
+#include "driver/settings.h"
 #include "utils/utils.h"
 
 // The contents of the four input files of a run.

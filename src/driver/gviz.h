@@ -9,7 +9,7 @@
 #include <string>
 
 #include "node/node.h"
-#include "search/settings.h"
+#include "driver/settings.h"
 
 // "digraph <name>{" and the graph attributes, preceded by a comment line.
 void graph_header(std::ostream& os, const std::string& name);

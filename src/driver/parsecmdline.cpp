@@ -94,7 +94,7 @@ void parse_command_line(const std::vector<std::string>& args, Settings& settings
   while (i < args.size()) {
     const std::string& a = args[i];
     if (a == "--feedback" || a == "-f") {
-      settings.feedback = true;
+      settings.search.feedback = true;
     } else if (a == "--help" || a == "-h") {
       settings.help = true;
     } else if (a == "--interactive" || a == "-i") {
@@ -105,12 +105,12 @@ void parse_command_line(const std::vector<std::string>& args, Settings& settings
         settings.error = "number of principal in a session required";
         return;
       }
-      settings.session_size = *n;
+      settings.search.session_size = *n;
       ++i;
     } else if (a == "--terminal" || a == "-t") {
-      settings.terminal_only = true;
+      settings.search.terminal_only = true;
     } else if (a == "-G") {
-      settings.mode = OutputMode::Graph;
+      settings.search.mode = OutputMode::Graph;
       const auto n = integer_after(i);
       if (!n) {
         settings.error = "-G requires numeric option";
@@ -119,9 +119,9 @@ void parse_command_line(const std::vector<std::string>& args, Settings& settings
       settings.graph_fields = graph_fields_of_int(*n);
       ++i;
     } else if (a == "-T") {
-      settings.mode = OutputMode::Text;
+      settings.search.mode = OutputMode::Text;
     } else if (a == "-V") {
-      settings.mode = OutputMode::Verify;
+      settings.search.mode = OutputMode::Verify;
     } else if (!store_file_name(settings, a)) {
       settings.error = "don't know what to do with " + a;
       return;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "search/settings.h"
+#include "driver/settings.h"
 
 // The settings of a run before any argument is read.
 Settings default_settings();

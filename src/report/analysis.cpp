@@ -27,7 +27,7 @@ class AttackCollector : public SearchObserver {
   }
   // Verification mode reports neither traces nor graph paths.
   void trace_found(const SearchState&, const NodeRef&) override {}
-  void graph_path_found(const NodeRef&, const GraphFields&) override {}
+  void graph_path_found(const NodeRef&) override {}
 
   bool stop_requested(const SearchState& state) override {
     progress_.update(state);
@@ -87,16 +87,17 @@ AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Ses
 
 AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines) {
   Settings settings;
-  settings.mode = OutputMode::Verify;
+  settings.search.mode = OutputMode::Verify;
   settings.principals_file = options.principals_file;
   settings.logic_file = options.logic_file;
   settings.join_file = options.join_file;
   settings.knowledge_file = options.knowledge_file;
-  settings.session_size = options.session_size;
+  settings.search.session_size = options.session_size;
 
   reset_run_state();
   const Inputs inputs = read_inputs(settings, RunStreams{error_lines, std::cerr});
-  SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings, std::cerr);
+  SearchState state =
+      tracer::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
   tracer::join(state, inputs.formula, inputs.join_components);
   AttackCollector collector(options);
   tracer::search(state, collector);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "assignment/assignment.h"
+#include "driver/printers.h"
 #include "logic/csolver.h"
 #include "logic/logic.h"
 #include "utils/utils.h"
@@ -315,8 +316,7 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
       attack.bystanders.push_back(instance_name(p.name(), p.instance()));
     }
   }
-  attack.report =
-      printed([&](std::ostream& os) { tracer::print_attack(os, state, leaf, candidates); });
+  attack.report = printed([&](std::ostream& os) { print_attack(os, state, leaf, candidates); });
   attack.key = attack_key(involved_steps, reason, involved);
   return attack;
 }

@@ -9,7 +9,7 @@ std::string counted(std::int64_t n, const std::string& singular, const std::stri
 }  // namespace
 
 std::vector<std::string> run_warnings(const SearchState& state) {
-  const std::int64_t size = state.settings.session_size;
+  const std::int64_t size = state.options.session_size;
   if (size < 1) {
     return {"session size " + std::to_string(size) +
             " is below 1: no session was built and nothing was analysed (use -max 1 or more)"};
@@ -22,7 +22,7 @@ std::vector<std::string> run_warnings(const SearchState& state) {
             counted(state.starting_count, "session", "sessions") +
             "): nothing was searched; check the join file"};
   }
-  if (state.settings.mode == OutputMode::Verify && state.terminal_traces == 0) {
+  if (state.options.mode == OutputMode::Verify && state.terminal_traces == 0) {
     return {
         "no run reached its end, so nothing was verified; look for a pattern that can "
         "never be received, for example a variable written without its '?'"};
@@ -38,6 +38,6 @@ std::string verdict_line(const SearchState& state) {
   return "verdict: " + found + "; " +
          counted(state.terminal_traces, "finished run", "finished runs") + " verified in " +
          counted(state.starting_count - tracer::pruned_count(state), "session", "sessions") +
-         " of " + counted(state.settings.session_size, "principal", "principals") +
+         " of " + counted(state.options.session_size, "principal", "principals") +
          "; the result holds for sessions of this size only";
 }

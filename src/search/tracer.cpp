@@ -21,21 +21,13 @@ namespace {
 
 constexpr std::int64_t kManagerCapacity = 4194303;  // 2^22 - 1
 
-// The nodes from the root down to leaf.
-std::vector<NodeRef> path_from_root(const NodeRef& leaf) {
-  std::vector<NodeRef> path;
-  for (NodeRef n = leaf; n; n = n->parent()) path.push_back(n);
-  std::reverse(path.begin(), path.end());
-  return path;
-}
-
 void show_feedback(const SearchState& state, const char* text) {
-  if (state.settings.feedback) *state.feedback << text << std::flush;
+  if (state.options.feedback) *state.feedback << text << std::flush;
 }
 
 // The join phase's counter, overwriting the previous one in place.
 void show_join_count(const SearchState& state, std::int64_t count) {
-  if (!state.settings.feedback) return;
+  if (!state.options.feedback) return;
   *state.feedback << std::string(10, '\b') << count << "/" << state.starting_count << "   "
                   << std::flush;
 }
@@ -64,11 +56,11 @@ void verify_and_report(SearchState& state, const NodeRef& leaf,
 void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& start,
                  SearchObserver& observer) {
   state.traces += 1;
-  const Settings& settings = state.settings;
+  const SearchOptions& options = state.options;
   const bool final = is_final(leaf);
   if (final) state.terminal_traces += 1;
-  if (!final && settings.terminal_only) return;
-  switch (settings.mode) {
+  if (!final && options.terminal_only) return;
+  switch (options.mode) {
     case OutputMode::Verify:
       if (!final) return;  // only finished traces are worth verifying
       state.verifying = true;
@@ -81,7 +73,7 @@ void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& sta
       observer.trace_found(state, leaf);
       break;
     case OutputMode::Graph:
-      observer.graph_path_found(leaf, settings.graph_fields);
+      observer.graph_path_found(leaf);
       break;
     case OutputMode::None:
       break;
@@ -100,7 +92,7 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
   std::uint32_t steps = 0;
   while (!stack.empty()) {
     if (observer.stop_requested(state)) return false;
-    const bool read_clock = state.settings.feedback && steps++ % kStepsPerClockReading == 0;
+    const bool read_clock = state.options.feedback && steps++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
     NodeRef top = stack.back();
     NodeRef child = step(mgr, top);
@@ -148,18 +140,6 @@ std::int64_t truncated(double x) {
   return static_cast<std::int64_t>(x);
 }
 
-void print_intruder_line(std::ostream& os, const Action& action, const Assignment& sigma) {
-  if (action.kind == ActionKind::In) {
-    os << "I -> " << action.name << "_" << action.instance << ": ";
-  } else if (action.kind == ActionKind::Out) {
-    os << action.name << "_" << action.instance << " -> I: ";
-  } else {
-    return;
-  }
-  print_message(os, apply(sigma, action.message));
-  os << "\n";
-}
-
 }  // namespace
 
 double process_seconds() {
@@ -169,9 +149,9 @@ double process_seconds() {
 }
 
 SearchState create(const std::vector<Principal>& principals, const std::vector<Message>& knowledge,
-                   const Settings& settings, std::ostream& feedback) {
+                   const SearchOptions& options, std::ostream& feedback) {
   SearchState state;
-  state.settings = settings;
+  state.options = options;
   state.feedback = &feedback;
   state.knowledge_manager = std::make_unique<KnowledgeManager>(kManagerCapacity);
   KnowledgeManager& mgr = *state.knowledge_manager;
@@ -180,8 +160,8 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
       utils::fold2(knowledge, [](const Message& a, const Message& b) { return pair(a, b); });
   const Knowledge initial = derive_knowledge(mgr, empty, empty_assignment(), terms);
   state.root = create_node(make_status(Context{}, empty_assignment(), initial));
-  state.pool = make_pool(principals, settings.session_size);
-  state.starting_count = session_count(pool_size(state.pool), settings.session_size);
+  state.pool = make_pool(principals, options.session_size);
+  state.starting_count = session_count(pool_size(state.pool), options.session_size);
   return state;
 }
 
@@ -289,7 +269,7 @@ std::string progress_text(const SearchState& state, double elapsed) {
 
 void print_progress(SearchState& state, bool last_draw) {
   constexpr double kSecondsBetweenDraws = 0.25;
-  if (!state.settings.feedback) return;
+  if (!state.options.feedback) return;
   const double now = process_seconds();
   if (!last_draw && now - state.last_drawn < kSecondsBetweenDraws) return;
   state.last_drawn = now;
@@ -327,49 +307,6 @@ void print_statistics(std::ostream& os, const SearchState& state) {
   for (std::int64_t length : state.trace_lengths) os << length << " ";
   os << "\n\n\nNumber of attacks: " << state.attacks
      << "\n--------------------------------------------\n";
-}
-
-void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf) {
-  os << "\n-------\n Trace (" << state.traces << ")|<<---------------------------|\n-------\n\n";
-  for (const NodeRef& n : path_from_root(leaf)) print_node(os, n);
-}
-
-void print_attack(std::ostream& os, const SearchState& state, const NodeRef& leaf,
-                  const std::vector<WorkItem>& candidates) {
-  static const char* const kRule =
-      "\n--------------------------------------------------------------\n\n";
-  const auto j = static_cast<std::size_t>(state.subtree_index);
-  const ClauseList& formula = state.formula;
-  const Context& context = state.starting_nodes[j]->status().context;
-  const std::vector<NodeRef> path = path_from_root(leaf);
-  os << "  ATTACK SET " << state.attacks << kRule;
-  for (const WorkItem& candidate : candidates) {
-    os << "Violated Constraints:\n";
-    for (const Formula& literal : violated_literals(formula, candidate.clauses)) {
-      print_formula(os, literal);
-      os << "\n";
-    }
-    os << "\n";
-    const std::vector<Assignment> sigmas = stores_to_assignments(candidate.stores);
-    const std::vector<std::vector<ConstraintStore>> models = singletons(candidate.stores);
-    for (std::size_t i = 0; i < std::min(sigmas.size(), models.size()); ++i) {
-      const Assignment& sigma = sigmas[i];
-      os << "\n***************\n"
-         << "Context:\n";
-      print_context(os, context, sigma);
-      os << "Knowledge:\n";
-      print_knowledge(os, map_messages(leaf->status().knowledge, sigma));
-      os << "\nModel:\n";
-      print_model(os, models[i]);
-      os << "Intruder:\n";
-      for (std::size_t k = 1; k < path.size(); ++k)
-        print_intruder_line(os, path[k]->action(), sigma);
-    }
-    os << "\n"
-       << "\n***************\n";
-  }
-  os << "\n" << kRule;
-  os.flush();
 }
 
 }  // namespace tracer

@@ -20,7 +20,7 @@
 #include "message/message.h"
 #include "node/node.h"
 #include "principal/principal.h"
-#include "search/settings.h"
+#include "search/options.h"
 
 // A node the search starts from, with the constraint stores of the join solution
 // that produced it.
@@ -54,7 +54,7 @@ struct SearchState {
   ClauseList formula;  // the property prepared for the session being searched
   std::unique_ptr<KnowledgeManager> knowledge_manager;
   PrincipalPool pool;  // the role templates sessions are drawn from
-  Settings settings;
+  SearchOptions options;
   double join_time = 0.0;
   double search_time = 0.0;  // start instant while searching, duration afterwards
   double verify_time = 0.0;
@@ -64,7 +64,7 @@ struct SearchState {
   std::ostream* feedback = nullptr;  // where -f shows progress
 };
 
-// What the search hands on for the leaves it reaches, by the settings' mode. The
+// What the search hands on for the leaves it reaches, by the options' mode. The
 // analyser's driver prints everything as it comes; other front ends collect it.
 class SearchObserver {
  public:
@@ -75,8 +75,8 @@ class SearchObserver {
                             const std::vector<WorkItem>& candidates) = 0;
   // Text mode: a trace to show; state.traces already counts it.
   virtual void trace_found(const SearchState& state, const NodeRef& leaf) = 0;
-  // Graph mode: the path of a leaf to draw with the given label sections.
-  virtual void graph_path_found(const NodeRef& leaf, const GraphFields& fields) = 0;
+  // Graph mode: a leaf whose path to draw.
+  virtual void graph_path_found(const NodeRef& leaf) = 0;
   // Asked before every step: true ends the whole search at once.
   virtual bool stop_requested(const SearchState&) { return false; }
 };
@@ -88,14 +88,14 @@ namespace tracer {
 // principals are in reverse file order.
 // With -f, the progress display goes to feedback.
 SearchState create(const std::vector<Principal>& principals, const std::vector<Message>& knowledge,
-                   const Settings& settings, std::ostream& feedback);
+                   const SearchOptions& options, std::ostream& feedback);
 
 // Builds the starting nodes and, by solving the join formula on each, their
 // initial nodes; prepares the formula for each.
 void join(SearchState& state, const Formula& formula, const Formula& join_components);
 
 // Explores the tree below every initial node depth first and hands each leaf's
-// report to observer by the settings' mode. Returns false when the observer
+// report to observer by the options' mode. Returns false when the observer
 // stopped the search before it was complete.
 bool search(SearchState& state, SearchObserver& observer);
 
@@ -115,12 +115,6 @@ std::string progress_text(const SearchState& state, double elapsed);
 // h:m:s of the ceiling of seconds, or "infinity" when that is not a meaningful
 // non-negative number of hours.
 std::string format_duration(double seconds);
-
-// The text trace ending at leaf, numbered by state.traces, on os.
-void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf);
-// The attack report of leaf, numbered by state.attacks, on os, then flushed.
-void print_attack(std::ostream& os, const SearchState& state, const NodeRef& leaf,
-                  const std::vector<WorkItem>& candidates);
 
 // The process's processor time in seconds.
 double process_seconds();

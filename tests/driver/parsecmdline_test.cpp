@@ -26,16 +26,16 @@ std::string usage(bool full) {
 
 TEST(ParseCommandLine, DefaultsWhenNothingIsGiven) {
   const Settings s = parse({});
-  EXPECT_EQ(s.mode, OutputMode::None);
+  EXPECT_EQ(s.search.mode, OutputMode::None);
   EXPECT_EQ(s.principals_file, "");
   EXPECT_EQ(s.knowledge_file, "");
-  EXPECT_FALSE(s.terminal_only);
+  EXPECT_FALSE(s.search.terminal_only);
   EXPECT_EQ(s.graph_fields, GraphFields{});
   EXPECT_EQ(s.error, "");
   EXPECT_FALSE(s.help);
-  EXPECT_EQ(s.session_size, 0);
+  EXPECT_EQ(s.search.session_size, 0);
   EXPECT_FALSE(s.interactive);
-  EXPECT_FALSE(s.feedback);
+  EXPECT_FALSE(s.search.feedback);
 }
 
 TEST(ParseCommandLine, FilesAndOptionsMixed) {
@@ -44,9 +44,9 @@ TEST(ParseCommandLine, FilesAndOptionsMixed) {
   EXPECT_EQ(s.logic_file, "l");
   EXPECT_EQ(s.join_file, "j");
   EXPECT_EQ(s.knowledge_file, "k");
-  EXPECT_EQ(s.session_size, 3);
-  EXPECT_TRUE(s.feedback);
-  EXPECT_TRUE(s.terminal_only);
+  EXPECT_EQ(s.search.session_size, 3);
+  EXPECT_TRUE(s.search.feedback);
+  EXPECT_TRUE(s.search.terminal_only);
   EXPECT_TRUE(s.interactive);
   EXPECT_TRUE(s.help);
   EXPECT_EQ(s.error, "");
@@ -55,12 +55,12 @@ TEST(ParseCommandLine, FilesAndOptionsMixed) {
 TEST(ParseCommandLine, LongOptionWords) {
   const Settings s =
       parse({"--feedback", "--help", "--interactive", "--terminal", "--session", "2"});
-  EXPECT_TRUE(s.feedback);
+  EXPECT_TRUE(s.search.feedback);
   EXPECT_TRUE(s.help);
   EXPECT_TRUE(s.interactive);
-  EXPECT_TRUE(s.terminal_only);
-  EXPECT_EQ(s.session_size, 2);
-  EXPECT_EQ(parse({"-nprinc", "4"}).session_size, 4);
+  EXPECT_TRUE(s.search.terminal_only);
+  EXPECT_EQ(s.search.session_size, 2);
+  EXPECT_EQ(parse({"-nprinc", "4"}).search.session_size, 4);
 }
 
 TEST(ParseCommandLine, LastModeOptionWins) {
@@ -77,7 +77,7 @@ TEST(ParseCommandLine, LastModeOptionWins) {
       {{"-V", "-G", "3"}, OutputMode::Graph},
       {{"-G", "3", "-T"}, OutputMode::Text},
   };
-  for (const Case& c : cases) EXPECT_EQ(parse(c.args).mode, c.mode) << c.args.back();
+  for (const Case& c : cases) EXPECT_EQ(parse(c.args).search.mode, c.mode) << c.args.back();
 }
 
 TEST(ParseCommandLine, ErrorsStopTheScan) {
@@ -104,14 +104,14 @@ TEST(ParseCommandLine, ErrorsStopTheScan) {
 
 TEST(ParseCommandLine, OptionsAfterAnErrorAreNotRead) {
   const Settings s = parse({"-G", "x", "-f", "-max", "2"});
-  EXPECT_EQ(s.mode, OutputMode::Graph);  // set before the number is read
-  EXPECT_FALSE(s.feedback);
-  EXPECT_EQ(s.session_size, 0);
+  EXPECT_EQ(s.search.mode, OutputMode::Graph);  // set before the number is read
+  EXPECT_FALSE(s.search.feedback);
+  EXPECT_EQ(s.search.session_size, 0);
 }
 
 TEST(ParseCommandLine, TheNumberIsConsumedEvenWhenItLooksLikeAnOption) {
   const Settings s = parse({"-max", "-1", "a"});
-  EXPECT_EQ(s.session_size, -1);
+  EXPECT_EQ(s.search.session_size, -1);
   EXPECT_EQ(s.principals_file, "a");
 }
 

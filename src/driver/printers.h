@@ -1,0 +1,36 @@
+// The reports the analyser writes on standard output for the leaves the search
+// hands on: the text trace (-T), the attack report (-V) and the graph path (-G),
+// together behind the search's observer interface.
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "driver/settings.h"
+#include "logic/verifier.h"
+#include "node/node.h"
+#include "search/tracer.h"
+
+// The text trace ending at leaf, numbered by state.traces.
+void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf);
+
+// The attack report of leaf, numbered by state.attacks, then flushed. Within a
+// report, candidates come in the verifier's order, and for each its models in
+// the order of its stores.
+void print_attack(std::ostream& os, const SearchState& state, const NodeRef& leaf,
+                  const std::vector<WorkItem>& candidates);
+
+// Writes every report on os the moment the search finds it; graph paths carry
+// the label sections of fields.
+class ReportPrinter : public SearchObserver {
+ public:
+  ReportPrinter(std::ostream& os, const GraphFields& fields) : os_(os), fields_(fields) {}
+  void attack_found(const SearchState& state, const NodeRef& leaf,
+                    const std::vector<WorkItem>& candidates) override;
+  void trace_found(const SearchState& state, const NodeRef& leaf) override;
+  void graph_path_found(const NodeRef& leaf) override;
+
+ private:
+  std::ostream& os_;
+  GraphFields fields_;
+};

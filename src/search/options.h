@@ -1,0 +1,20 @@
+// What a search is asked to do: which leaves it hands on and how, the session
+// size, and whether it shows its progress.
+#pragma once
+
+#include <cstdint>
+
+// What the search hands on for each trace it finds.
+enum class OutputMode : int {
+  None = -1,   // nothing: the search only counts
+  Text = 0,    // -T: the trace, node by node
+  Graph = 1,   // -G: the root-to-leaf path as graph edges
+  Verify = 2,  // -V: the attacks found on final traces
+};
+
+struct SearchOptions {
+  OutputMode mode = OutputMode::None;  // the last of -T, -G, -V wins
+  bool terminal_only = false;          // -t: only final leaves are handed on
+  std::int64_t session_size = 0;       // principals per session
+  bool feedback = false;               // -f: progress and statistics on the feedback stream
+};
