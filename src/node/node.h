@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "node/action.h"
+#include "node/status.h"
 #include "principal/context.h"
 
 // A candidate child computed by the step function: the principal as the context

@@ -1,6 +1,5 @@
-// Contexts (the principals of a state, in the order the step function visits
-// them) and statuses (a whole state: context, assignment, intruder knowledge).
-// Both are immutable values.
+// Contexts: the principals of a state, in the order the step function visits
+// them. An immutable value.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "assignment/assignment.h"
-#include "knowledge/knowledge.h"
 #include "principal/principal.h"
 
 using Context = std::vector<Principal>;
@@ -29,14 +27,3 @@ std::int64_t trace_length(const Context& c);
 void print_context(std::ostream& os, const Context& c, const Assignment& a);
 // Each principal under a followed by "\\n", then one more "\\n".
 std::string context_to_string(const Context& c, const Assignment& a);
-
-struct Status {
-  Context context;
-  Assignment assignment;
-  Knowledge knowledge;
-};
-
-Status make_status(Context context, Assignment assignment, Knowledge knowledge);
-// Every principal has finished: the run reached its end, bound something or not.
-bool is_final(const Status& s);
-void print_status(std::ostream& os, const Status& s);
