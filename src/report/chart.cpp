@@ -129,8 +129,14 @@ std::string sequence_chart_dot(const Attack& attack) {
   return dot.str();
 }
 
-std::string render_svg(const std::string& dot) {
-  static GVC_t* const gvc = graphviz_context();
+ChartRenderer::ChartRenderer() : gvc_(graphviz_context()) {}
+
+ChartRenderer::~ChartRenderer() {
+  if (gvc_ != nullptr) gvFreeContext(gvc_);
+}
+
+std::string ChartRenderer::svg(const std::string& dot) {
+  GVC_t* const gvc = gvc_;
   const std::unique_ptr<Agraph_t, int (*)(Agraph_t*)> graph(agmemread(dot.c_str()), agclose);
   if (gvc == nullptr || !graph) throw Failure("GraphViz cannot read the chart");
   if (gvLayout(gvc, graph.get(), "dot") != 0) {

@@ -11,6 +11,21 @@
 // middle, the instances around it in the order they first take part.
 std::string sequence_chart_dot(const Attack& attack);
 
-// dot laid out and drawn as an SVG document by GraphViz's library. Throws
-// Failure when GraphViz refuses the graph.
-std::string render_svg(const std::string& dot);
+struct GVC_s;
+
+// GraphViz's library with its dot layout and SVG renderer, for the charts of
+// one report. GraphViz itself keeps global state: one thread draws at a time.
+class ChartRenderer {
+ public:
+  ChartRenderer();
+  ~ChartRenderer();
+  ChartRenderer(const ChartRenderer&) = delete;
+  ChartRenderer& operator=(const ChartRenderer&) = delete;
+
+  // dot laid out and drawn as an SVG document. Throws Failure when GraphViz
+  // refuses the graph.
+  std::string svg(const std::string& dot);
+
+ private:
+  GVC_s* gvc_;  // GraphViz's context; null when it could not be made
+};

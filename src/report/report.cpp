@@ -20,8 +20,9 @@ Report make_report(const AnalysisOptions& options, AnalysisResult result, Verdic
 
 std::vector<std::string> charts_of(const AnalysisResult& result) {
   std::vector<std::string> charts;
+  ChartRenderer renderer;
   for (const AttackGroup& group : result.attacks) {
-    charts.push_back(render_svg(sequence_chart_dot(group.representative)));
+    charts.push_back(renderer.svg(sequence_chart_dot(group.representative)));
   }
   return charts;
 }

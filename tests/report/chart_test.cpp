@@ -83,7 +83,7 @@ TEST(SequenceChart, LabelsAreQuotedForDot) {
 }
 
 TEST(SequenceChart, RenderedAsSvgWithEveryMessage) {
-  const std::string svg = render_svg(sequence_chart_dot(lowe()));
+  const std::string svg = ChartRenderer().svg(sequence_chart_dot(lowe()));
   EXPECT_NE(svg.find("<svg"), std::string::npos);
   std::vector<std::string> labels = matches(svg, R"(>(\d\. [^<]*)</text>)");
   std::sort(labels.begin(), labels.end());  // drawn in GraphViz's order
