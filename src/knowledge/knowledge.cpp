@@ -180,15 +180,11 @@ void push_if_unknown(const Content& d, const Message& m, std::vector<Message>& f
 // new atoms and generated values, the parts of pairs, the bodies of encryptions
 // it can open, and the encryptions it cannot rebuild.
 void decompose(const Content& d, const Message& m, std::vector<Message>& found) {
+  if (m.is_atom() || m.is(Tag::Gen)) {
+    push_if_unknown(d, m, found);
+    return;
+  }
   switch (m.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-    case Tag::Gen:
-      push_if_unknown(d, m, found);
-      return;
     case Tag::Pair:
       decompose(d, m.first(), found);
       decompose(d, m.second(), found);

@@ -73,17 +73,9 @@ const std::vector<Binding>& no_bindings() {
   return empty;
 }
 
+// The atoms' alternatives follow each other, SymKey to Nonce.
 bool is_atom_tag(Tag tag) {
-  switch (tag) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      return true;
-    default:
-      return false;
-  }
+  return tag >= Tag::SymKey && tag <= Tag::Nonce;
 }
 bool is_var_tag(Tag tag) {
   return tag == Tag::Var || tag == Tag::BindVar || tag == Tag::Gen;
@@ -141,15 +133,10 @@ bool Message::deep_equal(const Message& a, const Message& b) {
   const Node& x = *a.node_;
   const Node& y = *b.node_;
   if (x.tag != y.tag) return false;
+  if (is_atom_tag(x.tag)) {
+    return x.number == y.number && as_atom(x).family->name == as_atom(y).family->name;
+  }
   switch (x.tag) {
-    case Tag::NoMessage:
-      return true;
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      return x.number == y.number && as_atom(x).family->name == as_atom(y).family->name;
     case Tag::Var:
     case Tag::BindVar:
       return as_var(x).var == as_var(y).var;
@@ -164,8 +151,9 @@ bool Message::deep_equal(const Message& a, const Message& b) {
       return as_compound(x).first == as_compound(y).first;
     case Tag::Trick:
       return as_trick(x).bindings == as_trick(y).bindings;
+    default:  // NoMessage
+      return true;
   }
-  return false;
 }
 
 bool Message::is_atom() const {
@@ -449,21 +437,15 @@ const char* label_kind(GenKind k) {
 
 // Both renderings; `label` selects the message_to_string form.
 void render(std::string& s, const Message& m, bool label) {
+  if (m.is_atom()) {
+    s += m.name();
+    s += '_';
+    s += std::to_string(m.index());
+    if (m.is(Tag::PubKey)) s += '+';
+    if (m.is(Tag::PrivKey)) s += '-';
+    return;
+  }
   switch (m.tag()) {
-    case Tag::NoMessage:
-      s += '.';
-      return;
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::Nonce:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-      s += m.name();
-      s += '_';
-      s += std::to_string(m.index());
-      if (m.is(Tag::PubKey)) s += '+';
-      if (m.is(Tag::PrivKey)) s += '-';
-      return;
     case Tag::Var:
     case Tag::BindVar:
       append_var_id(s, m.var());
@@ -505,6 +487,9 @@ void render(std::string& s, const Message& m, bool label) {
       return;
     case Tag::Trick:
       s += "Trick";
+      return;
+    default:  // NoMessage
+      s += '.';
       return;
   }
 }

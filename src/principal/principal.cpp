@@ -15,13 +15,8 @@ Principal make(std::string name, std::int64_t instance, std::vector<VarId> param
 // A template term made specific to one instance: atoms take the instance as
 // index, variables the owner and instance.
 Message instantiate_message(const Scope& scope, const Message& t) {
+  if (t.is_atom()) return atom(t.tag(), t.name(), scope.second);
   switch (t.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      return atom(t.tag(), t.name(), scope.second);
     case Tag::Var:
       return var(scoped_var_id(scope, t.var()));
     case Tag::BindVar:
@@ -36,12 +31,9 @@ Message instantiate_message(const Scope& scope, const Message& t) {
       Message v = var(scoped_var_id(scope, t.argument().var()));
       return t.is(Tag::PubOf) ? pub_of(v) : priv_of(v);
     }
-    case Tag::Gen:
-    case Tag::Trick:
-    case Tag::NoMessage:
+    default:  // generated values, tricks and NoMessage hold nothing to instantiate
       return t;
   }
-  return t;
 }
 
 // Whether the parameter v is still unbound under a. Most parameters have no
