@@ -2,16 +2,17 @@
 // their fixed order, the analysis, and the report of a failure that ends the run.
 //
 // Results go to out() and the failure report to standard error. Every call starts
-// from the initial run-wide state (tokenizer, both parsers' error state, node
-// identifiers), so one process may run the program more than once (the fuzzer
-// does).
+// from the initial run-wide state (node identifiers), so one process may run the
+// program more than once (the fuzzer does).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "logic/logic.h"
 #include "message/message.h"
+#include "parser/syntax.h"
 #include "principal/principal.h"
 #include "search/settings.h"
 
@@ -21,13 +22,20 @@ struct Inputs {
   Formula join_components;
   std::vector<Message> knowledge;     // in file order
   std::vector<Principal> principals;  // in reverse file order
+  // Set when the knowledge holds one term only, which the analysis cannot pair:
+  // the explanation at the end of the knowledge file.
+  std::optional<syntax::Diagnostic> too_few_knowledge_terms;
 };
 
 // Reads the four files of settings in their fixed order: formula, join
-// components, knowledge, principals. A syntax error writes the parser's error
-// line on out() and its diagnostic ("FILE:LINE:COLUMN: error: ...") on standard
-// error, and throws the syntax failure that names the file; a file that
-// cannot be read throws Sys_error. Later files are then not opened.
+// components, knowledge, principals, each file's lexer going on from where the
+// previous file's stopped (the line count and the unread rest of a line). A
+// syntax error writes the parser's error line on out() and its diagnostic
+// ("FILE:LINE:COLUMN: error: ...") on standard error, and throws the syntax
+// failure that names the file; an error without an error line is rethrown
+// after its diagnostic. A file that cannot be read throws Sys_error. Later
+// files are then not opened. A principals file that ends inside a block
+// comment is warned about on standard error.
 Inputs read_inputs(const Settings& settings);
 
 // What the inputs hold that is most likely a slip, one text per finding (without
@@ -35,8 +43,7 @@ Inputs read_inputs(const Settings& settings);
 // role declares, each behind the name of the file it is in.
 std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs);
 
-// Puts the run-wide state (tokenizer, both parsers' error state, node
-// identifiers) back as a run begins with it.
+// Puts the run-wide state (node identifiers) back as a run begins with it.
 void reset_run_state();
 
 // Runs the program on argv[0..argc). Returns the exit status: 0 after a normal
