@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "driver/driver.h"
-#include "parser/tokenizer.h"
 #include "step/step.h"
 
 namespace {
@@ -39,7 +38,6 @@ Scenario::Scenario(const std::string& example, std::int64_t session_size) {
   settings.knowledge_file = dir + "knowledge.txt";
   settings.principals_file = dir + "principals.txt";
   settings.session_size = session_size;
-  tokenizer::reset();
   const Inputs inputs = read_inputs(settings);
   state_ = tracer::create(inputs.principals, inputs.knowledge, settings);
   tracer::join(state_, inputs.formula, inputs.join_components);

@@ -1,5 +1,5 @@
 // Fuzz target: the input is a formula file followed by a join components file,
-// read one after the other from the same tokenizer as the driver reads them.
+// both read from one lexer, one after the other.
 // Each formula read is rendered and brought to the normal forms the search
 // uses, over a session of the Needham-Schroeder roles A and B.
 #include <cstddef>
@@ -72,17 +72,13 @@ void inspect(std::ostream& os, const Formula& f, const Context& context) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const Context context = session();
   fuzz::SilencedOutput silenced;
-  fuzz::start_input(fuzz::as_text(data, size));
+  const std::string text = fuzz::as_text(data, size);
+  tokenizer::Lexer lexer(text);
   try {
-    for (int file = 0; file < 2; ++file) {
-      const Formula f = pl_parser::parse_formula();
-      if (pl_parser::error_code() != 0) {
-        fuzz::require_diagnostic(pl_parser::diagnostic());
-        silenced.out() << pl_parser::error_message();
-        break;
-      }
-      inspect(silenced.out(), f, context);
-    }
+    for (int file = 0; file < 2; ++file)
+      inspect(silenced.out(), pl_parser::parse_formula(lexer), context);
+  } catch (const syntax::SyntaxError& error) {
+    fuzz::report(silenced.out(), error);
   } catch (const Failure& failure) {
     silenced.out() << failure.description();
   }

@@ -1,5 +1,5 @@
-// What the fuzz targets share: a fresh parsing state reading the fuzz input as a
-// file's text, and output sinks that keep the analyser's writing off the
+// What the fuzz targets share: the check of the syntax errors the parsers
+// report, and output sinks that keep the analyser's writing off the
 // terminal while still exercising every rendering.
 //
 // A target ends each input with the analyser's specified outcome: a result or a
@@ -88,12 +88,11 @@ inline std::string as_text(const std::uint8_t* data, std::size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }
 
-// Both parsers and the tokenizer back in their initial state, reading text.
-inline void start_input(const std::string& text) {
-  tokenizer::reset();
-  parser::reset();
-  pl_parser::reset();
-  tokenizer::set_input_text(text);
+// A syntax error as the run reports it: its error line, or else the parser's
+// exception name; it must come with its diagnostic.
+inline void report(std::ostream& os, const syntax::SyntaxError& error) {
+  require_diagnostic(error.diagnostic());
+  os << (error.has_error_line() ? error.error_line() : std::string(error.description()));
 }
 
 }  // namespace fuzz

@@ -34,19 +34,16 @@ void inspect(std::ostream& os, const std::vector<Message>& terms) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::SilencedOutput silenced;
-  fuzz::start_input(fuzz::as_text(data, size));
+  const std::string text = fuzz::as_text(data, size);
+  tokenizer::Lexer lexer(text);
   try {
-    const std::vector<Message> terms = pl_parser::parse_knowledge();
-    if (pl_parser::error_code() != 0) {
-      fuzz::require_diagnostic(pl_parser::diagnostic());
-      silenced.out() << pl_parser::error_message();
-      return 0;
+    const pl_parser::KnowledgeFile file = pl_parser::parse_knowledge(lexer);
+    if (file.terms.size() == 1) {
+      fuzz::require_diagnostic(file.too_few_terms.value_or(syntax::Diagnostic()));
     }
-    if (terms.size() == 1) fuzz::require_diagnostic(pl_parser::diagnostic());
-    inspect(silenced.out(), terms);
-  } catch (const PlParseError& failure) {
-    fuzz::require_diagnostic(pl_parser::diagnostic());
-    silenced.out() << failure.description();
+    inspect(silenced.out(), file.terms);
+  } catch (const syntax::SyntaxError& error) {
+    fuzz::report(silenced.out(), error);
   } catch (const Failure& failure) {
     silenced.out() << failure.description();
   }

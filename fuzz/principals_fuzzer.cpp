@@ -1,6 +1,7 @@
 // Fuzz target: the input is a principals file. It is read as the driver reads
 // it (declarations until the end or the first error, with the error line), and
-// every role read is rendered, instantiated and inspected as a session would.
+// every role of a file read without error is rendered, instantiated and
+// inspected as a session would.
 #include <cstddef>
 #include <cstdint>
 
@@ -24,20 +25,14 @@ void inspect(std::ostream& os, const Principal& role) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::SilencedOutput silenced;
-  fuzz::start_input(fuzz::as_text(data, size));
+  const std::string text = fuzz::as_text(data, size);
+  tokenizer::Lexer lexer(text);
   try {
-    while (parser::more_principals()) {
-      const Principal role = parser::parse_principal();
-      if (parser::error_code() != 0) {
-        fuzz::require_diagnostic(parser::diagnostic());
-        silenced.out() << parser::error_message();
-        break;
-      }
-      inspect(silenced.out(), role);
-    }
-  } catch (const ParseError& failure) {
-    fuzz::require_diagnostic(parser::diagnostic());
-    silenced.out() << failure.description();
+    const parser::PrincipalsFile file = parser::parse_principals(lexer);
+    if (file.unclosed_comment) fuzz::require_diagnostic(*file.unclosed_comment);
+    for (const Principal& role : file.principals) inspect(silenced.out(), role);
+  } catch (const syntax::SyntaxError& error) {
+    fuzz::report(silenced.out(), error);
   } catch (const Failure& failure) {
     silenced.out() << failure.description();
   }

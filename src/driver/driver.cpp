@@ -38,54 +38,44 @@ void report_diagnostic(const RunStreams& io, syntax::Diagnostic diagnostic,
   io.err << syntax::diagnostic_line(diagnostic) << std::flush;
 }
 
-// Opens path as the tokenizer's input, parses it with parse (an entry of
-// pl_parser), and ends the run with failure_text after the parser's reports when
-// parse leaves an error code. A parse error that escapes parse is reported, then
-// goes on.
+// Ends the run on a syntax error met while reading the file at path: the
+// error line (if the error has one) on io.out, the diagnostic on io.err, then
+// the syntax failure failure_text names, or else the parser's own exception.
+[[noreturn]] void report_syntax_error(const RunStreams& io, const syntax::SyntaxError& error,
+                                      const std::string& path, const std::string& failure_text) {
+  if (error.has_error_line()) io.out << error.error_line();
+  report_diagnostic(io, error.diagnostic(), path);
+  if (error.has_error_line()) throw syntax_failure(failure_text);
+  throw error;
+}
+
+// Reads the file at path and parses it with parse, a function of the file's
+// lexer, after the carry-over of the file read before it, which then becomes
+// this file's.
 template <typename Parse>
-auto read_file(const RunStreams& io, const std::string& path, Parse parse,
-               const std::string& failure_text) {
-  tokenizer::open_input(path);
+auto read_file(const RunStreams& io, const std::string& path, tokenizer::CarryOver& carried,
+               Parse parse, const std::string& failure_text) {
+  const tokenizer::SourceFile file = tokenizer::read_source_file(path);
+  tokenizer::Lexer lexer(file, std::move(carried));
   try {
-    auto result = parse();
-    if (pl_parser::error_code() != 0) {
-      io.out << pl_parser::error_message();
-      report_diagnostic(io, pl_parser::diagnostic(), path);
-      throw syntax_failure(failure_text);
-    }
-    tokenizer::close_input();
+    auto result = parse(lexer);
+    carried = lexer.carry_over();
     return result;
-  } catch (const PlParseError&) {
-    report_diagnostic(io, pl_parser::diagnostic(), path);
-    throw;
+  } catch (const syntax::SyntaxError& error) {
+    report_syntax_error(io, error, path, failure_text);
   }
 }
 
-// Principals in the reverse of their order in the file.
-std::vector<Principal> read_principals(const RunStreams& io, const std::string& path) {
-  tokenizer::open_input(path);
-  std::vector<Principal> principals;
-  try {
-    while (parser::more_principals()) {
-      principals.push_back(parser::parse_principal());
-      if (parser::error_code() != 0) {
-        io.out << parser::error_message();
-        report_diagnostic(io, parser::diagnostic(), path);
-        throw syntax_failure("\nSyntax error in parsing principals\n");
-      }
-    }
-  } catch (const ParseError&) {
-    report_diagnostic(io, parser::diagnostic(), path);
-    throw;
+// The principals of the file at path, read by lexer, in the reverse of their
+// order in the file. A file that ends inside a block comment is warned about.
+std::vector<Principal> principals_of(const RunStreams& io, const std::string& path,
+                                     tokenizer::Lexer& lexer) {
+  parser::PrincipalsFile file = parser::parse_principals(lexer);
+  if (file.unclosed_comment) {
+    warn(io, path + ": " + file.unclosed_comment->text + "; everything after it was ignored");
   }
-  // A block comment left open after the last declaration hides the rest of the
-  // file, declarations included; the file still counts as read.
-  if (parser::error_code() == syntax::kCommentNotClosed) {
-    warn(io, path + ": " + parser::diagnostic().text + "; everything after it was ignored");
-  }
-  tokenizer::close_input();
-  std::reverse(principals.begin(), principals.end());
-  return principals;
+  std::reverse(file.principals.begin(), file.principals.end());
+  return std::move(file.principals);
 }
 
 // What the finished run has to say beyond its output: why it checked nothing,
@@ -125,8 +115,8 @@ void run(const std::vector<std::string>& args, const RunStreams& io) {
   const Inputs inputs = read_inputs(settings, io);
   for (const std::string& text : input_warnings(settings, inputs)) warn(io, text);
   // The analysis pairs the knowledge terms and fails on a single one: say why.
-  if (inputs.knowledge.size() == 1) {
-    report_diagnostic(io, pl_parser::diagnostic(), settings.knowledge_file);
+  if (inputs.too_few_knowledge_terms) {
+    report_diagnostic(io, *inputs.too_few_knowledge_terms, settings.knowledge_file);
   }
   SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings.search, io.err);
   tracer::join(state, inputs.formula, inputs.join_components);
@@ -142,9 +132,6 @@ void run(const std::vector<std::string>& args, const RunStreams& io) {
 }  // namespace
 
 void reset_run_state() {
-  tokenizer::reset();
-  parser::reset();
-  pl_parser::reset();
   reset_node_ids();
 }
 
@@ -161,13 +148,20 @@ std::vector<std::string> input_warnings(const Settings& settings, const Inputs& 
 
 Inputs read_inputs(const Settings& settings, const RunStreams& io) {
   Inputs inputs;
-  inputs.formula = read_file(io, settings.logic_file, pl_parser::parse_formula,
+  tokenizer::CarryOver carried;
+  inputs.formula = read_file(io, settings.logic_file, carried, pl_parser::parse_formula,
                              "\nSyntax error in parsing formula\n");
-  inputs.join_components = read_file(io, settings.join_file, pl_parser::parse_formula,
+  inputs.join_components = read_file(io, settings.join_file, carried, pl_parser::parse_formula,
                                      "\nSyntax error in parsing join components\n");
-  inputs.knowledge = read_file(io, settings.knowledge_file, pl_parser::parse_knowledge,
-                               "\nSyntax error in parsing knowledge\n");
-  inputs.principals = read_principals(io, settings.principals_file);
+  pl_parser::KnowledgeFile knowledge =
+      read_file(io, settings.knowledge_file, carried, pl_parser::parse_knowledge,
+                "\nSyntax error in parsing knowledge\n");
+  inputs.knowledge = std::move(knowledge.terms);
+  inputs.too_few_knowledge_terms = std::move(knowledge.too_few_terms);
+  inputs.principals = read_file(
+      io, settings.principals_file, carried,
+      [&](tokenizer::Lexer& lexer) { return principals_of(io, settings.principals_file, lexer); },
+      "\nSyntax error in parsing principals\n");
   return inputs;
 }
 

@@ -5,14 +5,16 @@
 // warnings, progress, statistics and the failure report on the other.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "driver/settings.h"
 #include "logic/logic.h"
 #include "message/message.h"
+#include "parser/syntax.h"
 #include "principal/principal.h"
-#include "driver/settings.h"
 #include "utils/utils.h"
 
 // The contents of the four input files of a run.
@@ -21,6 +23,9 @@ struct Inputs {
   Formula join_components;
   std::vector<Message> knowledge;     // in file order
   std::vector<Principal> principals;  // in reverse file order
+  // Set when the knowledge holds one term only, which the analysis cannot pair:
+  // the explanation at the end of the knowledge file.
+  std::optional<syntax::Diagnostic> too_few_knowledge_terms;
 };
 
 // Where a run writes: standard output, standard error, and whether the latter
@@ -32,10 +37,14 @@ struct RunStreams {
 };
 
 // Reads the four files of settings in their fixed order: formula, join
-// components, knowledge, principals. A syntax error writes the parser's error
-// line on io.out and its diagnostic ("FILE:LINE:COLUMN: error: ...") on io.err,
-// and throws the syntax failure that names the file; a file that
-// cannot be read throws Sys_error. Later files are then not opened.
+// components, knowledge, principals, each file's lexer going on from where the
+// previous file's stopped (the line count and the unread rest of a line). A
+// syntax error writes the parser's error line on io.out and its diagnostic
+// ("FILE:LINE:COLUMN: error: ...") on io.err, and throws the syntax failure
+// that names the file; an error without an error line is rethrown after its
+// diagnostic. A file that cannot be read throws Sys_error. Later files are then
+// not opened. A principals file that ends inside a block comment is warned
+// about on io.err.
 Inputs read_inputs(const Settings& settings, const RunStreams& io);
 
 // What the inputs hold that is most likely a slip, one text per finding (without
@@ -43,8 +52,7 @@ Inputs read_inputs(const Settings& settings, const RunStreams& io);
 // role declares, each behind the name of the file it is in.
 std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs);
 
-// Puts the run-wide state (tokenizer, both parsers' error state, node
-// identifiers) back as a run begins with it.
+// Puts the run-wide state (node identifiers) back as a run begins with it.
 void reset_run_state();
 
 // Runs the program on its arguments (the program's name first). Returns the

@@ -54,24 +54,72 @@ enum Code {
   kMissingIndex = 19,
 };
 
-// The error state of the three files read by this parser, never reset; the codes
-// index kMessages.
-syntax::ErrorState errors;
+// The formula cannot be reduced: "Malformed expression".
+struct CantReduce {};
 
-void record(int code) {
-  errors.record(code);
-}
+// The explicit stack of the shift-reduce parser of formulas.
 
-// Records code with the diagnostic text about the place where, and throws.
-[[noreturn]] void fail(int code, const tokenizer::Location& where, std::string text) {
-  errors.diagnose(where, std::move(text));
-  record(code);
-  throw PlParseError();
-}
+enum class ItemKind : std::uint8_t {
+  Done,
+  ForallMark,
+  ExistsMark,
+  NameItem,
+  NotMark,
+  AndMark,
+  OrMark,
+  ImpliesMark,
+  ParenMark,
+};
 
-Token read_token() {
-  return syntax::read_token<PlParseError>(errors);
-}
+struct Item {
+  ItemKind kind = ItemKind::Done;
+  Token start;            // the item's first token, for diagnostics
+  Formula formula;        // Done
+  int depth = 0;          // Done: nesting depth of formula
+  std::string name;       // NameItem text, quantifier index variable
+  std::string principal;  // quantifier
+};
+
+// The top of the stack is its back.
+using Stack = std::vector<Item>;
+
+// The reading of one formula, join components or knowledge file, and the
+// pending error, whose codes index kMessages.
+class FileReader {
+ public:
+  explicit FileReader(tokenizer::Lexer& lexer)
+      : reader_(lexer, kMessages, "Pl_parser.ParseError") {}
+
+  Formula parse_formula();
+  KnowledgeFile parse_knowledge();
+
+ private:
+  // Records code with the diagnostic text about the place where, and throws.
+  [[noreturn]] void fail(int code, const tokenizer::Location& where, std::string text) {
+    reader_.fail(code, where, std::move(text));
+  }
+  Token read_token() { return reader_.read(); }
+  [[noreturn]] void fail_missing_index(const std::string& s, const tokenizer::Location& where);
+  Message variable_atom(const std::string& prefix, const std::string& index, const std::string& s,
+                        const tokenizer::Location& where);
+  Message atom_of_text(const std::string& s, const tokenizer::Location& where);
+  Message atom_after(const Token& ident);
+  Message read_key();
+  void expect_symbol(char c, int code, const std::string& what, const char* hint_after_comma = "");
+  Message read_term(int depth = 0);
+  void diagnose_irreducible(const Stack& stack, const Token& at);
+  void reduce_or_fail(Stack& stack, const Token& at);
+  Token read_formula_token();
+  Item read_binder(const Token& keyword);
+  void shift_comparison(Stack& stack, const Token& op);
+  void shift_close(Stack& stack, const Token& close);
+  void shift_ident(Stack& stack, const Token& t);
+  void shift_symbol(Stack& stack, const Token& t);
+  Stack read_formula_stack(Token* end);
+  Formula finish(Stack& stack, const Token& end);
+
+  syntax::TokenReader reader_;
+};
 
 std::string quoted(const std::string& s) {
   return "'" + s + "'";
@@ -116,7 +164,7 @@ std::pair<std::string, std::string> split_index(const std::string& s) {
 
 // The atom text s, written at where, lacks an index: "Missing index", with the
 // form it should take.
-[[noreturn]] void fail_missing_index(const std::string& s, const tokenizer::Location& where) {
+void FileReader::fail_missing_index(const std::string& s, const tokenizer::Location& where) {
   const bool signed_key = s.back() == '+' || s.back() == '-';
   std::string base = signed_key ? s.substr(0, s.size() - 1) : s;
   while (!base.empty() && base.back() == '_') base.pop_back();
@@ -129,8 +177,8 @@ std::pair<std::string, std::string> split_index(const std::string& s) {
 
 // The variable prefix "_" index, or the index placeholder Var(prefix, index, 0);
 // s is the whole atom text, written at where.
-Message variable_atom(const std::string& prefix, const std::string& index, const std::string& s,
-                      const tokenizer::Location& where) {
+Message FileReader::variable_atom(const std::string& prefix, const std::string& index,
+                                  const std::string& s, const tokenizer::Location& where) {
   if (std::optional<std::int64_t> n = parse_integer(index)) {
     if (!has_index(prefix)) {
       fail(kMissingIndex, where,
@@ -147,7 +195,7 @@ Message variable_atom(const std::string& prefix, const std::string& index, const
 // nonce, kab_1 key, x_A_1 variable; a non-numeric index names a quantifier's
 // index variable (Ai, _i_na, Var(y, i, 0)). where is the place of s, for
 // diagnostics.
-Message atom_of_text(const std::string& s, const tokenizer::Location& where) {
+Message FileReader::atom_of_text(const std::string& s, const tokenizer::Location& where) {
   if (!has_index(s)) fail_missing_index(s, where);
   const auto [prefix, suffix] = split_index(s);
   const char sign = s.back() == '+' || s.back() == '-' ? s.back() : '\0';
@@ -172,19 +220,19 @@ Message atom_of_text(const std::string& s, const tokenizer::Location& where) {
 }
 
 // An identifier, with a following "+" or "-" appended, classified by its text.
-Message atom_after(const Token& ident) {
+Message FileReader::atom_after(const Token& ident) {
   std::string text = ident.text;
   Token next = read_token();
   if (next.is_symbol('+') || next.is_symbol('-')) {
     text += next.text;
   } else {
-    tokenizer::unget_token(next);
+    reader_.unget(next);
   }
   return atom_of_text(text, ident.where);
 }
 
 // The key after the "}" of an encryption.
-Message read_key() {
+Message FileReader::read_key() {
   Token t = read_token();
   if (!t.is(TokenKind::Ident)) {
     const char* hint = t.is_symbol('(') ? syntax::kCompoundKeyHint : "";
@@ -195,7 +243,8 @@ Message read_key() {
 
 // Reads one token and fails with code unless it is the symbol c; what names the
 // expected symbol and its place, hint_after_comma helps when a "," was found.
-void expect_symbol(char c, int code, const std::string& what, const char* hint_after_comma = "") {
+void FileReader::expect_symbol(char c, int code, const std::string& what,
+                               const char* hint_after_comma) {
   Token t = read_token();
   if (t.is_symbol(c)) return;
   fail(code, t.where, syntax::expected(what, t) + (t.is_symbol(',') ? hint_after_comma : ""));
@@ -203,7 +252,7 @@ void expect_symbol(char c, int code, const std::string& what, const char* hint_a
 
 // term := atom | "(" term "," term ")" | "{" term "}" atom. depth counts the
 // enclosing pairs and encryptions.
-Message read_term(int depth = 0) {
+Message FileReader::read_term(int depth) {
   if (depth > kMaxNesting) throw stack_overflow();
   Token t = read_token();
   if (t.is_symbol('(')) {
@@ -223,30 +272,6 @@ Message read_term(int depth = 0) {
 }
 
 // ---- Formulas ----
-
-enum class ItemKind : std::uint8_t {
-  Done,
-  ForallMark,
-  ExistsMark,
-  NameItem,
-  NotMark,
-  AndMark,
-  OrMark,
-  ImpliesMark,
-  ParenMark,
-};
-
-struct Item {
-  ItemKind kind = ItemKind::Done;
-  Token start;            // the item's first token, for diagnostics
-  Formula formula;        // Done
-  int depth = 0;          // Done: nesting depth of formula
-  std::string name;       // NameItem text, quantifier index variable
-  std::string principal;  // quantifier
-};
-
-// The top of the stack is its back.
-using Stack = std::vector<Item>;
 
 // The level of a reduction: how far it may reach below the top.
 constexpr int kAndLevel = 1;
@@ -335,58 +360,60 @@ bool is_done(const Item& item) {
 
 // Why the stack cannot be reduced when the token at (")" or ";") is met, as a
 // diagnostic about the item or token to blame.
-void diagnose_irreducible(const Stack& stack, const Token& at) {
+void FileReader::diagnose_irreducible(const Stack& stack, const Token& at) {
   const std::size_t n = stack.size();
   if (n == 0 || (n == 1 && is_done(stack[0]))) {
-    errors.diagnose(at.where, "found ')' without a matching '('");
+    reader_.diagnose(at.where, "found ')' without a matching '('");
     return;
   }
   const Item& top = stack[n - 1];
   if (top.kind == ItemKind::NameItem) {
-    errors.diagnose(top.start.where, syntax::expected("'=' or '<>' after " + quoted(top.name), at));
+    reader_.diagnose(top.start.where,
+                     syntax::expected("'=' or '<>' after " + quoted(top.name), at));
     return;
   }
   if (!is_done(top)) {
-    errors.diagnose(at.where, syntax::expected("a formula after " + quoted(top.start.text), at));
+    reader_.diagnose(at.where, syntax::expected("a formula after " + quoted(top.start.text), at));
     return;
   }
   const Item& below = stack[n - 2];
   switch (below.kind) {
     case ItemKind::ParenMark:
-      errors.diagnose(at.where, syntax::expected("')' to close the '(' at " +
-                                                     syntax::line_and_column(below.start.where),
-                                                 at));
+      reader_.diagnose(at.where, syntax::expected("')' to close the '(' at " +
+                                                      syntax::line_and_column(below.start.where),
+                                                  at));
       return;
     case ItemKind::NameItem:
-      errors.diagnose(below.start.where,
-                      syntax::expected("'=' or '<>' after " + quoted(below.name), top.start));
+      reader_.diagnose(below.start.where,
+                       syntax::expected("'=' or '<>' after " + quoted(below.name), top.start));
       return;
     case ItemKind::Done:
-      errors.diagnose(top.start.where,
-                      syntax::expected("'and', 'or' or 'implies' between two formulas", top.start));
+      reader_.diagnose(
+          top.start.where,
+          syntax::expected("'and', 'or' or 'implies' between two formulas", top.start));
       return;
     default:  // a binary operator with no formula before it
-      errors.diagnose(below.start.where, "expected a formula before " + quoted(below.start.text));
+      reader_.diagnose(below.start.where, "expected a formula before " + quoted(below.start.text));
       return;
   }
 }
 
 // One reduction at the top level, on the way to the token at.
-void reduce_or_fail(Stack& stack, const Token& at) {
+void FileReader::reduce_or_fail(Stack& stack, const Token& at) {
   if (reduce(stack, kTopLevel)) return;
   diagnose_irreducible(stack, at);
-  throw PlCantReduce();
+  throw CantReduce();
 }
 
 // The next formula token: ":>", "<>" and "=>" are joined from their two symbols.
-Token read_formula_token() {
+Token FileReader::read_formula_token() {
   Token t = read_token();
   if (t.is_symbol(':') || t.is_symbol('<') || t.is_symbol('=')) {
     Token next = read_token();
     if (next.is_symbol('>')) {
       t.text += '>';
     } else {
-      tokenizer::unget_token(next);
+      reader_.unget(next);
     }
   }
   return t;
@@ -394,7 +421,7 @@ Token read_formula_token() {
 
 // "P . x :" after the quantifier keyword: x ranges over the instances of
 // principal P.
-Item read_binder(const Token& keyword) {
+Item FileReader::read_binder(const Token& keyword) {
   const ItemKind kind = keyword.is_ident("forall") ? ItemKind::ForallMark : ItemKind::ExistsMark;
   const std::string role = "a role name after " + quoted(keyword.text);
   Token principal = read_token();
@@ -424,7 +451,7 @@ Item read_binder(const Token& keyword) {
 
 // "name = term" or "name <> term" (operator op): the term is read before the
 // name is classified.
-void shift_comparison(Stack& stack, const Token& op) {
+void FileReader::shift_comparison(Stack& stack, const Token& op) {
   Message term = read_term();
   const Item name = stack.back();
   Message variable = atom_of_text(name.name, name.start.where);
@@ -443,7 +470,7 @@ bool name_on_top(const Stack& stack) {
   return !stack.empty() && stack.back().kind == ItemKind::NameItem;
 }
 
-void shift_close(Stack& stack, const Token& close) {
+void FileReader::shift_close(Stack& stack, const Token& close) {
   for (;;) {
     const std::size_t n = stack.size();
     if (n >= 2 && stack[n - 1].kind == ItemKind::Done && stack[n - 2].kind == ItemKind::ParenMark) {
@@ -461,7 +488,7 @@ void shift_operator(Stack& stack, ItemKind kind, int level, const Token& t) {
   push(stack, mark(kind, t));
 }
 
-void shift_ident(Stack& stack, const Token& t) {
+void FileReader::shift_ident(Stack& stack, const Token& t) {
   const std::string& s = t.text;
   if (s == "true" || s == "false") {
     push(stack, done(s == "true" ? formula_true() : formula_false(), 1, t));
@@ -484,7 +511,7 @@ void shift_ident(Stack& stack, const Token& t) {
   }
 }
 
-void shift_symbol(Stack& stack, const Token& t) {
+void FileReader::shift_symbol(Stack& stack, const Token& t) {
   const std::string& s = t.text;
   if (s == "!") {
     push(stack, mark(ItemKind::NotMark, t));
@@ -511,7 +538,7 @@ void shift_symbol(Stack& stack, const Token& t) {
 
 // Reads up to and including ";" (stored in *end) and returns the stack as it
 // was before it.
-Stack read_formula_stack(Token* end) {
+Stack FileReader::read_formula_stack(Token* end) {
   Stack stack;
   for (;;) {
     Token t = read_formula_token();
@@ -532,7 +559,7 @@ Stack read_formula_stack(Token* end) {
 }
 
 // The formula of the stack read up to the ";" end.
-Formula finish(Stack& stack, const Token& end) {
+Formula FileReader::finish(Stack& stack, const Token& end) {
   for (;;) {
     if (stack.empty()) fail(kMissingSemicolon, end.where, "expected a formula before ';'");
     if (stack.size() == 1 && stack.back().kind == ItemKind::Done) return stack.back().formula;
@@ -540,55 +567,52 @@ Formula finish(Stack& stack, const Token& end) {
   }
 }
 
-}  // namespace
-
-Formula parse_formula() {
+Formula FileReader::parse_formula() {
   try {
     Token end;
     Stack stack = read_formula_stack(&end);
     return finish(stack, end);
-  } catch (const PlParseError&) {
-    return formula_false();
-  } catch (const PlCantReduce&) {
-    record(kMalformedExpression);
-    return formula_false();
+  } catch (const syntax::ParseAbort&) {
+    throw reader_.error(true);
+  } catch (const CantReduce&) {
+    reader_.record(kMalformedExpression);
+    throw reader_.error(true);
   }
 }
 
-std::vector<Message> parse_knowledge() {
-  std::vector<Message> terms;
-  for (;;) {
-    // The run pairs the terms into one right-nested term: their number is nesting.
-    if (terms.size() >= static_cast<std::size_t>(kMaxNesting)) throw stack_overflow();
-    terms.push_back(read_term());
-    Token t = read_token();
-    if (t.is_symbol(';')) {
-      if (terms.size() == 1) {
-        errors.diagnose(t.where, syntax::expected("',' and a second term", t) +
-                                     "; the knowledge file needs at least two terms");
+KnowledgeFile FileReader::parse_knowledge() {
+  try {
+    KnowledgeFile file;
+    for (;;) {
+      // The run pairs the terms into one right-nested term: their number is nesting.
+      if (file.terms.size() >= static_cast<std::size_t>(kMaxNesting)) throw stack_overflow();
+      file.terms.push_back(read_term());
+      Token t = read_token();
+      if (t.is_symbol(';')) {
+        if (file.terms.size() == 1) {
+          file.too_few_terms =
+              syntax::Diagnostic{t.where, syntax::expected("',' and a second term", t) +
+                                              "; the knowledge file needs at least two terms"};
+        }
+        return file;
       }
-      return terms;
+      if (!t.is_symbol(',')) {
+        fail(kMissingSemicolon, t.where, syntax::expected("',' or ';' after the term", t));
+      }
     }
-    if (!t.is_symbol(',')) {
-      fail(kMissingSemicolon, t.where, syntax::expected("',' or ';' after the term", t));
-    }
+  } catch (const syntax::ParseAbort&) {
+    throw reader_.error(false);
   }
 }
 
-int error_code() {
-  return errors.code;
+}  // namespace
+
+Formula parse_formula(tokenizer::Lexer& lexer) {
+  return FileReader(lexer).parse_formula();
 }
 
-const syntax::Diagnostic& diagnostic() {
-  return errors.diagnostic;
-}
-
-void reset() {
-  errors.clear();
-}
-
-std::string error_message() {
-  return syntax::error_line(errors, kMessages[errors.code]);
+KnowledgeFile parse_knowledge(tokenizer::Lexer& lexer) {
+  return FileReader(lexer).parse_knowledge();
 }
 
 }  // namespace pl_parser

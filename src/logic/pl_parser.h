@@ -1,47 +1,32 @@
 // The parser of the formula, join components and knowledge files, reading from
-// the shared tokenizer. Its error state (code and detail) is its own, shared by
-// the three files and never reset during a run.
+// a lexer. A syntax error ends the reading of the file.
 #pragma once
 
-#include <string>
+#include <optional>
 #include <vector>
 
 #include "logic/logic.h"
 #include "message/message.h"
 #include "parser/syntax.h"
-#include "utils/utils.h"
-
-// "Pl_parser.ParseError": a syntax error (its code is recorded first).
-class PlParseError : public Failure {
- public:
-  PlParseError() : Failure("Pl_parser.ParseError") {}
-};
-
-// "Pl_parser.CantReduce": the formula stack cannot be reduced.
-class PlCantReduce : public Failure {
- public:
-  PlCantReduce() : Failure("Pl_parser.CantReduce") {}
-};
+#include "parser/tokenizer.h"
 
 namespace pl_parser {
 
-// One formula up to and including ";". On a syntax error returns False with the
-// error code set.
-Formula parse_formula();
-// term {"," term} ";", in file order. A syntax error throws PlParseError; more
-// than kMaxNesting terms (they are paired into one nested term) Stack_overflow.
-// The analysis needs two terms at least: a list of one is returned with a
-// diagnostic left pending that says so (the error code stays 0).
-std::vector<Message> parse_knowledge();
-int error_code();
-// "ER<code>: <message> <detail>  (<line>,<column>)\n".
-std::string error_message();
-// The pending error explained at its place in the file (empty text when none):
-// set with the code, and also when PlParseError escapes parse_knowledge.
-const syntax::Diagnostic& diagnostic();
+// One formula up to and including ";". Throws syntax::SyntaxError (with an
+// error line, exception name "Pl_parser.ParseError") on a syntax error, and
+// Stack_overflow on nesting deeper than kMaxNesting.
+Formula parse_formula(tokenizer::Lexer& lexer);
 
-// Back to the initial error state: code 0, empty detail (a new run in the same
-// process).
-void reset();
+struct KnowledgeFile {
+  std::vector<Message> terms;  // in file order
+  // The analysis needs two terms at least: a list of one comes with this
+  // explanation, for the failure that follows.
+  std::optional<syntax::Diagnostic> too_few_terms;
+};
+
+// term {"," term} ";". Throws syntax::SyntaxError (without an error line,
+// exception name "Pl_parser.ParseError") on a syntax error; more than
+// kMaxNesting terms (they are paired into one nested term) throw Stack_overflow.
+KnowledgeFile parse_knowledge(tokenizer::Lexer& lexer);
 
 }  // namespace pl_parser

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "parser/syntax.h"
@@ -54,23 +56,70 @@ enum Code : int {
   kBindingAsKey = 19,
 };
 
-// The pending error; the codes index kMessages.
-syntax::ErrorState errors;
+constexpr const char* kExceptionName = "Parser.ParseError";
 
-void record(int code) {
-  errors.record(code);
-}
+// The process expression cannot be reduced: "Malformed expression".
+struct CantReduce {};
 
-// Records code with the diagnostic text about the token at, and throws.
-[[noreturn]] void fail(int code, const Token& at, std::string text) {
-  errors.diagnose(at.where, std::move(text));
-  record(code);
-  throw ParseError();
-}
+// The explicit stack of the shift-reduce parser of process expressions.
 
-Token read_token() {
-  return syntax::read_token<ParseError>(errors);
-}
+enum class ItemKind : std::uint8_t { In, Out, Reduced, Dot, Open, Plus, Bar, Close };
+
+struct Item {
+  ItemKind kind;
+  Token start;      // the item's first token, for diagnostics
+  Message term;     // In, Out
+  Process process;  // Reduced
+  int height = 0;   // Reduced: the depth of the process tree
+};
+
+// The stack, top at the back.
+using Stack = std::vector<Item>;
+
+// Only the "+" level differs: there a parallel composition is not reduced, so
+// that "+" binds tighter than "|".
+enum class Level : std::uint8_t { Plus, Other };
+
+// The reading of one principals file: its declarations one at a time, and the
+// pending error, whose codes index kMessages.
+class DeclarationReader {
+ public:
+  explicit DeclarationReader(tokenizer::Lexer& lexer)
+      : reader_(lexer, kMessages.data(), kExceptionName) {}
+
+  // True unless the next token is the end of the input (the token is pushed back).
+  bool more_principals();
+  Principal parse_principal();
+  // After more_principals returned false: the diagnostic of the block comment
+  // the input ended in, if any.
+  std::optional<syntax::Diagnostic> unclosed_comment() const;
+
+ private:
+  // Records code with the diagnostic text about the token at, and throws.
+  [[noreturn]] void fail(int code, const Token& at, std::string text) {
+    reader_.fail(code, at.where, std::move(text));
+  }
+  Token read_token() { return reader_.read(); }
+  // A read outside the parts whose errors have an error line.
+  Token read_unguarded();
+  void expect_symbol(char c, int code, const std::string& what,
+                     const std::string& hint_after_comma = "");
+  Message uppercase_atom(const std::string& s);
+  Message variable_atom(const std::string& s);
+  Message atom_of(const Token& t, const std::string& what);
+  Message read_key();
+  Message binding_variable();
+  Message read_term(int depth);
+  std::vector<VarId> read_parameters();
+  void diagnose_irreducible(const Stack& s, const Token& at);
+  void reduce(Stack& s, Level level, const Token& at);
+  void shift_prefix(Stack& s, const Token& prefix);
+  void shift(const Token& t, Stack& s, int& open);
+  Process read_process(const std::string& name);
+  std::pair<std::string, std::vector<VarId>> read_heading();
+
+  syntax::TokenReader reader_;
+};
 
 bool only_uppercase(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
@@ -82,8 +131,8 @@ std::string quoted(const std::string& s) {
 
 // Reads one token and fails with code unless it is the symbol c; what names the
 // expected symbol and its place.
-void expect_symbol(char c, int code, const std::string& what,
-                   const std::string& hint_after_comma = "") {
+void DeclarationReader::expect_symbol(char c, int code, const std::string& what,
+                                      const std::string& hint_after_comma) {
   Token t = read_token();
   if (t.is_symbol(c)) return;
   fail(code, t, syntax::expected(what, t) + (t.is_symbol(',') ? hint_after_comma : ""));
@@ -91,18 +140,18 @@ void expect_symbol(char c, int code, const std::string& what,
 
 // A key or name written in capitals: "+" and "-" make it a key, another symbol
 // ends it (pushed back); anything but a symbol after it is an error.
-Message uppercase_atom(const std::string& s) {
+Message DeclarationReader::uppercase_atom(const std::string& s) {
   Token next = read_token();
   if (!next.is(TokenKind::Symbol)) {
     fail(kWrongKey, next, syntax::expected("'+', '-' or a delimiter after " + quoted(s), next));
   }
   if (next.is_symbol('+')) return pub_key(s, 0);
   if (next.is_symbol('-')) return priv_key(s, 0);
-  tokenizer::unget_token(next);
+  reader_.unget(next);
   return agent(s, 0);
 }
 
-Message variable_atom(const std::string& s) {
+Message DeclarationReader::variable_atom(const std::string& s) {
   Token next = read_token();
   if (!next.is(TokenKind::Symbol)) {
     fail(kWrongVariable, next,
@@ -111,13 +160,13 @@ Message variable_atom(const std::string& s) {
   Message v = var(VarId{s, "", 0});
   if (next.is_symbol('+')) return pub_of(v);
   if (next.is_symbol('-')) return priv_of(v);
-  tokenizer::unget_token(next);
+  reader_.unget(next);
   return v;
 }
 
 // An atom, classified by the text of the identifier token t; what names the
 // expected atom when t is not an identifier.
-Message atom_of(const Token& t, const std::string& what) {
+Message DeclarationReader::atom_of(const Token& t, const std::string& what) {
   if (!t.is(TokenKind::Ident)) fail(kIdentifierExpected, t, syntax::expected(what, t));
   const std::string& s = t.text;
   if (only_uppercase(s)) return uppercase_atom(s);
@@ -127,7 +176,7 @@ Message atom_of(const Token& t, const std::string& what) {
 }
 
 // The key after the "}" of an encryption.
-Message read_key() {
+Message DeclarationReader::read_key() {
   Token t = read_token();
   if (t.is_symbol('(')) {
     fail(kIdentifierExpected, t, syntax::expected("a key after '}'", t) + syntax::kCompoundKeyHint);
@@ -136,7 +185,7 @@ Message read_key() {
 }
 
 // "?" atom: only a plain variable may be bound.
-Message binding_variable() {
+Message DeclarationReader::binding_variable() {
   Token t = read_token();
   Message a = atom_of(t, "a variable after '?'");
   if (a.is(Tag::Var)) return bind_var(a.var());
@@ -151,7 +200,7 @@ Message binding_variable() {
 
 // term := atom | "(" term "," term ")" | "{" term "}" atom | "?" atom.
 // `depth` counts the enclosing pairs and encryptions.
-Message read_term(int depth) {
+Message DeclarationReader::read_term(int depth) {
   Token t = read_token();
   if (t.is_symbol('(') || t.is_symbol('{')) {
     if (depth >= kMaxNesting) throw stack_overflow();
@@ -173,7 +222,7 @@ Message read_term(int depth) {
 }
 
 // Identifiers separated by commas, up to a ")" that is left unread.
-std::vector<VarId> read_parameters() {
+std::vector<VarId> DeclarationReader::read_parameters() {
   std::vector<VarId> params;
   for (;;) {
     Token t = read_token();
@@ -183,17 +232,17 @@ std::vector<VarId> read_parameters() {
         fail(kUnexpectedToken, next,
              syntax::expected("',' or ')' after the parameter " + quoted(t.text), next));
       }
-      tokenizer::unget_token(next);
+      reader_.unget(next);
       params.push_back(VarId{t.text, "", 0});
     } else if (t.is_symbol(')')) {
-      tokenizer::unget_token(t);
+      reader_.unget(t);
       return params;
     } else if (t.is_symbol(',') && !params.empty()) {
       Token next = read_token();
       if (!next.is(TokenKind::Ident)) {
         fail(kUnexpectedToken, next, syntax::expected("a parameter name after ','", next));
       }
-      tokenizer::unget_token(next);
+      reader_.unget(next);
     } else {
       fail(kUnexpectedToken, t, syntax::expected("a parameter name or ')'", t));
     }
@@ -201,23 +250,6 @@ std::vector<VarId> read_parameters() {
 }
 
 // ---- Process expressions: a shift-reduce parser over an explicit stack. ----
-
-enum class ItemKind : std::uint8_t { In, Out, Reduced, Dot, Open, Plus, Bar, Close };
-
-struct Item {
-  ItemKind kind;
-  Token start;      // the item's first token, for diagnostics
-  Message term;     // In, Out
-  Process process;  // Reduced
-  int height = 0;   // Reduced: the depth of the process tree
-};
-
-// The stack, top at the back.
-using Stack = std::vector<Item>;
-
-// Only the "+" level differs: there a parallel composition is not reduced, so
-// that "+" binds tighter than "|".
-enum class Level : std::uint8_t { Plus, Other };
 
 bool kind_at(const Stack& s, std::size_t from_top, ItemKind kind) {
   return s.size() > from_top && s[s.size() - 1 - from_top].kind == kind;
@@ -273,33 +305,33 @@ bool try_reduce(Stack& s, Level level) {
 
 // Why the stack cannot be reduced when the token at (")" or "]") is met, as a
 // diagnostic about the item or token to blame.
-void diagnose_irreducible(const Stack& s, const Token& at) {
+void DeclarationReader::diagnose_irreducible(const Stack& s, const Token& at) {
   if (s.empty() || (s.size() == 1 && is_process(s.back().kind))) {
-    errors.diagnose(at.where, "found ')' without a matching '('");
+    reader_.diagnose(at.where, "found ')' without a matching '('");
     return;
   }
   const Item& top = s.back();
   if (is_marker(top.kind)) {
-    errors.diagnose(at.where, syntax::expected("a process after " + quoted(top.start.text), at));
+    reader_.diagnose(at.where, syntax::expected("a process after " + quoted(top.start.text), at));
     return;
   }
   const Item& below = s[s.size() - 2];
   if (below.kind == ItemKind::Open) {
-    errors.diagnose(
+    reader_.diagnose(
         at.where, syntax::expected(
                       "')' to close the '(' at " + syntax::line_and_column(below.start.where), at));
   } else if (below.kind == ItemKind::Dot) {
-    errors.diagnose(below.start.where, "expected 'in(...)' or 'out(...)' before '.'");
+    reader_.diagnose(below.start.where, "expected 'in(...)' or 'out(...)' before '.'");
   } else if (is_marker(below.kind)) {
-    errors.diagnose(below.start.where, "expected a process before " + quoted(below.start.text));
+    reader_.diagnose(below.start.where, "expected a process before " + quoted(below.start.text));
   } else {
-    errors.diagnose(top.start.where,
-                    syntax::expected("'.', '+' or '|' between two processes", top.start));
+    reader_.diagnose(top.start.where,
+                     syntax::expected("'.', '+' or '|' between two processes", top.start));
   }
 }
 
 // One reduction, on the way to the token at; CantReduce when none applies.
-void reduce(Stack& s, Level level, const Token& at) {
+void DeclarationReader::reduce(Stack& s, Level level, const Token& at) {
   if (try_reduce(s, level)) return;
   diagnose_irreducible(s, at);
   throw CantReduce();
@@ -310,7 +342,7 @@ void push_marker(Stack& s, ItemKind kind, const Token& t) {
 }
 
 // "in" or "out" followed by a parenthesised term.
-void shift_prefix(Stack& s, const Token& prefix) {
+void DeclarationReader::shift_prefix(Stack& s, const Token& prefix) {
   expect_symbol('(', kMissingOpenParen, "'(' after '" + prefix.text + "'");
   Message term = read_term(0);
   expect_symbol(')', kMissingCloseParen, "')' after the message of '" + prefix.text + "'",
@@ -320,7 +352,7 @@ void shift_prefix(Stack& s, const Token& prefix) {
 }
 
 // `open` counts the process parentheses not yet closed.
-void shift(const Token& t, Stack& s, int& open) {
+void DeclarationReader::shift(const Token& t, Stack& s, int& open) {
   if (t.is_ident("in") || t.is_ident("out")) {
     shift_prefix(s, t);
   } else if (t.is_symbol('(')) {
@@ -351,14 +383,14 @@ void shift(const Token& t, Stack& s, int& open) {
 // The process of role name up to and including the closing "]". An empty
 // expression is Nil with "Missing ;" recorded (a following ";" clears it); the
 // end of the input drops everything read so far.
-Process read_process(const std::string& name) {
+Process DeclarationReader::read_process(const std::string& name) {
   Stack s;
   int open = 0;
   Token t;
   for (;;) {
     t = read_token();
     if (t.is(TokenKind::EndOfInput)) {
-      errors.diagnose(
+      reader_.diagnose(
           t.where, "unexpected end of file in the process of " + quoted(name) + ", expected ']'");
       s.clear();
       break;
@@ -371,7 +403,7 @@ Process read_process(const std::string& name) {
   }
   for (;;) {
     if (s.empty()) {
-      record(kMissingSemicolon);
+      reader_.record(kMissingSemicolon);
       return nil_process();
     }
     if (s.size() == 1 && s.back().kind == ItemKind::Reduced) return s.back().process;
@@ -381,7 +413,7 @@ Process read_process(const std::string& name) {
 
 // The part of a declaration whose errors are reported through the code:
 // "NAME" ":" "(" params ")".
-std::pair<std::string, std::vector<VarId>> read_heading() {
+std::pair<std::string, std::vector<VarId>> DeclarationReader::read_heading() {
   Token name = read_token();
   if (!name.is(TokenKind::Ident) || !only_uppercase(name.text)) {
     const char* hint = name.is(TokenKind::Ident) ? syntax::kRoleNameHint : "";
@@ -394,61 +426,66 @@ std::pair<std::string, std::vector<VarId>> read_heading() {
   return {name.text, std::move(params)};
 }
 
-}  // namespace
+Token DeclarationReader::read_unguarded() {
+  try {
+    return read_token();
+  } catch (const syntax::ParseAbort&) {
+    throw reader_.error(false);
+  }
+}
 
-bool more_principals() {
-  Token t = read_token();
-  tokenizer::unget_token(t);
+bool DeclarationReader::more_principals() {
+  Token t = read_unguarded();
+  reader_.unget(t);
   return !t.is(TokenKind::EndOfInput);
 }
 
-Principal parse_principal() {
+Principal DeclarationReader::parse_principal() {
   std::pair<std::string, std::vector<VarId>> heading;
   Process process;
   try {
     heading = read_heading();
-  } catch (const ParseError&) {
-    return Principal();
+  } catch (const syntax::ParseAbort&) {
+    throw reader_.error(true);
   }
   const std::string& name = heading.first;
-  // The reads of "[" and ";" are outside the guarded parts: a ParseError there
-  // (an Unknown character, a stray "*/") ends the run.
-  if (Token t = read_token(); !t.is_symbol('[')) {
-    errors.diagnose(t.where, syntax::expected("'[' to open the process of " + quoted(name), t));
-    record(kMissingOpenBracket);
-    return Principal();
+  // The reads of "[" and ";" are outside the guarded parts: an Unknown
+  // character or a stray "*/" there has no error line.
+  if (Token t = read_unguarded(); !t.is_symbol('[')) {
+    reader_.diagnose(t.where, syntax::expected("'[' to open the process of " + quoted(name), t));
+    reader_.record(kMissingOpenBracket);
+    throw reader_.error(true);
   }
   try {
     process = read_process(name);
-  } catch (const ParseError&) {
-    return Principal();
+  } catch (const syntax::ParseAbort&) {
+    throw reader_.error(true);
   } catch (const CantReduce&) {
-    record(kMalformedExpression);
-    return Principal();
+    reader_.record(kMalformedExpression);
+    throw reader_.error(true);
   }
-  if (Token t = read_token(); !t.is_symbol(';')) {
-    errors.diagnose(t.where, syntax::expected("';' after the declaration of " + quoted(name), t));
-    record(kMissingSemicolon);
-    return Principal();
+  if (Token t = read_unguarded(); !t.is_symbol(';')) {
+    reader_.diagnose(t.where, syntax::expected("';' after the declaration of " + quoted(name), t));
+    reader_.record(kMissingSemicolon);
+    throw reader_.error(true);
   }
-  errors.clear();
+  reader_.clear();
   return make_principal(name, 0, heading.second, process);
 }
 
-int error_code() {
-  return errors.code;
+std::optional<syntax::Diagnostic> DeclarationReader::unclosed_comment() const {
+  if (reader_.code() != syntax::kCommentNotClosed) return std::nullopt;
+  return reader_.diagnostic();
 }
 
-const syntax::Diagnostic& diagnostic() {
-  return errors.diagnostic;
-}
+}  // namespace
 
-void reset() {
-  errors.clear();
-}
-
-std::string error_message() {
-  return syntax::error_line(errors, kMessages[errors.code]);
+PrincipalsFile parse_principals(tokenizer::Lexer& lexer) {
+  DeclarationReader reader(lexer);
+  PrincipalsFile file;
+  while (reader.more_principals()) file.principals.push_back(reader.parse_principal());
+  file.unclosed_comment = reader.unclosed_comment();
+  return file;
 }
 
 }  // namespace parser

@@ -5,14 +5,18 @@ namespace syntax {
 using tokenizer::Token;
 using tokenizer::TokenKind;
 
-std::string position_text() {
-  const auto [line, column] = tokenizer::current_position();
-  return " (" + std::to_string(line) + "," + std::to_string(column) + ")";
+namespace {
+
+// " (line,column)".
+std::string position_text(std::pair<std::int64_t, std::int64_t> position) {
+  return " (" + std::to_string(position.first) + "," + std::to_string(position.second) + ")";
 }
 
-std::string error_line(const ErrorState& errors, const char* message) {
-  return "ER" + std::to_string(errors.code) + ": " + message + " " + errors.detail + " " +
-         position_text() + "\n";
+}  // namespace
+
+std::string SyntaxError::error_line() const {
+  return "ER" + std::to_string(details_.code) + ": " + details_.message + " " + details_.detail +
+         " " + position_text({details_.line, details_.column}) + "\n";
 }
 
 std::string diagnostic_line(const Diagnostic& diagnostic) {
@@ -35,7 +39,7 @@ std::string describe(const Token& token) {
   }
   const auto c = static_cast<unsigned char>(token.text[0]);
   if (c > ' ' && c < 127) return "'" + token.text + "'";
-  static constexpr char kHex[] = "0123456789abcdef";
+  constexpr char kHex[] = "0123456789abcdef";
   return std::string("byte 0x") + kHex[c >> 4] + kHex[c & 15];
 }
 
@@ -47,27 +51,44 @@ std::string line_and_column(const tokenizer::Location& at) {
   return std::to_string(at.line) + ":" + std::to_string(at.column);
 }
 
-namespace {
-
-// Skips a block comment whose "/*" (at opener) has just been read.
-void skip_block_comment(ErrorState& errors, const Token& opener) {
-  const std::string opened_at = position_text();
-  for (;;) {
-    Token t = tokenizer::get_token();
-    if (t.is(TokenKind::EndOfInput)) {
-      errors.record(kCommentNotClosed, opened_at);
-      const bool same_file = opener.where.file == t.where.file;
-      errors.diagnose(t.where, "unexpected end of file inside a block comment opened at " +
-                                   (same_file ? "" : opener.where.file + ":") +
-                                   line_and_column(opener.where));
-      return;
-    }
-    if (!t.is_symbol('*')) continue;
-    Token after = tokenizer::get_token();
-    if (after.is_symbol('/')) return;
-    tokenizer::unget_token(after);
-  }
+void TokenReader::record(int code, std::string detail) {
+  code_ = code;
+  detail_ = std::move(detail);
 }
+
+void TokenReader::diagnose(const tokenizer::Location& where, std::string text) {
+  if (diagnostic_.text.empty()) diagnostic_ = Diagnostic{where, std::move(text)};
+}
+
+void TokenReader::fail(int code, const tokenizer::Location& where, std::string text) {
+  diagnose(where, std::move(text));
+  record(code);
+  throw ParseAbort();
+}
+
+void TokenReader::clear() {
+  record(kOk);
+  diagnostic_ = Diagnostic();
+}
+
+SyntaxError TokenReader::error(bool has_error_line) const {
+  const auto [line, column] = lexer_.position();
+  return SyntaxError(
+      exception_name_,
+      SyntaxError::Details{code_, messages_[code_], detail_, line, column, diagnostic_},
+      has_error_line);
+}
+
+Token TokenReader::read() {
+  Token token;
+  if (int code = scan_token(&token); code != kOk) {
+    record(code);
+    throw ParseAbort();
+  }
+  return token;
+}
+
+namespace {
 
 std::string unknown_character(const Token& t) {
   const std::string found = describe(t);
@@ -78,32 +99,54 @@ std::string unknown_character(const Token& t) {
 
 }  // namespace
 
-int scan_token(ErrorState& errors, Token* token) {
+// Skips a block comment whose "/*" (at opener) has just been read.
+void TokenReader::skip_block_comment(const Token& opener) {
+  const std::string opened_at = position_text(lexer_.position());
   for (;;) {
-    Token t = tokenizer::get_token();
+    Token t = lexer_.get_token();
+    if (t.is(TokenKind::EndOfInput)) {
+      record(kCommentNotClosed, opened_at);
+      const bool same_file = opener.where.file == t.where.file;
+      diagnose(t.where, "unexpected end of file inside a block comment opened at " +
+                            (same_file ? "" : opener.where.file + ":") +
+                            line_and_column(opener.where));
+      return;
+    }
+    if (!t.is_symbol('*')) continue;
+    Token after = lexer_.get_token();
+    if (after.is_symbol('/')) return;
+    lexer_.unget_token(after);
+  }
+}
+
+// Reads the next token with comments skipped into *token, or returns the code of
+// the error met after diagnosing it.
+int TokenReader::scan_token(Token* token) {
+  for (;;) {
+    Token t = lexer_.get_token();
     if (t.is(TokenKind::Unknown)) {
-      errors.diagnose(t.where, unknown_character(t));
+      diagnose(t.where, unknown_character(t));
       return kUnknownToken;
     }
     *token = t;
     if (!t.is(TokenKind::Symbol)) return kOk;
     if (t.is_symbol('*')) {
-      Token after = tokenizer::get_token();
+      Token after = lexer_.get_token();
       if (after.is_symbol('/')) {
-        errors.diagnose(t.where, "found '*/' outside a comment; a comment opens with '/*'");
+        diagnose(t.where, "found '*/' outside a comment; a comment opens with '/*'");
         return kCommentNotOpened;
       }
-      tokenizer::unget_token(after);
+      lexer_.unget_token(after);
       return kOk;
     }
     if (!t.is_symbol('/')) return kOk;
-    Token after = tokenizer::get_token();
+    Token after = lexer_.get_token();
     if (after.is_symbol('/')) {
-      tokenizer::next_line();
+      lexer_.next_line();
     } else if (after.is_symbol('*')) {
-      skip_block_comment(errors, t);
+      skip_block_comment(t);
     } else {
-      tokenizer::unget_token(after);
+      lexer_.unget_token(after);
       return kOk;
     }
   }

@@ -3,9 +3,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <string_view>
+#include <system_error>
 
 #include "utils/utils.h"
 
@@ -40,185 +39,137 @@ bool continues_ident(char c) {
   return k == CharClass::IdentStart || k == CharClass::IdentPart;
 }
 
+// The system's text for the error number error (strerror's, without its
+// shared buffer).
+std::string system_error_text(int error) {
+  return std::generic_category().message(error);
+}
+
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// The input channel: the lines of a file or of a text held in memory. Lines are
-// split on line feeds only, so NUL bytes and lines of any length are kept whole;
-// a carriage return right before a line feed goes with it.
-class Channel {
- public:
-  Channel() = default;
-  explicit Channel(std::string text) : data_(std::move(text)) {}
-  explicit Channel(std::FILE* file) : file_(file) {}
+}  // namespace
 
-  // The next line without its terminator; false at the end of the input.
-  bool read_line(std::string& line) {
-    for (;;) {
-      std::size_t end = data_.find('\n', scanned_);
-      if (end != std::string::npos) {
-        std::size_t stop = end > start_ && data_[end - 1] == '\r' ? end - 1 : end;
-        line.assign(data_, start_, stop - start_);
-        start_ = scanned_ = end + 1;
-        return true;
-      }
-      scanned_ = data_.size();
-      if (!fill()) break;
-    }
-    if (start_ == data_.size()) return false;
-    line.assign(data_, start_, std::string::npos);
-    start_ = scanned_ = data_.size();
-    return true;
-  }
-
- private:
-  // Appends the next block of the file; false at its end. A failed read (a
-  // directory, a device error) ends the run with the system's text.
-  bool fill() {
-    if (!file_) return false;
-    data_.erase(0, start_);
-    scanned_ -= start_;
-    start_ = 0;
-    char block[1 << 16];
-    std::size_t n = std::fread(block, 1, sizeof block, file_.get());
+SourceFile read_source_file(const std::string& path) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) throw sys_error(path + ": " + system_error_text(errno));
+  SourceFile source{path, "", ""};
+  char block[1 << 16];
+  for (;;) {
+    std::size_t n = std::fread(block, 1, sizeof block, file.get());
     if (n == 0) {
       int error = errno;
-      if (std::ferror(file_.get())) throw sys_error(std::strerror(error));
-      file_.reset();
-      return false;
+      if (std::ferror(file.get())) source.read_error = system_error_text(error);
+      return source;
     }
-    data_.append(block, n);
-    return true;
+    source.text.append(block, n);
   }
-
-  std::unique_ptr<std::FILE, FileCloser> file_;  // null for text and once exhausted
-  std::string data_;                             // read but not yet returned, from start_
-  std::size_t start_ = 0;                        // first byte of the next line
-  std::size_t scanned_ = 0;  // data_ before this holds no line feed after start_
-};
-
-// The one tokenizer state of the run. A length of -1 marks the end of the input.
-struct State {
-  Channel channel;
-  std::string buffer;
-  std::int64_t position = 0;
-  std::int64_t length = 0;
-  std::int64_t line = 0;
-  Location line_start;  // the file and line of buffer, at column 1
-  // The channel's name, the lines read from it, and where its end lies once a
-  // read has met it.
-  std::string channel_name;
-  std::int64_t channel_lines = 0;
-  Location channel_end;
-};
-
-State& state() {
-  static State s;
-  return s;
 }
 
-// A token that starts at index start of the current line.
-Token make_token(TokenKind kind, std::string text, std::size_t start) {
-  Location where = state().line_start;
+// An empty file ends at its first line, column 1.
+Lexer::Lexer(std::string_view text, std::string name, CarryOver carried)
+    : text_(text),
+      name_(std::move(name)),
+      carried_line_(std::move(carried.line)),
+      line_(carried_line_),
+      position_(carried.position),
+      lines_read_(carried.lines_read),
+      line_start_(std::move(carried.line_start)),
+      end_{name_, 1, 1} {}
+
+Lexer::Lexer(const SourceFile& file, CarryOver carried)
+    : Lexer(file.text, file.name, std::move(carried)) {
+  read_error_ = file.read_error;
+}
+
+bool Lexer::read_line(std::string_view& line) {
+  const std::size_t start = next_line_start_;
+  const std::size_t end = text_.find('\n', start);
+  if (end != std::string_view::npos) {
+    const std::size_t stop = end > start && text_[end - 1] == '\r' ? end - 1 : end;
+    line = text_.substr(start, stop - start);
+    next_line_start_ = end + 1;
+    return true;
+  }
+  if (!read_error_.empty()) throw sys_error(read_error_);
+  if (start == text_.size()) return false;
+  line = text_.substr(start);
+  next_line_start_ = text_.size();
+  return true;
+}
+
+Token Lexer::make_token(TokenKind kind, std::string text, std::size_t start) const {
+  Location where = line_start_;
   where.column = static_cast<std::int64_t>(start) + 1;
   return Token{kind, std::move(text), std::move(where)};
 }
 
 // One token of the current line, EndOfLine when it is used up.
-Token scan() {
-  State& s = state();
-  while (s.position < s.length) {
-    const auto start = static_cast<std::size_t>(s.position);
-    char c = s.buffer[start];
+Token Lexer::scan() {
+  const auto length = static_cast<std::int64_t>(line_.size());
+  while (position_ < length) {
+    const auto start = static_cast<std::size_t>(position_);
+    char c = line_[start];
     switch (class_of(c)) {
       case CharClass::White:
-        ++s.position;
+        ++position_;
         continue;
       case CharClass::IdentStart: {
         std::size_t end = start + 1;
-        const auto length = static_cast<std::size_t>(s.length);
-        while (end < length && continues_ident(s.buffer[end])) ++end;
-        s.position = static_cast<std::int64_t>(end);
-        return make_token(TokenKind::Ident, s.buffer.substr(start, end - start), start);
+        while (end < line_.size() && continues_ident(line_[end])) ++end;
+        position_ = static_cast<std::int64_t>(end);
+        return make_token(TokenKind::Ident, std::string(line_.substr(start, end - start)), start);
       }
       case CharClass::Symbol:
-        ++s.position;
+        ++position_;
         return make_token(TokenKind::Symbol, std::string(1, c), start);
       case CharClass::IdentPart:
       case CharClass::Other:
-        ++s.position;
+        ++position_;
         return make_token(TokenKind::Unknown, std::string(1, c), start);
     }
   }
   return Token{TokenKind::EndOfLine, "", {}};
 }
 
-// An empty file ends at its first line, column 1.
-void install(Channel channel, const std::string& name) {
-  State& s = state();
-  s.channel = std::move(channel);
-  s.channel_name = name;
-  s.channel_lines = 0;
-  s.channel_end = Location{name, 1, 1};
-}
-
-}  // namespace
-
-Token get_token() {
+Token Lexer::get_token() {
   for (;;) {
     Token t = scan();
     if (!t.is(TokenKind::EndOfLine)) return t;
     next_line();
-    if (state().length == -1) return Token{TokenKind::EndOfInput, "", state().channel_end};
+    if (exhausted_) return Token{TokenKind::EndOfInput, "", end_};
   }
 }
 
-void unget_token(const Token& token) {
+void Lexer::unget_token(const Token& token) {
   if (!token.is(TokenKind::Ident) && !token.is(TokenKind::Symbol)) return;
-  State& s = state();
   // Plain arithmetic on the position: after a line change the token may not be
   // where it stood, and stepping back before the line start is a failure.
-  std::int64_t back = s.position - static_cast<std::int64_t>(token.text.size());
+  std::int64_t back = position_ - static_cast<std::int64_t>(token.text.size());
   if (back < 0) throw Failure("Invalid_argument(\"index out of bounds\")");
-  s.position = back;
+  position_ = back;
 }
 
-void next_line() {
-  State& s = state();
-  ++s.line;
-  s.position = 0;
-  if (s.channel.read_line(s.buffer)) {
-    s.length = static_cast<std::int64_t>(s.buffer.size());
-    ++s.channel_lines;
-    s.line_start = Location{s.channel_name, s.channel_lines, 1};
-    s.channel_end = Location{s.channel_name, s.channel_lines, s.length + 1};
-  } else {
-    s.buffer.clear();
-    s.length = -1;
+void Lexer::next_line() {
+  ++lines_read_;
+  position_ = 0;
+  exhausted_ = !read_line(line_);
+  if (exhausted_) {
+    line_ = {};
+    return;
   }
+  ++file_lines_;
+  line_start_ = Location{name_, file_lines_, 1};
+  end_ = Location{name_, file_lines_, static_cast<std::int64_t>(line_.size()) + 1};
 }
 
-std::pair<std::int64_t, std::int64_t> current_position() {
-  return {state().line, state().position};
+std::pair<std::int64_t, std::int64_t> Lexer::position() const {
+  return {lines_read_, position_};
 }
 
-void open_input(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) throw sys_error(path + ": " + std::strerror(errno));
-  install(Channel(file), path);
-}
-
-void close_input() {
-  state().channel = Channel();
-}
-
-void set_input_text(const std::string& text, const std::string& name) {
-  install(Channel(text), name);
-}
-
-void reset() {
-  state() = State();
+CarryOver Lexer::carry_over() const {
+  return CarryOver{std::string(line_), position_, line_start_, lines_read_};
 }
 
 }  // namespace tokenizer

@@ -11,13 +11,6 @@
 
 namespace {
 
-// The tokenizer starts afresh on each text; the parser's error state does not
-// (it is never reset), so successful parses are judged by their result only.
-void feed(const std::string& text) {
-  tokenizer::reset();
-  tokenizer::set_input_text(text);
-}
-
 std::string printed(const Formula& f) {
   std::ostringstream captured;
   print_formula(captured, f);
@@ -25,23 +18,41 @@ std::string printed(const Formula& f) {
 }
 
 std::string parsed(const std::string& text) {
-  feed(text);
-  return printed(pl_parser::parse_formula());
+  tokenizer::Lexer lexer(text);
+  return printed(pl_parser::parse_formula(lexer));
 }
 
-// The error line left by parsing text as a formula (which must fail with False).
+std::vector<Message> knowledge_of(const std::string& text) {
+  tokenizer::Lexer lexer(text);
+  return pl_parser::parse_knowledge(lexer).terms;
+}
+
+// The syntax error that parse ends with on text.
+template <typename Parse>
+syntax::SyntaxError syntax_error(const std::string& text, Parse parse) {
+  tokenizer::Lexer lexer(text);
+  try {
+    parse(lexer);
+  } catch (const syntax::SyntaxError& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no syntax error: " << text;
+  return syntax::SyntaxError("none", {}, false);
+}
+
+// The error line of parsing text as a formula, which has one.
 std::string formula_error(const std::string& text) {
-  feed(text);
-  const Formula f = pl_parser::parse_formula();
-  EXPECT_EQ(f, formula_false()) << text;
-  return pl_parser::error_message();
+  const syntax::SyntaxError error = syntax_error(text, pl_parser::parse_formula);
+  EXPECT_TRUE(error.has_error_line()) << text;
+  return error.error_line();
 }
 
-// The error line left by parsing text as a knowledge list (which must throw).
+// The error line of parsing text as a knowledge list, which the run does not
+// print: the knowledge parser's errors end the run as its exception.
 std::string knowledge_error(const std::string& text) {
-  feed(text);
-  EXPECT_THROW(pl_parser::parse_knowledge(), PlParseError) << text;
-  return pl_parser::error_message();
+  const syntax::SyntaxError error = syntax_error(text, pl_parser::parse_knowledge);
+  EXPECT_FALSE(error.has_error_line()) << text;
+  return error.error_line();
 }
 
 std::string repeated(const std::string& s, int n) {
@@ -50,25 +61,24 @@ std::string repeated(const std::string& s, int n) {
   return result;
 }
 
-// The description of the failure that parsing text as a formula ends with.
-std::string formula_failure(const std::string& text) {
-  feed(text);
+// The description of the failure that parsing text with parse ends with.
+template <typename Parse>
+std::string failure_of(const std::string& text, Parse parse) {
+  tokenizer::Lexer lexer(text);
   try {
-    pl_parser::parse_formula();
+    parse(lexer);
   } catch (const Failure& failure) {
     return failure.description();
   }
   return "no failure";
 }
 
+std::string formula_failure(const std::string& text) {
+  return failure_of(text, pl_parser::parse_formula);
+}
+
 std::string knowledge_failure(const std::string& text) {
-  feed(text);
-  try {
-    pl_parser::parse_knowledge();
-  } catch (const Failure& failure) {
-    return failure.description();
-  }
-  return "no failure";
+  return failure_of(text, pl_parser::parse_knowledge);
 }
 
 struct TextCase {
@@ -144,33 +154,41 @@ TEST(PlParserErrorTest, KnowledgeErrorLines) {
 }
 
 TEST(PlParserErrorTest, FailureNamesAndCodes) {
-  feed("A_1 B_1 ;");
-  try {
-    pl_parser::parse_knowledge();
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_STREQ(failure.description(), "Pl_parser.ParseError");
-  }
-  EXPECT_EQ(pl_parser::error_code(), 6);
-  formula_error("true true ;");
-  EXPECT_EQ(pl_parser::error_code(), 13);
-}
-
-TEST(PlParserErrorTest, ErrorStateIsNeverReset) {
-  formula_error("forall a.i: true ;");
-  EXPECT_EQ(parsed("true ;"), " T ");
-  EXPECT_EQ(pl_parser::error_code(), 14);
-  feed("A_1 ;");
-  EXPECT_EQ(pl_parser::parse_knowledge().size(), 1u);
-  EXPECT_EQ(pl_parser::error_code(), 14);
+  const syntax::SyntaxError knowledge = syntax_error("A_1 B_1 ;", pl_parser::parse_knowledge);
+  EXPECT_STREQ(knowledge.description(), "Pl_parser.ParseError");
+  EXPECT_EQ(knowledge.code(), 6);
+  const syntax::SyntaxError formula = syntax_error("true true ;", pl_parser::parse_formula);
+  EXPECT_STREQ(formula.description(), "Pl_parser.ParseError");
+  EXPECT_EQ(formula.code(), 13);
+  EXPECT_EQ(formula.line(), 1);
+  EXPECT_EQ(formula.column(), 11);
+  EXPECT_EQ(syntax::diagnostic_line(formula.diagnostic()),
+            "text:1:6: error: expected 'and', 'or' or 'implies' between two formulas, found "
+            "'true'\n");
 }
 
 TEST(PlParserErrorTest, TheRestOfTheLineIsLeftForTheNextFile) {
-  feed("true ; ;");
-  EXPECT_EQ(printed(pl_parser::parse_formula()), " T ");
+  tokenizer::Lexer lexer("true ; ;");
+  EXPECT_EQ(printed(pl_parser::parse_formula(lexer)), " T ");
   // The next formula starts at the second ";": an empty formula.
-  EXPECT_EQ(pl_parser::parse_formula(), formula_false());
-  EXPECT_EQ(pl_parser::error_message(), "ER6: Missing ;   (1,8)\n");
+  try {
+    pl_parser::parse_formula(lexer);
+    FAIL() << "no failure";
+  } catch (const syntax::SyntaxError& error) {
+    EXPECT_EQ(error.error_line(), "ER6: Missing ;   (1,8)\n");
+  }
+}
+
+TEST(PlParserKnowledgeTest, OneTermComesWithItsExplanation) {
+  tokenizer::Lexer lexer("A_1 ;", "k");
+  const pl_parser::KnowledgeFile one = pl_parser::parse_knowledge(lexer);
+  EXPECT_EQ(one.terms, std::vector<Message>{agent("A", 1)});
+  ASSERT_TRUE(one.too_few_terms.has_value());
+  EXPECT_EQ(syntax::diagnostic_line(*one.too_few_terms),
+            "k:1:5: error: expected ',' and a second term, found ';'; the knowledge file needs at "
+            "least two terms\n");
+  tokenizer::Lexer two_lexer("A_1, B_1 ;");
+  EXPECT_FALSE(pl_parser::parse_knowledge(two_lexer).too_few_terms.has_value());
 }
 
 // ------------------------------------------------------------------ grouping
@@ -224,14 +242,14 @@ TEST(PlParserGroupingTest, OperatorsCommentsAndBlanks) {
 }
 
 TEST(PlParserGroupingTest, QuantifiedComparisonKeepsIndexPlaceholders) {
-  feed("forall A.i: exists B.j: ( x_i = nb_j ) ;");
+  tokenizer::Lexer first("forall A.i: exists B.j: ( x_i = nb_j ) ;");
   EXPECT_EQ(
-      pl_parser::parse_formula(),
+      pl_parser::parse_formula(first),
       forall_formula(
           "i", "A",
           exists_formula("j", "B", equal_formula(var(VarId{"x", "i", 0}), nonce("_j_nb", 0)))));
-  feed("forall A.i: x_A_i = A_i ;");
-  EXPECT_EQ(pl_parser::parse_formula(),
+  tokenizer::Lexer second("forall A.i: x_A_i = A_i ;");
+  EXPECT_EQ(pl_parser::parse_formula(second),
             forall_formula("i", "A", equal_formula(var(VarId{"x_A", "i", 0}), agent("Ai", 0))));
 }
 
@@ -286,8 +304,7 @@ TEST(PlParserAtomTest, NamingConventions) {
        enc(pair(nonce("na", 1), var(VarId{"x", "B", 1})), sym_key("kab", 1))},
   };
   for (const AtomCase& c : cases) {
-    feed(c.text + " ;");
-    const std::vector<Message> terms = pl_parser::parse_knowledge();
+    const std::vector<Message> terms = knowledge_of(c.text + " ;");
     ASSERT_EQ(terms.size(), 1u) << c.text;
     EXPECT_EQ(terms[0], c.expected) << c.text << " gave " << message_to_string(terms[0]);
   }
@@ -296,12 +313,10 @@ TEST(PlParserAtomTest, NamingConventions) {
 // ------------------------------------------------------------------ knowledge
 
 TEST(PlParserKnowledgeTest, TermsInFileOrder) {
-  feed("A_1 , B_1 , A_1+ , I_0- ;");
   EXPECT_EQ(
-      pl_parser::parse_knowledge(),
+      knowledge_of("A_1 , B_1 , A_1+ , I_0- ;"),
       (std::vector<Message>{agent("A", 1), agent("B", 1), pub_key("A", 1), priv_key("I", 0)}));
-  feed("/*note*/\nI_0\t,I_0\t+\n\t,\n  I_0 - ; // rest");
-  EXPECT_EQ(pl_parser::parse_knowledge(),
+  EXPECT_EQ(knowledge_of("/*note*/\nI_0\t,I_0\t+\n\t,\n  I_0 - ; // rest"),
             (std::vector<Message>{agent("I", 0), pub_key("I", 0), priv_key("I", 0)}));
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,25 +11,24 @@
 namespace {
 
 // What the driver sees after reading a principals text: the principals in
-// reverse text order, then either the error line of the first failing
-// declaration or the description of a failure that escaped the parser.
+// reverse text order, then either the error line of a syntax error that has
+// one or the description of a failure that escaped the parser.
 struct Outcome {
   std::vector<Principal> principals;
   std::string error_line;
   std::string failure;
 };
 
-Outcome read_principals(const std::string& text) {
+Outcome read_principals(tokenizer::Lexer& lexer) {
   Outcome result;
-  tokenizer::set_input_text(text);
   try {
-    while (parser::more_principals()) {
-      Principal p = parser::parse_principal();
-      if (parser::error_code() != 0) {
-        result.error_line = parser::error_message();
-        return result;
-      }
-      result.principals.insert(result.principals.begin(), p);
+    result.principals = parser::parse_principals(lexer).principals;
+    std::reverse(result.principals.begin(), result.principals.end());
+  } catch (const syntax::SyntaxError& error) {
+    if (error.has_error_line()) {
+      result.error_line = error.error_line();
+    } else {
+      result.failure = error.description();
     }
   } catch (const Failure& f) {
     result.failure = f.description();
@@ -36,11 +36,10 @@ Outcome read_principals(const std::string& text) {
   return result;
 }
 
-class ParserTest : public ::testing::Test {
- protected:
-  void SetUp() override { tokenizer::reset(); }
-  void TearDown() override { tokenizer::reset(); }
-};
+Outcome read_principals(const std::string& text) {
+  tokenizer::Lexer lexer(text);
+  return read_principals(lexer);
+}
 
 std::string text_of(const Principal& p) {
   return principal_to_string(p, empty_assignment());
@@ -51,7 +50,7 @@ struct TextCase {
   std::string expected;
 };
 
-TEST_F(ParserTest, DeclarationsBecomeTemplatesOfInstanceZero) {
+TEST(ParserTest, DeclarationsBecomeTemplatesOfInstanceZero) {
   const std::vector<TextCase> cases = {
       {"A : ( ) [ ] ;", "A_0: () []"},
       {"B : ( x , y ) [ in ( x ) . out ( { y } K ) ] ;",
@@ -60,16 +59,14 @@ TEST_F(ParserTest, DeclarationsBecomeTemplatesOfInstanceZero) {
       {"P : ( Q , kx ) [ ] ;", "P_0: (Q_P_0, kx_P_0) []"},
   };
   for (const TextCase& c : cases) {
-    tokenizer::reset();
     Outcome o = read_principals(c.input);
     ASSERT_EQ(o.error_line + o.failure, "") << c.input;
     ASSERT_EQ(o.principals.size(), 1u);
     EXPECT_EQ(text_of(o.principals[0]), c.expected);
-    EXPECT_EQ(parser::error_code(), 0);
   }
 }
 
-TEST_F(ParserTest, ProcessOperatorsGroupByPrecedence) {
+TEST(ParserTest, ProcessOperatorsGroupByPrecedence) {
   const std::vector<TextCase> cases = {
       {"in(a) . out(b) + out(c) | out(d)", "((In(a_P_0).Out(b_P_0) + Out(c_P_0)) | Out(d_P_0))"},
       {"out(a) | out(b) + out(c)", "(Out(a_P_0) | (Out(b_P_0) + Out(c_P_0)))"},
@@ -81,14 +78,13 @@ TEST_F(ParserTest, ProcessOperatorsGroupByPrecedence) {
       {"((out(a)))", "Out(a_P_0)"},
   };
   for (const TextCase& c : cases) {
-    tokenizer::reset();
     Outcome o = read_principals("P : () [ " + c.input + " ] ;");
     ASSERT_EQ(o.error_line + o.failure, "") << c.input;
     EXPECT_EQ(process_to_string(o.principals.at(0).process()), c.expected) << c.input;
   }
 }
 
-TEST_F(ParserTest, AtomsAreClassifiedByTheirText) {
+TEST(ParserTest, AtomsAreClassifiedByTheirText) {
   const VarId x{"x", "P", 0};
   const struct {
     std::string term;
@@ -114,14 +110,13 @@ TEST_F(ParserTest, AtomsAreClassifiedByTheirText) {
       {"(?x, x)", pair(bind_var(x), var(x))},
   };
   for (const auto& c : cases) {
-    tokenizer::reset();
     Outcome o = read_principals("P : () [ in(" + c.term + ") ] ;");
     ASSERT_EQ(o.error_line + o.failure, "") << c.term;
     EXPECT_EQ(o.principals.at(0).process().term(), c.expected) << c.term;
   }
 }
 
-TEST_F(ParserTest, PrincipalsComeInReverseTextOrder) {
+TEST(ParserTest, PrincipalsComeInReverseTextOrder) {
   Outcome o = read_principals("A : () [ ] ;\nB : () [ ] ;\nC : () [ out(a) ] ;\n");
   ASSERT_EQ(o.principals.size(), 3u);
   EXPECT_EQ(o.principals[0].name(), "C");
@@ -129,7 +124,7 @@ TEST_F(ParserTest, PrincipalsComeInReverseTextOrder) {
   EXPECT_EQ(o.principals[2].name(), "A");
 }
 
-TEST_F(ParserTest, CommentsAreRecognisedAtTokenLevel) {
+TEST(ParserTest, CommentsAreRecognisedAtTokenLevel) {
   const std::vector<std::string> accepted = {
       "// line comment ; #\nA : () [ ] ;",
       "A /* block */ : () [ ] ;",
@@ -139,22 +134,24 @@ TEST_F(ParserTest, CommentsAreRecognisedAtTokenLevel) {
       "/*\nmany\nlines\n*/ A : () [ ] ;",
   };
   for (const std::string& text : accepted) {
-    tokenizer::reset();
     Outcome o = read_principals(text);
     EXPECT_EQ(o.error_line + o.failure, "") << text;
     EXPECT_EQ(o.principals.size(), 1u) << text;
   }
 }
 
-TEST_F(ParserTest, UnclosedCommentAfterTheLastDeclarationIsAccepted) {
-  Outcome o = read_principals("A : () [ ] ; /* never closed\n");
-  EXPECT_EQ(o.error_line + o.failure, "");
-  EXPECT_EQ(o.principals.size(), 1u);
-  EXPECT_EQ(parser::error_code(), 2);
-  EXPECT_EQ(parser::error_message(), "ER2: Comment not closed  (1,15)  (3,0)\n");
+TEST(ParserTest, UnclosedCommentAfterTheLastDeclarationIsAccepted) {
+  tokenizer::Lexer lexer("A : () [ ] ; /* never closed\n", "p");
+  const parser::PrincipalsFile file = parser::parse_principals(lexer);
+  EXPECT_EQ(file.principals.size(), 1u);
+  ASSERT_TRUE(file.unclosed_comment.has_value());
+  EXPECT_EQ(syntax::diagnostic_line(*file.unclosed_comment),
+            "p:1:29: error: unexpected end of file inside a block comment opened at 1:14\n");
+  tokenizer::Lexer closed("A : () [ ] ; /* closed */\n");
+  EXPECT_FALSE(parser::parse_principals(closed).unclosed_comment.has_value());
 }
 
-TEST_F(ParserTest, EveryReachableErrorHasItsCodeMessageAndPosition) {
+TEST(ParserTest, EveryReachableErrorHasItsCodeMessageAndPosition) {
   const std::vector<TextCase> cases = {
       {"A : ( ) [ out(a) */ ] ;", "ER1: Comment not opened   (1,19)\n"},
       {"A : ( ) [ out(a#) ] ;", "ER3: Unknown token   (1,16)\n"},
@@ -196,48 +193,48 @@ TEST_F(ParserTest, EveryReachableErrorHasItsCodeMessageAndPosition) {
       {"A : ( ) [ in(?x-) ] ;", "ER19: A binding variable cannot occur as a key   (1,16)\n"},
   };
   for (const TextCase& c : cases) {
-    tokenizer::reset();
     Outcome o = read_principals(c.input);
     EXPECT_EQ(o.failure, "") << c.input;
     EXPECT_EQ(o.error_line, c.expected) << c.input;
   }
 }
 
-TEST_F(ParserTest, ErrorLineCountsTheLinesOfEarlierInputs) {
-  tokenizer::set_input_text("p\nq ;\n");
-  while (!tokenizer::get_token().is_symbol(';')) {
+TEST(ParserTest, ErrorLineCountsTheLinesOfEarlierInputs) {
+  tokenizer::Lexer earlier("p\nq ;\n");
+  while (!earlier.get_token().is_symbol(';')) {
   }
-  Outcome o = read_principals("A : ( ) [ out(a) ] x\n");
+  tokenizer::Lexer lexer("A : ( ) [ out(a) ] x\n", "text", earlier.carry_over());
+  Outcome o = read_principals(lexer);
   EXPECT_EQ(o.error_line, "ER11: Missing ;   (3,20)\n");
 }
 
-TEST_F(ParserTest, LaterDeclarationErrorStopsTheReading) {
-  Outcome o = read_principals("A : () [ ] ;\nb : () [ ] ;\nC : () [ ] ;\n");
-  EXPECT_EQ(o.principals.size(), 1u);
+TEST(ParserTest, LaterDeclarationErrorStopsTheReading) {
+  tokenizer::Lexer lexer("A : () [ ] ;\nb : () [ ] ;\nC : () [ ] ;\n");
+  Outcome o = read_principals(lexer);
+  EXPECT_TRUE(o.principals.empty());
+  EXPECT_EQ(lexer.position().first, 2);
   EXPECT_EQ(o.error_line, "ER18: Principal name should be uppercase   (2,1)\n");
 }
 
-TEST_F(ParserTest, UnguardedReadsLetTheParseErrorEndTheRun) {
+TEST(ParserTest, UnguardedReadsLetTheParseErrorEndTheRun) {
   const std::vector<TextCase> cases = {
       {"A : () [ ] ; #", "Parser.ParseError"},  {"A : () [ ] ; */", "Parser.ParseError"},
       {"A : ( ) # [ ] ;", "Parser.ParseError"}, {"A : ( ) [ ] */", "Parser.ParseError"},
       {"A : ( ) [ ] ;\r", "Parser.ParseError"},
   };
   for (const TextCase& c : cases) {
-    tokenizer::reset();
     Outcome o = read_principals(c.input);
     EXPECT_EQ(o.error_line, "") << c.input;
     EXPECT_EQ(o.failure, c.expected) << c.input;
   }
 }
 
-TEST_F(ParserTest, PushingBackASymbolIsPositionArithmetic) {
+TEST(ParserTest, PushingBackASymbolIsPositionArithmetic) {
   // "/" is read after a one-token peek at "x"; pushing it back steps onto the
   // blank, so the "/" is lost and "x" is read where ")" was expected.
   Outcome o = read_principals("A : ( ) [ out(A / x) ] ;");
   EXPECT_EQ(o.error_line, "ER5: Missing )   (1,19)\n");
   // With the peeked token on the next line, stepping back leaves the line.
-  tokenizer::reset();
   o = read_principals("A : ( ) [ out(A /\nx) ] ;");
   EXPECT_EQ(o.failure, "Invalid_argument(\"index out of bounds\")");
 }
@@ -257,7 +254,7 @@ std::string nested_encryptions(int depth) {
   return repeat("{", depth) + "a" + repeat("}k", depth);
 }
 
-TEST_F(ParserTest, NestingUpToTheLimitIsAccepted) {
+TEST(ParserTest, NestingUpToTheLimitIsAccepted) {
   const std::vector<std::string> processes = {
       "out(" + nested_pairs(kMaxNesting) + ")",
       "out(" + nested_encryptions(kMaxNesting) + ")",
@@ -266,13 +263,12 @@ TEST_F(ParserTest, NestingUpToTheLimitIsAccepted) {
       repeat("out(a) + ", kMaxNesting - 1) + "out(a)",
   };
   for (const std::string& process : processes) {
-    tokenizer::reset();
     Outcome o = read_principals("P : () [ " + process + " ] ;");
     EXPECT_EQ(o.error_line + o.failure, "") << process.substr(0, 40);
   }
 }
 
-TEST_F(ParserTest, DeeperNestingEndsTheRunWithoutCrashing) {
+TEST(ParserTest, DeeperNestingEndsTheRunWithoutCrashing) {
   const int deep = 100'000;
   const std::vector<std::string> processes = {
       "out(" + nested_pairs(kMaxNesting + 1) + ")",
@@ -287,22 +283,24 @@ TEST_F(ParserTest, DeeperNestingEndsTheRunWithoutCrashing) {
       repeat("out(a) | ", deep) + "out(a)",
   };
   for (const std::string& process : processes) {
-    tokenizer::reset();
     Outcome o = read_principals("P : () [ " + process + " ] ;");
     EXPECT_EQ(o.failure, "Stack_overflow") << process.substr(0, 40);
   }
 }
 
-TEST_F(ParserTest, SuccessClearsTheRecordedCode) {
-  Outcome o = read_principals("A : () [ ] ;");
-  EXPECT_EQ(parser::error_code(), 0);
-  tokenizer::reset();
-  o = read_principals("A : () [ ] x");
-  EXPECT_EQ(parser::error_code(), 11);
-  tokenizer::reset();
-  o = read_principals("A : () [ out(a) ] ;");
-  EXPECT_EQ(parser::error_code(), 0);
-  EXPECT_EQ(parser::error_message(), "ER0: Ok.   (2,0)\n");
+TEST(ParserTest, SyntaxErrorCarriesItsCodePositionAndDiagnostic) {
+  tokenizer::Lexer lexer("A : () [ ] ;\nB : () [ out(a) ] x\n", "p");
+  try {
+    parser::parse_principals(lexer);
+    FAIL() << "no failure";
+  } catch (const syntax::SyntaxError& error) {
+    EXPECT_STREQ(error.description(), "Parser.ParseError");
+    EXPECT_EQ(error.code(), 11);
+    EXPECT_EQ(error.line(), 2);
+    EXPECT_EQ(error.column(), 19);
+    EXPECT_EQ(syntax::diagnostic_line(error.diagnostic()),
+              "p:2:19: error: expected ';' after the declaration of 'B', found 'x'\n");
+  }
 }
 
 }  // namespace

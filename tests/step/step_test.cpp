@@ -275,12 +275,12 @@ std::vector<std::string> explore(KnowledgeManager& mgr, const NodeRef& node, int
 }
 
 TEST_F(StepTest, SmallProtocolExploredToExhaustion) {
-  tokenizer::reset();
-  tokenizer::set_input_text(
+  tokenizer::Lexer lexer(
       "A : ( ) [ out ( na ) . in ( ?x ) ] ;\nB : ( ) [ in ( ?y ) . out ( y ) ] ;\n");
-  const Principal a = parser::parse_principal();
-  const Principal b = parser::parse_principal();
-  ASSERT_EQ(parser::error_code(), 0);
+  const std::vector<Principal> roles = parser::parse_principals(lexer).principals;
+  ASSERT_EQ(roles.size(), 2u);
+  const Principal& a = roles[0];
+  const Principal& b = roles[1];
 
   NodeRef root = create_node(Status{{make_principal("A", 1, a.params(), a.process()),
                                      make_principal("B", 2, b.params(), b.process())},
