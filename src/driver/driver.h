@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "driver/settings.h"
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "message/message.h"
 #include "parser/syntax.h"
 #include "principal/principal.h"

@@ -6,7 +6,7 @@
 #include "driver/gviz.h"
 #include "knowledge/knowledge.h"
 #include "logic/csolver.h"
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "node/action.h"
 #include "principal/context.h"
 

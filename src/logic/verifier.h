@@ -8,7 +8,7 @@
 
 #include "knowledge/kmanager.h"
 #include "logic/csolver.h"
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "node/node.h"
 
 struct WorkItem {

@@ -8,7 +8,7 @@
 #include "assignment/assignment.h"
 #include "driver/printers.h"
 #include "logic/csolver.h"
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "utils/utils.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include "knowledge/kmanager.h"
 #include "logic/csolver.h"
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "logic/verifier.h"
 #include "message/message.h"
 #include "node/node.h"

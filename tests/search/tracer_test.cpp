@@ -12,7 +12,7 @@
 #include "assignment/assignment.h"
 #include "knowledge/knowledge.h"
 #include "logic/csolver.h"
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "message/message.h"
 #include "node/action.h"
 #include "principal/context.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "message/message.h"
 #include "parser/syntax.h"
 #include "parser/tokenizer.h"

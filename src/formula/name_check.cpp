@@ -1,4 +1,4 @@
-#include "logic/name_check.h"
+#include "formula/name_check.h"
 
 #include <algorithm>
 #include <map>

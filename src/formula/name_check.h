@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "principal/principal.h"
 
 // One text per undeclared name, in the order of first use in f, each naming the

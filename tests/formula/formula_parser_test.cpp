@@ -1,4 +1,4 @@
-#include "logic/pl_parser.h"
+#include "formula/formula_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "logic/logic.h"
+#include "formula/formula.h"
 
 #include <cassert>
 
