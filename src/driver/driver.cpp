@@ -16,7 +16,7 @@
 #include "parser/parser.h"
 #include "parser/tokenizer.h"
 #include "search/outcome.h"
-#include "search/tracer.h"
+#include "search/search.h"
 #include "utils/utils.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "driver/settings.h"
 #include "logic/verifier.h"
 #include "node/node.h"
-#include "search/tracer.h"
+#include "search/search.h"
 
 // The text trace ending at leaf, numbered by state.traces.
 void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf);

@@ -7,7 +7,7 @@
 #include "driver/driver.h"
 #include "report/progress_bar.h"
 #include "search/outcome.h"
-#include "search/tracer.h"
+#include "search/search.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "logic/verifier.h"
 #include "node/node.h"
-#include "search/tracer.h"
+#include "search/search.h"
 
 // One message of the intruder sequence: "I" stands for the intruder.
 struct Exchange {

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "search/tracer.h"
+#include "search/search.h"
 
 class ProgressBar {
  public:

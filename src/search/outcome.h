@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "search/tracer.h"
+#include "search/search.h"
 
 // The reasons why the searched run checked nothing, most fundamental first;
 // none when something was checked.

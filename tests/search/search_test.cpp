@@ -1,4 +1,4 @@
-#include "search/tracer.h"
+#include "search/search.h"
 
 #include <gtest/gtest.h>
 
