@@ -13,7 +13,7 @@
 
 #include "message/message.h"
 #include "node/node.h"
-#include "search/tracer.h"
+#include "search/search.h"
 
 class Scenario {
  public:

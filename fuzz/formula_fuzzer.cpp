@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "logic/logic.h"
+#include "formula/formula.h"
 #include "principal/context.h"
 #include "principal/principal.h"
 

@@ -16,7 +16,7 @@
 #include <streambuf>
 #include <string>
 
-#include "logic/pl_parser.h"
+#include "formula/formula_parser.h"
 #include "parser/parser.h"
 #include "parser/tokenizer.h"
 #include "utils/utils.h"
