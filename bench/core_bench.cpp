@@ -73,8 +73,8 @@ void BM_Step(benchmark::State& state) {
   std::int64_t children = 0;
   for (auto _ : state) {
     for (const NodeRef& n : s.trace()) {
-      const NodeRef fresh = create_node(n->status());
-      while (NodeRef child = step(s.manager(), fresh)) {
+      const NodeRef fresh = create_node(s.node_ids(), n->status());
+      while (NodeRef child = step(s.manager(), s.node_ids(), fresh)) {
         benchmark::DoNotOptimize(child);
         ++children;
       }
@@ -91,9 +91,9 @@ void BM_Search(benchmark::State& state) {
   const Status& start = s.trace().front()->status();
   std::int64_t nodes = 0;
   for (auto _ : state) {
-    std::vector<NodeRef> stack{create_node(start)};
+    std::vector<NodeRef> stack{create_node(s.node_ids(), start)};
     while (!stack.empty()) {
-      if (NodeRef child = step(s.manager(), stack.back())) {
+      if (NodeRef child = step(s.manager(), s.node_ids(), stack.back())) {
         stack.push_back(std::move(child));
         ++nodes;
       } else {

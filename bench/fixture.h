@@ -22,6 +22,7 @@ class Scenario {
   Scenario(const std::string& example, std::int64_t session_size);
 
   KnowledgeManager& manager() { return *state_.knowledge_manager; }
+  NodeIds& node_ids() { return state_.node_ids; }
   // The first initial node, then each node's first child down to a leaf.
   const std::vector<NodeRef>& trace() const { return trace_; }
   const NodeRef& leaf() const { return trace_.back(); }

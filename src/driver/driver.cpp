@@ -159,7 +159,6 @@ void reset_run_state() {
   tokenizer::reset();
   parser::reset();
   pl_parser::reset();
-  reset_node_ids();
 }
 
 std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs) {

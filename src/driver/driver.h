@@ -35,8 +35,8 @@ Inputs read_inputs(const Settings& settings);
 // role declares, each behind the name of the file it is in.
 std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs);
 
-// Puts the run-wide state (tokenizer, both parsers' error state, node
-// identifiers) back as a run begins with it.
+// Puts the run-wide state (tokenizer, both parsers' error state) back as a run
+// begins with it.
 void reset_run_state();
 
 // Runs the program on argv[0..argc). Returns the exit status: 0 after a normal

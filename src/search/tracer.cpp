@@ -103,7 +103,7 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
     const bool read_clock = state.settings.feedback && steps++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
     NodeRef top = stack.back();
-    NodeRef child = step(mgr, top);
+    NodeRef child = step(mgr, state.node_ids, top);
     if (child && child->id() > state.max_node_id) state.max_node_id = child->id();
     if (read_clock && now - state.last_feedback > 1.0) {
       state.last_feedback = now;
@@ -179,7 +179,7 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
   const Message terms =
       utils::fold2(knowledge, [](const Message& a, const Message& b) { return pair(a, b); });
   const Knowledge initial = derive_knowledge(mgr, empty, empty_assignment(), terms);
-  state.root = create_node(make_status(Context{}, empty_assignment(), initial));
+  state.root = create_node(state.node_ids, make_status(Context{}, empty_assignment(), initial));
   state.pool = make_pool(principals, settings.session_size);
   state.starting_count = session_count(pool_size(state.pool), settings.session_size);
   return state;
@@ -192,8 +192,8 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   const Formula negated_join = not_formula(join_components);
   state.property = formula;
   std::int64_t count = 0;
-  for (NodeRef n = next_join(state.pool, mgr, state.root); n;
-       n = next_join(state.pool, mgr, state.root)) {
+  for (NodeRef n = next_join(state.pool, mgr, state.node_ids, state.root); n;
+       n = next_join(state.pool, mgr, state.node_ids, state.root)) {
     show_join_count(state, ++count);
     state.starting_nodes.push_back(std::move(n));
   }
@@ -214,7 +214,7 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
     const auto solutions = solve_join(prepare(negated_join, n->status().context), mgr, n);
     std::vector<Assignment> assignments;
     for (const auto& solution : solutions) assignments.push_back(solution.first);
-    const std::vector<NodeRef> nodes = apply_join(mgr, n, assignments);
+    const std::vector<NodeRef> nodes = apply_join(mgr, state.node_ids, n, assignments);
     if (nodes.size() != solutions.size()) {
       throw Failure("Tracer: a join solution without its initial node");
     }

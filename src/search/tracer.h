@@ -53,6 +53,7 @@ struct SearchState {
   Formula property;    // the formula file's property, as read
   ClauseList formula;  // the property prepared for the session being searched
   std::unique_ptr<KnowledgeManager> knowledge_manager;
+  NodeIds node_ids;
   PrincipalPool pool;  // the role templates sessions are drawn from
   Settings settings;
   double join_time = 0.0;

@@ -192,7 +192,7 @@ std::vector<StepCandidate> candidates(KnowledgeManager& mgr, const Knowledge& k,
 }
 
 // The child reached through candidate c.
-NodeRef make_child(KnowledgeManager& mgr, const NodeRef& node, StepCandidate c) {
+NodeRef make_child(KnowledgeManager& mgr, NodeIds& ids, const NodeRef& node, StepCandidate c) {
   const Status& s = node->status();
   Assignment assignment = compose_growing(s.assignment, c.action.substitution);
   Principal stepped = apply_to_principal(assignment, c.after);
@@ -202,7 +202,7 @@ NodeRef make_child(KnowledgeManager& mgr, const NodeRef& node, StepCandidate c) 
                                                apply(c.action.substitution, c.action.message))
                             : s.knowledge;
   NodeRef child =
-      create_node(Status{std::move(context), std::move(assignment), std::move(knowledge)});
+      create_node(ids, Status{std::move(context), std::move(assignment), std::move(knowledge)});
   set_parent(child, node);
   child->set_action(std::move(c.action));
   return child;
@@ -245,12 +245,12 @@ std::vector<StepCandidate> input_candidates(KnowledgeManager& mgr, const Knowled
   return candidates(mgr, k, a, c, i, ProcessTag::Input);
 }
 
-NodeRef step(KnowledgeManager& mgr, const NodeRef& node) {
+NodeRef step(KnowledgeManager& mgr, NodeIds& ids, const NodeRef& node) {
   StepCandidate c;
   while (node->phase_index() != -1) {
     switch (node->next_pending(&c)) {
       case Node::Pending::Candidate:
-        return make_child(mgr, node, std::move(c));
+        return make_child(mgr, ids, node, std::move(c));
       case Node::Pending::Refill:
         if (refill(mgr, *node)) continue;
         break;

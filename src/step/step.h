@@ -11,15 +11,13 @@
 #include "knowledge/kmanager.h"
 #include "node/node.h"
 
-// The next child of node, or nullptr once node has no further child (and on
-// every later call).
-NodeRef step(KnowledgeManager& mgr, const NodeRef& node);
+// The next child of node, its identifier from ids, or nullptr once node has no
+// further child (and on every later call).
+NodeRef step(KnowledgeManager& mgr, NodeIds& ids, const NodeRef& node);
 
 // The candidates of principal i (from 1) of the context, under the node's
 // assignment and knowledge, duplicates (by equal actions) removed.
 std::vector<StepCandidate> output_candidates(KnowledgeManager& mgr, const Knowledge& k,
-                                             const Assignment& a, const Context& c,
-                                             std::int64_t i);
+                                             const Assignment& a, const Context& c, std::int64_t i);
 std::vector<StepCandidate> input_candidates(KnowledgeManager& mgr, const Knowledge& k,
-                                            const Assignment& a, const Context& c,
-                                            std::int64_t i);
+                                            const Assignment& a, const Context& c, std::int64_t i);

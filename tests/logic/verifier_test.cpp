@@ -24,13 +24,14 @@ const Message g = gen(VarId{"g", "B", 1}, 1, GenKind::SKey);
 class VerifierTest : public ::testing::Test {
  protected:
   KnowledgeManager mgr{1024};
+  NodeIds ids;
   Knowledge k0 = fresh_knowledge(mgr);
   Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(),
                                   pair(pair(sym_key("k", 1), sym_key("j", 1)), n1));
   // The keys in the order the intruder offers them.
   std::vector<Message> keys = known_sym_keys(k1);
 
-  NodeRef node_with(const Assignment& a) { return create_node(make_status({}, a, k1)); }
+  NodeRef node_with(const Assignment& a) { return create_node(ids, make_status({}, a, k1)); }
   Assignment assigned(const Message& variable, const Message& value) {
     return assignment_of_bindings({{variable, value}});
   }
@@ -221,7 +222,7 @@ TEST_F(VerifierTest, GeneratedValuesBranchTheStores) {
 }
 
 TEST_F(VerifierTest, SolveJoinOnASessionNode) {
-  const NodeRef root = create_node(make_status({}, empty_assignment(), k0));
+  const NodeRef root = create_node(ids, make_status({}, empty_assignment(), k0));
   const NodeRef session = node_with(empty_assignment());
   set_parent(session, root);
   // The negated join formula x <> n_1: satisfied by binding x to n_1.

@@ -222,17 +222,17 @@ struct Trace {
 };
 
 Trace make_trace(const Message& x, const Message& na) {
-  reset_node_ids();
+  NodeIds ids;
   Trace t;
   const Status status = make_status({}, empty_assignment(), learn(empty_knowledge(), na));
-  t.root = create_node(status);
-  t.session = create_node(status);
+  t.root = create_node(ids, status);
+  t.session = create_node(ids, status);
   set_parent(t.session, t.root);
   t.session->set_action(join_action("A", 1, empty_assignment()));
-  t.input = create_node(status);
+  t.input = create_node(ids, status);
   set_parent(t.input, t.session);
   t.input->set_action(in_action("A", 1, x, empty_assignment()));
-  t.output = create_node(status);
+  t.output = create_node(ids, status);
   set_parent(t.output, t.input);
   t.output->set_action(out_action("A", 1, pair(x, na), empty_assignment()));
   return t;
@@ -326,7 +326,6 @@ TEST(Create, KnowledgeNeedsTwoTerms) {
 }
 
 TEST(Create, RootHoldsTheInitialKnowledge) {
-  reset_node_ids();
   Settings settings;
   settings.session_size = 2;
   const SearchState s =
@@ -343,6 +342,17 @@ TEST(Create, RootHoldsTheInitialKnowledge) {
   EXPECT_TRUE(knows(k, priv_key("I", 0)));
   EXPECT_EQ(s.starting_count, 0);  // no principal: no session
   EXPECT_EQ(s.max_node_id, 0);
+}
+
+// Two runs in one process number their nodes and knowledge sets each on its own.
+TEST(Create, EachRunCountsItsOwnNodesAndKnowledge) {
+  const std::vector<Message> terms = {agent("I", 0), pub_key("I", 0)};
+  const SearchState first = tracer::create({}, terms, Settings{});
+  const SearchState second = tracer::create({}, terms, Settings{});
+  for (const SearchState* s : {&first, &second}) {
+    EXPECT_EQ(s->root->id(), 1);
+    EXPECT_EQ(kid(s->root->status().knowledge), 1);
+  }
 }
 
 }  // namespace
