@@ -46,7 +46,7 @@ Scenario::Scenario(const std::string& example, std::int64_t session_size) {
   for (const std::vector<InitialNode>& initial : state_.initial_nodes) {
     if (initial.empty()) continue;
     trace_.push_back(initial.front().node);
-    while (NodeRef child = step(manager(), node_ids(), trace_.back())) {
+    while (NodeRef child = step(core(), node_ids(), trace_.back())) {
       trace_.push_back(std::move(child));
     }
     return;

@@ -103,7 +103,7 @@ std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k) 
   return result;
 }
 
-NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, NodeIds& ids,
+NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids,
                   const NodeRef& root) {
   const std::int64_t index = root->join_index();
   if (index == -1) return nullptr;
@@ -123,8 +123,9 @@ NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, NodeIds& ids
   for (std::int64_t j = 1; j <= k; ++j) {
     const Principal p = get_principal(pool, session[static_cast<std::size_t>(j - 1)] - 1, j);
     const auto [name, instance] = principal_identity(p);
-    current.knowledge = derive_knowledge(mgr, current.knowledge, empty_assignment(),
-                                         pair(agent(name, instance), pub_key(name, instance)));
+    current.knowledge =
+        derive_knowledge(core.knowledge_manager(), current.knowledge, empty_assignment(),
+                         pair(agent(name, instance), pub_key(name, instance)));
     current.context.insert(current.context.begin(), p);
     if (j == 1) {
       node = create_child(ids, root, current);
@@ -136,7 +137,7 @@ NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, NodeIds& ids
   return node;
 }
 
-std::vector<NodeRef> apply_join(KnowledgeManager& mgr, NodeIds& ids, const NodeRef& session_node,
+std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
                                 const std::vector<Assignment>& solutions) {
   const Status& session = session_node->status();
   std::vector<NodeRef> initial_nodes;
@@ -150,7 +151,7 @@ std::vector<NodeRef> apply_join(KnowledgeManager& mgr, NodeIds& ids, const NodeR
     const Assignment a2 =
         compose(closing_assignment(session.context, a1, kid(session.knowledge)), a1);
     Status closed{apply_to_context(a2, session.context), a2,
-                  derive_knowledge(mgr, session.knowledge, a2, no_message())};
+                  derive_knowledge(core.knowledge_manager(), session.knowledge, a2, no_message())};
     NodeRef initial = create_child(ids, checked, std::move(closed));
     initial->set_action(join_action("Close Principals", initial->id(), a2));
     initial_nodes.push_back(std::move(initial));

@@ -337,6 +337,7 @@ TEST(Create, RootHoldsTheInitialKnowledge) {
   EXPECT_TRUE(is_empty(s.root->status().assignment));
   const Knowledge& k = s.root->status().knowledge;
   EXPECT_EQ(kid(k), 1);  // kid 0 is the empty knowledge it was derived from
+  EXPECT_TRUE(s.core->initial_knowledge().same(k));
   EXPECT_TRUE(knows(k, agent("I", 0)));
   EXPECT_TRUE(knows(k, pub_key("I", 0)));
   EXPECT_TRUE(knows(k, priv_key("I", 0)));

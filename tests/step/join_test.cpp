@@ -127,7 +127,7 @@ class JoinTest : public ::testing::Test {
   }
 
   NodeRef next_join(const PrincipalPool& pool, const NodeRef& root) {
-    return ::next_join(pool, mgr, ids, root);
+    return ::next_join(pool, core, ids, root);
   }
 
   // The contexts of every session node below a fresh root, in order.
@@ -140,7 +140,8 @@ class JoinTest : public ::testing::Test {
     return result;
   }
 
-  KnowledgeManager mgr{1024};
+  SymbolicCore core;
+  KnowledgeManager& mgr = core.knowledge_manager();
   NodeIds ids;
 };
 
@@ -234,7 +235,7 @@ class ApplyJoinTest : public JoinTest {
 TEST_F(ApplyJoinTest, SharedKeyNamedAfterTheVariablesBoundToIt) {
   NodeRef session = mixed_session();
   const Assignment sigma = extend(empty_assignment(), var(kKbOfB), var(kKofA));
-  const std::vector<NodeRef> initial = apply_join(mgr, ids, session, {sigma});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {sigma});
   ASSERT_EQ(initial.size(), 1u);
 
   const NodeRef& closed = initial[0];
@@ -264,7 +265,7 @@ TEST_F(ApplyJoinTest, SharedKeyNamedAfterTheVariablesBoundToIt) {
 
 TEST_F(ApplyJoinTest, UnsharedKeysClosedPrincipalByPrincipalInContextOrder) {
   NodeRef session = mixed_session();
-  const std::vector<NodeRef> initial = apply_join(mgr, ids, session, {empty_assignment()});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {empty_assignment()});
   ASSERT_EQ(initial.size(), 1u);
   const Assignment closing(
       std::vector<Binding>{{var(kKbOfB), sym_key("kkb", 2)}, {var(kKofA), sym_key("kk", 1)}});
@@ -275,7 +276,7 @@ TEST_F(ApplyJoinTest, UnsharedKeysClosedPrincipalByPrincipalInContextOrder) {
 TEST_F(ApplyJoinTest, OneInitialNodeBelowItsOwnCheckNodePerSolution) {
   NodeRef session = mixed_session();
   const Assignment sigma = extend(empty_assignment(), var(kKbOfB), var(kKofA));
-  const std::vector<NodeRef> initial = apply_join(mgr, ids, session, {sigma, empty_assignment()});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {sigma, empty_assignment()});
   ASSERT_EQ(initial.size(), 2u);
   EXPECT_EQ(session->children(), 2);
   EXPECT_EQ(initial[0]->id(), 5);
@@ -295,7 +296,7 @@ TEST_F(JoinTest, OtherParametersBecomeNamesChosenFromTheSessionKnowledge) {
   const Knowledge& k = session->status().knowledge;
   ASSERT_EQ(kid(k), 1);
 
-  const std::vector<NodeRef> initial = apply_join(mgr, ids, session, {empty_assignment()});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {empty_assignment()});
   ASSERT_EQ(initial.size(), 1u);
   const VarId x{"x", "C", 1};
   const VarId y{"y", "C", 1};
@@ -320,7 +321,7 @@ TEST_F(JoinTest, ParametersBoundByTheSolutionAreNotClosed) {
   const VarId x{"x", "C", 1};
   const VarId y{"y", "C", 1};
   const Assignment sigma = extend(empty_assignment(), var(x), agent("S", 0));
-  const std::vector<NodeRef> initial = apply_join(mgr, ids, session, {sigma});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {sigma});
   ASSERT_EQ(initial.size(), 1u);
   const Assignment a2(
       std::vector<Binding>{{var(y), gen(y, 1, GenKind::Name)}, {var(x), agent("S", 0)}});

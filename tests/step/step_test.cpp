@@ -49,7 +49,7 @@ class StepTest : public ::testing::Test {
     return create_node(ids, Status{std::move(c), empty_assignment(), k});
   }
 
-  NodeRef step(const NodeRef& node) { return ::step(mgr, ids, node); }
+  NodeRef step(const NodeRef& node) { return ::step(core, ids, node); }
 
   // The labels of every child of node, in order.
   std::vector<std::string> child_labels(const NodeRef& node) {
@@ -58,7 +58,8 @@ class StepTest : public ::testing::Test {
     return labels;
   }
 
-  KnowledgeManager mgr{1024};
+  SymbolicCore core;
+  KnowledgeManager& mgr = core.knowledge_manager();
   NodeIds ids;
 };
 
@@ -190,7 +191,7 @@ TEST_F(StepTest, ParallelRebuildPutsTheSteppedSideFirst) {
     const NodeRef node = node_with({instance("A", 1, c.process)});
     const Status& s = node->status();
     const std::vector<StepCandidate> candidates =
-        output_candidates(mgr, s.knowledge, s.assignment, s.context, 1);
+        output_candidates(core, s.knowledge, s.assignment, s.context, 1);
     EXPECT_EQ(remaining_processes(candidates), c.remaining) << process_to_string(c.process);
     for (const StepCandidate& candidate : candidates) {
       EXPECT_TRUE(candidate.before.same(s.context[0]));
@@ -265,13 +266,13 @@ TEST_F(ReceiveUnderPublicKeyTest, CandidatesCarryingTheSameMessageAppearOnce) {
 
 // The actions of the subtree below node in depth-first order, each indented by
 // its depth.
-std::vector<std::string> explore(KnowledgeManager& mgr, NodeIds& ids, const NodeRef& node,
+std::vector<std::string> explore(SymbolicCore& core, NodeIds& ids, const NodeRef& node,
                                  int depth = 0) {
   std::vector<std::string> lines;
-  while (NodeRef child = step(mgr, ids, node)) {
+  while (NodeRef child = step(core, ids, node)) {
     lines.push_back(std::string(static_cast<std::size_t>(depth), ' ') +
                     action_to_string(child->action()));
-    for (std::string& line : explore(mgr, ids, child, depth + 1)) lines.push_back(std::move(line));
+    for (std::string& line : explore(core, ids, child, depth + 1)) lines.push_back(std::move(line));
   }
   return lines;
 }
@@ -290,15 +291,15 @@ TEST_F(StepTest, SmallProtocolExploredToExhaustion) {
                                          knowing(agent("I", 0))});
   // Kids: 1 at the start, 2 after A's output, 3 and 4 after B's output on
   // either branch.
-  EXPECT_EQ(explore(mgr, ids, root), (std::vector<std::string>{
-                                         "A_1: O(na_1)",
-                                         " A_1: I(x_A_1(KG:2))",
-                                         "  B_2: I(y_B_2(KG:2))",
-                                         "   B_2: O(y_B_2(KG:2))",
-                                         " B_2: I(y_B_2(KG:2))",
-                                         "  B_2: O(y_B_2(KG:2))",
-                                         "   A_1: I(x_A_1(KG:4))",
-                                     }));
+  EXPECT_EQ(explore(core, ids, root), (std::vector<std::string>{
+                                          "A_1: O(na_1)",
+                                          " A_1: I(x_A_1(KG:2))",
+                                          "  B_2: I(y_B_2(KG:2))",
+                                          "   B_2: O(y_B_2(KG:2))",
+                                          " B_2: I(y_B_2(KG:2))",
+                                          "  B_2: O(y_B_2(KG:2))",
+                                          "   A_1: I(x_A_1(KG:4))",
+                                      }));
 }
 
 }  // namespace
