@@ -50,9 +50,11 @@ struct SearchState {
   NodeRef root;
   std::vector<NodeRef> starting_nodes;
   std::vector<std::vector<InitialNode>> initial_nodes;
-  Formula property;                    // the formula file's property, as read
-  ClauseList formula;                  // the property prepared for the session being searched
-  std::unique_ptr<SymbolicCore> core;  // the run's knowledge and intruder
+  Formula property;    // the formula file's property, as read
+  ClauseList formula;  // the property prepared for the session being searched
+  // The run's knowledge sets with the intruder's initial knowledge, and its node
+  // identifiers.
+  std::unique_ptr<SymbolicCore> core;
   NodeIds node_ids;
   PrincipalPool pool;  // the role templates sessions are drawn from
   Settings settings;
