@@ -21,7 +21,8 @@ void BM_Synthesize(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& [parent, pattern] : cases) {
       const Status& st = parent->status();
-      benchmark::DoNotOptimize(synthesize(s.manager(), st.knowledge, st.assignment, pattern));
+      benchmark::DoNotOptimize(
+          s.core().synthesize(st.knowledge, st.assignment, pattern, empty_assignment()));
     }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(cases.size()));
@@ -44,7 +45,7 @@ void BM_Unify(benchmark::State& state) {
   }
   for (auto _ : state) {
     for (const Case& c : cases) {
-      benchmark::DoNotOptimize(unify(s.manager(), c.ctx, c.message, c.pattern));
+      benchmark::DoNotOptimize(s.core().unify(c.ctx, c.message, c.pattern));
     }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(cases.size()));
@@ -55,12 +56,10 @@ BENCHMARK(BM_Unify)->DenseRange(2, 4);
 void BM_Refine(benchmark::State& state) {
   Scenario& s = scenario("nspk", state.range(0));
   const auto steps = s.steps_of(ActionKind::Out);
-  std::vector<std::pair<Assignment, Message>> cases;
-  for (const auto& [parent, child] : steps) {
-    cases.emplace_back(parent->status().assignment, Scenario::prefix_term(parent, child));
-  }
+  std::vector<Message> cases;
+  for (const auto& [parent, child] : steps) cases.push_back(Scenario::prefix_term(parent, child));
   for (auto _ : state) {
-    for (const auto& [ctx, t] : cases) benchmark::DoNotOptimize(refine(s.manager(), ctx, t));
+    for (const Message& t : cases) benchmark::DoNotOptimize(s.core().refine(t));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(cases.size()));
 }
@@ -73,8 +72,8 @@ void BM_Step(benchmark::State& state) {
   std::int64_t children = 0;
   for (auto _ : state) {
     for (const NodeRef& n : s.trace()) {
-      const NodeRef fresh = create_node(n->status());
-      while (NodeRef child = step(s.manager(), fresh)) {
+      const NodeRef fresh = create_node(s.node_ids(), n->status());
+      while (NodeRef child = step(s.core(), s.node_ids(), fresh)) {
         benchmark::DoNotOptimize(child);
         ++children;
       }
@@ -91,9 +90,9 @@ void BM_Search(benchmark::State& state) {
   const Status& start = s.trace().front()->status();
   std::int64_t nodes = 0;
   for (auto _ : state) {
-    std::vector<NodeRef> stack{create_node(start)};
+    std::vector<NodeRef> stack{create_node(s.node_ids(), start)};
     while (!stack.empty()) {
-      if (NodeRef child = step(s.manager(), stack.back())) {
+      if (NodeRef child = step(s.core(), s.node_ids(), stack.back())) {
         stack.push_back(std::move(child));
         ++nodes;
       } else {

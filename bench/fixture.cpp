@@ -44,7 +44,9 @@ Scenario::Scenario(const std::string& example, std::int64_t session_size) {
   for (const std::vector<InitialNode>& initial : state_.initial_nodes) {
     if (initial.empty()) continue;
     trace_.push_back(initial.front().node);
-    while (NodeRef child = step(manager(), trace_.back())) trace_.push_back(std::move(child));
+    while (NodeRef child = step(core(), node_ids(), trace_.back())) {
+      trace_.push_back(std::move(child));
+    }
     return;
   }
   throw std::runtime_error(example + ": no session survives the join");

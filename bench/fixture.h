@@ -4,7 +4,7 @@
 // The terms, assignments and knowledge sets the benchmarks work on are the ones
 // the search itself builds, so their sizes grow with the session size as they do
 // in a real run. A Scenario keeps its whole trace alive: generated values refer
-// to the knowledge of earlier states by kid, and the manager finds only live ones.
+// to the knowledge of earlier states by kid, and the core finds only live ones.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +21,8 @@ class Scenario {
   // principals; the trace followed is the first one below the first initial node.
   Scenario(const std::string& example, std::int64_t session_size);
 
-  KnowledgeManager& manager() { return *state_.knowledge_manager; }
+  SymbolicCore& core() { return *state_.core; }
+  NodeIds& node_ids() { return state_.node_ids; }
   // The first initial node, then each node's first child down to a leaf.
   const std::vector<NodeRef>& trace() const { return trace_; }
   const NodeRef& leaf() const { return trace_.back(); }

@@ -131,10 +131,6 @@ void run(const std::vector<std::string>& args, const RunStreams& io) {
 
 }  // namespace
 
-void reset_run_state() {
-  reset_node_ids();
-}
-
 std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs) {
   std::vector<std::string> warnings;
   for (const std::string& text : undeclared_names(inputs.formula, inputs.principals)) {
@@ -166,7 +162,6 @@ Inputs read_inputs(const Settings& settings, const RunStreams& io) {
 }
 
 int run_driver(const std::vector<std::string>& args, const RunStreams& io) {
-  reset_run_state();
   try {
     run(args, io);
   } catch (const Failure& failure) {

@@ -52,9 +52,6 @@ Inputs read_inputs(const Settings& settings, const RunStreams& io);
 // role declares, each behind the name of the file it is in.
 std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs);
 
-// Puts the run-wide state (node identifiers) back as a run begins with it.
-void reset_run_state();
-
 // Runs the program on its arguments (the program's name first). Returns the
 // exit status: 0 after a normal run, a usage text or a command-line error; 2
 // after a failure that nothing handles, reported by report_failure.

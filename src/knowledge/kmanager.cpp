@@ -52,7 +52,7 @@ Knowledge fresh_knowledge(KnowledgeManager& mgr) {
 
 Knowledge derive_knowledge(KnowledgeManager& mgr, const Knowledge& k, const Assignment& f,
                            const Message& m) {
-  return registered(mgr, relabel_and_learn(k, mgr.next_kid(), f, m));
+  return registered(mgr, relabel_and_learn(k, mgr.next_kid(), f, m, mgr.learning_scratch()));
 }
 
 Knowledge find_knowledge(KnowledgeManager& mgr, std::int64_t kid) {

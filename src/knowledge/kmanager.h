@@ -1,5 +1,5 @@
 // The knowledge manager: hands out knowledge identifiers (kids) and finds a live
-// knowledge again by its kid.
+// knowledge again by its kid. One per run.
 //
 // Kids are handed out from 0 in increasing order and never reused. The table of
 // registered knowledge refers to it without owning it: a knowledge lives as long
@@ -34,10 +34,12 @@ class KnowledgeManager {
   Table& table() { return *table_; }
   std::int64_t last_kid() const { return last_kid_; }
   std::int64_t next_kid() { return ++last_kid_; }
+  LearningScratch& learning_scratch() { return scratch_; }
 
  private:
   std::unique_ptr<Table> table_;  // non-owning references to registered knowledge
   std::int64_t last_kid_ = -1;    // the last kid handed out
+  LearningScratch scratch_;       // what derive_knowledge learns in
 };
 
 // A new empty knowledge under the next kid, registered.

@@ -237,11 +237,11 @@ std::optional<Content> mapped_content(const Content& c, const Assignment& f) {
 
 // What learn adds to c for m: the passes of decompose until no new fact appears.
 // Nothing when nothing is new.
-std::optional<Content> learnt_content(const Content& c, const Message& m) {
+std::optional<Content> learnt_content(const Content& c, const Message& m,
+                                      LearningScratch& scratch) {
   std::optional<Content> grown;  // made from c once something new is found
   const Content* current = &c;
-  // Scratch lists, kept between calls so that learning allocates only what it keeps.
-  static std::vector<Message> found, facts, ciphertexts;
+  auto& [found, facts, ciphertexts] = scratch;
   for (bool examined = current->analysed;; examined = false) {
     // Everything m and the stored encryptions yield under what is known now.
     found.clear();
@@ -343,7 +343,8 @@ bool knows(const Knowledge& k, const Message& m) {
 
 Knowledge learn(const Knowledge& k, const Message& m) {
   if (m.is(Tag::NoMessage)) return k;
-  std::optional<Content> grown = learnt_content(content(k), m);
+  LearningScratch scratch;
+  std::optional<Content> grown = learnt_content(content(k), m, scratch);
   return grown ? with_content(k.kid(), std::move(*grown)) : k;
 }
 
@@ -358,11 +359,11 @@ Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f)
 }
 
 Knowledge relabel_and_learn(const Knowledge& k, std::int64_t new_kid, const Assignment& f,
-                            const Message& m) {
+                            const Message& m, LearningScratch& scratch) {
   std::optional<Content> c = mapped_content(content(k), f);
   if (!c) c = content(k);
   if (!m.is(Tag::NoMessage)) {
-    if (std::optional<Content> grown = learnt_content(*c, m)) c = std::move(grown);
+    if (std::optional<Content> grown = learnt_content(*c, m, scratch)) c = std::move(grown);
   }
   return with_content(new_kid, std::move(*c));
 }

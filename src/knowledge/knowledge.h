@@ -42,6 +42,15 @@ bool is_absent(const Knowledge& k);           // kid -1
 // Some stored message equals m; nothing is derived (a pair is never known).
 bool knows(const Knowledge& k, const Message& m);
 
+// The lists learning works in. Whoever learns again and again (a run's
+// knowledge manager) keeps one and hands it to every call, so that learning
+// allocates only what it keeps.
+struct LearningScratch {
+  std::vector<Message> found;        // what one pass yields, repetitions included
+  std::vector<Message> facts;        // the new messages other than encryptions
+  std::vector<Message> ciphertexts;  // the new encryptions
+};
+
 // k with m added and the result closed under analysis; same kid.
 // learn(k, NoMessage) is k.
 Knowledge learn(const Knowledge& k, const Message& m);
@@ -50,9 +59,10 @@ Knowledge learn(const Knowledge& k, const Message& m);
 Knowledge map_messages(const Knowledge& k, const Assignment& f);
 // map_messages under a new kid.
 Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f);
-// learn(relabel(k, new_kid, f), m), without building the intermediate knowledge.
+// learn(relabel(k, new_kid, f), m), without building the intermediate knowledge,
+// working in scratch.
 Knowledge relabel_and_learn(const Knowledge& k, std::int64_t new_kid, const Assignment& f,
-                            const Message& m);
+                            const Message& m, LearningScratch& scratch);
 
 // Queries, scanning the messages newest first.
 std::vector<Message> known_agents(const Knowledge& k);

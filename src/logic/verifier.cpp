@@ -7,19 +7,18 @@
 #include <utility>
 
 #include "logic/verifier_steps.h"
-#include "step/core.h"
 #include "utils/utils.h"
 
 namespace {
 
 std::vector<Assignment> equality_solutions(const Formula& literal, const TraceQueries& queries) {
-  return unify_terms(queries.mgr, queries.status.assignment, literal.variable(), literal.term());
+  return queries.core.unify_terms(queries.status.assignment, literal.variable(), literal.term());
 }
 
 std::vector<Assignment> derivation_solutions(const Formula& literal, const TraceQueries& queries) {
   std::vector<Assignment> solutions;
-  for (Candidate& c : synthesize_term(queries.mgr, queries.status.knowledge,
-                                      queries.status.assignment, literal.term())) {
+  for (Candidate& c : queries.core.synthesize_term(queries.status.knowledge,
+                                                   queries.status.assignment, literal.term())) {
     solutions.push_back(std::move(c.assignment));
   }
   return solutions;
@@ -65,17 +64,16 @@ std::vector<ConstraintStore> excluding_all(const std::vector<Assignment>& soluti
 
 // For each variable bound (through the assignment) to a generated value of a
 // constrained kind, the concrete values the intruder could have supplied from
-// the first knowledge, as BindsTo alternatives; repeated lists removed.
+// the initial knowledge, as BindsTo alternatives; repeated lists removed.
 std::vector<std::vector<Constraint>> generated_alternatives(const Assignment& a,
-                                                            KnowledgeManager& mgr) {
-  const Knowledge first_knowledge = find_knowledge(mgr, 1);
+                                                            SymbolicCore& core) {
   std::vector<std::vector<Constraint>> lists;
   for (const Binding& b : bindings(a)) {
     if (!b.first.is(Tag::Var)) continue;
     const Message g = apply(a, b.first);
     if (!g.is(Tag::Gen) || g.kind() == GenKind::Gen || g.kind() == GenKind::RGen) continue;
     std::vector<Constraint> alternatives;
-    for (const Candidate& c : synthesize_term(mgr, first_knowledge, a, g)) {
+    for (const Candidate& c : core.synthesize_term(core.initial_knowledge(), a, g)) {
       alternatives.push_back({g, c.message, ConstraintKind::BindsTo});
     }
     lists.push_back(std::move(alternatives));
@@ -241,16 +239,15 @@ namespace {
 // verify; without write_clauses the results keep only their assignments and
 // stores, which is all that solving the join needs (its clause lists are long).
 std::vector<WorkItem> search_results(const ClauseList& clauses,
-                                     const std::vector<ConstraintStore>& stores,
-                                     KnowledgeManager& mgr, const NodeRef& node, bool wanted,
-                                     bool write_clauses) {
+                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
+                                     const NodeRef& node, bool wanted, bool write_clauses) {
   const Status& status = node->status();
   const Assignment& a = status.assignment;
   std::vector<ConstraintStore> initial_stores =
       add_to_all(binds_to_constraints(bindings(a)), stores);
-  initial_stores = branch_all(generated_alternatives(a, mgr), initial_stores);
+  initial_stores = branch_all(generated_alternatives(a, core), initial_stores);
 
-  const TraceQueries queries{mgr, status};
+  const TraceQueries queries{core, status};
   VerifierSearch search(clauses, queries, wanted, write_clauses);
   search.start(a, std::move(initial_stores));
   std::vector<WorkItem> results;
@@ -271,21 +268,21 @@ std::vector<WorkItem> search_results(const ClauseList& clauses,
 }  // namespace
 
 std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
-                             KnowledgeManager& mgr, const NodeRef& node, bool wanted) {
-  return search_results(clauses, stores, mgr, node, wanted, true);
+                             SymbolicCore& core, const NodeRef& node, bool wanted) {
+  return search_results(clauses, stores, core, node, wanted, true);
 }
 
 std::vector<WorkItem> attack_search(const ClauseList& clauses,
-                                    const std::vector<ConstraintStore>& stores,
-                                    KnowledgeManager& mgr, const NodeRef& node) {
-  return verify(clauses, stores, mgr, node, true);
+                                    const std::vector<ConstraintStore>& stores, SymbolicCore& core,
+                                    const NodeRef& node) {
+  return verify(clauses, stores, core, node, true);
 }
 
 std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
-    const ClauseList& clauses, KnowledgeManager& mgr, const NodeRef& node) {
+    const ClauseList& clauses, SymbolicCore& core, const NodeRef& node) {
   std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solutions;
   for (const WorkItem& item :
-       search_results(clauses, {ConstraintStore{}}, mgr, node, true, false)) {
+       search_results(clauses, {ConstraintStore{}}, core, node, true, false)) {
     for (Assignment& a : stores_to_assignments(item.stores)) {
       solutions.emplace_back(std::move(a), item.stores);
     }

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "knowledge/kmanager.h"
 #include "logic/csolver.h"
 #include "formula/formula.h"
 #include "node/node.h"
+#include "step/core.h"
 
 struct WorkItem {
   ClauseList clauses;  // decided literals replaced by True or False
@@ -21,12 +21,12 @@ struct WorkItem {
 // wanted is true, or not, when wanted is false; items without stores are dropped.
 // Results come in reverse order of discovery.
 std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
-                             KnowledgeManager& mgr, const NodeRef& node, bool wanted);
+                             SymbolicCore& core, const NodeRef& node, bool wanted);
 // verify with wanted true: every way of making every clause false.
 std::vector<WorkItem> attack_search(const ClauseList& clauses,
-                                    const std::vector<ConstraintStore>& stores,
-                                    KnowledgeManager& mgr, const NodeRef& node);
+                                    const std::vector<ConstraintStore>& stores, SymbolicCore& core,
+                                    const NodeRef& node);
 // The ways of making the (negated join) clauses false on a session node: per
 // result item and store, the store's bindings and the item's whole stores.
 std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
-    const ClauseList& clauses, KnowledgeManager& mgr, const NodeRef& node);
+    const ClauseList& clauses, SymbolicCore& core, const NodeRef& node);

@@ -15,14 +15,13 @@
 #include <optional>
 #include <vector>
 
-#include "knowledge/kmanager.h"
 #include "logic/verifier.h"
 #include "principal/context.h"
 
 // What literals are decided against: the trace's status (its assignment and the
-// intruder's knowledge) and the run's knowledge manager.
+// intruder's knowledge) and the run's symbolic core.
 struct TraceQueries {
-  KnowledgeManager& mgr;
+  SymbolicCore& core;
   const Status& status;
 };
 

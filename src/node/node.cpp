@@ -2,14 +2,7 @@
 
 #include "utils/utils.h"
 
-namespace {
-
-// The last identifier handed out; the root, created first, gets 1.
-std::int64_t last_node_id = 0;
-
-}  // namespace
-
-Node::Node(Status status) : status_(std::move(status)), id_(++last_node_id) {}
+Node::Node(std::int64_t id, Status status) : status_(std::move(status)), id_(id) {}
 
 Node::~Node() {
   NodeRef ancestor = std::move(parent_);
@@ -34,8 +27,8 @@ Node::Pending Node::next_pending(StepCandidate* out) {
   return outputs_found_ ? Pending::End : Pending::Refill;
 }
 
-NodeRef create_node(Status status) {
-  return std::make_shared<Node>(std::move(status));
+NodeRef create_node(NodeIds& ids, Status status) {
+  return std::make_shared<Node>(ids.next(), std::move(status));
 }
 
 void set_parent(const NodeRef& node, const NodeRef& parent) {
@@ -61,8 +54,4 @@ void print_node(std::ostream& os, const NodeRef& node) {
   os << "\n   ||\n   ||\n   \\/\n";
   os << "\n-----\nNode: id=" << node->id() << "\n-----\nSon of:" << node_id(node->parent()) << "\n";
   print_status(os, node->status());
-}
-
-void reset_node_ids() {
-  last_node_id = 0;
 }

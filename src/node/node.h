@@ -25,9 +25,18 @@ struct StepCandidate {
 class Node;
 using NodeRef = std::shared_ptr<Node>;  // nullptr is the null node
 
+// The identifiers of one run's nodes, handed out in creation order from 1.
+class NodeIds {
+ public:
+  std::int64_t next() { return ++last_; }
+
+ private:
+  std::int64_t last_ = 0;  // the last identifier handed out
+};
+
 class Node {
  public:
-  explicit Node(Status status);
+  Node(std::int64_t id, Status status);
   // Releases a long chain of ancestors owned only through this node one by one,
   // so that dropping a deep trace never recurses once per level.
   ~Node();
@@ -76,12 +85,11 @@ class Node {
   std::int64_t id_;
 };
 
-NodeRef create_node(Status status);
+// A node with the next identifier of ids.
+NodeRef create_node(NodeIds& ids, Status status);
 // Links node below parent and counts it among parent's children.
 void set_parent(const NodeRef& node, const NodeRef& parent);
 std::int64_t node_id(const NodeRef& node);  // -1 for the null node
 bool is_final(const NodeRef& node);
 // The text-trace form of one node (or "\nNode: NULNODE\n"), on os.
 void print_node(std::ostream& os, const NodeRef& node);
-// Restarts identifiers at 1 (every run of the driver starts with it; tests).
-void reset_node_ids();

@@ -94,7 +94,6 @@ AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines
   settings.knowledge_file = options.knowledge_file;
   settings.search.session_size = options.session_size;
 
-  reset_run_state();
   const Inputs inputs = read_inputs(settings, RunStreams{error_lines, std::cerr});
   SearchState state =
       tracer::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);

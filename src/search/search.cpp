@@ -19,7 +19,6 @@ namespace tracer {
 
 namespace {
 
-constexpr std::int64_t kManagerCapacity = 4194303;  // 2^22 - 1
 
 void show_feedback(const SearchState& state, const char* text) {
   if (state.options.feedback) *state.feedback << text << std::flush;
@@ -44,8 +43,7 @@ void record_branching(SearchState& state, std::int64_t children) {
 void verify_and_report(SearchState& state, const NodeRef& leaf,
                        const std::vector<ConstraintStore>& stores, SearchObserver& observer) {
   const double start = process_seconds();
-  const std::vector<WorkItem> attacks =
-      attack_search(state.formula, stores, *state.knowledge_manager, leaf);
+  const std::vector<WorkItem> attacks = attack_search(state.formula, stores, *state.core, leaf);
   state.verify_time += process_seconds() - start;
   if (attacks.empty()) return;
   state.attacks += 1;
@@ -83,7 +81,7 @@ void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& sta
 // The depth-first search below one initial node, one child at a time. Returns
 // false when the observer stopped it.
 bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer) {
-  KnowledgeManager& mgr = *state.knowledge_manager;
+  SymbolicCore& core = *state.core;
   std::vector<NodeRef> stack{start.node};
   // The clock only drives the progress display, throttled to one refresh a
   // second: it is not read without the display, and with it only every so many
@@ -95,7 +93,7 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
     const bool read_clock = state.options.feedback && steps++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
     NodeRef top = stack.back();
-    NodeRef child = step(mgr, top);
+    NodeRef child = step(core, state.node_ids, top);
     if (child && child->id() > state.max_node_id) state.max_node_id = child->id();
     if (read_clock && now - state.last_feedback > 1.0) {
       state.last_feedback = now;
@@ -153,13 +151,14 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
   SearchState state;
   state.options = options;
   state.feedback = &feedback;
-  state.knowledge_manager = std::make_unique<KnowledgeManager>(kManagerCapacity);
-  KnowledgeManager& mgr = *state.knowledge_manager;
+  state.core = std::make_unique<SymbolicCore>();
+  KnowledgeManager& mgr = state.core->knowledge_manager();
   const Knowledge empty = fresh_knowledge(mgr);
   const Message terms =
       utils::fold2(knowledge, [](const Message& a, const Message& b) { return pair(a, b); });
   const Knowledge initial = derive_knowledge(mgr, empty, empty_assignment(), terms);
-  state.root = create_node(make_status(Context{}, empty_assignment(), initial));
+  state.core->set_initial_knowledge(initial);
+  state.root = create_node(state.node_ids, make_status(Context{}, empty_assignment(), initial));
   state.pool = make_pool(principals, options.session_size);
   state.starting_count = session_count(pool_size(state.pool), options.session_size);
   return state;
@@ -168,12 +167,12 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
 void join(SearchState& state, const Formula& formula, const Formula& join_components) {
   show_feedback(state, "\n\nJoining principals...\n\n");
   const double start = process_seconds();
-  KnowledgeManager& mgr = *state.knowledge_manager;
+  SymbolicCore& core = *state.core;
   const Formula negated_join = not_formula(join_components);
   state.property = formula;
   std::int64_t count = 0;
-  for (NodeRef n = next_join(state.pool, mgr, state.root); n;
-       n = next_join(state.pool, mgr, state.root)) {
+  for (NodeRef n = next_join(state.pool, core, state.node_ids, state.root); n;
+       n = next_join(state.pool, core, state.node_ids, state.root)) {
     show_join_count(state, ++count);
     state.starting_nodes.push_back(std::move(n));
   }
@@ -191,10 +190,10 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
     show_join_count(state, ++count);
     const NodeRef& n = state.starting_nodes[j];
-    const auto solutions = solve_join(prepare(negated_join, n->status().context), mgr, n);
+    const auto solutions = solve_join(prepare(negated_join, n->status().context), core, n);
     std::vector<Assignment> assignments;
     for (const auto& solution : solutions) assignments.push_back(solution.first);
-    const std::vector<NodeRef> nodes = apply_join(mgr, n, assignments);
+    const std::vector<NodeRef> nodes = apply_join(core, state.node_ids, n, assignments);
     if (nodes.size() != solutions.size()) {
       throw Failure("Tracer: a join solution without its initial node");
     }

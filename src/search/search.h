@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "knowledge/kmanager.h"
 #include "logic/csolver.h"
 #include "formula/formula.h"
 #include "logic/verifier.h"
@@ -21,6 +20,7 @@
 #include "node/node.h"
 #include "principal/principal.h"
 #include "search/options.h"
+#include "step/core.h"
 
 // A node the search starts from, with the constraint stores of the join solution
 // that produced it.
@@ -52,7 +52,10 @@ struct SearchState {
   std::vector<std::vector<InitialNode>> initial_nodes;
   Formula property;    // the formula file's property, as read
   ClauseList formula;  // the property prepared for the session being searched
-  std::unique_ptr<KnowledgeManager> knowledge_manager;
+  // The run's knowledge sets with the intruder's initial knowledge, and its node
+  // identifiers.
+  std::unique_ptr<SymbolicCore> core;
+  NodeIds node_ids;
   PrincipalPool pool;  // the role templates sessions are drawn from
   SearchOptions options;
   double join_time = 0.0;
@@ -83,7 +86,7 @@ class SearchObserver {
 
 namespace tracer {
 
-// The run's state: the knowledge manager, the intruder's initial knowledge (the
+// The run's state: the symbolic core with the intruder's initial knowledge (the
 // terms paired right-nested, so at least two are needed) and the root node.
 // principals are in reverse file order.
 // With -f, the progress display goes to feedback.

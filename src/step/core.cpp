@@ -8,20 +8,8 @@ namespace {
 using Assignments = std::vector<Assignment>;
 using Candidates = std::vector<Candidate>;
 
-// For each known ciphertext in order, one candidate per unifier of its body (the
-// message side) with the expected body: unify_body(body of the ciphertext).
-template <typename UnifyBody>
-Candidates replayed(const std::vector<Message>& ciphertexts, UnifyBody unify_body) {
-  Candidates result;
-  for (const Message& c : ciphertexts) {
-    for (Assignment& tau : unify_body(c.body())) result.push_back({c, std::move(tau)});
-  }
-  return result;
-}
-
-// synthesize or synthesize_term: the two groups share their fallbacks.
-using Synthesis = Candidates (*)(KnowledgeManager&, const Knowledge&, const Assignment&,
-                                 const Message&);
+// The number of knowledge sets a run is sized for: 2^22 - 1.
+constexpr std::int64_t kRunCapacity = 4194303;
 
 template <typename T>
 void append(std::vector<T>& to, std::vector<T>&& from) {
@@ -46,6 +34,9 @@ bool is_atomic_key(const Message& m) {
 }
 bool is_key_of(const Message& m) {
   return m.is(Tag::PubOf) || m.is(Tag::PrivOf);
+}
+bool is_var_or_gen(const Message& m) {
+  return m.is(Tag::Var) || m.is(Tag::Gen);
 }
 bool is_unconstrained(GenKind k) {
   return k == GenKind::Gen || k == GenKind::RGen;
@@ -120,31 +111,43 @@ Candidates with_key(Candidates candidates, const Message& key) {
   return candidates;
 }
 
-// Generated value g bound to every candidate for target that the intruder could
-// build from g's knowledge and that g's kind admits.
-Assignments bind_synthesized(KnowledgeManager& mgr, Synthesis synthesis, const Assignment& ctx,
-                             const Message& g, const Message& target) {
-  const Knowledge k = find_knowledge(mgr, g.kid());
-  Assignments result;
-  for (const Candidate& c : synthesis(mgr, k, ctx, target)) {
-    if (admits(k, g.kind(), c.message)) result.push_back(compose(c.assignment, bind(g, c.message)));
+// For each known ciphertext in order, one candidate per unifier of its body (the
+// message side) with the expected body: unify_body(body of the ciphertext).
+template <typename UnifyBody>
+Candidates replayed(const std::vector<Message>& ciphertexts, UnifyBody unify_body) {
+  Candidates result;
+  for (const Message& c : ciphertexts) {
+    for (Assignment& tau : unify_body(c.body())) result.push_back({c, std::move(tau)});
   }
   return result;
 }
 
-// The message is a generated value facing structure.
-Assignments generated_message(KnowledgeManager& mgr, Synthesis synthesis, const Assignment& ctx,
-                              const Message& m, const Message& p) {
-  if (!m.is(Tag::Gen) || p.is(Tag::Gen)) return {};
-  return bind_synthesized(mgr, synthesis, ctx, m, p);
-}
-
-// The pattern is a generated value facing structure; otherwise as above.
-Assignments generated_pattern(KnowledgeManager& mgr, Synthesis synthesis, const Assignment& ctx,
-                              const Message& m, const Message& p) {
-  if (!p.is(Tag::Gen)) return generated_message(mgr, synthesis, ctx, m, p);
-  if (m.is(Tag::Gen)) return {};
-  return bind_synthesized(mgr, synthesis, ctx, p, m);
+// t with every variable or generated value that a fixes to something other than
+// a generated value replaced by what it is fixed to.
+Message with_fixed_values(const Assignment& a, const Message& t) {
+  if (!t.has_variables()) return t;
+  switch (t.tag()) {
+    case Tag::Var:
+    case Tag::Gen: {
+      Message value = apply(a, t);
+      return value.is(Tag::Gen) ? t : value;
+    }
+    case Tag::Enc:
+    case Tag::Pair: {
+      Message first = with_fixed_values(a, t.first());
+      Message second = with_fixed_values(a, t.second());
+      if (first.same(t.first()) && second.same(t.second())) return t;
+      return t.is(Tag::Enc) ? enc(first, second) : pair(first, second);
+    }
+    case Tag::PubOf:
+    case Tag::PrivOf: {
+      Message argument = with_fixed_values(a, t.argument());
+      if (argument.same(t.argument())) return t;
+      return t.is(Tag::PubOf) ? pub_of(argument) : priv_of(argument);
+    }
+    default:
+      return t;
+  }
 }
 
 // An unconstrained value m against PubOf/PrivOf of a name value: m becomes that
@@ -174,134 +177,7 @@ Assignments key_of_generated(const Message& m, const Message& p, Other other) {
   return {bind(x, g, y, g)};
 }
 
-// ---- Unification with receiver patterns ----
-
-Assignments unify_fallback(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                           const Message& p) {
-  return generated_pattern(mgr, synthesize, ctx, m, p);
-}
-
-Assignments unify_generated(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                            const Message& p) {
-  if (p.is(Tag::Gen)) {
-    const std::int64_t n = min_kid(m, p);
-    if (m.kind() == GenKind::Gen && p.kind() == GenKind::Gen) {
-      // The message side stays gen, the pattern side only replays what is known.
-      return {bind(m, gen(m.var(), n, GenKind::Gen), p, gen(m.var(), n, GenKind::RGen))};
-    }
-    if (!kinds_compatible(m.kind(), p.kind())) return {};
-    const Message g = gen(m.var(), n, kind_meet(m.kind(), p.kind()));
-    return {bind(m, g, p, g)};
-  }
-  Assignments as_key = unconstrained_against_key_of(m, p);
-  if (!as_key.empty()) return as_key;
-  return generated_message(mgr, synthesize, ctx, m, p);
-}
-
-Assignments unify_encryption(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                             const Message& p) {
-  const Message& key = m.key();
-  if (is_atomic_key(key)) {
-    if (p.is(Tag::Enc) && decrypts(p.key(), key)) return unify(mgr, ctx, m.body(), p.body());
-    return p.is(Tag::Gen) ? unify_fallback(mgr, ctx, m, p) : Assignments{};
-  }
-  if (!is_gen_of_kind(key, GenKind::SKey)) return unify_fallback(mgr, ctx, m, p);
-  if (p.is(Tag::Enc) && is_gen_of_kind(p.key(), GenKind::SKey)) {
-    const Message g = gen(key.var(), min_kid(key, p.key()), GenKind::SKey);
-    const Assignment sigma = bind(key, g, p.key(), g);
-    Assignments result = unify(mgr, ctx, apply(sigma, m.body()), apply(sigma, p.body()));
-    for (Assignment& tau : result) tau = compose(sigma, tau);
-    return result;
-  }
-  return p.is(Tag::Gen) ? unify_fallback(mgr, ctx, m, p) : Assignments{};
-}
-
-Assignments unify_pair(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                       const Message& p) {
-  if (!p.is(Tag::Pair)) return p.is(Tag::Gen) ? unify_fallback(mgr, ctx, m, p) : Assignments{};
-  Assignments result;
-  for (const Assignment& sigma : unify(mgr, ctx, m.first(), p.first())) {
-    // The second components see what the first ones bound.
-    for (const Assignment& tau :
-         unify(mgr, compose(ctx, sigma), apply(sigma, m.second()), apply(sigma, p.second()))) {
-      result.push_back(compose(sigma, tau));
-    }
-  }
-  return result;
-}
-
-// ---- Intruder synthesis ----
-
-Candidates synthesize_encryption(KnowledgeManager& mgr, const Knowledge& k, const Assignment& ctx,
-                                 const Message& target) {
-  const Message& key = target.key();
-  const Message& body = target.body();
-  if (is_atomic_key(key)) {
-    const Message e = inverse_key(key);
-    Candidates result;
-    if (can_derive(k, ctx, e)) result = with_key(synthesize(mgr, k, ctx, body), e);
-    append(result, unify_ciphertexts(mgr, k, ctx, encryptions_under(k, e), body));
-    return result;
-  }
-  if (key.is(Tag::Gen)) {
-    // The receiver decrypts with one half of a pair: the sender used the other.
-    GenKind kind = key.kind();
-    if (kind == GenKind::PMKey) {
-      kind = GenKind::MPKey;
-    } else if (kind == GenKind::MPKey) {
-      kind = GenKind::PMKey;
-    }
-    return with_key(synthesize(mgr, k, ctx, body), gen(key.var(), key.kid(), kind));
-  }
-  if (is_key_of(key) && is_gen_of_kind(key.argument(), GenKind::RName)) {
-    const Tag other = key.is(Tag::PubOf) ? Tag::PrivOf : Tag::PubOf;
-    return with_key(synthesize(mgr, k, ctx, body), key_of(other, key.argument()));
-  }
-  return {};
-}
-
-Candidates synthesize_pair(KnowledgeManager& mgr, const Knowledge& k, const Assignment& ctx,
-                           const Message& target) {
-  const Message& second = target.second();
-  // The first components, each refined so that the second can be built.
-  Candidates firsts;
-  for (const Candidate& c : synthesize(mgr, k, ctx, target.first())) {
-    for (const Assignment& tau : refine(mgr, c.assignment, apply(c.assignment, second))) {
-      firsts.push_back({apply(tau, c.message), compose(tau, c.assignment)});
-    }
-  }
-  Candidates result;
-  for (const Candidate& c1 : firsts) {
-    for (Candidate& c2 : synthesize(mgr, k, ctx, apply(c1.assignment, second))) {
-      result.push_back({pair(c1.message, c2.message), compose(c1.assignment, c2.assignment)});
-    }
-  }
-  return result;
-}
-
 // ---- Refinement ----
-
-// Generated value g replaced by each candidate in turn, t refined under it.
-Assignments refine_each(KnowledgeManager& mgr, const Assignment& ctx, const Message& g,
-                        const std::vector<Message>& candidates, const Message& t) {
-  Assignments result;
-  for (const Message& c : candidates) {
-    const Assignment sigma = bind(g, c);
-    for (const Assignment& tau : refine(mgr, ctx, apply(sigma, t))) {
-      result.push_back(compose(tau, sigma));
-    }
-  }
-  return result;
-}
-
-// The agents a name value x can be: the honest ones one by one, and the
-// compromised ones as a single rname value.
-std::vector<Message> agent_candidates(KnowledgeManager& mgr, const Message& x) {
-  const Knowledge k = find_knowledge(mgr, x.kid());
-  std::vector<Message> result = honest_agents(k);
-  if (has_compromised_agent(k)) result.push_back(gen(x.var(), x.kid(), GenKind::RName));
-  return result;
-}
 
 Message as_name(const Message& x) {
   return gen(x.var(), x.kid(), GenKind::Name);
@@ -321,159 +197,568 @@ std::vector<Message> key_candidates(const Knowledge& k, const Message& x) {
   return result;
 }
 
-Assignments refine_encryption(KnowledgeManager& mgr, const Assignment& ctx, const Message& t) {
+// Narrows the generated values of a term to the forms their use allows, each
+// from the knowledge it was generated from.
+class Refiner {
+ public:
+  explicit Refiner(KnowledgeManager& mgr) : mgr_(mgr) {}
+
+  Assignments refine(const Message& t);
+
+ private:
+  // Generated value g replaced by each candidate in turn, t refined under it.
+  Assignments refine_each(const Message& g, const std::vector<Message>& candidates,
+                          const Message& t);
+  Assignments refine_encryption(const Message& t);
+  Assignments refine_key_of(const Message& t);
+  // The agents a name value x can be: the honest ones one by one, and the
+  // compromised ones as a single rname value.
+  std::vector<Message> agent_candidates(const Message& x);
+
+  KnowledgeManager& mgr_;
+};
+
+Assignments Refiner::refine(const Message& t) {
+  if (refines_to_nothing(t)) return {empty_assignment()};
+  switch (t.tag()) {
+    case Tag::SymKey:
+    case Tag::Agent:
+    case Tag::PubKey:
+    case Tag::PrivKey:
+    case Tag::Nonce:
+    case Tag::BindVar:
+    case Tag::Gen:
+      return {empty_assignment()};
+    case Tag::Pair: {
+      Assignments result;
+      for (const Assignment& sigma : refine(t.first())) {
+        for (const Assignment& tau : refine(apply(sigma, t.second()))) {
+          result.push_back(compose(tau, sigma));
+        }
+      }
+      return result;
+    }
+    case Tag::Enc:
+      return refine_encryption(t);
+    case Tag::PubOf:
+    case Tag::PrivOf:
+      return refine_key_of(t);
+    default:  // NoMessage, Var, Trick
+      return {};
+  }
+}
+
+Assignments Refiner::refine_each(const Message& g, const std::vector<Message>& candidates,
+                                 const Message& t) {
+  Assignments result;
+  for (const Message& c : candidates) {
+    const Assignment sigma = bind(g, c);
+    for (const Assignment& tau : refine(apply(sigma, t))) result.push_back(compose(tau, sigma));
+  }
+  return result;
+}
+
+std::vector<Message> Refiner::agent_candidates(const Message& x) {
+  const Knowledge k = find_knowledge(mgr_, x.kid());
+  std::vector<Message> result = honest_agents(k);
+  if (has_compromised_agent(k)) result.push_back(gen(x.var(), x.kid(), GenKind::RName));
+  return result;
+}
+
+Assignments Refiner::refine_encryption(const Message& t) {
   const Message& key = t.key();
   const Message& body = t.body();
   if (key.is(Tag::Gen) && is_unconstrained(key.kind())) {
-    const Knowledge k = find_knowledge(mgr, key.kid());
-    if (has_atomic_key(k)) return refine_each(mgr, ctx, key, key_candidates(k, key), body);
+    const Knowledge k = find_knowledge(mgr_, key.kid());
+    if (has_atomic_key(k)) return refine_each(key, key_candidates(k, key), body);
   } else if (is_key_of(key) && key.argument().is(Tag::Gen)) {
     const Message& x = key.argument();
-    if (x.kind() == GenKind::Name) return refine_each(mgr, ctx, x, agent_candidates(mgr, x), body);
-    if (is_unconstrained(x.kind())) return refine_each(mgr, ctx, x, {as_name(x)}, t);
+    if (x.kind() == GenKind::Name) return refine_each(x, agent_candidates(x), body);
+    if (is_unconstrained(x.kind())) return refine_each(x, {as_name(x)}, t);
   }
-  return refine(mgr, ctx, body);
+  return refine(body);
 }
 
-Assignments refine_key_of(KnowledgeManager& mgr, const Assignment& ctx, const Message& t) {
+Assignments Refiner::refine_key_of(const Message& t) {
   const Message& x = t.argument();
   if (!x.is(Tag::Gen)) return {};
   switch (x.kind()) {
     case GenKind::Name: {
       Assignments result;
-      for (const Message& c : agent_candidates(mgr, x)) result.push_back(bind(x, c));
+      for (const Message& c : agent_candidates(x)) result.push_back(bind(x, c));
       return result;
     }
     case GenKind::RName:
       return {empty_assignment()};
     case GenKind::Gen:
     case GenKind::RGen:
-      return refine_each(mgr, ctx, x, {as_name(x)}, t);
+      return refine_each(x, {as_name(x)}, t);
     default:  // keys are not agents
       return {};
   }
 }
 
-// ---- The verifier's variants ----
+// ---- The two rule sets ----
+//
+// A rule set answers, for the unifier below, what the two uses of the core do
+// differently; everything else the unifier does the same way for both.
 
-Assignments terms_fallback(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                           const Message& p) {
-  if (p.is(Tag::Var)) return {bind(p, m)};
-  return generated_pattern(mgr, synthesize_term, ctx, m, p);
+template <typename Rules>
+class Unifier;
+
+// The rules of a receiving principal's pattern. A binding occurrence takes any
+// message; a pattern names the key that opens an encryption; two generated
+// values meet at the narrower kind, and the intruder's inputs are generated
+// values; the ciphertexts it replays are read under the replay bindings.
+struct ReceivingRules {
+  // See SymbolicCore::synthesize; nullptr or empty: none.
+  const Assignment* replay_bindings;
+
+  static constexpr bool kBindingOccurrences = true;  // ?x in a pattern takes any message
+  static constexpr bool kVariablesBind = false;      // an unbound variable fits nothing
+  static constexpr bool kSecondSeesFirst = true;     // see Unifier::unify_seconds
+  static constexpr bool kRefinesPairs = true;        // see Unifier::synthesize_pair
+
+  // Whether a message encrypted under atomic key opens with the pattern's key.
+  static bool opens(const Message& pattern_key, const Message& key) {
+    return decrypts(pattern_key, key);
+  }
+  // Whether encryptions under generated keys of kind are unified key with key.
+  static bool unifies_keys_of(GenKind kind) { return kind == GenKind::SKey; }
+  // The key of the encryptions the intruder builds for a pattern written with
+  // key, which it needs encryption_key to build.
+  static const Message& built_key(const Message& /*key*/, const Message& encryption_key) {
+    return encryption_key;
+  }
+
+  // Two generated values.
+  Assignments meet_generated(Unifier<ReceivingRules>& u, const Assignment& ctx, const Message& m,
+                             const Message& p) const;
+  // The target is a variable (a binding occurrence or not), a generated value,
+  // PubOf/PrivOf, or an encryption under a key that is not an atom.
+  Candidates synthesize_variable(const Knowledge& k, const Message& target) const;
+  Candidates synthesize_generated(Unifier<ReceivingRules>& u, const Message& target) const;
+  Candidates synthesize_key_of(Unifier<ReceivingRules>& u, const Message& target) const;
+  Candidates synthesize_under_symbolic_key(Unifier<ReceivingRules>& u, const Knowledge& k,
+                                           const Assignment& ctx, const Message& target) const;
+  // For each known ciphertext in order, each unifier of its body with body.
+  Candidates replay(Unifier<ReceivingRules>& u, const Assignment& ctx,
+                    const std::vector<Message>& ciphertexts, const Message& body) const;
+};
+
+// The verifier's rules for the terms of a formula. Variables take any term; keys
+// are compared as they stand; generated values are made concrete; the
+// ciphertexts replayed are read as they stand on the trace.
+struct VerifyingRules {
+  const Knowledge& initial;  // where an unbound variable finds its symmetric keys
+
+  static constexpr bool kBindingOccurrences = false;
+  static constexpr bool kVariablesBind = true;
+  static constexpr bool kSecondSeesFirst = false;
+  static constexpr bool kRefinesPairs = false;
+
+  static bool opens(const Message& pattern_key, const Message& key) { return pattern_key == key; }
+  static bool unifies_keys_of(GenKind kind) {
+    return kind == GenKind::SKey || kind == GenKind::PMKey || kind == GenKind::MPKey;
+  }
+  // Derivability and replay use the encryption key; the built candidates keep
+  // the key as written, the way the verifier compares keys.
+  static const Message& built_key(const Message& key, const Message& /*encryption_key*/) {
+    return key;
+  }
+
+  Assignments meet_generated(Unifier<VerifyingRules>& u, const Assignment& ctx, const Message& m,
+                             const Message& p) const;
+  Candidates synthesize_variable(const Knowledge& k, const Message& target) const;
+  Candidates synthesize_generated(Unifier<VerifyingRules>& u, const Message& target) const;
+  Candidates synthesize_key_of(Unifier<VerifyingRules>& u, const Message& target) const;
+  Candidates synthesize_under_symbolic_key(Unifier<VerifyingRules>& u, const Knowledge& k,
+                                           const Assignment& ctx, const Message& target) const;
+  Candidates replay(Unifier<VerifyingRules>& u, const Assignment& ctx,
+                    const std::vector<Message>& ciphertexts, const Message& body) const;
+};
+
+// ---- The unifier ----
+
+// unify and synthesize form one recursive group under one rule set; generated
+// values find the knowledge they were generated from through the manager.
+template <typename Rules>
+class Unifier {
+ public:
+  Unifier(KnowledgeManager& mgr, Rules rules) : mgr_(mgr), rules_(rules) {}
+
+  // Every way message m can be made to fit pattern p.
+  Assignments unify(const Assignment& ctx, const Message& m, const Message& p);
+  // The messages the intruder can build from k that fit target.
+  Candidates synthesize(const Knowledge& k, const Assignment& ctx, const Message& target);
+
+  Knowledge knowledge(std::int64_t kid) { return find_knowledge(mgr_, kid); }
+
+ private:
+  // m facing p where no rule for m's shape applies.
+  Assignments fallback(const Assignment& ctx, const Message& m, const Message& p);
+  // The pattern is a generated value facing structure; otherwise as below.
+  Assignments generated_pattern(const Assignment& ctx, const Message& m, const Message& p);
+  // The message is a generated value facing structure.
+  Assignments generated_message(const Assignment& ctx, const Message& m, const Message& p);
+  // Generated value g bound to every candidate for target that the intruder
+  // could build from g's knowledge and that g's kind admits.
+  Assignments bind_synthesized(const Assignment& ctx, const Message& g, const Message& target);
+
+  Assignments unify_generated(const Assignment& ctx, const Message& m, const Message& p);
+  Assignments unify_encryption(const Assignment& ctx, const Message& m, const Message& p);
+  Assignments unify_pair(const Assignment& ctx, const Message& m, const Message& p);
+  // The unifiers of the second components of pairs m and p, sigma unifying the
+  // first ones.
+  Assignments unify_seconds(const Assignment& ctx, const Assignment& sigma, const Message& m,
+                            const Message& p);
+
+  Candidates synthesize_encryption(const Knowledge& k, const Assignment& ctx,
+                                   const Message& target);
+  Candidates synthesize_pair(const Knowledge& k, const Assignment& ctx, const Message& target);
+
+  KnowledgeManager& mgr_;
+  Rules rules_;
+};
+
+template <typename Rules>
+Assignments Unifier<Rules>::unify(const Assignment& ctx, const Message& m, const Message& p) {
+  if constexpr (Rules::kBindingOccurrences) {
+    if (p.is(Tag::BindVar)) return {bind(var(p.var()), m)};
+  }
+  switch (m.tag()) {
+    case Tag::SymKey:
+    case Tag::Agent:
+    case Tag::PubKey:
+    case Tag::PrivKey:
+    case Tag::Nonce:
+      if (p == m) return {empty_assignment()};
+      return fallback(ctx, m, p);
+    case Tag::Var:
+      if constexpr (Rules::kVariablesBind) return {bind(m, p)};
+      return fallback(ctx, m, p);
+    case Tag::Gen:
+      return unify_generated(ctx, m, p);
+    case Tag::Enc:
+      return unify_encryption(ctx, m, p);
+    case Tag::Pair:
+      return unify_pair(ctx, m, p);
+    case Tag::PubOf:
+    case Tag::PrivOf:
+      if (!m.argument().is(Tag::Gen) || p.is(Tag::Var)) return fallback(ctx, m, p);
+      return key_of_generated(m, p, [&] { return fallback(ctx, m, p); });
+    default:  // NoMessage, BindVar, Trick
+      return fallback(ctx, m, p);
+  }
 }
 
-bool is_var_or_gen(const Message& m) {
-  return m.is(Tag::Var) || m.is(Tag::Gen);
+template <typename Rules>
+Assignments Unifier<Rules>::fallback(const Assignment& ctx, const Message& m, const Message& p) {
+  if constexpr (Rules::kVariablesBind) {
+    if (p.is(Tag::Var)) return {bind(p, m)};
+  }
+  return generated_pattern(ctx, m, p);
 }
 
-// Two generated values of different, compatible kinds: the one of the narrower
-// kind is made concrete, and both are bound to each concrete value.
-Assignments unify_terms_kinds(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                              const Message& p) {
-  if (!kinds_compatible(m.kind(), p.kind())) return {};
-  const GenKind meet = kind_meet(m.kind(), p.kind());
-  const std::int64_t n = min_kid(m, p);
-  const Message g = gen(m.var(), n, m.kind());
-  const Message g2 = gen(p.var(), n, p.kind());
-  const Message& narrow = meet == m.kind() ? g : g2;
-  const Message& other = meet == m.kind() ? g2 : g;
-  const Message joint = gen(m.var(), n, meet);
-  const Assignment sigma0 = bind(m, joint, p, joint);
-  const Knowledge k = find_knowledge(mgr, n);
+template <typename Rules>
+Assignments Unifier<Rules>::generated_pattern(const Assignment& ctx, const Message& m,
+                                              const Message& p) {
+  if (!p.is(Tag::Gen)) return generated_message(ctx, m, p);
+  if (m.is(Tag::Gen)) return {};
+  return bind_synthesized(ctx, p, m);
+}
+
+template <typename Rules>
+Assignments Unifier<Rules>::generated_message(const Assignment& ctx, const Message& m,
+                                              const Message& p) {
+  if (!m.is(Tag::Gen) || p.is(Tag::Gen)) return {};
+  return bind_synthesized(ctx, m, p);
+}
+
+template <typename Rules>
+Assignments Unifier<Rules>::bind_synthesized(const Assignment& ctx, const Message& g,
+                                             const Message& target) {
+  const Knowledge k = knowledge(g.kid());
   Assignments result;
-  for (const Candidate& c : synthesize_term(mgr, k, ctx, narrow)) {
-    result.push_back(
-        compose(compose(sigma0, c.assignment), bind(other, c.message, narrow, c.message)));
+  for (const Candidate& c : synthesize(k, ctx, target)) {
+    if (admits(k, g.kind(), c.message)) result.push_back(compose(c.assignment, bind(g, c.message)));
   }
   return result;
 }
 
-Assignments unify_terms_generated(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                                  const Message& p) {
-  if (p.is(Tag::Gen)) {
-    if (p.kind() != m.kind()) return unify_terms_kinds(mgr, ctx, m, p);
-    const std::int64_t n = min_kid(m, p);
-    if (is_unconstrained(m.kind())) {
-      if (p == m) return {empty_assignment()};
-      const Message g = gen(m.var(), n, m.kind());
-      return {bind(m, g, p, g)};
-    }
-    Assignments result;
-    for (const Message& x : concrete_values(find_knowledge(mgr, n), m.kind())) {
-      result.push_back(bind(m, x, p, x));
-    }
-    return result;
-  }
-  if (p.is(Tag::Var)) return terms_fallback(mgr, ctx, m, p);
+template <typename Rules>
+Assignments Unifier<Rules>::unify_generated(const Assignment& ctx, const Message& m,
+                                            const Message& p) {
+  if (p.is(Tag::Gen)) return rules_.meet_generated(*this, ctx, m, p);
+  if (p.is(Tag::Var)) return fallback(ctx, m, p);
   Assignments as_key = unconstrained_against_key_of(m, p);
   if (!as_key.empty()) return as_key;
-  return generated_message(mgr, synthesize_term, ctx, m, p);
+  return generated_message(ctx, m, p);
 }
 
-Assignments unify_terms_encryption(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                                   const Message& p) {
+template <typename Rules>
+Assignments Unifier<Rules>::unify_encryption(const Assignment& ctx, const Message& m,
+                                             const Message& p) {
   const Message& key = m.key();
   if (is_atomic_key(key)) {
-    // Keys are compared as they stand.
-    if (p.is(Tag::Enc) && p.key() == key) return unify_terms(mgr, ctx, m.body(), p.body());
-    return is_var_or_gen(p) ? terms_fallback(mgr, ctx, m, p) : Assignments{};
+    if (p.is(Tag::Enc) && Rules::opens(p.key(), key)) return unify(ctx, m.body(), p.body());
+    return is_var_or_gen(p) ? fallback(ctx, m, p) : Assignments{};
   }
-  if (!key.is(Tag::Gen) || is_var_or_gen(p)) return terms_fallback(mgr, ctx, m, p);
-  const GenKind kind = key.kind();
-  const bool key_kind = kind == GenKind::SKey || kind == GenKind::PMKey || kind == GenKind::MPKey;
-  if (!key_kind || !p.is(Tag::Enc) || !is_gen_of_kind(p.key(), kind)) return {};
+  if (!key.is(Tag::Gen) || is_var_or_gen(p)) return fallback(ctx, m, p);
+  if (!Rules::unifies_keys_of(key.kind()) || !p.is(Tag::Enc) ||
+      !is_gen_of_kind(p.key(), key.kind())) {
+    return {};
+  }
+  // The keys are unified first, and the bodies under each unifier of the keys.
   Assignments result;
-  for (const Assignment& sigma : unify_terms(mgr, ctx, key, p.key())) {
-    for (const Assignment& tau :
-         unify_terms(mgr, ctx, apply(sigma, m.body()), apply(sigma, p.body()))) {
+  for (const Assignment& sigma : unify(ctx, key, p.key())) {
+    for (const Assignment& tau : unify(ctx, apply(sigma, m.body()), apply(sigma, p.body()))) {
       result.push_back(compose(sigma, tau));
     }
   }
   return result;
 }
 
-Assignments unify_terms_pair(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                             const Message& p) {
-  if (!p.is(Tag::Pair)) return is_var_or_gen(p) ? terms_fallback(mgr, ctx, m, p) : Assignments{};
+template <typename Rules>
+Assignments Unifier<Rules>::unify_pair(const Assignment& ctx, const Message& m, const Message& p) {
+  if (!p.is(Tag::Pair)) return is_var_or_gen(p) ? fallback(ctx, m, p) : Assignments{};
   Assignments result;
-  for (const Assignment& sigma : unify_terms(mgr, ctx, m.first(), p.first())) {
-    for (const Assignment& tau :
-         unify_terms(mgr, ctx, apply(sigma, m.second()), apply(sigma, p.second()))) {
+  for (const Assignment& sigma : unify(ctx, m.first(), p.first())) {
+    for (const Assignment& tau : unify_seconds(ctx, sigma, m, p)) {
       result.push_back(compose(sigma, tau));
     }
   }
   return result;
 }
 
-Candidates synthesize_term_encryption(KnowledgeManager& mgr, const Knowledge& k,
-                                      const Assignment& ctx, const Message& target) {
+template <typename Rules>
+Assignments Unifier<Rules>::unify_seconds(const Assignment& ctx, const Assignment& sigma,
+                                          const Message& m, const Message& p) {
+  if constexpr (Rules::kSecondSeesFirst) {
+    // The second components see what the first ones bound.
+    return unify(compose(ctx, sigma), apply(sigma, m.second()), apply(sigma, p.second()));
+  } else {
+    return unify(ctx, apply(sigma, m.second()), apply(sigma, p.second()));
+  }
+}
+
+template <typename Rules>
+Candidates Unifier<Rules>::synthesize(const Knowledge& k, const Assignment& ctx,
+                                      const Message& target) {
+  switch (target.tag()) {
+    case Tag::SymKey:
+    case Tag::Agent:
+    case Tag::PubKey:
+    case Tag::PrivKey:
+    case Tag::Nonce:
+      if (can_derive(k, ctx, target)) return {{target, empty_assignment()}};
+      return {};
+    case Tag::BindVar:
+    case Tag::Var:
+      return rules_.synthesize_variable(k, target);
+    case Tag::Gen:
+      return rules_.synthesize_generated(*this, target);
+    case Tag::Enc:
+      return synthesize_encryption(k, ctx, target);
+    case Tag::Pair:
+      return synthesize_pair(k, ctx, target);
+    case Tag::PubOf:
+    case Tag::PrivOf:
+      return rules_.synthesize_key_of(*this, target);
+    default:  // NoMessage, Trick
+      return {};
+  }
+}
+
+template <typename Rules>
+Candidates Unifier<Rules>::synthesize_encryption(const Knowledge& k, const Assignment& ctx,
+                                                 const Message& target) {
+  const Message& key = target.key();
+  if (!is_atomic_key(key)) return rules_.synthesize_under_symbolic_key(*this, k, ctx, target);
+  // Built with the encryption key when the intruder can derive it, then replayed.
+  const Message& body = target.body();
+  const Message e = inverse_key(key);
+  Candidates result;
+  if (can_derive(k, ctx, e)) result = with_key(synthesize(k, ctx, body), Rules::built_key(key, e));
+  append(result, rules_.replay(*this, ctx, encryptions_under(k, e), body));
+  return result;
+}
+
+template <typename Rules>
+Candidates Unifier<Rules>::synthesize_pair(const Knowledge& k, const Assignment& ctx,
+                                           const Message& target) {
+  const Message& second = target.second();
+  Candidates firsts = synthesize(k, ctx, target.first());
+  if constexpr (Rules::kRefinesPairs) {
+    // The first components, each refined so that the second can be built.
+    Candidates refined;
+    for (const Candidate& c : firsts) {
+      for (const Assignment& tau : Refiner(mgr_).refine(apply(c.assignment, second))) {
+        refined.push_back({apply(tau, c.message), compose(tau, c.assignment)});
+      }
+    }
+    firsts = std::move(refined);
+  }
+  Candidates result;
+  for (const Candidate& c1 : firsts) {
+    for (Candidate& c2 : synthesize(k, ctx, apply(c1.assignment, second))) {
+      result.push_back({pair(c1.message, c2.message), compose(c1.assignment, c2.assignment)});
+    }
+  }
+  return result;
+}
+
+// ---- The receiving rules ----
+
+Assignments ReceivingRules::meet_generated(Unifier<ReceivingRules>& /*u*/,
+                                           const Assignment& /*ctx*/, const Message& m,
+                                           const Message& p) const {
+  const std::int64_t n = min_kid(m, p);
+  if (m.kind() == GenKind::Gen && p.kind() == GenKind::Gen) {
+    // The message side stays gen, the pattern side only replays what is known.
+    return {bind(m, gen(m.var(), n, GenKind::Gen), p, gen(m.var(), n, GenKind::RGen))};
+  }
+  if (!kinds_compatible(m.kind(), p.kind())) return {};
+  const Message g = gen(m.var(), n, kind_meet(m.kind(), p.kind()));
+  return {bind(m, g, p, g)};
+}
+
+Candidates ReceivingRules::synthesize_variable(const Knowledge& k, const Message& target) const {
+  // An unbound variable cannot be produced.
+  if (!target.is(Tag::BindVar) || is_empty_knowledge(k)) return {};
+  // An unconstrained input gets a fresh value generated from this knowledge.
+  const Message x = var(target.var());
+  return {{x, bind(x, gen(target.var(), kid(k), GenKind::Gen))}};
+}
+
+Candidates ReceivingRules::synthesize_generated(Unifier<ReceivingRules>& /*u*/,
+                                                const Message& target) const {
+  if (target.kind() != GenKind::Gen) return {{target, empty_assignment()}};
+  const Message replayed = gen(target.var(), target.kid(), GenKind::RGen);
+  return {{replayed, bind(target, replayed)}};
+}
+
+Candidates ReceivingRules::synthesize_key_of(Unifier<ReceivingRules>& /*u*/,
+                                             const Message& target) const {
+  if (is_gen_of_kind(target.argument(), GenKind::RName)) return {{target, empty_assignment()}};
+  return {};
+}
+
+Candidates ReceivingRules::synthesize_under_symbolic_key(Unifier<ReceivingRules>& u,
+                                                         const Knowledge& k, const Assignment& ctx,
+                                                         const Message& target) const {
   const Message& key = target.key();
   const Message& body = target.body();
-  if (is_atomic_key(key)) {
-    // Derivability and replay use the encryption key; the built candidates keep
-    // the key as written, the way the verifier compares keys.
-    const Message e = inverse_key(key);
-    Candidates result;
-    if (can_derive(k, ctx, e)) result = with_key(synthesize_term(mgr, k, ctx, body), key);
-    append(result, unify_terms_ciphertexts(mgr, k, ctx, encryptions_under(k, e), body));
-    return result;
-  }
-  if (!key.is(Tag::Gen) && !(is_key_of(key) && key.argument().is(Tag::Gen))) return {};
-  Candidates result;
-  for (const Candidate& ck : synthesize_term(mgr, k, ctx, key)) {
-    for (const Candidate& cb : synthesize_term(mgr, k, ctx, apply(ck.assignment, body))) {
-      result.push_back({enc(cb.message, ck.message), compose(ck.assignment, cb.assignment)});
+  if (key.is(Tag::Gen)) {
+    // The receiver decrypts with one half of a pair: the sender used the other.
+    GenKind kind = key.kind();
+    if (kind == GenKind::PMKey) {
+      kind = GenKind::MPKey;
+    } else if (kind == GenKind::MPKey) {
+      kind = GenKind::PMKey;
     }
+    return with_key(u.synthesize(k, ctx, body), gen(key.var(), key.kid(), kind));
+  }
+  if (is_key_of(key) && is_gen_of_kind(key.argument(), GenKind::RName)) {
+    const Tag other = key.is(Tag::PubOf) ? Tag::PrivOf : Tag::PubOf;
+    return with_key(u.synthesize(k, ctx, body), key_of(other, key.argument()));
+  }
+  return {};
+}
+
+Candidates ReceivingRules::replay(Unifier<ReceivingRules>& u, const Assignment& ctx,
+                                  const std::vector<Message>& ciphertexts,
+                                  const Message& body) const {
+  const auto unify_body = [&](const Message& known_body) { return u.unify(ctx, known_body, body); };
+  if (replay_bindings == nullptr || is_empty(*replay_bindings)) {
+    return replayed(ciphertexts, unify_body);
+  }
+  const Assignment& fixed = *replay_bindings;
+  // A unifier that binds a generated value the run has already bound treats a
+  // value as open that is not: the ciphertext is then read with every binding
+  // applied, narrowed generated values included.
+  const auto rebinds = [&fixed](const Assignment& tau) {
+    return std::ranges::any_of(bindings(tau), [&fixed](const Binding& b) {
+      return b.first.is(Tag::Gen) && !apply(fixed, b.first).same(b.first);
+    });
+  };
+  Candidates result;
+  for (const Message& c : ciphertexts) {
+    Message sent = with_fixed_values(fixed, c);
+    std::vector<Assignment> unifiers = unify_body(sent.body());
+    if (std::ranges::any_of(unifiers, rebinds)) {
+      sent = apply(fixed, c);
+      unifiers = unify_body(sent.body());
+    }
+    for (Assignment& tau : unifiers) result.push_back({sent, std::move(tau)});
   }
   return result;
 }
 
-// PubOf/PrivOf of a name or rname value: the keys of the agents it can be, each
-// binding the rname value of the same identifier and kid to the agent.
-Candidates synthesize_term_key_of(KnowledgeManager& mgr, const Message& target) {
+// ---- The verifying rules ----
+
+Assignments VerifyingRules::meet_generated(Unifier<VerifyingRules>& u, const Assignment& ctx,
+                                           const Message& m, const Message& p) const {
+  if (p.kind() != m.kind()) {
+    // Different, compatible kinds: the value of the narrower kind is made
+    // concrete, and both are bound to each concrete value.
+    if (!kinds_compatible(m.kind(), p.kind())) return {};
+    const GenKind meet = kind_meet(m.kind(), p.kind());
+    const std::int64_t n = min_kid(m, p);
+    const Message g = gen(m.var(), n, m.kind());
+    const Message g2 = gen(p.var(), n, p.kind());
+    const Message& narrow = meet == m.kind() ? g : g2;
+    const Message& other = meet == m.kind() ? g2 : g;
+    const Message joint = gen(m.var(), n, meet);
+    const Assignment sigma0 = bind(m, joint, p, joint);
+    const Knowledge k = u.knowledge(n);
+    Assignments result;
+    for (const Candidate& c : u.synthesize(k, ctx, narrow)) {
+      result.push_back(
+          compose(compose(sigma0, c.assignment), bind(other, c.message, narrow, c.message)));
+    }
+    return result;
+  }
+  const std::int64_t n = min_kid(m, p);
+  if (is_unconstrained(m.kind())) {
+    if (p == m) return {empty_assignment()};
+    const Message g = gen(m.var(), n, m.kind());
+    return {bind(m, g, p, g)};
+  }
+  Assignments result;
+  for (const Message& x : concrete_values(u.knowledge(n), m.kind())) {
+    result.push_back(bind(m, x, p, x));
+  }
+  return result;
+}
+
+Candidates VerifyingRules::synthesize_variable(const Knowledge& /*k*/,
+                                               const Message& target) const {
+  // No special rule for a binding occurrence.
+  if (!target.is(Tag::Var)) return {};
+  // An unbound variable stands for a symmetric key of the initial knowledge.
+  if (!has_sym_key(initial)) return {};
+  const Message key = gen(target.var(), kid(initial), GenKind::SKey);
+  return {{key, bind(target, key)}};
+}
+
+Candidates VerifyingRules::synthesize_generated(Unifier<VerifyingRules>& u,
+                                                const Message& target) const {
+  if (is_unconstrained(target.kind())) return {{target, empty_assignment()}};
+  Candidates result;
+  for (const Message& x : concrete_values(u.knowledge(target.kid()), target.kind())) {
+    result.push_back({x, bind(target, x)});
+  }
+  return result;
+}
+
+Candidates VerifyingRules::synthesize_key_of(Unifier<VerifyingRules>& u,
+                                             const Message& target) const {
+  // PubOf/PrivOf of a name or rname value: the keys of the agents it can be,
+  // each binding the rname value of the same identifier and kid to the agent.
   const Message& x = target.argument();
   if (!x.is(Tag::Gen) || !is_named(x.kind())) return {};
-  const Knowledge k = find_knowledge(mgr, x.kid());
+  const Knowledge k = u.knowledge(x.kid());
   const Message compromised = gen(x.var(), x.kid(), GenKind::RName);
   Candidates result;
   for (const Message& a : x.kind() == GenKind::Name ? known_agents(k) : compromised_agents(k)) {
@@ -481,6 +766,34 @@ Candidates synthesize_term_key_of(KnowledgeManager& mgr, const Message& target) 
     result.push_back({std::move(key), bind(compromised, a)});
   }
   return result;
+}
+
+Candidates VerifyingRules::synthesize_under_symbolic_key(Unifier<VerifyingRules>& u,
+                                                         const Knowledge& k, const Assignment& ctx,
+                                                         const Message& target) const {
+  const Message& key = target.key();
+  const Message& body = target.body();
+  if (!key.is(Tag::Gen) && !(is_key_of(key) && key.argument().is(Tag::Gen))) return {};
+  // The key first, then the body under each choice of key.
+  Candidates result;
+  for (const Candidate& ck : u.synthesize(k, ctx, key)) {
+    for (const Candidate& cb : u.synthesize(k, ctx, apply(ck.assignment, body))) {
+      result.push_back({enc(cb.message, ck.message), compose(ck.assignment, cb.assignment)});
+    }
+  }
+  return result;
+}
+
+Candidates VerifyingRules::replay(Unifier<VerifyingRules>& u, const Assignment& ctx,
+                                  const std::vector<Message>& ciphertexts,
+                                  const Message& body) const {
+  // The ciphertexts as they stand on the trace: a value fixed after one was
+  // learnt must not be fixed a second time to make it fit.
+  std::vector<Message> current;
+  current.reserve(ciphertexts.size());
+  for (const Message& c : ciphertexts) current.push_back(apply(ctx, c));
+  return replayed(current,
+                  [&](const Message& known_body) { return u.unify(ctx, known_body, body); });
 }
 
 }  // namespace
@@ -512,253 +825,29 @@ bool refines_to_nothing(const Message& t) {
   }
 }
 
-std::vector<Assignment> unify(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                              const Message& p) {
-  if (p.is(Tag::BindVar)) return {bind(var(p.var()), m)};
-  switch (m.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      if (p == m) return {empty_assignment()};
-      return unify_fallback(mgr, ctx, m, p);
-    case Tag::Gen:
-      return unify_generated(mgr, ctx, m, p);
-    case Tag::Enc:
-      return unify_encryption(mgr, ctx, m, p);
-    case Tag::Pair:
-      return unify_pair(mgr, ctx, m, p);
-    case Tag::PubOf:
-    case Tag::PrivOf:
-      if (!m.argument().is(Tag::Gen)) return unify_fallback(mgr, ctx, m, p);
-      return key_of_generated(m, p, [&] { return unify_fallback(mgr, ctx, m, p); });
-    default:  // NoMessage, Var, BindVar, Trick
-      return unify_fallback(mgr, ctx, m, p);
-  }
+SymbolicCore::SymbolicCore() : mgr_(kRunCapacity) {}
+
+std::vector<Assignment> SymbolicCore::unify(const Assignment& ctx, const Message& m,
+                                            const Message& p) {
+  return Unifier(mgr_, ReceivingRules{nullptr}).unify(ctx, m, p);
 }
 
-namespace {
-
-thread_local const Assignment* replay_bindings = nullptr;
-
-// t with every variable or generated value that a fixes to something other than
-// a generated value replaced by what it is fixed to.
-Message with_fixed_values(const Assignment& a, const Message& t) {
-  if (!t.has_variables()) return t;
-  switch (t.tag()) {
-    case Tag::Var:
-    case Tag::Gen: {
-      Message value = apply(a, t);
-      return value.is(Tag::Gen) ? t : value;
-    }
-    case Tag::Enc:
-    case Tag::Pair: {
-      Message first = with_fixed_values(a, t.first());
-      Message second = with_fixed_values(a, t.second());
-      if (first.same(t.first()) && second.same(t.second())) return t;
-      return t.is(Tag::Enc) ? enc(first, second) : pair(first, second);
-    }
-    case Tag::PubOf:
-    case Tag::PrivOf: {
-      Message argument = with_fixed_values(a, t.argument());
-      if (argument.same(t.argument())) return t;
-      return t.is(Tag::PubOf) ? pub_of(argument) : priv_of(argument);
-    }
-    default:
-      return t;
-  }
+std::vector<Candidate> SymbolicCore::synthesize(const Knowledge& k, const Assignment& ctx,
+                                                const Message& target,
+                                                const Assignment& replay_bindings) {
+  return Unifier(mgr_, ReceivingRules{&replay_bindings}).synthesize(k, ctx, target);
 }
 
-}  // namespace
-
-ReplayBindings::ReplayBindings(const Assignment& node_assignment) : outer_(replay_bindings) {
-  replay_bindings = &node_assignment;
+std::vector<Assignment> SymbolicCore::refine(const Message& t) {
+  return Refiner(mgr_).refine(t);
 }
 
-ReplayBindings::~ReplayBindings() {
-  replay_bindings = outer_;
+std::vector<Assignment> SymbolicCore::unify_terms(const Assignment& ctx, const Message& m,
+                                                  const Message& p) {
+  return Unifier(mgr_, VerifyingRules{initial_}).unify(ctx, m, p);
 }
 
-std::vector<Candidate> unify_ciphertexts(KnowledgeManager& mgr, const Knowledge& /*k*/,
-                                         const Assignment& ctx,
-                                         const std::vector<Message>& ciphertexts,
-                                         const Message& body) {
-  const auto unify_body = [&](const Message& known_body) {
-    return unify(mgr, ctx, known_body, body);
-  };
-  if (replay_bindings == nullptr || is_empty(*replay_bindings)) {
-    return replayed(ciphertexts, unify_body);
-  }
-  const Assignment& fixed = *replay_bindings;
-  // A unifier that binds a generated value the run has already bound treats a
-  // value as open that is not: the ciphertext is then read with every binding
-  // applied, narrowed generated values included.
-  const auto rebinds = [&fixed](const Assignment& tau) {
-    return std::ranges::any_of(bindings(tau), [&fixed](const Binding& b) {
-      return b.first.is(Tag::Gen) && !apply(fixed, b.first).same(b.first);
-    });
-  };
-  Candidates result;
-  for (const Message& c : ciphertexts) {
-    Message sent = with_fixed_values(fixed, c);
-    std::vector<Assignment> unifiers = unify_body(sent.body());
-    if (std::ranges::any_of(unifiers, rebinds)) {
-      sent = apply(fixed, c);
-      unifiers = unify_body(sent.body());
-    }
-    for (Assignment& tau : unifiers) result.push_back({sent, std::move(tau)});
-  }
-  return result;
-}
-
-std::vector<Candidate> synthesize(KnowledgeManager& mgr, const Knowledge& k, const Assignment& ctx,
-                                  const Message& target) {
-  switch (target.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      if (can_derive(k, ctx, target)) return {{target, empty_assignment()}};
-      return {};
-    case Tag::BindVar: {
-      // An unconstrained input gets a fresh value generated from this knowledge.
-      if (is_empty_knowledge(k)) return {};
-      const Message x = var(target.var());
-      return {{x, bind(x, gen(target.var(), kid(k), GenKind::Gen))}};
-    }
-    case Tag::Gen: {
-      if (target.kind() != GenKind::Gen) return {{target, empty_assignment()}};
-      const Message replayed = gen(target.var(), target.kid(), GenKind::RGen);
-      return {{replayed, bind(target, replayed)}};
-    }
-    case Tag::Enc:
-      return synthesize_encryption(mgr, k, ctx, target);
-    case Tag::Pair:
-      return synthesize_pair(mgr, k, ctx, target);
-    case Tag::PubOf:
-    case Tag::PrivOf:
-      if (is_gen_of_kind(target.argument(), GenKind::RName)) {
-        return {{target, empty_assignment()}};
-      }
-      return {};
-    default:  // NoMessage, Var, Trick: an unbound variable cannot be produced
-      return {};
-  }
-}
-
-std::vector<Assignment> refine(KnowledgeManager& mgr, const Assignment& ctx, const Message& t) {
-  if (refines_to_nothing(t)) return {empty_assignment()};
-  switch (t.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-    case Tag::BindVar:
-    case Tag::Gen:
-      return {empty_assignment()};
-    case Tag::Pair: {
-      Assignments result;
-      for (const Assignment& sigma : refine(mgr, ctx, t.first())) {
-        for (const Assignment& tau : refine(mgr, ctx, apply(sigma, t.second()))) {
-          result.push_back(compose(tau, sigma));
-        }
-      }
-      return result;
-    }
-    case Tag::Enc:
-      return refine_encryption(mgr, ctx, t);
-    case Tag::PubOf:
-    case Tag::PrivOf:
-      return refine_key_of(mgr, ctx, t);
-    default:  // NoMessage, Var, Trick
-      return {};
-  }
-}
-
-std::vector<Assignment> unify_terms(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                                    const Message& p) {
-  switch (m.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      if (p == m) return {empty_assignment()};
-      return terms_fallback(mgr, ctx, m, p);
-    case Tag::Var:
-      return {bind(m, p)};
-    case Tag::Gen:
-      return unify_terms_generated(mgr, ctx, m, p);
-    case Tag::Enc:
-      return unify_terms_encryption(mgr, ctx, m, p);
-    case Tag::Pair:
-      return unify_terms_pair(mgr, ctx, m, p);
-    case Tag::PubOf:
-    case Tag::PrivOf:
-      if (!m.argument().is(Tag::Gen) || p.is(Tag::Var)) return terms_fallback(mgr, ctx, m, p);
-      return key_of_generated(m, p, [&] { return terms_fallback(mgr, ctx, m, p); });
-    default:  // NoMessage, BindVar, Trick
-      return terms_fallback(mgr, ctx, m, p);
-  }
-}
-
-std::vector<Candidate> unify_terms_ciphertexts(KnowledgeManager& mgr, const Knowledge& /*k*/,
-                                               const Assignment& ctx,
-                                               const std::vector<Message>& ciphertexts,
-                                               const Message& body) {
-  // The ciphertexts as they stand on the trace: a value fixed after one was
-  // learnt must not be fixed a second time to make it fit.
-  std::vector<Message> current;
-  current.reserve(ciphertexts.size());
-  for (const Message& c : ciphertexts) current.push_back(apply(ctx, c));
-  return replayed(current, [&](const Message& known_body) {
-    return unify_terms(mgr, ctx, known_body, body);
-  });
-}
-
-std::vector<Candidate> synthesize_term(KnowledgeManager& mgr, const Knowledge& k,
-                                       const Assignment& ctx, const Message& target) {
-  switch (target.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      if (can_derive(k, ctx, target)) return {{target, empty_assignment()}};
-      return {};
-    case Tag::Var: {
-      // An unbound variable stands for a symmetric key of the initial knowledge.
-      if (!has_sym_key(find_knowledge(mgr, 1))) return {};
-      const Message key = gen(target.var(), 1, GenKind::SKey);
-      return {{key, bind(target, key)}};
-    }
-    case Tag::Gen: {
-      if (is_unconstrained(target.kind())) return {{target, empty_assignment()}};
-      Candidates result;
-      for (const Message& x : concrete_values(find_knowledge(mgr, target.kid()), target.kind())) {
-        result.push_back({x, bind(target, x)});
-      }
-      return result;
-    }
-    case Tag::Enc:
-      return synthesize_term_encryption(mgr, k, ctx, target);
-    case Tag::Pair: {
-      Candidates result;
-      for (const Candidate& c1 : synthesize_term(mgr, k, ctx, target.first())) {
-        for (const Candidate& c2 :
-             synthesize_term(mgr, k, ctx, apply(c1.assignment, target.second()))) {
-          result.push_back({pair(c1.message, c2.message), compose(c1.assignment, c2.assignment)});
-        }
-      }
-      return result;
-    }
-    case Tag::PubOf:
-    case Tag::PrivOf:
-      return synthesize_term_key_of(mgr, target);
-    default:  // NoMessage, BindVar, Trick
-      return {};
-  }
+std::vector<Candidate> SymbolicCore::synthesize_term(const Knowledge& k, const Assignment& ctx,
+                                                     const Message& target) {
+  return Unifier(mgr_, VerifyingRules{initial_}).synthesize(k, ctx, target);
 }

@@ -1,11 +1,16 @@
 // The symbolic core: how messages the intruder can build meet the patterns of
-// receiving principals, and how generated values are narrowed to fit their use.
+// receiving principals, how generated values are narrowed to fit their use, and
+// how the verifier matches the terms of a formula against a trace.
 //
-// unify, unify_ciphertexts, synthesize and refine form one recursive group used
-// by the step function; unify_terms, unify_terms_ciphertexts and synthesize_term
-// are the verifier's counterparts. All are pure: they return every answer as an
-// ordered sequence (an empty one means impossible) and the order is significant,
-// since it decides the order of children, traces and reports.
+// One unifier serves two rule sets:
+//  - the receiving rules (unify, synthesize, refine), used by the step function:
+//    a pattern names the key that opens an encryption, and generated values are
+//    narrowed to the kinds their use allows;
+//  - the verifying rules (unify_terms, synthesize_term), used by the verifier:
+//    keys are compared as they stand, and generated values are made concrete.
+// All return every answer as an ordered sequence (an empty one means impossible)
+// and the order is significant, since it decides the order of children, traces
+// and reports.
 #pragma once
 
 #include <vector>
@@ -20,51 +25,57 @@ struct Candidate {
   Assignment assignment;
 };
 
-// Every way message m can be made to fit pattern p. ctx is the receiving
-// principal's assignment so far, handed to synthesize.
-std::vector<Assignment> unify(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                              const Message& p);
-// For each known ciphertext in order, each unifier of its body with body.
-std::vector<Candidate> unify_ciphertexts(KnowledgeManager& mgr, const Knowledge& k,
-                                         const Assignment& ctx,
-                                         const std::vector<Message>& ciphertexts,
-                                         const Message& body);
-// The bindings under which synthesize reads the ciphertexts it replays. A
-// ciphertext learnt before one of its generated values (or variables) was fixed
-// still shows that value open: replayed as it was stored, it would let the
-// intruder deliver one ciphertext as two different messages. While a
-// ReplayBindings is alive on this thread, every value such a ciphertext holds
-// that the node's assignment fixes to something other than a generated value is
-// read as fixed. The step function opens one for the node whose inputs it
-// computes; nested ones restore the outer one.
-class ReplayBindings {
+// The symbolic state of one run: its knowledge manager, through which generated
+// values find the knowledge they were generated from by its kid, and the
+// intruder's initial knowledge. Not shared between threads.
+class SymbolicCore {
  public:
-  explicit ReplayBindings(const Assignment& node_assignment);
-  ~ReplayBindings();
-  ReplayBindings(const ReplayBindings&) = delete;
-  ReplayBindings& operator=(const ReplayBindings&) = delete;
+  SymbolicCore();
+  SymbolicCore(const SymbolicCore&) = delete;
+  SymbolicCore& operator=(const SymbolicCore&) = delete;
+
+  KnowledgeManager& knowledge_manager() { return mgr_; }
+  // What the intruder knows before any session: a knowledge registered with
+  // knowledge_manager() (a run's has kid 1); the empty knowledge until set.
+  const Knowledge& initial_knowledge() const { return initial_; }
+  void set_initial_knowledge(Knowledge k) { initial_ = std::move(k); }
+
+  // ---- Receiving rules
+
+  // Every way message m can be made to fit pattern p. ctx is the receiving
+  // principal's assignment so far, handed to synthesize.
+  std::vector<Assignment> unify(const Assignment& ctx, const Message& m, const Message& p);
+
+  // The messages the intruder can build from k that fit target.
+  //
+  // replay_bindings is the assignment of the node whose inputs are computed
+  // (the empty assignment: none). A ciphertext learnt before one of its
+  // generated values (or variables) was fixed still shows that value open:
+  // replayed as it was stored, it would let the intruder deliver one ciphertext
+  // as two different messages. So every value such a ciphertext holds that
+  // replay_bindings fixes to something other than a generated value is read as
+  // fixed.
+  std::vector<Candidate> synthesize(const Knowledge& k, const Assignment& ctx,
+                                    const Message& target, const Assignment& replay_bindings);
+
+  // The assignments that give every generated value used as a key, or inside
+  // PubOf/PrivOf, in t a form that fits.
+  std::vector<Assignment> refine(const Message& t);
+
+  // ---- Verifying rules
+
+  // Every way term m can be made equal to term p.
+  std::vector<Assignment> unify_terms(const Assignment& ctx, const Message& m, const Message& p);
+  // The terms the intruder can produce from k that equal target. An unbound
+  // variable stands for a symmetric key of the initial knowledge.
+  std::vector<Candidate> synthesize_term(const Knowledge& k, const Assignment& ctx,
+                                         const Message& target);
 
  private:
-  const Assignment* outer_;  // restored on destruction
+  KnowledgeManager mgr_;
+  Knowledge initial_;
 };
 
-// The messages the intruder can build from k that fit target.
-std::vector<Candidate> synthesize(KnowledgeManager& mgr, const Knowledge& k, const Assignment& ctx,
-                                  const Message& target);
-// The assignments that give every generated value used as a key, or inside
-// PubOf/PrivOf, in t a form that fits.
-std::vector<Assignment> refine(KnowledgeManager& mgr, const Assignment& ctx, const Message& t);
-
-// Whether refine(mgr, ctx, t) is the empty assignment alone whatever mgr and ctx,
-// as t's shape shows; lets callers skip building that list.
+// Whether refine(t) is the empty assignment alone whatever the knowledge, as t's
+// shape shows; lets callers skip building that list.
 bool refines_to_nothing(const Message& t);
-
-// Verifier variants: keys compared as they stand, generated values made concrete.
-std::vector<Assignment> unify_terms(KnowledgeManager& mgr, const Assignment& ctx, const Message& m,
-                                    const Message& p);
-std::vector<Candidate> unify_terms_ciphertexts(KnowledgeManager& mgr, const Knowledge& k,
-                                               const Assignment& ctx,
-                                               const std::vector<Message>& ciphertexts,
-                                               const Message& body);
-std::vector<Candidate> synthesize_term(KnowledgeManager& mgr, const Knowledge& k,
-                                       const Assignment& ctx, const Message& target);

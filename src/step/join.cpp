@@ -65,8 +65,8 @@ Context apply_to_context(const Assignment& a, const Context& context) {
   return result;
 }
 
-NodeRef create_child(const NodeRef& parent, Status status) {
-  NodeRef node = create_node(std::move(status));
+NodeRef create_child(NodeIds& ids, const NodeRef& parent, Status status) {
+  NodeRef node = create_node(ids, std::move(status));
   set_parent(node, parent);
   return node;
 }
@@ -103,7 +103,8 @@ std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k) 
   return result;
 }
 
-NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, const NodeRef& root) {
+NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids,
+                  const NodeRef& root) {
   const std::int64_t index = root->join_index();
   if (index == -1) return nullptr;
   const std::int64_t k = pool_limit(pool);
@@ -122,11 +123,12 @@ NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, const NodeRe
   for (std::int64_t j = 1; j <= k; ++j) {
     const Principal p = get_principal(pool, session[static_cast<std::size_t>(j - 1)] - 1, j);
     const auto [name, instance] = principal_identity(p);
-    current.knowledge = derive_knowledge(mgr, current.knowledge, empty_assignment(),
-                                         pair(agent(name, instance), pub_key(name, instance)));
+    current.knowledge =
+        derive_knowledge(core.knowledge_manager(), current.knowledge, empty_assignment(),
+                         pair(agent(name, instance), pub_key(name, instance)));
     current.context.insert(current.context.begin(), p);
     if (j == 1) {
-      node = create_child(root, current);
+      node = create_child(ids, root, current);
       node->set_action(join_action(name, instance, empty_assignment()));
     } else {
       node->set_status(current);
@@ -135,21 +137,22 @@ NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, const NodeRe
   return node;
 }
 
-std::vector<NodeRef> apply_join(KnowledgeManager& mgr, const NodeRef& session_node,
+std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
                                 const std::vector<Assignment>& solutions) {
   const Status& session = session_node->status();
   std::vector<NodeRef> initial_nodes;
   initial_nodes.reserve(solutions.size());
   for (const Assignment& solution : solutions) {
     const Assignment a1 = compose(session.assignment, solution);
-    NodeRef checked = create_child(session_node, Status{session.context, a1, session.knowledge});
+    NodeRef checked =
+        create_child(ids, session_node, Status{session.context, a1, session.knowledge});
     checked->set_action(join_action("Check Component", checked->id(), solution));
 
     const Assignment a2 =
         compose(closing_assignment(session.context, a1, kid(session.knowledge)), a1);
     Status closed{apply_to_context(a2, session.context), a2,
-                  derive_knowledge(mgr, session.knowledge, a2, no_message())};
-    NodeRef initial = create_child(checked, std::move(closed));
+                  derive_knowledge(core.knowledge_manager(), session.knowledge, a2, no_message())};
+    NodeRef initial = create_child(ids, checked, std::move(closed));
     initial->set_action(join_action("Close Principals", initial->id(), a2));
     initial_nodes.push_back(std::move(initial));
   }

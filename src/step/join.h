@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "knowledge/kmanager.h"
 #include "node/node.h"
 #include "principal/principal.h"
+#include "step/core.h"
 
 // The number of multisets of size k over n templates (0 when n < 1 or k < 0).
 std::int64_t session_count(std::int64_t n, std::int64_t k);
@@ -16,10 +16,10 @@ std::int64_t session_count(std::int64_t n, std::int64_t k);
 std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k);
 
 // The next session node below root (its position kept in root's join index), or
-// nullptr when there is none.
-NodeRef next_join(const PrincipalPool& pool, KnowledgeManager& mgr, const NodeRef& root);
+// nullptr when there is none. New nodes take their identifiers from ids.
+NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, const NodeRef& root);
 
 // One initial node per solution, in order: a "Check Component" node applying the
 // solution, and below it the "Close Principals" node closing unbound parameters.
-std::vector<NodeRef> apply_join(KnowledgeManager& mgr, const NodeRef& session_node,
+std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
                                 const std::vector<Assignment>& solutions);

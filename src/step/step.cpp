@@ -21,7 +21,7 @@ struct PrefixMoves {
 // the shape of the process as it is. The remainders are left as they are too:
 // the child applies its own assignment, which extends the node's, to them.
 struct Walk {
-  KnowledgeManager& mgr;
+  SymbolicCore& core;
   const Knowledge& knowledge;
   const Assignment& assignment;  // the node's
   const Principal& principal;    // as the context holds it
@@ -86,19 +86,19 @@ std::vector<Action> output_actions(const Walk& w, const Message& t) {
     actions.push_back(out_action(w.principal.name(), w.principal.instance(), t, Assignment()));
     return actions;
   }
-  for (Assignment& rho : refine(w.mgr, w.assignment, t)) {
+  for (Assignment& rho : w.core.refine(t)) {
     actions.push_back(out_action(w.principal.name(), w.principal.instance(), t, std::move(rho)));
   }
   return actions;
 }
 
 // Receiving on pattern t: for each refinement a of t (the empty one when there is
-// none), every message the intruder can build to fit t under a.
+// none), every message the intruder can build to fit t under a, the ciphertexts
+// it replays read under the node's assignment.
 std::vector<Action> input_actions(const Walk& w, const Message& t) {
-  const ReplayBindings replay(w.assignment);
   std::vector<Action> actions;
   const auto add_candidates = [&](const Assignment& a) {
-    for (Candidate& c : synthesize(w.mgr, w.knowledge, a, apply(a, t))) {
+    for (Candidate& c : w.core.synthesize(w.knowledge, a, apply(a, t), w.assignment)) {
       actions.push_back(in_action(w.principal.name(), w.principal.instance(), c.message,
                                   compose(a, c.assignment)));
     }
@@ -107,7 +107,7 @@ std::vector<Action> input_actions(const Walk& w, const Message& t) {
     add_candidates(Assignment());
     return actions;
   }
-  std::vector<Assignment> refinements = refine(w.mgr, w.assignment, t);
+  std::vector<Assignment> refinements = w.core.refine(t);
   if (refinements.empty()) refinements.push_back(empty_assignment());
   for (const Assignment& a : refinements) add_candidates(a);
   return actions;
@@ -164,11 +164,11 @@ Principal with_process(const Principal& p, Process process) {
 
 // The candidates of principal i, each with the principal after it as the
 // context holds it, advanced past the prefix but without a applied.
-std::vector<StepCandidate> unapplied_candidates(KnowledgeManager& mgr, const Knowledge& k,
+std::vector<StepCandidate> unapplied_candidates(SymbolicCore& core, const Knowledge& k,
                                                 const Assignment& a, const Context& c,
                                                 std::int64_t i, ProcessTag sought) {
   const Principal& before = nth_principal(c, i);
-  Walk w{mgr, k, a, before, sought, {}};
+  Walk w{core, k, a, before, sought, {}};
   collect(w, before.process(), false);
 
   std::vector<StepCandidate> result;
@@ -183,26 +183,25 @@ std::vector<StepCandidate> unapplied_candidates(KnowledgeManager& mgr, const Kno
 }
 
 // The candidates with the principal after each under a, as the interface gives them.
-std::vector<StepCandidate> candidates(KnowledgeManager& mgr, const Knowledge& k,
-                                      const Assignment& a, const Context& c, std::int64_t i,
-                                      ProcessTag sought) {
-  std::vector<StepCandidate> result = unapplied_candidates(mgr, k, a, c, i, sought);
+std::vector<StepCandidate> candidates(SymbolicCore& core, const Knowledge& k, const Assignment& a,
+                                      const Context& c, std::int64_t i, ProcessTag sought) {
+  std::vector<StepCandidate> result = unapplied_candidates(core, k, a, c, i, sought);
   for (StepCandidate& candidate : result) candidate.after = apply_to_principal(a, candidate.after);
   return result;
 }
 
 // The child reached through candidate c.
-NodeRef make_child(KnowledgeManager& mgr, const NodeRef& node, StepCandidate c) {
+NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCandidate c) {
   const Status& s = node->status();
   Assignment assignment = compose_growing(s.assignment, c.action.substitution);
   Principal stepped = apply_to_principal(assignment, c.after);
   Context context = replace_principal(s.context, {std::move(c.before), std::move(stepped)});
   Knowledge knowledge = c.action.kind == ActionKind::Out
-                            ? derive_knowledge(mgr, s.knowledge, assignment,
+                            ? derive_knowledge(core.knowledge_manager(), s.knowledge, assignment,
                                                apply(c.action.substitution, c.action.message))
                             : s.knowledge;
   NodeRef child =
-      create_node(Status{std::move(context), std::move(assignment), std::move(knowledge)});
+      create_node(ids, Status{std::move(context), std::move(assignment), std::move(knowledge)});
   set_parent(child, node);
   child->set_action(std::move(c.action));
   return child;
@@ -210,14 +209,14 @@ NodeRef make_child(KnowledgeManager& mgr, const NodeRef& node, StepCandidate c) 
 
 // Stores the next non-empty batch of candidates of node, visiting the principals
 // in turn; false when every principal has been visited in both phases.
-bool refill(KnowledgeManager& mgr, Node& node) {
+bool refill(SymbolicCore& core, Node& node) {
   const Status& s = node.status();
   const auto n = static_cast<std::int64_t>(s.context.size());
   for (std::int64_t i = node.phase_index(); i < n; i = node.phase_index()) {
     node.set_phase_index(i + 1);
     const ProcessTag sought = node.output_phase() ? ProcessTag::Output : ProcessTag::Input;
     std::vector<StepCandidate> batch =
-        unapplied_candidates(mgr, s.knowledge, s.assignment, s.context, i + 1, sought);
+        unapplied_candidates(core, s.knowledge, s.assignment, s.context, i + 1, sought);
     if (!batch.empty()) {
       if (sought == ProcessTag::Output) node.mark_outputs_found();
       node.set_pending(std::move(batch));
@@ -234,25 +233,25 @@ bool refill(KnowledgeManager& mgr, Node& node) {
 
 }  // namespace
 
-std::vector<StepCandidate> output_candidates(KnowledgeManager& mgr, const Knowledge& k,
+std::vector<StepCandidate> output_candidates(SymbolicCore& core, const Knowledge& k,
                                              const Assignment& a, const Context& c,
                                              std::int64_t i) {
-  return candidates(mgr, k, a, c, i, ProcessTag::Output);
+  return candidates(core, k, a, c, i, ProcessTag::Output);
 }
 
-std::vector<StepCandidate> input_candidates(KnowledgeManager& mgr, const Knowledge& k,
+std::vector<StepCandidate> input_candidates(SymbolicCore& core, const Knowledge& k,
                                             const Assignment& a, const Context& c, std::int64_t i) {
-  return candidates(mgr, k, a, c, i, ProcessTag::Input);
+  return candidates(core, k, a, c, i, ProcessTag::Input);
 }
 
-NodeRef step(KnowledgeManager& mgr, const NodeRef& node) {
+NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node) {
   StepCandidate c;
   while (node->phase_index() != -1) {
     switch (node->next_pending(&c)) {
       case Node::Pending::Candidate:
-        return make_child(mgr, node, std::move(c));
+        return make_child(core, ids, node, std::move(c));
       case Node::Pending::Refill:
-        if (refill(mgr, *node)) continue;
+        if (refill(core, *node)) continue;
         break;
       case Node::Pending::End:
         break;

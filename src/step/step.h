@@ -8,18 +8,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "knowledge/kmanager.h"
 #include "node/node.h"
+#include "step/core.h"
 
-// The next child of node, or nullptr once node has no further child (and on
-// every later call).
-NodeRef step(KnowledgeManager& mgr, const NodeRef& node);
+// The next child of node, its identifier from ids, or nullptr once node has no
+// further child (and on every later call).
+NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node);
 
 // The candidates of principal i (from 1) of the context, under the node's
 // assignment and knowledge, duplicates (by equal actions) removed.
-std::vector<StepCandidate> output_candidates(KnowledgeManager& mgr, const Knowledge& k,
-                                             const Assignment& a, const Context& c,
-                                             std::int64_t i);
-std::vector<StepCandidate> input_candidates(KnowledgeManager& mgr, const Knowledge& k,
-                                            const Assignment& a, const Context& c,
-                                            std::int64_t i);
+std::vector<StepCandidate> output_candidates(SymbolicCore& core, const Knowledge& k,
+                                             const Assignment& a, const Context& c, std::int64_t i);
+std::vector<StepCandidate> input_candidates(SymbolicCore& core, const Knowledge& k,
+                                            const Assignment& a, const Context& c, std::int64_t i);

@@ -17,17 +17,15 @@ namespace {
 
 class GvizTest : public ::testing::Test {
  protected:
-  void SetUp() override { reset_node_ids(); }
-
-  static NodeRef child_of(const NodeRef& parent, Status status) {
-    NodeRef n = create_node(std::move(status));
+  NodeRef child_of(const NodeRef& parent, Status status) {
+    NodeRef n = create_node(ids, std::move(status));
     set_parent(n, parent);
     return n;
   }
 
   // A chain of `length` nodes below a fresh root; returns the deepest.
-  static NodeRef chain(int length) {
-    NodeRef n = create_node(make_status({}, empty_assignment(), empty_knowledge()));
+  NodeRef chain(int length) {
+    NodeRef n = create_node(ids, make_status({}, empty_assignment(), empty_knowledge()));
     for (int i = 1; i < length; ++i) {
       n = child_of(n, make_status({}, empty_assignment(), empty_knowledge()));
     }
@@ -40,6 +38,8 @@ class GvizTest : public ::testing::Test {
     f(text);
     return text.str();
   }
+
+  NodeIds ids;
 };
 
 TEST_F(GvizTest, HeaderAndFooter) {
@@ -77,7 +77,7 @@ TEST_F(GvizTest, LabelSectionsInFixedOrder) {
   const Message na = nonce("na", 1);
   const Knowledge k = learn(empty_knowledge(), na);
   const Assignment a = extend(empty_assignment(), var(VarId{"x", "A", 1}), na);
-  const NodeRef n = create_node(make_status({}, a, k));
+  const NodeRef n = create_node(ids, make_status({}, a, k));
   n->set_action(join_action("A", 1, empty_assignment()));
   const std::string action = "Action: " + action_to_string(n->action()) + "\\n\\n";
   const std::string context = "Context:\\n------------\\n" + context_to_string({}, a);
@@ -100,7 +100,7 @@ TEST_F(GvizTest, LabelSectionsInFixedOrder) {
 }
 
 TEST_F(GvizTest, LabelsHoldNoRawLineBreak) {
-  const NodeRef n = create_node(make_status({}, empty_assignment(), empty_knowledge()));
+  const NodeRef n = create_node(ids, make_status({}, empty_assignment(), empty_knowledge()));
   const std::string label = node_label(*n, GraphFields{true, true, true, true});
   const std::string inside = label.substr(label.find('"'), label.rfind('"') - label.find('"'));
   EXPECT_EQ(inside.find('\n'), std::string::npos) << inside;

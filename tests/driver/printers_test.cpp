@@ -30,17 +30,17 @@ struct Trace {
 };
 
 Trace make_trace(const Message& x, const Message& na) {
-  reset_node_ids();
+  NodeIds ids;
   Trace t;
   const Status status = make_status({}, empty_assignment(), learn(empty_knowledge(), na));
-  t.root = create_node(status);
-  t.session = create_node(status);
+  t.root = create_node(ids, status);
+  t.session = create_node(ids, status);
   set_parent(t.session, t.root);
   t.session->set_action(join_action("A", 1, empty_assignment()));
-  t.input = create_node(status);
+  t.input = create_node(ids, status);
   set_parent(t.input, t.session);
   t.input->set_action(in_action("A", 1, x, empty_assignment()));
-  t.output = create_node(status);
+  t.output = create_node(ids, status);
   set_parent(t.output, t.input);
   t.output->set_action(out_action("A", 1, pair(x, na), empty_assignment()));
   return t;

@@ -75,8 +75,12 @@ TEST(KnowledgeIndexTest, RelabelKeepsTheMessagesAndChangesTheKid) {
   const Knowledge same = relabel(k, 42, assignment_of_bindings({{var(VarId{"x", "A", 1}), n(99)}}));
   EXPECT_EQ(kid(same), 42);
   EXPECT_EQ(same.messages(), k.messages());
-  EXPECT_EQ(relabel_and_learn(k, 43, empty_assignment(), n(10)).messages(),
-            learn(relabel(k, 43, empty_assignment()), n(10)).messages());
+  // One scratch for every call: what a call leaves in it does not leak into the next.
+  LearningScratch scratch;
+  EXPECT_EQ(relabel_and_learn(k, 43, empty_assignment(), pairs_of(20, 5), scratch).messages(),
+            learn(relabel(k, 43, empty_assignment()), pairs_of(20, 5)).messages());
+  EXPECT_EQ(relabel_and_learn(k, 44, empty_assignment(), n(10), scratch).messages(),
+            learn(relabel(k, 44, empty_assignment()), n(10)).messages());
 }
 
 TEST(KnowledgeIndexTest, DerivingThroughTheInverseOfAnAtomicKey) {

@@ -23,14 +23,18 @@ const Message g = gen(VarId{"g", "B", 1}, 1, GenKind::SKey);
 // A run's knowledge: kid 0 empty, kid 1 with two symmetric keys and the nonce n_1.
 class VerifierTest : public ::testing::Test {
  protected:
-  KnowledgeManager mgr{1024};
+  VerifierTest() { core.set_initial_knowledge(k1); }
+
+  SymbolicCore core;
+  KnowledgeManager& mgr = core.knowledge_manager();
+  NodeIds ids;
   Knowledge k0 = fresh_knowledge(mgr);
   Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(),
                                   pair(pair(sym_key("k", 1), sym_key("j", 1)), n1));
   // The keys in the order the intruder offers them.
   std::vector<Message> keys = known_sym_keys(k1);
 
-  NodeRef node_with(const Assignment& a) { return create_node(make_status({}, a, k1)); }
+  NodeRef node_with(const Assignment& a) { return create_node(ids, make_status({}, a, k1)); }
   Assignment assigned(const Message& variable, const Message& value) {
     return assignment_of_bindings({{variable, value}});
   }
@@ -38,7 +42,7 @@ class VerifierTest : public ::testing::Test {
   // The stack, bottom first, after one step on a single item (clauses, empty
   // assignment, one empty store).
   std::vector<WorkItem> after_one_step(const ClauseList& clauses, const NodeRef& node) {
-    const TraceQueries queries{mgr, node->status()};
+    const TraceQueries queries{core, node->status()};
     VerifierSearch search(clauses, queries, false);
     search.start(empty_assignment(), {ConstraintStore{}});
     EXPECT_FALSE(search.step().has_value());
@@ -55,8 +59,8 @@ void expect_item(const WorkItem& item, const ClauseList& clauses, const Assignme
 
 TEST_F(VerifierTest, EmptyClauseListHasNoResult) {
   const NodeRef node = node_with(empty_assignment());
-  EXPECT_TRUE(verify({}, {{}}, mgr, node, true).empty());
-  EXPECT_TRUE(verify({}, {{}}, mgr, node, false).empty());
+  EXPECT_TRUE(verify({}, {{}}, core, node, true).empty());
+  EXPECT_TRUE(verify({}, {{}}, core, node, false).empty());
 }
 
 TEST_F(VerifierTest, TruthValueClausesAreResultsAtOnce) {
@@ -78,7 +82,7 @@ TEST_F(VerifierTest, TruthValueClausesAreResultsAtOnce) {
   };
   const NodeRef node = node_with(empty_assignment());
   for (const Case& c : cases) {
-    const std::vector<WorkItem> results = verify(c.clauses, {{}}, mgr, node, c.wanted);
+    const std::vector<WorkItem> results = verify(c.clauses, {{}}, core, node, c.wanted);
     ASSERT_EQ(results.size(), c.kept ? 1u : 0u) << c.name;
     if (c.kept) expect_item(results[0], c.clauses, empty_assignment(), {{}}, c.name);
   }
@@ -91,7 +95,7 @@ TEST_F(VerifierTest, UnderivableTermBecomesFalseWithoutBranching) {
   expect_item(stack[0], {{formula_false()}}, empty_assignment(), {{}}, "decided item");
 
   const std::vector<WorkItem> attacks =
-      attack_search({{derive_formula(nonce("m", 7))}}, {{}}, mgr, node);
+      attack_search({{derive_formula(nonce("m", 7))}}, {{}}, core, node);
   ASSERT_EQ(attacks.size(), 1u);
   expect_item(attacks[0], {{formula_false()}}, empty_assignment(), {{}}, "attack");
 }
@@ -102,8 +106,8 @@ TEST_F(VerifierTest, NotEqualWithoutSolutionBecomesTrue) {
   const std::vector<WorkItem> stack = after_one_step(clauses, node);
   ASSERT_EQ(stack.size(), 1u);
   EXPECT_EQ(stack[0].clauses, (ClauseList{{formula_true()}}));
-  EXPECT_TRUE(attack_search(clauses, {{}}, mgr, node).empty());
-  EXPECT_EQ(verify(clauses, {{}}, mgr, node, false).size(), 1u);
+  EXPECT_TRUE(attack_search(clauses, {{}}, core, node).empty());
+  EXPECT_EQ(verify(clauses, {{}}, core, node, false).size(), 1u);
 }
 
 TEST_F(VerifierTest, StepDecidesTheFirstUndecidedLiteral) {
@@ -121,7 +125,7 @@ TEST_F(VerifierTest, StepDecidesTheFirstUndecidedLiteral) {
 // once in each.
 TEST_F(VerifierTest, FalsifyingSearchDropsItemsWithAHoldingClause) {
   const NodeRef node = node_with(empty_assignment());
-  const TraceQueries queries{mgr, node->status()};
+  const TraceQueries queries{core, node->status()};
   const Formula shared = not_equal_formula(nonce("a", 1), nonce("b", 1));  // always True
   VerifierSearch search({{shared}, {shared, derive_formula(g)}}, queries, true);
   search.start(empty_assignment(), {ConstraintStore{}});
@@ -155,13 +159,13 @@ TEST_F(VerifierTest, SolutionWithoutBindingsLeavesNoStores) {
   expect_item(stack[1], {{formula_false()}}, empty_assignment(), {}, "no solution");
   expect_item(stack[0], {{formula_true()}}, empty_assignment(), {{}}, "solution");
 
-  EXPECT_TRUE(attack_search(clauses, {{}}, mgr, node).empty());
-  EXPECT_EQ(verify(clauses, {{}}, mgr, node, false).size(), 1u);
+  EXPECT_TRUE(attack_search(clauses, {{}}, core, node).empty());
+  EXPECT_EQ(verify(clauses, {{}}, core, node, false).size(), 1u);
 }
 
 TEST_F(VerifierTest, InconsistentItemIsDropped) {
   const NodeRef node = node_with(empty_assignment());
-  const TraceQueries queries{mgr, node->status()};
+  const TraceQueries queries{core, node->status()};
   VerifierSearch search({{formula_false()}}, queries, false);
   search.start(empty_assignment(), {{{x, n1, B}, {x, n1, E}}});
   EXPECT_FALSE(search.step().has_value());
@@ -173,7 +177,7 @@ TEST_F(VerifierTest, ResultsInReverseOrderOfDiscovery) {
   // Discovered in this order: no solution applies, then the first solution, then
   // the second; every one has a False in its only clause.
   const std::vector<WorkItem> results =
-      attack_search({{not_derive_formula(g), formula_false()}}, {{}}, mgr, node);
+      attack_search({{not_derive_formula(g), formula_false()}}, {{}}, core, node);
   ASSERT_EQ(results.size(), 3u);
   const Formula T = formula_true(), F = formula_false();
   expect_item(results[0], {{F, F}}, assigned(g, keys[1]), {{{g, keys[1], B}}}, "second");
@@ -187,10 +191,10 @@ TEST_F(VerifierTest, NodeAssignmentAppliedToClausesAndAddedToStores) {
   const NodeRef node = node_with(a);
   // x = m_1 is false once x is replaced by n_1; unapplied it would unify.
   const ClauseList clauses = {{equal_formula(x, nonce("m", 1))}};
-  const std::vector<WorkItem> attacks = attack_search(clauses, {{}}, mgr, node);
+  const std::vector<WorkItem> attacks = attack_search(clauses, {{}}, core, node);
   ASSERT_EQ(attacks.size(), 1u);
   expect_item(attacks[0], {{formula_false()}}, a, {{{x, n1, B}}}, "attack");
-  EXPECT_TRUE(verify(clauses, {{}}, mgr, node, false).empty());
+  EXPECT_TRUE(verify(clauses, {{}}, core, node, false).empty());
 }
 
 TEST_F(VerifierTest, GeneratedValuesBranchTheStores) {
@@ -214,18 +218,18 @@ TEST_F(VerifierTest, GeneratedValuesBranchTheStores) {
   };
   for (const Case& c : cases) {
     const std::vector<WorkItem> attacks =
-        attack_search({{formula_false()}}, {{}}, mgr, node_with(c.assignment));
+        attack_search({{formula_false()}}, {{}}, core, node_with(c.assignment));
     ASSERT_EQ(attacks.size(), 1u) << c.name;
     EXPECT_EQ(attacks[0].stores, c.stores) << c.name;
   }
 }
 
 TEST_F(VerifierTest, SolveJoinOnASessionNode) {
-  const NodeRef root = create_node(make_status({}, empty_assignment(), k0));
+  const NodeRef root = create_node(ids, make_status({}, empty_assignment(), k0));
   const NodeRef session = node_with(empty_assignment());
   set_parent(session, root);
   // The negated join formula x <> n_1: satisfied by binding x to n_1.
-  const auto solutions = solve_join({{not_equal_formula(x, n1)}}, mgr, session);
+  const auto solutions = solve_join({{not_equal_formula(x, n1)}}, core, session);
   ASSERT_EQ(solutions.size(), 1u);
   EXPECT_EQ(solutions[0].first, assigned(x, n1));
   EXPECT_EQ(solutions[0].second, (std::vector<ConstraintStore>{{{x, n1, B}}}));
@@ -233,7 +237,7 @@ TEST_F(VerifierTest, SolveJoinOnASessionNode) {
 
 TEST_F(VerifierTest, SolveJoinGivesOnePairPerStore) {
   const NodeRef node = node_with(assigned(x, g));
-  const auto solutions = solve_join({{formula_false()}}, mgr, node);
+  const auto solutions = solve_join({{formula_false()}}, core, node);
   ASSERT_EQ(solutions.size(), 2u);
   const std::vector<ConstraintStore> stores = {{{x, keys[0], B}, {g, keys[0], B}, {x, g, B}},
                                                {{x, keys[1], B}, {g, keys[1], B}, {x, g, B}}};

@@ -30,13 +30,13 @@ std::string printed_action(const Action& a) {
 
 class NodeTest : public ::testing::Test {
  protected:
-  void SetUp() override { reset_node_ids(); }
+  NodeIds ids;
 };
 
 TEST_F(NodeTest, IdentifiersFollowCreationOrderFromOne) {
-  NodeRef root = create_node(empty_status());
-  NodeRef second = create_node(empty_status());
-  NodeRef third = create_node(empty_status());
+  NodeRef root = create_node(ids, empty_status());
+  NodeRef second = create_node(ids, empty_status());
+  NodeRef third = create_node(ids, empty_status());
   EXPECT_EQ(root->id(), 1);
   EXPECT_EQ(second->id(), 2);
   EXPECT_EQ(third->id(), 3);
@@ -45,9 +45,9 @@ TEST_F(NodeTest, IdentifiersFollowCreationOrderFromOne) {
 }
 
 TEST_F(NodeTest, SetParentLinksUpwardAndCountsChildren) {
-  NodeRef root = create_node(empty_status());
-  NodeRef a = create_node(empty_status());
-  NodeRef b = create_node(empty_status());
+  NodeRef root = create_node(ids, empty_status());
+  NodeRef a = create_node(ids, empty_status());
+  NodeRef b = create_node(ids, empty_status());
   set_parent(a, root);
   set_parent(b, root);
   EXPECT_EQ(a->parent(), root);
@@ -62,7 +62,7 @@ StepCandidate candidate_labelled(const std::string& name) {
 }
 
 TEST_F(NodeTest, NextPendingGivesCandidatesInOrderThenRefill) {
-  NodeRef node = create_node(empty_status());
+  NodeRef node = create_node(ids, empty_status());
   StepCandidate c;
   EXPECT_EQ(node->next_pending(&c), Node::Pending::Refill);
   node->set_pending({candidate_labelled("A"), candidate_labelled("B")});
@@ -75,7 +75,7 @@ TEST_F(NodeTest, NextPendingGivesCandidatesInOrderThenRefill) {
 }
 
 TEST_F(NodeTest, NextPendingEndsOnceOutputsWereFound) {
-  NodeRef node = create_node(empty_status());
+  NodeRef node = create_node(ids, empty_status());
   StepCandidate c;
   node->mark_outputs_found();
   node->set_pending({candidate_labelled("A")});
@@ -89,7 +89,7 @@ TEST_F(NodeTest, PrintsNullNode) {
 }
 
 TEST_F(NodeTest, PrintsRootWithMissingParent) {
-  NodeRef root = create_node(empty_status());
+  NodeRef root = create_node(ids, empty_status());
   EXPECT_EQ(printed_node(root),
             "\n---------------------------------\nAction: 0\n"
             "\n   ||\n   ||\n   \\/\n"
@@ -98,9 +98,9 @@ TEST_F(NodeTest, PrintsRootWithMissingParent) {
 }
 
 TEST_F(NodeTest, PrintsChildWithActionAndParentId) {
-  NodeRef root = create_node(empty_status());
+  NodeRef root = create_node(ids, empty_status());
   Assignment sigma = extend(empty_assignment(), var(kX), nonce("n", 2));
-  NodeRef child = create_node(Status{Context{}, sigma, Knowledge()});
+  NodeRef child = create_node(ids, Status{Context{}, sigma, Knowledge()});
   set_parent(child, root);
   child->set_action(in_action("A", 1, var(kX), sigma));
   EXPECT_EQ(printed_node(child),
@@ -112,9 +112,9 @@ TEST_F(NodeTest, PrintsChildWithActionAndParentId) {
 }
 
 TEST_F(NodeTest, DroppingADeepChainDoesNotExhaustTheStack) {
-  NodeRef leaf = create_node(empty_status());
+  NodeRef leaf = create_node(ids, empty_status());
   for (int depth = 0; depth < 100000; ++depth) {
-    NodeRef child = create_node(empty_status());
+    NodeRef child = create_node(ids, empty_status());
     set_parent(child, leaf);
     leaf = std::move(child);
   }

@@ -228,7 +228,6 @@ TEST(Create, KnowledgeNeedsTwoTerms) {
 }
 
 TEST(Create, RootHoldsTheInitialKnowledge) {
-  reset_node_ids();
   SearchOptions settings;
   settings.session_size = 2;
   const SearchState s =
@@ -240,11 +239,23 @@ TEST(Create, RootHoldsTheInitialKnowledge) {
   EXPECT_TRUE(is_empty(s.root->status().assignment));
   const Knowledge& k = s.root->status().knowledge;
   EXPECT_EQ(kid(k), 1);  // kid 0 is the empty knowledge it was derived from
+  EXPECT_TRUE(s.core->initial_knowledge().same(k));
   EXPECT_TRUE(knows(k, agent("I", 0)));
   EXPECT_TRUE(knows(k, pub_key("I", 0)));
   EXPECT_TRUE(knows(k, priv_key("I", 0)));
   EXPECT_EQ(s.starting_count, 0);  // no principal: no session
   EXPECT_EQ(s.max_node_id, 0);
+}
+
+// Two runs in one process number their nodes and knowledge sets each on its own.
+TEST(Create, EachRunCountsItsOwnNodesAndKnowledge) {
+  const std::vector<Message> terms = {agent("I", 0), pub_key("I", 0)};
+  const SearchState first = tracer::create({}, terms, SearchOptions{}, std::cerr);
+  const SearchState second = tracer::create({}, terms, SearchOptions{}, std::cerr);
+  for (const SearchState* s : {&first, &second}) {
+    EXPECT_EQ(s->root->id(), 1);
+    EXPECT_EQ(kid(s->root->status().knowledge), 1);
+  }
 }
 
 }  // namespace

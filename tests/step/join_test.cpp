@@ -122,41 +122,45 @@ std::vector<std::string> identities(const Context& c) {
 
 class JoinTest : public ::testing::Test {
  protected:
-  void SetUp() override { reset_node_ids(); }
-
   NodeRef make_root() {
-    return create_node(Status{Context{}, empty_assignment(), fresh_knowledge(mgr)});
+    return create_node(ids, Status{Context{}, empty_assignment(), fresh_knowledge(mgr)});
+  }
+
+  NodeRef next_join(const PrincipalPool& pool, const NodeRef& root) {
+    return ::next_join(pool, core, ids, root);
   }
 
   // The contexts of every session node below a fresh root, in order.
   std::vector<std::vector<std::string>> all_session_contexts(const PrincipalPool& pool) {
     NodeRef root = make_root();
     std::vector<std::vector<std::string>> result;
-    while (NodeRef node = next_join(pool, mgr, root)) {
+    while (NodeRef node = next_join(pool, root)) {
       result.push_back(identities(node->status().context));
     }
     return result;
   }
 
-  KnowledgeManager mgr{1024};
+  SymbolicCore core;
+  KnowledgeManager& mgr = core.knowledge_manager();
+  NodeIds ids;
 };
 
 TEST_F(JoinTest, TwoTemplatesSizeOneGiveSecondTemplateFirst) {
   const PrincipalPool pool = make_pool({plain_role("B"), plain_role("A")}, 1);
   NodeRef root = make_root();
-  NodeRef first = next_join(pool, mgr, root);
+  NodeRef first = next_join(pool, root);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(identities(first->status().context), std::vector<std::string>{"A_1"});
   EXPECT_EQ(action_to_string(first->action()), "J(A,1)");
   EXPECT_TRUE(first->action().substitution.is_empty());
   EXPECT_EQ(first->parent(), root);
-  NodeRef second = next_join(pool, mgr, root);
+  NodeRef second = next_join(pool, root);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(identities(second->status().context), std::vector<std::string>{"B_1"});
   EXPECT_EQ(root->children(), 2);
-  EXPECT_EQ(next_join(pool, mgr, root), nullptr);
+  EXPECT_EQ(next_join(pool, root), nullptr);
   EXPECT_EQ(root->join_index(), -1);
-  EXPECT_EQ(next_join(pool, mgr, root), nullptr);
+  EXPECT_EQ(next_join(pool, root), nullptr);
   EXPECT_EQ(root->children(), 2);
 }
 
@@ -172,7 +176,7 @@ TEST_F(JoinTest, InstancesArePositionsInTheSessionAndContextIsReversed) {
 TEST_F(JoinTest, SessionNodeIsOneNodeWithEveryParticipantsNameAndKey) {
   const PrincipalPool pool = make_pool({plain_role("B"), plain_role("A")}, 2);
   NodeRef root = make_root();
-  NodeRef node = next_join(pool, mgr, root);  // session [2, 2]: A_1 then A_2
+  NodeRef node = next_join(pool, root);  // session [2, 2]: A_1 then A_2
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(node->id(), 2);
   EXPECT_EQ(root->children(), 1);
@@ -182,7 +186,7 @@ TEST_F(JoinTest, SessionNodeIsOneNodeWithEveryParticipantsNameAndKey) {
             (std::vector<Message>{agent("A", 2), pub_key("A", 2), agent("A", 1), pub_key("A", 1)}));
   EXPECT_EQ(kid(s.knowledge), 2);  // root 0, one per participant
   EXPECT_EQ(action_to_string(node->action()), "J(A,1)");
-  EXPECT_EQ(create_node(Status{})->id(), 3);
+  EXPECT_EQ(create_node(ids, Status{})->id(), 3);
 }
 
 TEST_F(JoinTest, NoSessionWithoutSizeOrTemplates) {
@@ -193,7 +197,7 @@ TEST_F(JoinTest, NoSessionWithoutSizeOrTemplates) {
   };
   for (const PrincipalPool& pool : pools) {
     NodeRef root = make_root();
-    EXPECT_EQ(next_join(pool, mgr, root), nullptr);
+    EXPECT_EQ(next_join(pool, root), nullptr);
     EXPECT_EQ(root->join_index(), -1);
     EXPECT_EQ(root->children(), 0);
   }
@@ -218,8 +222,8 @@ class ApplyJoinTest : public JoinTest {
   // Session [1, 2] of key_sharing_pool: A_1, then B_2 in front of it (node id 3).
   NodeRef mixed_session() {
     root = make_root();
-    next_join(pool, mgr, root);  // [2, 2]
-    NodeRef node = next_join(pool, mgr, root);
+    next_join(pool, root);  // [2, 2]
+    NodeRef node = next_join(pool, root);
     EXPECT_EQ(identities(node->status().context), (std::vector<std::string>{"B_2", "A_1"}));
     return node;
   }
@@ -231,7 +235,7 @@ class ApplyJoinTest : public JoinTest {
 TEST_F(ApplyJoinTest, SharedKeyNamedAfterTheVariablesBoundToIt) {
   NodeRef session = mixed_session();
   const Assignment sigma = extend(empty_assignment(), var(kKbOfB), var(kKofA));
-  const std::vector<NodeRef> initial = apply_join(mgr, session, {sigma});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {sigma});
   ASSERT_EQ(initial.size(), 1u);
 
   const NodeRef& closed = initial[0];
@@ -261,7 +265,7 @@ TEST_F(ApplyJoinTest, SharedKeyNamedAfterTheVariablesBoundToIt) {
 
 TEST_F(ApplyJoinTest, UnsharedKeysClosedPrincipalByPrincipalInContextOrder) {
   NodeRef session = mixed_session();
-  const std::vector<NodeRef> initial = apply_join(mgr, session, {empty_assignment()});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {empty_assignment()});
   ASSERT_EQ(initial.size(), 1u);
   const Assignment closing(
       std::vector<Binding>{{var(kKbOfB), sym_key("kkb", 2)}, {var(kKofA), sym_key("kk", 1)}});
@@ -272,7 +276,7 @@ TEST_F(ApplyJoinTest, UnsharedKeysClosedPrincipalByPrincipalInContextOrder) {
 TEST_F(ApplyJoinTest, OneInitialNodeBelowItsOwnCheckNodePerSolution) {
   NodeRef session = mixed_session();
   const Assignment sigma = extend(empty_assignment(), var(kKbOfB), var(kKofA));
-  const std::vector<NodeRef> initial = apply_join(mgr, session, {sigma, empty_assignment()});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {sigma, empty_assignment()});
   ASSERT_EQ(initial.size(), 2u);
   EXPECT_EQ(session->children(), 2);
   EXPECT_EQ(initial[0]->id(), 5);
@@ -287,12 +291,12 @@ TEST_F(JoinTest, OtherParametersBecomeNamesChosenFromTheSessionKnowledge) {
                            output(pair(var(parsed("x")), var(parsed("y"))), nil_process()));
   const PrincipalPool pool = make_pool({c}, 1);
   NodeRef root = make_root();
-  NodeRef session = next_join(pool, mgr, root);
+  NodeRef session = next_join(pool, root);
   ASSERT_NE(session, nullptr);
   const Knowledge& k = session->status().knowledge;
   ASSERT_EQ(kid(k), 1);
 
-  const std::vector<NodeRef> initial = apply_join(mgr, session, {empty_assignment()});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {empty_assignment()});
   ASSERT_EQ(initial.size(), 1u);
   const VarId x{"x", "C", 1};
   const VarId y{"y", "C", 1};
@@ -312,12 +316,12 @@ TEST_F(JoinTest, ParametersBoundByTheSolutionAreNotClosed) {
   const Principal c = role("C", {parsed("x"), parsed("y")},
                            output(pair(var(parsed("x")), var(parsed("y"))), nil_process()));
   NodeRef root = make_root();
-  NodeRef session = next_join(make_pool({c}, 1), mgr, root);
+  NodeRef session = next_join(make_pool({c}, 1), root);
   ASSERT_NE(session, nullptr);
   const VarId x{"x", "C", 1};
   const VarId y{"y", "C", 1};
   const Assignment sigma = extend(empty_assignment(), var(x), agent("S", 0));
-  const std::vector<NodeRef> initial = apply_join(mgr, session, {sigma});
+  const std::vector<NodeRef> initial = apply_join(core, ids, session, {sigma});
   ASSERT_EQ(initial.size(), 1u);
   const Assignment a2(
       std::vector<Binding>{{var(y), gen(y, 1, GenKind::Name)}, {var(x), agent("S", 0)}});

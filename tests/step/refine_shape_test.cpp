@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "knowledge/kmanager.h"
 #include "step/core.h"
 
 namespace {
 
 TEST(RefineShapeTest, AgreesWithRefine) {
-  KnowledgeManager mgr(100);
+  SymbolicCore core;
+  KnowledgeManager& mgr = core.knowledge_manager();
   const Knowledge empty = fresh_knowledge(mgr);
   const Knowledge k = derive_knowledge(
       mgr, empty, empty_assignment(),
@@ -46,9 +46,7 @@ TEST(RefineShapeTest, AgreesWithRefine) {
     const std::string text = message_to_string(c.term);
     EXPECT_EQ(refines_to_nothing(c.term), c.trivial) << text;
     if (c.trivial) {
-      EXPECT_EQ(refine(mgr, empty_assignment(), c.term),
-                std::vector<Assignment>{empty_assignment()})
-          << text;
+      EXPECT_EQ(core.refine(c.term), std::vector<Assignment>{empty_assignment()}) << text;
     }
   }
 }

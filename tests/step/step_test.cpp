@@ -36,29 +36,31 @@ std::vector<std::string> identities(const Context& c) {
 
 class StepTest : public ::testing::Test {
  protected:
-  void SetUp() override { reset_node_ids(); }
-
   // The intruder knows the messages of m (pairs split) under kid 1.
   Knowledge knowing(const Message& m) {
     return derive_knowledge(mgr, fresh_knowledge(mgr), empty_assignment(), m);
   }
 
   NodeRef node_with(Context c, const Assignment& a = empty_assignment()) {
-    return create_node(Status{std::move(c), a, knowing(agent("I", 0))});
+    return create_node(ids, Status{std::move(c), a, knowing(agent("I", 0))});
   }
 
   NodeRef node_with(Context c, const Knowledge& k) {
-    return create_node(Status{std::move(c), empty_assignment(), k});
+    return create_node(ids, Status{std::move(c), empty_assignment(), k});
   }
+
+  NodeRef step(const NodeRef& node) { return ::step(core, ids, node); }
 
   // The labels of every child of node, in order.
   std::vector<std::string> child_labels(const NodeRef& node) {
     std::vector<std::string> labels;
-    while (NodeRef child = step(mgr, node)) labels.push_back(action_to_string(child->action()));
+    while (NodeRef child = step(node)) labels.push_back(action_to_string(child->action()));
     return labels;
   }
 
-  KnowledgeManager mgr{1024};
+  SymbolicCore core;
+  KnowledgeManager& mgr = core.knowledge_manager();
+  NodeIds ids;
 };
 
 TEST_F(StepTest, OnlyTheFirstPrincipalThatCanOutputIsExpanded) {
@@ -66,17 +68,17 @@ TEST_F(StepTest, OnlyTheFirstPrincipalThatCanOutputIsExpanded) {
   EXPECT_EQ(child_labels(node), std::vector<std::string>{"A_1: O(na_1)"});
   EXPECT_EQ(node->children(), 1);
   EXPECT_EQ(node->phase_index(), -1);
-  EXPECT_EQ(step(mgr, node), nullptr);
+  EXPECT_EQ(step(node), nullptr);
 }
 
 TEST_F(StepTest, OutputsComeBeforeEarlierPrincipalsInputs) {
   NodeRef node = node_with({instance("A", 1, in_any("x")), instance("B", 2, out_nonce("nb")),
                             instance("C", 3, out_nonce("nc"))});
-  NodeRef child = step(mgr, node);
+  NodeRef child = step(node);
   ASSERT_NE(child, nullptr);
   EXPECT_EQ(action_to_string(child->action()), "B_2: O(nb_2)");
   EXPECT_EQ(identities(child->status().context), (std::vector<std::string>{"B_2", "A_1", "C_3"}));
-  EXPECT_EQ(step(mgr, node), nullptr);
+  EXPECT_EQ(step(node), nullptr);
 }
 
 // Without outputs, the inputs of every principal in context order; the stepped
@@ -94,13 +96,13 @@ TEST_F(StepTest, InputsOfEveryPrincipalAndContextReordering) {
       {"C_3: I(z_C_3(KG:1))", {"C_3", "B_2", "A_1"}},
   };
   for (const Expected& e : children) {
-    NodeRef child = step(mgr, node);
+    NodeRef child = step(node);
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(action_to_string(child->action()), e.label);
     EXPECT_EQ(identities(child->status().context), e.context);
     EXPECT_TRUE(child->status().context[0].process().is_nil());
   }
-  EXPECT_EQ(step(mgr, node), nullptr);
+  EXPECT_EQ(step(node), nullptr);
   EXPECT_EQ(node->children(), 3);
 }
 
@@ -113,15 +115,15 @@ TEST_F(StepTest, BlockedOutputLeavesTheInputsToBeExplored) {
 
 TEST_F(StepTest, NodeWithoutPossibleActionIsALeaf) {
   NodeRef empty = node_with({});
-  EXPECT_EQ(step(mgr, empty), nullptr);
+  EXPECT_EQ(step(empty), nullptr);
   NodeRef finished = node_with({instance("A", 1, nil_process())});
-  EXPECT_EQ(step(mgr, finished), nullptr);
-  EXPECT_EQ(step(mgr, finished), nullptr);
+  EXPECT_EQ(step(finished), nullptr);
+  EXPECT_EQ(step(finished), nullptr);
 }
 
 TEST_F(StepTest, OutputIsLearntUnderANewKid) {
   NodeRef node = node_with({instance("A", 1, out_nonce("na"))});
-  NodeRef child = step(mgr, node);
+  NodeRef child = step(node);
   ASSERT_NE(child, nullptr);
   const Knowledge& before = node->status().knowledge;
   const Knowledge& after = child->status().knowledge;
@@ -132,7 +134,7 @@ TEST_F(StepTest, OutputIsLearntUnderANewKid) {
 
 TEST_F(StepTest, InputLeavesTheKnowledgeAsItIs) {
   NodeRef node = node_with({instance("A", 1, in_any("x"))});
-  NodeRef child = step(mgr, node);
+  NodeRef child = step(node);
   ASSERT_NE(child, nullptr);
   EXPECT_TRUE(child->status().knowledge.same(node->status().knowledge));
   const VarId x{"x", "A", 1};
@@ -146,7 +148,7 @@ TEST_F(StepTest, NodeAssignmentIsAppliedAndComposedInTheChild) {
   NodeRef node = node_with(
       {instance("A", 1, output(var(parsed("x")), in_any("y"))), instance("B", 2, nil_process())},
       a);
-  NodeRef child = step(mgr, node);
+  NodeRef child = step(node);
   ASSERT_NE(child, nullptr);
   EXPECT_EQ(action_to_string(child->action()), "A_1: O(m_5)");
   EXPECT_EQ(child->status().assignment, a);
@@ -154,7 +156,7 @@ TEST_F(StepTest, NodeAssignmentIsAppliedAndComposedInTheChild) {
   EXPECT_EQ(identities(child->status().context), (std::vector<std::string>{"A_1", "B_2"}));
   EXPECT_EQ(child->status().knowledge.messages().front(), nonce("m", 5));
 
-  NodeRef grandchild = step(mgr, child);
+  NodeRef grandchild = step(child);
   ASSERT_NE(grandchild, nullptr);
   const VarId y{"y", "A", 1};
   const Knowledge& k = child->status().knowledge;
@@ -189,7 +191,7 @@ TEST_F(StepTest, ParallelRebuildPutsTheSteppedSideFirst) {
     const NodeRef node = node_with({instance("A", 1, c.process)});
     const Status& s = node->status();
     const std::vector<StepCandidate> candidates =
-        output_candidates(mgr, s.knowledge, s.assignment, s.context, 1);
+        output_candidates(core, s.knowledge, s.assignment, s.context, 1);
     EXPECT_EQ(remaining_processes(candidates), c.remaining) << process_to_string(c.process);
     for (const StepCandidate& candidate : candidates) {
       EXPECT_TRUE(candidate.before.same(s.context[0]));
@@ -230,8 +232,8 @@ TEST_F(StepTest, MixedChoiceOffersBothKindsOnlyInTheInputPhase) {
   // The output taken in the input phase is still an output: the intruder learns it.
   const NodeRef node =
       node_with({instance("A", 1, choice(in_any("x"), out_nonce("na")))}, knowing(agent("I", 0)));
-  step(mgr, node);
-  const NodeRef output_child = step(mgr, node);
+  step(node);
+  const NodeRef output_child = step(node);
   ASSERT_NE(output_child, nullptr);
   EXPECT_EQ(output_child->status().knowledge.messages().front(), nonce("na", 1));
 }
@@ -264,12 +266,13 @@ TEST_F(ReceiveUnderPublicKeyTest, CandidatesCarryingTheSameMessageAppearOnce) {
 
 // The actions of the subtree below node in depth-first order, each indented by
 // its depth.
-std::vector<std::string> explore(KnowledgeManager& mgr, const NodeRef& node, int depth = 0) {
+std::vector<std::string> explore(SymbolicCore& core, NodeIds& ids, const NodeRef& node,
+                                 int depth = 0) {
   std::vector<std::string> lines;
-  while (NodeRef child = step(mgr, node)) {
+  while (NodeRef child = step(core, ids, node)) {
     lines.push_back(std::string(static_cast<std::size_t>(depth), ' ') +
                     action_to_string(child->action()));
-    for (std::string& line : explore(mgr, child, depth + 1)) lines.push_back(std::move(line));
+    for (std::string& line : explore(core, ids, child, depth + 1)) lines.push_back(std::move(line));
   }
   return lines;
 }
@@ -282,21 +285,21 @@ TEST_F(StepTest, SmallProtocolExploredToExhaustion) {
   const Principal& a = roles[0];
   const Principal& b = roles[1];
 
-  NodeRef root = create_node(Status{{make_principal("A", 1, a.params(), a.process()),
-                                     make_principal("B", 2, b.params(), b.process())},
-                                    empty_assignment(),
-                                    knowing(agent("I", 0))});
+  NodeRef root = create_node(ids, Status{{make_principal("A", 1, a.params(), a.process()),
+                                          make_principal("B", 2, b.params(), b.process())},
+                                         empty_assignment(),
+                                         knowing(agent("I", 0))});
   // Kids: 1 at the start, 2 after A's output, 3 and 4 after B's output on
   // either branch.
-  EXPECT_EQ(explore(mgr, root), (std::vector<std::string>{
-                                    "A_1: O(na_1)",
-                                    " A_1: I(x_A_1(KG:2))",
-                                    "  B_2: I(y_B_2(KG:2))",
-                                    "   B_2: O(y_B_2(KG:2))",
-                                    " B_2: I(y_B_2(KG:2))",
-                                    "  B_2: O(y_B_2(KG:2))",
-                                    "   A_1: I(x_A_1(KG:4))",
-                                }));
+  EXPECT_EQ(explore(core, ids, root), (std::vector<std::string>{
+                                          "A_1: O(na_1)",
+                                          " A_1: I(x_A_1(KG:2))",
+                                          "  B_2: I(y_B_2(KG:2))",
+                                          "   B_2: O(y_B_2(KG:2))",
+                                          " B_2: I(y_B_2(KG:2))",
+                                          "  B_2: O(y_B_2(KG:2))",
+                                          "   A_1: I(x_A_1(KG:4))",
+                                      }));
 }
 
 }  // namespace
