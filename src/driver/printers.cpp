@@ -5,7 +5,7 @@
 #include "assignment/assignment.h"
 #include "driver/gviz.h"
 #include "knowledge/knowledge.h"
-#include "logic/csolver.h"
+#include "verify/constraints.h"
 #include "formula/formula.h"
 #include "node/action.h"
 #include "principal/context.h"

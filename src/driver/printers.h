@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "driver/settings.h"
-#include "logic/verifier.h"
+#include "verify/verifier.h"
 #include "node/node.h"
 #include "search/search.h"
 

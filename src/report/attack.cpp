@@ -7,7 +7,7 @@
 
 #include "assignment/assignment.h"
 #include "driver/printers.h"
-#include "logic/csolver.h"
+#include "verify/constraints.h"
 #include "formula/formula.h"
 #include "utils/utils.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "logic/verifier.h"
+#include "verify/verifier.h"
 #include "node/node.h"
 #include "search/search.h"
 

@@ -19,7 +19,6 @@ namespace tracer {
 
 namespace {
 
-
 void show_feedback(const SearchState& state, const char* text) {
   if (state.options.feedback) *state.feedback << text << std::flush;
 }
@@ -43,7 +42,8 @@ void record_branching(SearchState& state, std::int64_t children) {
 void verify_and_report(SearchState& state, const NodeRef& leaf,
                        const std::vector<ConstraintStore>& stores, SearchObserver& observer) {
   const double start = process_seconds();
-  const std::vector<WorkItem> attacks = attack_search(state.formula, stores, *state.core, leaf);
+  const std::vector<WorkItem> attacks =
+      attack_search(state.formula, stores, *state.core, leaf->status());
   state.verify_time += process_seconds() - start;
   if (attacks.empty()) return;
   state.attacks += 1;
@@ -190,7 +190,8 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
     show_join_count(state, ++count);
     const NodeRef& n = state.starting_nodes[j];
-    const auto solutions = solve_join(prepare(negated_join, n->status().context), core, n);
+    const auto solutions =
+        solve_join(prepare(negated_join, n->status().context), core, n->status());
     std::vector<Assignment> assignments;
     for (const auto& solution : solutions) assignments.push_back(solution.first);
     const std::vector<NodeRef> nodes = apply_join(core, state.node_ids, n, assignments);

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "logic/csolver.h"
+#include "verify/constraints.h"
 #include "formula/formula.h"
-#include "logic/verifier.h"
+#include "verify/verifier.h"
 #include "message/message.h"
 #include "node/node.h"
 #include "principal/principal.h"

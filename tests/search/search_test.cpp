@@ -11,7 +11,7 @@
 
 #include "assignment/assignment.h"
 #include "knowledge/knowledge.h"
-#include "logic/csolver.h"
+#include "verify/constraints.h"
 #include "formula/formula.h"
 #include "message/message.h"
 #include "node/action.h"

@@ -1,15 +1,15 @@
-// The verifier: decides a clause list on a trace in every consistent way the
-// trace allows, with an explicit stack of work items, and returns the ways that
-// give the wanted outcome.
+// The verifier: decides a clause list on the state a trace ends in, in every
+// consistent way that state allows, with an explicit stack of work items, and
+// returns the ways that give the wanted outcome.
 #pragma once
 
 #include <utility>
 #include <vector>
 
-#include "logic/csolver.h"
 #include "formula/formula.h"
-#include "node/node.h"
+#include "node/status.h"
 #include "step/core.h"
+#include "verify/constraints.h"
 
 struct WorkItem {
   ClauseList clauses;  // decided literals replaced by True or False
@@ -21,12 +21,12 @@ struct WorkItem {
 // wanted is true, or not, when wanted is false; items without stores are dropped.
 // Results come in reverse order of discovery.
 std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
-                             SymbolicCore& core, const NodeRef& node, bool wanted);
+                             SymbolicCore& core, const Status& status, bool wanted);
 // verify with wanted true: every way of making every clause false.
 std::vector<WorkItem> attack_search(const ClauseList& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
-                                    const NodeRef& node);
-// The ways of making the (negated join) clauses false on a session node: per
+                                    const Status& status);
+// The ways of making the (negated join) clauses false on a session's state: per
 // result item and store, the store's bindings and the item's whole stores.
 std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
-    const ClauseList& clauses, SymbolicCore& core, const NodeRef& node);
+    const ClauseList& clauses, SymbolicCore& core, const Status& status);

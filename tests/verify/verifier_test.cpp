@@ -1,4 +1,4 @@
-#include "logic/verifier.h"
+#include "verify/verifier.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "knowledge/kmanager.h"
-#include "logic/verifier_steps.h"
 #include "node/node.h"
+#include "verify/verifier_steps.h"
 
 namespace {
 
@@ -59,8 +59,8 @@ void expect_item(const WorkItem& item, const ClauseList& clauses, const Assignme
 
 TEST_F(VerifierTest, EmptyClauseListHasNoResult) {
   const NodeRef node = node_with(empty_assignment());
-  EXPECT_TRUE(verify({}, {{}}, core, node, true).empty());
-  EXPECT_TRUE(verify({}, {{}}, core, node, false).empty());
+  EXPECT_TRUE(verify({}, {{}}, core, node->status(), true).empty());
+  EXPECT_TRUE(verify({}, {{}}, core, node->status(), false).empty());
 }
 
 TEST_F(VerifierTest, TruthValueClausesAreResultsAtOnce) {
@@ -82,7 +82,7 @@ TEST_F(VerifierTest, TruthValueClausesAreResultsAtOnce) {
   };
   const NodeRef node = node_with(empty_assignment());
   for (const Case& c : cases) {
-    const std::vector<WorkItem> results = verify(c.clauses, {{}}, core, node, c.wanted);
+    const std::vector<WorkItem> results = verify(c.clauses, {{}}, core, node->status(), c.wanted);
     ASSERT_EQ(results.size(), c.kept ? 1u : 0u) << c.name;
     if (c.kept) expect_item(results[0], c.clauses, empty_assignment(), {{}}, c.name);
   }
@@ -95,7 +95,7 @@ TEST_F(VerifierTest, UnderivableTermBecomesFalseWithoutBranching) {
   expect_item(stack[0], {{formula_false()}}, empty_assignment(), {{}}, "decided item");
 
   const std::vector<WorkItem> attacks =
-      attack_search({{derive_formula(nonce("m", 7))}}, {{}}, core, node);
+      attack_search({{derive_formula(nonce("m", 7))}}, {{}}, core, node->status());
   ASSERT_EQ(attacks.size(), 1u);
   expect_item(attacks[0], {{formula_false()}}, empty_assignment(), {{}}, "attack");
 }
@@ -106,8 +106,8 @@ TEST_F(VerifierTest, NotEqualWithoutSolutionBecomesTrue) {
   const std::vector<WorkItem> stack = after_one_step(clauses, node);
   ASSERT_EQ(stack.size(), 1u);
   EXPECT_EQ(stack[0].clauses, (ClauseList{{formula_true()}}));
-  EXPECT_TRUE(attack_search(clauses, {{}}, core, node).empty());
-  EXPECT_EQ(verify(clauses, {{}}, core, node, false).size(), 1u);
+  EXPECT_TRUE(attack_search(clauses, {{}}, core, node->status()).empty());
+  EXPECT_EQ(verify(clauses, {{}}, core, node->status(), false).size(), 1u);
 }
 
 TEST_F(VerifierTest, StepDecidesTheFirstUndecidedLiteral) {
@@ -159,8 +159,8 @@ TEST_F(VerifierTest, SolutionWithoutBindingsLeavesNoStores) {
   expect_item(stack[1], {{formula_false()}}, empty_assignment(), {}, "no solution");
   expect_item(stack[0], {{formula_true()}}, empty_assignment(), {{}}, "solution");
 
-  EXPECT_TRUE(attack_search(clauses, {{}}, core, node).empty());
-  EXPECT_EQ(verify(clauses, {{}}, core, node, false).size(), 1u);
+  EXPECT_TRUE(attack_search(clauses, {{}}, core, node->status()).empty());
+  EXPECT_EQ(verify(clauses, {{}}, core, node->status(), false).size(), 1u);
 }
 
 TEST_F(VerifierTest, InconsistentItemIsDropped) {
@@ -177,7 +177,7 @@ TEST_F(VerifierTest, ResultsInReverseOrderOfDiscovery) {
   // Discovered in this order: no solution applies, then the first solution, then
   // the second; every one has a False in its only clause.
   const std::vector<WorkItem> results =
-      attack_search({{not_derive_formula(g), formula_false()}}, {{}}, core, node);
+      attack_search({{not_derive_formula(g), formula_false()}}, {{}}, core, node->status());
   ASSERT_EQ(results.size(), 3u);
   const Formula T = formula_true(), F = formula_false();
   expect_item(results[0], {{F, F}}, assigned(g, keys[1]), {{{g, keys[1], B}}}, "second");
@@ -191,10 +191,10 @@ TEST_F(VerifierTest, NodeAssignmentAppliedToClausesAndAddedToStores) {
   const NodeRef node = node_with(a);
   // x = m_1 is false once x is replaced by n_1; unapplied it would unify.
   const ClauseList clauses = {{equal_formula(x, nonce("m", 1))}};
-  const std::vector<WorkItem> attacks = attack_search(clauses, {{}}, core, node);
+  const std::vector<WorkItem> attacks = attack_search(clauses, {{}}, core, node->status());
   ASSERT_EQ(attacks.size(), 1u);
   expect_item(attacks[0], {{formula_false()}}, a, {{{x, n1, B}}}, "attack");
-  EXPECT_TRUE(verify(clauses, {{}}, core, node, false).empty());
+  EXPECT_TRUE(verify(clauses, {{}}, core, node->status(), false).empty());
 }
 
 TEST_F(VerifierTest, GeneratedValuesBranchTheStores) {
@@ -218,7 +218,7 @@ TEST_F(VerifierTest, GeneratedValuesBranchTheStores) {
   };
   for (const Case& c : cases) {
     const std::vector<WorkItem> attacks =
-        attack_search({{formula_false()}}, {{}}, core, node_with(c.assignment));
+        attack_search({{formula_false()}}, {{}}, core, node_with(c.assignment)->status());
     ASSERT_EQ(attacks.size(), 1u) << c.name;
     EXPECT_EQ(attacks[0].stores, c.stores) << c.name;
   }
@@ -229,7 +229,7 @@ TEST_F(VerifierTest, SolveJoinOnASessionNode) {
   const NodeRef session = node_with(empty_assignment());
   set_parent(session, root);
   // The negated join formula x <> n_1: satisfied by binding x to n_1.
-  const auto solutions = solve_join({{not_equal_formula(x, n1)}}, core, session);
+  const auto solutions = solve_join({{not_equal_formula(x, n1)}}, core, session->status());
   ASSERT_EQ(solutions.size(), 1u);
   EXPECT_EQ(solutions[0].first, assigned(x, n1));
   EXPECT_EQ(solutions[0].second, (std::vector<ConstraintStore>{{{x, n1, B}}}));
@@ -237,7 +237,7 @@ TEST_F(VerifierTest, SolveJoinOnASessionNode) {
 
 TEST_F(VerifierTest, SolveJoinGivesOnePairPerStore) {
   const NodeRef node = node_with(assigned(x, g));
-  const auto solutions = solve_join({{formula_false()}}, core, node);
+  const auto solutions = solve_join({{formula_false()}}, core, node->status());
   ASSERT_EQ(solutions.size(), 2u);
   const std::vector<ConstraintStore> stores = {{{x, keys[0], B}, {g, keys[0], B}, {x, g, B}},
                                                {{x, keys[1], B}, {g, keys[1], B}, {x, g, B}}};

@@ -1,4 +1,4 @@
-#include "logic/csolver.h"
+#include "verify/constraints.h"
 
 #include <gtest/gtest.h>
 

@@ -15,8 +15,8 @@
 #include <optional>
 #include <vector>
 
-#include "logic/verifier.h"
 #include "principal/context.h"
+#include "verify/verifier.h"
 
 // What literals are decided against: the trace's status (its assignment and the
 // intruder's knowledge) and the run's symbolic core.

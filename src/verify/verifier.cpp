@@ -1,4 +1,4 @@
-#include "logic/verifier.h"
+#include "verify/verifier.h"
 
 #include <algorithm>
 #include <optional>
@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "logic/verifier_steps.h"
 #include "utils/utils.h"
+#include "verify/verifier_steps.h"
 
 namespace {
 
@@ -240,8 +240,7 @@ namespace {
 // stores, which is all that solving the join needs (its clause lists are long).
 std::vector<WorkItem> search_results(const ClauseList& clauses,
                                      const std::vector<ConstraintStore>& stores, SymbolicCore& core,
-                                     const NodeRef& node, bool wanted, bool write_clauses) {
-  const Status& status = node->status();
+                                     const Status& status, bool wanted, bool write_clauses) {
   const Assignment& a = status.assignment;
   std::vector<ConstraintStore> initial_stores =
       add_to_all(binds_to_constraints(bindings(a)), stores);
@@ -268,21 +267,21 @@ std::vector<WorkItem> search_results(const ClauseList& clauses,
 }  // namespace
 
 std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
-                             SymbolicCore& core, const NodeRef& node, bool wanted) {
-  return search_results(clauses, stores, core, node, wanted, true);
+                             SymbolicCore& core, const Status& status, bool wanted) {
+  return search_results(clauses, stores, core, status, wanted, true);
 }
 
 std::vector<WorkItem> attack_search(const ClauseList& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
-                                    const NodeRef& node) {
-  return verify(clauses, stores, core, node, true);
+                                    const Status& status) {
+  return verify(clauses, stores, core, status, true);
 }
 
 std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
-    const ClauseList& clauses, SymbolicCore& core, const NodeRef& node) {
+    const ClauseList& clauses, SymbolicCore& core, const Status& status) {
   std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solutions;
   for (const WorkItem& item :
-       search_results(clauses, {ConstraintStore{}}, core, node, true, false)) {
+       search_results(clauses, {ConstraintStore{}}, core, status, true, false)) {
     for (Assignment& a : stores_to_assignments(item.stores)) {
       solutions.emplace_back(std::move(a), item.stores);
     }
