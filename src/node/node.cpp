@@ -13,20 +13,6 @@ Node::~Node() {
   }
 }
 
-void Node::set_pending(std::vector<StepCandidate> candidates) {
-  pending_ = std::move(candidates);
-  pending_next_ = 0;
-}
-
-Node::Pending Node::next_pending(StepCandidate* out) {
-  if (pending_next_ < pending_.size()) {
-    *out = std::move(pending_[pending_next_++]);
-    if (pending_next_ == pending_.size()) set_pending({});  // release the used batch
-    return Pending::Candidate;
-  }
-  return outputs_found_ ? Pending::End : Pending::Refill;
-}
-
 NodeRef create_node(NodeIds& ids, Status status) {
   return std::make_shared<Node>(ids.next(), std::move(status));
 }

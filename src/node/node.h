@@ -14,14 +14,6 @@
 #include "node/status.h"
 #include "principal/context.h"
 
-// A candidate child computed by the step function: the principal as the context
-// holds it, the action, and the principal with its process advanced.
-struct StepCandidate {
-  Principal before;
-  Action action;
-  Principal after;
-};
-
 class Node;
 using NodeRef = std::shared_ptr<Node>;  // nullptr is the null node
 
@@ -51,36 +43,12 @@ class Node {
   std::int64_t children() const { return children_; }
   std::int64_t id() const { return id_; }
 
-  // Step-function bookkeeping.
-  std::int64_t phase_index() const { return phase_index_; }
-  void set_phase_index(std::int64_t i) { phase_index_ = i; }
-  void set_pending(std::vector<StepCandidate> candidates);
-  void mark_outputs_found() { outputs_found_ = true; }
-  bool output_phase() const { return output_phase_; }
-  void end_output_phase() { output_phase_ = false; }
-
-  // Join-function bookkeeping.
-  std::int64_t join_index() const { return join_index_; }
-  void set_join_index(std::int64_t i) { join_index_ = i; }
-
   friend void set_parent(const NodeRef& node, const NodeRef& parent);
-
-  // What next_pending found.
-  enum class Pending { Candidate, Refill, End };
-  // Removes the first pending candidate into *out; Refill when none is pending and
-  // no outputs were found, End when none is pending but outputs were found.
-  Pending next_pending(StepCandidate* out);
 
  private:
   Status status_;
-  std::int64_t phase_index_ = 0;  // 1-based principal computed last; -1 when exhausted
-  std::int64_t join_index_ = 0;   // next session to build; -1 when exhausted
-  NodeRef parent_;                // owning link upward
-  Action action_;                 // the action that led here
-  std::vector<StepCandidate> pending_;
-  std::size_t pending_next_ = 0;  // first candidate of pending_ not yet taken
-  bool outputs_found_ = false;
-  bool output_phase_ = true;
+  NodeRef parent_;  // owning link upward
+  Action action_;   // the action that led here
   std::int64_t children_ = 0;
   std::int64_t id_;
 };

@@ -82,7 +82,13 @@ void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& sta
 // false when the observer stopped it.
 bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer) {
   SymbolicCore& core = *state.core;
-  std::vector<NodeRef> stack{start.node};
+  // Each node on the stack with how far the step function has gone through its children.
+  struct Frame {
+    NodeRef node;
+    StepCursor cursor;
+  };
+  std::vector<Frame> stack;
+  stack.push_back(Frame{start.node, {}});
   // The clock only drives the progress display, throttled to one refresh a
   // second: it is not read without the display, and with it only every so many
   // steps, since reading the process clock costs a system call and a step far less.
@@ -92,22 +98,23 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
     if (observer.stop_requested(state)) return false;
     const bool read_clock = state.options.feedback && steps++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
-    NodeRef top = stack.back();
-    NodeRef child = step(core, state.node_ids, top);
+    Frame& top = stack.back();
+    NodeRef child = step(core, state.node_ids, top.node, top.cursor);
     if (child && child->id() > state.max_node_id) state.max_node_id = child->id();
     if (read_clock && now - state.last_feedback > 1.0) {
       state.last_feedback = now;
       print_progress(state);
     }
     if (child) {
-      stack.push_back(std::move(child));
+      stack.push_back(Frame{std::move(child), {}});
       continue;
     }
+    const NodeRef done = std::move(top.node);
     stack.pop_back();
-    if (top->children() != 0) {
-      record_branching(state, top->children());
+    if (done->children() != 0) {
+      record_branching(state, done->children());
     } else {
-      report_leaf(state, top, start, observer);
+      report_leaf(state, done, start, observer);
     }
   }
   return true;
@@ -171,8 +178,9 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   const Formula negated_join = not_formula(join_components);
   state.property = formula;
   std::int64_t count = 0;
-  for (NodeRef n = next_join(state.pool, core, state.node_ids, state.root); n;
-       n = next_join(state.pool, core, state.node_ids, state.root)) {
+  std::int64_t next_session = 0;
+  for (NodeRef n = next_join(state.pool, core, state.node_ids, state.root, next_session); n;
+       n = next_join(state.pool, core, state.node_ids, state.root, next_session)) {
     show_join_count(state, ++count);
     state.starting_nodes.push_back(std::move(n));
   }

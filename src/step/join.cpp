@@ -103,19 +103,19 @@ std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k) 
   return result;
 }
 
-NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids,
-                  const NodeRef& root) {
-  const std::int64_t index = root->join_index();
+NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, const NodeRef& root,
+                  std::int64_t& next_session) {
+  const std::int64_t index = next_session;
   if (index == -1) return nullptr;
   const std::int64_t k = pool_limit(pool);
   const Status& start = root->status();
   if (static_cast<std::int64_t>(start.context.size()) == k ||
       index >= session_count(pool_size(pool), k)) {
-    root->set_join_index(-1);
+    next_session = -1;
     return nullptr;
   }
   const std::vector<std::int64_t> session = nth_session(pool_size(pool), k, index);
-  root->set_join_index(index + 1);
+  next_session = index + 1;
 
   // The first participant creates the session node; the others join it in place.
   NodeRef node;

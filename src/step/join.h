@@ -15,9 +15,11 @@ std::int64_t session_count(std::int64_t n, std::int64_t k);
 // The sessions (1-based template indices) in their fixed enumeration order.
 std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k);
 
-// The next session node below root (its position kept in root's join index), or
-// nullptr when there is none. New nodes take their identifiers from ids.
-NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, const NodeRef& root);
+// The session node of session number next_session (from 0) below root, or
+// nullptr when there is none. next_session then moves on to the next session, or
+// to -1 once there is none. New nodes take their identifiers from ids.
+NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, const NodeRef& root,
+                  std::int64_t& next_session);
 
 // One initial node per solution, in order: a "Check Component" node applying the
 // solution, and below it the "Close Principals" node closing unbound parameters.

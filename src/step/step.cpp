@@ -209,23 +209,23 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
 
 // Stores the next non-empty batch of candidates of node, visiting the principals
 // in turn; false when every principal has been visited in both phases.
-bool refill(SymbolicCore& core, Node& node) {
+bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor) {
   const Status& s = node.status();
   const auto n = static_cast<std::int64_t>(s.context.size());
-  for (std::int64_t i = node.phase_index(); i < n; i = node.phase_index()) {
-    node.set_phase_index(i + 1);
-    const ProcessTag sought = node.output_phase() ? ProcessTag::Output : ProcessTag::Input;
+  for (std::int64_t i = cursor.phase_index(); i < n; i = cursor.phase_index()) {
+    cursor.set_phase_index(i + 1);
+    const ProcessTag sought = cursor.output_phase() ? ProcessTag::Output : ProcessTag::Input;
     std::vector<StepCandidate> batch =
         unapplied_candidates(core, s.knowledge, s.assignment, s.context, i + 1, sought);
     if (!batch.empty()) {
-      if (sought == ProcessTag::Output) node.mark_outputs_found();
-      node.set_pending(std::move(batch));
+      if (sought == ProcessTag::Output) cursor.mark_outputs_found();
+      cursor.set_pending(std::move(batch));
       return true;
     }
     if (sought == ProcessTag::Output && i + 1 == n) {
       // No principal can output: the inputs of every principal come next.
-      node.set_phase_index(0);
-      node.end_output_phase();
+      cursor.set_phase_index(0);
+      cursor.end_output_phase();
     }
   }
   return false;
@@ -244,19 +244,33 @@ std::vector<StepCandidate> input_candidates(SymbolicCore& core, const Knowledge&
   return candidates(core, k, a, c, i, ProcessTag::Input);
 }
 
-NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node) {
+void StepCursor::set_pending(std::vector<StepCandidate> candidates) {
+  pending_ = std::move(candidates);
+  pending_next_ = 0;
+}
+
+StepCursor::Pending StepCursor::next_pending(StepCandidate* out) {
+  if (pending_next_ < pending_.size()) {
+    *out = std::move(pending_[pending_next_++]);
+    if (pending_next_ == pending_.size()) set_pending({});  // release the used batch
+    return Pending::Candidate;
+  }
+  return outputs_found_ ? Pending::End : Pending::Refill;
+}
+
+NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor) {
   StepCandidate c;
-  while (node->phase_index() != -1) {
-    switch (node->next_pending(&c)) {
-      case Node::Pending::Candidate:
+  while (cursor.phase_index() != -1) {
+    switch (cursor.next_pending(&c)) {
+      case StepCursor::Pending::Candidate:
         return make_child(core, ids, node, std::move(c));
-      case Node::Pending::Refill:
-        if (refill(core, *node)) continue;
+      case StepCursor::Pending::Refill:
+        if (refill(core, *node, cursor)) continue;
         break;
-      case Node::Pending::End:
+      case StepCursor::Pending::End:
         break;
     }
-    node->set_phase_index(-1);
+    cursor.set_phase_index(-1);
   }
   return nullptr;
 }

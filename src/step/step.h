@@ -11,9 +11,45 @@
 #include "node/node.h"
 #include "step/core.h"
 
+// A candidate child computed by the step function: the principal as the context
+// holds it, the action, and the principal with its process advanced.
+struct StepCandidate {
+  Principal before;
+  Action action;
+  Principal after;
+};
+
+// How far the step function has gone through the children of one node: the
+// phase (outputs, then inputs), the principal whose candidates were computed
+// last, and the batch of candidates not yet turned into children. The search
+// keeps one beside each node on its stack; a node itself holds only its state.
+class StepCursor {
+ public:
+  // What next_pending found.
+  enum class Pending { Candidate, Refill, End };
+  // Removes the first pending candidate into *out; Refill when none is pending and
+  // no outputs were found, End when none is pending but outputs were found.
+  Pending next_pending(StepCandidate* out);
+  void set_pending(std::vector<StepCandidate> candidates);
+
+  std::int64_t phase_index() const { return phase_index_; }
+  void set_phase_index(std::int64_t i) { phase_index_ = i; }
+  void mark_outputs_found() { outputs_found_ = true; }
+  bool output_phase() const { return output_phase_; }
+  void end_output_phase() { output_phase_ = false; }
+
+ private:
+  std::int64_t phase_index_ = 0;  // 1-based principal computed last; -1 when exhausted
+  std::vector<StepCandidate> pending_;
+  std::size_t pending_next_ = 0;  // first candidate of pending_ not yet taken
+  bool outputs_found_ = false;
+  bool output_phase_ = true;
+};
+
 // The next child of node, its identifier from ids, or nullptr once node has no
-// further child (and on every later call).
-NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node);
+// further child (and on every later call). cursor is where the previous call on
+// node left off; a fresh one starts at the first child.
+NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor);
 
 // The candidates of principal i (from 1) of the context, under the node's
 // assignment and knowledge, duplicates (by equal actions) removed.

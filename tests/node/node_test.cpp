@@ -56,34 +56,6 @@ TEST_F(NodeTest, SetParentLinksUpwardAndCountsChildren) {
   EXPECT_EQ(a->children(), 0);
 }
 
-StepCandidate candidate_labelled(const std::string& name) {
-  return StepCandidate{Principal(), out_action(name, 1, nonce("n", 1), empty_assignment()),
-                       Principal()};
-}
-
-TEST_F(NodeTest, NextPendingGivesCandidatesInOrderThenRefill) {
-  NodeRef node = create_node(ids, empty_status());
-  StepCandidate c;
-  EXPECT_EQ(node->next_pending(&c), Node::Pending::Refill);
-  node->set_pending({candidate_labelled("A"), candidate_labelled("B")});
-  ASSERT_EQ(node->next_pending(&c), Node::Pending::Candidate);
-  EXPECT_EQ(c.action.name, "A");
-  ASSERT_EQ(node->next_pending(&c), Node::Pending::Candidate);
-  EXPECT_EQ(c.action.name, "B");
-  EXPECT_EQ(node->next_pending(&c), Node::Pending::Refill);
-  EXPECT_EQ(node->next_pending(&c), Node::Pending::Refill);
-}
-
-TEST_F(NodeTest, NextPendingEndsOnceOutputsWereFound) {
-  NodeRef node = create_node(ids, empty_status());
-  StepCandidate c;
-  node->mark_outputs_found();
-  node->set_pending({candidate_labelled("A")});
-  EXPECT_EQ(node->next_pending(&c), Node::Pending::Candidate);
-  EXPECT_EQ(node->next_pending(&c), Node::Pending::End);
-  EXPECT_EQ(node->next_pending(&c), Node::Pending::End);
-}
-
 TEST_F(NodeTest, PrintsNullNode) {
   EXPECT_EQ(printed_node(nullptr), "\nNode: NULNODE\n");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -126,9 +127,11 @@ class JoinTest : public ::testing::Test {
     return create_node(ids, Status{Context{}, empty_assignment(), fresh_knowledge(mgr)});
   }
 
+  // The next session node below root, going on from the previous call on it.
   NodeRef next_join(const PrincipalPool& pool, const NodeRef& root) {
-    return ::next_join(pool, core, ids, root);
+    return ::next_join(pool, core, ids, root, next_sessions[root->id()]);
   }
+  std::map<std::int64_t, std::int64_t> next_sessions;  // by root id
 
   // The contexts of every session node below a fresh root, in order.
   std::vector<std::vector<std::string>> all_session_contexts(const PrincipalPool& pool) {
@@ -159,7 +162,7 @@ TEST_F(JoinTest, TwoTemplatesSizeOneGiveSecondTemplateFirst) {
   EXPECT_EQ(identities(second->status().context), std::vector<std::string>{"B_1"});
   EXPECT_EQ(root->children(), 2);
   EXPECT_EQ(next_join(pool, root), nullptr);
-  EXPECT_EQ(root->join_index(), -1);
+  EXPECT_EQ(next_sessions[root->id()], -1);
   EXPECT_EQ(next_join(pool, root), nullptr);
   EXPECT_EQ(root->children(), 2);
 }
@@ -198,7 +201,7 @@ TEST_F(JoinTest, NoSessionWithoutSizeOrTemplates) {
   for (const PrincipalPool& pool : pools) {
     NodeRef root = make_root();
     EXPECT_EQ(next_join(pool, root), nullptr);
-    EXPECT_EQ(root->join_index(), -1);
+    EXPECT_EQ(next_sessions[root->id()], -1);
     EXPECT_EQ(root->children(), 0);
   }
 }

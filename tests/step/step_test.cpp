@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -49,7 +50,9 @@ class StepTest : public ::testing::Test {
     return create_node(ids, Status{std::move(c), empty_assignment(), k});
   }
 
-  NodeRef step(const NodeRef& node) { return ::step(core, ids, node); }
+  // The next child of node, going on from the previous call on it.
+  NodeRef step(const NodeRef& node) { return ::step(core, ids, node, cursors[node->id()]); }
+  std::map<std::int64_t, StepCursor> cursors;  // by node id
 
   // The labels of every child of node, in order.
   std::vector<std::string> child_labels(const NodeRef& node) {
@@ -67,7 +70,7 @@ TEST_F(StepTest, OnlyTheFirstPrincipalThatCanOutputIsExpanded) {
   NodeRef node = node_with({instance("A", 1, out_nonce("na")), instance("B", 2, out_nonce("nb"))});
   EXPECT_EQ(child_labels(node), std::vector<std::string>{"A_1: O(na_1)"});
   EXPECT_EQ(node->children(), 1);
-  EXPECT_EQ(node->phase_index(), -1);
+  EXPECT_EQ(cursors[node->id()].phase_index(), -1);
   EXPECT_EQ(step(node), nullptr);
 }
 
@@ -269,7 +272,8 @@ TEST_F(ReceiveUnderPublicKeyTest, CandidatesCarryingTheSameMessageAppearOnce) {
 std::vector<std::string> explore(SymbolicCore& core, NodeIds& ids, const NodeRef& node,
                                  int depth = 0) {
   std::vector<std::string> lines;
-  while (NodeRef child = step(core, ids, node)) {
+  StepCursor cursor;
+  while (NodeRef child = step(core, ids, node, cursor)) {
     lines.push_back(std::string(static_cast<std::size_t>(depth), ' ') +
                     action_to_string(child->action()));
     for (std::string& line : explore(core, ids, child, depth + 1)) lines.push_back(std::move(line));
@@ -300,6 +304,34 @@ TEST_F(StepTest, SmallProtocolExploredToExhaustion) {
                                           "  B_2: O(y_B_2(KG:2))",
                                           "   A_1: I(x_A_1(KG:4))",
                                       }));
+}
+
+StepCandidate candidate_labelled(const std::string& name) {
+  return StepCandidate{Principal(), out_action(name, 1, nonce("n", 1), empty_assignment()),
+                       Principal()};
+}
+
+TEST(StepCursorTest, NextPendingGivesCandidatesInOrderThenRefill) {
+  StepCursor cursor;
+  StepCandidate c;
+  EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Refill);
+  cursor.set_pending({candidate_labelled("A"), candidate_labelled("B")});
+  ASSERT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
+  EXPECT_EQ(c.action.name, "A");
+  ASSERT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
+  EXPECT_EQ(c.action.name, "B");
+  EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Refill);
+  EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Refill);
+}
+
+TEST(StepCursorTest, NextPendingEndsOnceOutputsWereFound) {
+  StepCursor cursor;
+  StepCandidate c;
+  cursor.mark_outputs_found();
+  cursor.set_pending({candidate_labelled("A")});
+  EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
+  EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::End);
+  EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::End);
 }
 
 }  // namespace
