@@ -327,9 +327,6 @@ std::vector<Message> Knowledge::messages() const {
 Knowledge empty_knowledge() {
   return Knowledge();
 }
-std::int64_t kid(const Knowledge& k) {
-  return k.kid();
-}
 bool is_empty_knowledge(const Knowledge& k) {
   return content(k).size == 0;
 }

@@ -35,7 +35,6 @@ class Knowledge {
 };
 
 Knowledge empty_knowledge();
-std::int64_t kid(const Knowledge& k);
 bool is_empty_knowledge(const Knowledge& k);  // no messages
 bool is_absent(const Knowledge& k);           // kid -1
 

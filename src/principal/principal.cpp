@@ -132,14 +132,6 @@ PrincipalPool make_pool(std::vector<Principal> templates, std::int64_t max_insta
   return PrincipalPool{std::move(templates), max_instance};
 }
 
-std::int64_t pool_size(const PrincipalPool& pool) {
-  return static_cast<std::int64_t>(pool.templates.size());
-}
-
-std::int64_t pool_limit(const PrincipalPool& pool) {
-  return pool.max_instance;
-}
-
 Principal get_principal(const PrincipalPool& pool, std::int64_t i, std::int64_t n) {
   if (n > pool.max_instance) throw NoMorePrinc();
   const Principal* chosen = nullptr;

@@ -69,11 +69,11 @@ std::string principal_to_string(const Principal& p, const Assignment& a);
 struct PrincipalPool {
   std::vector<Principal> templates;
   std::int64_t max_instance = 0;
+
+  std::int64_t size() const { return static_cast<std::int64_t>(templates.size()); }
 };
 
 PrincipalPool make_pool(std::vector<Principal> templates, std::int64_t max_instance);
-std::int64_t pool_size(const PrincipalPool& pool);
-std::int64_t pool_limit(const PrincipalPool& pool);
 // Template i (from 0) instantiated as instance n. NoMorePrinc when n exceeds the
 // limit, or (with the output "select!\n") when there is no template i.
 Principal get_principal(const PrincipalPool& pool, std::int64_t i, std::int64_t n);

@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -167,7 +168,7 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
   state.core->set_initial_knowledge(initial);
   state.root = create_node(state.node_ids, make_status(Context{}, empty_assignment(), initial));
   state.pool = make_pool(principals, options.session_size);
-  state.starting_count = session_count(pool_size(state.pool), options.session_size);
+  state.starting_count = session_count(state.pool.size(), options.session_size);
   return state;
 }
 
@@ -203,9 +204,7 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
     std::vector<Assignment> assignments;
     for (const auto& solution : solutions) assignments.push_back(solution.first);
     const std::vector<NodeRef> nodes = apply_join(core, state.node_ids, n, assignments);
-    if (nodes.size() != solutions.size()) {
-      throw Failure("Tracer: a join solution without its initial node");
-    }
+    assert(nodes.size() == solutions.size() && "one initial node per join solution");
     std::vector<InitialNode> initial;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
       initial.push_back(InitialNode{nodes[i], solutions[i].second});

@@ -628,7 +628,7 @@ Candidates ReceivingRules::synthesize_variable(const Knowledge& k, const Message
   if (!target.is(Tag::BindVar) || is_empty_knowledge(k)) return {};
   // An unconstrained input gets a fresh value generated from this knowledge.
   const Message x = var(target.var());
-  return {{x, bind(x, gen(target.var(), kid(k), GenKind::Gen))}};
+  return {{x, bind(x, gen(target.var(), k.kid(), GenKind::Gen))}};
 }
 
 Candidates ReceivingRules::synthesize_generated(Unifier<ReceivingRules>& /*u*/,
@@ -738,7 +738,7 @@ Candidates VerifyingRules::synthesize_variable(const Knowledge& /*k*/,
   if (!target.is(Tag::Var)) return {};
   // An unbound variable stands for a symmetric key of the initial knowledge.
   if (!has_sym_key(initial)) return {};
-  const Message key = gen(target.var(), kid(initial), GenKind::SKey);
+  const Message key = gen(target.var(), initial.kid(), GenKind::SKey);
   return {{key, bind(target, key)}};
 }
 

@@ -1,6 +1,7 @@
 #include "step/join.h"
 
 #include <algorithm>
+#include <cassert>
 #include <limits>
 #include <string>
 
@@ -36,7 +37,7 @@ Message closing_sym_key(const VarId& v, const Assignment& a) {
   if (sharers.empty()) return sym_key("k" + v.name, v.instance);
   std::string text = "k";
   for (const Message& w : sharers) {
-    if (!w.is(Tag::Var)) throw Failure("Join.NotVariable");  // never built by the verifier
+    assert(w.is(Tag::Var) && "the join binds only variables to a parameter");
     text += std::to_string(w.var().instance) + ",";
   }
   return sym_key(text + std::to_string(v.instance), 0);
@@ -107,14 +108,14 @@ NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, c
                   std::int64_t& next_session) {
   const std::int64_t index = next_session;
   if (index == -1) return nullptr;
-  const std::int64_t k = pool_limit(pool);
+  const std::int64_t k = pool.max_instance;
   const Status& start = root->status();
   if (static_cast<std::int64_t>(start.context.size()) == k ||
-      index >= session_count(pool_size(pool), k)) {
+      index >= session_count(pool.size(), k)) {
     next_session = -1;
     return nullptr;
   }
-  const std::vector<std::int64_t> session = nth_session(pool_size(pool), k, index);
+  const std::vector<std::int64_t> session = nth_session(pool.size(), k, index);
   next_session = index + 1;
 
   // The first participant creates the session node; the others join it in place.
@@ -149,7 +150,7 @@ std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef&
     checked->set_action(join_action("Check Component", checked->id(), solution));
 
     const Assignment a2 =
-        compose(closing_assignment(session.context, a1, kid(session.knowledge)), a1);
+        compose(closing_assignment(session.context, a1, session.knowledge.kid()), a1);
     Status closed{apply_to_context(a2, session.context), a2,
                   derive_knowledge(core.knowledge_manager(), session.knowledge, a2, no_message())};
     NodeRef initial = create_child(ids, checked, std::move(closed));

@@ -39,10 +39,10 @@ TEST(KnowledgeManager, KidsStartAtZeroAndIncreaseWhateverCreatesThem) {
   Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(), agent("A", 1));
   Knowledge k2 = fresh_knowledge(mgr);
   Knowledge k3 = derive_knowledge(mgr, k1, empty_assignment(), no_message());
-  EXPECT_EQ(kid(k0), 0);
-  EXPECT_EQ(kid(k1), 1);
-  EXPECT_EQ(kid(k2), 2);
-  EXPECT_EQ(kid(k3), 3);
+  EXPECT_EQ(k0.kid(), 0);
+  EXPECT_EQ(k1.kid(), 1);
+  EXPECT_EQ(k2.kid(), 2);
+  EXPECT_EQ(k3.kid(), 3);
   EXPECT_EQ(mgr.last_kid(), 3);
   EXPECT_TRUE(is_empty_knowledge(k0));
   EXPECT_FALSE(is_absent(k0));
@@ -73,7 +73,7 @@ TEST(KnowledgeManager, ReleasedKnowledgeIsNoLongerFoundAndItsKidNotReused) {
     EXPECT_TRUE(find_knowledge(mgr, 1).same(k1));
   }
   EXPECT_EQ(failed_lookup(mgr, 1), "1\n");
-  EXPECT_EQ(kid(fresh_knowledge(mgr)), 2);
+  EXPECT_EQ(fresh_knowledge(mgr).kid(), 2);
   EXPECT_TRUE(find_knowledge(mgr, 0).same(k0));
 }
 
@@ -97,10 +97,10 @@ TEST(KnowledgeManager, KeptKnowledgeSurvivesManyReleases) {
     Knowledge k = derive_knowledge(mgr, base, empty_assignment(), nonce("n", i));
     if (i % 97 == 0) kept.push_back(k);
   }
-  for (const Knowledge& k : kept) EXPECT_TRUE(find_knowledge(mgr, kid(k)).same(k));
+  for (const Knowledge& k : kept) EXPECT_TRUE(find_knowledge(mgr, k.kid()).same(k));
   EXPECT_EQ(failed_lookup(mgr, 96), "96\n");
   EXPECT_EQ(failed_lookup(mgr, 19999), "19999\n");
-  EXPECT_EQ(kid(fresh_knowledge(mgr)), 20001);
+  EXPECT_EQ(fresh_knowledge(mgr).kid(), 20001);
 }
 
 TEST(DeriveKnowledge, MapsThenLearnsUnderANewKid) {
@@ -109,7 +109,7 @@ TEST(DeriveKnowledge, MapsThenLearnsUnderANewKid) {
   Message key = sym_key("k", 1);
   Assignment f = extend(empty_assignment(), g("x"), key);
   Knowledge k1 = derive_knowledge(mgr, k0, f, enc(agent("A", 1), key));
-  EXPECT_EQ(kid(k1), 1);
+  EXPECT_EQ(k1.kid(), 1);
   EXPECT_EQ(texts(k1.messages()), texts({agent("A", 1), sym_key("k", 1), nonce("n", 1)}));
   // The source is unchanged.
   EXPECT_EQ(texts(k0.messages()), texts({g("x"), nonce("n", 1)}));
@@ -121,7 +121,7 @@ TEST(DeriveKnowledge, NoMessageOnlyMapsAndRenumbersWithoutAnalysis) {
   Assignment f = extend(extend(empty_assignment(), g("x"), pair(agent("A", 1), nonce("n", 1))),
                         g("y"), sym_key("k", 1));
   Knowledge k1 = derive_knowledge(mgr, k0, f, no_message());
-  EXPECT_EQ(kid(k1), 1);
+  EXPECT_EQ(k1.kid(), 1);
   EXPECT_EQ(texts(k1.messages()), texts({pair(agent("A", 1), nonce("n", 1)), sym_key("k", 1)}));
   EXPECT_FALSE(knows(k1, agent("A", 1)));
 }
@@ -132,7 +132,7 @@ TEST(KnowledgeManager, KnowledgeOutlivesItsManager) {
     KnowledgeManager mgr(kRunCapacity);
     survivor = derive_knowledge(mgr, fresh_knowledge(mgr), empty_assignment(), agent("A", 1));
   }
-  EXPECT_EQ(kid(survivor), 1);
+  EXPECT_EQ(survivor.kid(), 1);
   EXPECT_TRUE(knows(survivor, agent("A", 1)));
 }
 

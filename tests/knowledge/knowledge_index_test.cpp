@@ -64,7 +64,7 @@ TEST(KnowledgeIndexTest, MappedMessagesAreAnalysedWhenLearningAgain) {
   Knowledge k = learn(empty_knowledge(), enc(n(0), g));
   EXPECT_TRUE(knows(k, n(0)));
   const Knowledge mapped = relabel(k, 7, assignment_of_bindings({{g, k1}}));
-  EXPECT_EQ(kid(mapped), 7);
+  EXPECT_EQ(mapped.kid(), 7);
   const Knowledge opened = learn(mapped, pair(k1, n(1)));
   EXPECT_TRUE(knows(opened, k1));
   EXPECT_TRUE(knows(opened, n(1)));
@@ -73,7 +73,7 @@ TEST(KnowledgeIndexTest, MappedMessagesAreAnalysedWhenLearningAgain) {
 TEST(KnowledgeIndexTest, RelabelKeepsTheMessagesAndChangesTheKid) {
   const Knowledge k = learn(empty_knowledge(), pairs_of(0, 10));
   const Knowledge same = relabel(k, 42, assignment_of_bindings({{var(VarId{"x", "A", 1}), n(99)}}));
-  EXPECT_EQ(kid(same), 42);
+  EXPECT_EQ(same.kid(), 42);
   EXPECT_EQ(same.messages(), k.messages());
   // One scratch for every call: what a call leaves in it does not leak into the next.
   LearningScratch scratch;

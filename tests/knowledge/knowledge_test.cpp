@@ -118,7 +118,7 @@ TEST(Learn, NothingNewOrNoMessageGivesTheSameKnowledge) {
 TEST(Learn, KeepsTheKidAndLeavesTheOriginalUnchanged) {
   Knowledge k = relabel(learn(empty_knowledge(), A), 7, empty_assignment());
   Knowledge grown = learn(k, NA);
-  EXPECT_EQ(kid(grown), 7);
+  EXPECT_EQ(grown.kid(), 7);
   EXPECT_EQ(texts(grown.messages()), texts({NA, A}));
   EXPECT_EQ(texts(k.messages()), texts({A}));
 }
@@ -160,7 +160,7 @@ TEST(Knows, IsMembershipWithoutDerivation) {
 
 TEST(EmptyKnowledge, IsAbsentAndEmpty) {
   Knowledge k = empty_knowledge();
-  EXPECT_EQ(kid(k), -1);
+  EXPECT_EQ(k.kid(), -1);
   EXPECT_TRUE(is_absent(k));
   EXPECT_TRUE(is_empty_knowledge(k));
   Knowledge registered = relabel(k, 0, empty_assignment());
@@ -172,14 +172,14 @@ TEST(MapMessages, MapsEveryMessageInOrderWithoutAnalysis) {
   Knowledge k = relabel(learn_all({g("x"), NA, g("y")}), 3, empty_assignment());
   Assignment f = extend(extend(empty_assignment(), g("x"), pair(A, B)), g("y"), NB);
   Knowledge mapped = map_messages(k, f);
-  EXPECT_EQ(kid(mapped), 3);
+  EXPECT_EQ(mapped.kid(), 3);
   EXPECT_EQ(texts(mapped.messages()), texts({NB, NA, pair(A, B)}));
   EXPECT_TRUE(knows(mapped, pair(A, B)));
   EXPECT_FALSE(knows(mapped, A));
   Knowledge moved = relabel(k, 9, f);
-  EXPECT_EQ(kid(moved), 9);
+  EXPECT_EQ(moved.kid(), 9);
   EXPECT_EQ(texts(moved.messages()), texts(mapped.messages()));
-  EXPECT_EQ(kid(k), 3);
+  EXPECT_EQ(k.kid(), 3);
   EXPECT_EQ(texts(k.messages()), texts({g("y"), NA, g("x")}));
 }
 

@@ -206,8 +206,8 @@ TEST(PrincipalTest, WellFormedAndMaxActionsLookAtTheProcess) {
 
 TEST(PoolTest, DrawsTemplatesByPositionUpToTheInstanceLimit) {
   PrincipalPool pool = make_pool({template_b(), make_principal("A", 0, {}, nil_process())}, 2);
-  EXPECT_EQ(pool_size(pool), 2);
-  EXPECT_EQ(pool_limit(pool), 2);
+  EXPECT_EQ(pool.size(), 2);
+  EXPECT_EQ(pool.max_instance, 2);
   EXPECT_EQ(principal_to_string(get_principal(pool, 1, 2), empty_assignment()), "A_2: () []");
   EXPECT_EQ(get_principal(pool, 0, 1).params(), (std::vector<VarId>{owned("x", "B", 1)}));
 }

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "assignment/assignment.h"
-#include "knowledge/knowledge.h"
-#include "verify/constraints.h"
 #include "formula/formula.h"
+#include "knowledge/knowledge.h"
 #include "message/message.h"
 #include "node/action.h"
 #include "principal/context.h"
 #include "utils/utils.h"
+#include "verify/constraints.h"
 
 namespace {
 
@@ -238,7 +238,7 @@ TEST(Create, RootHoldsTheInitialKnowledge) {
   EXPECT_TRUE(s.root->status().context.empty());
   EXPECT_TRUE(is_empty(s.root->status().assignment));
   const Knowledge& k = s.root->status().knowledge;
-  EXPECT_EQ(kid(k), 1);  // kid 0 is the empty knowledge it was derived from
+  EXPECT_EQ(k.kid(), 1);  // kid 0 is the empty knowledge it was derived from
   EXPECT_TRUE(s.core->initial_knowledge().same(k));
   EXPECT_TRUE(knows(k, agent("I", 0)));
   EXPECT_TRUE(knows(k, pub_key("I", 0)));
@@ -254,7 +254,7 @@ TEST(Create, EachRunCountsItsOwnNodesAndKnowledge) {
   const SearchState second = tracer::create({}, terms, SearchOptions{}, std::cerr);
   for (const SearchState* s : {&first, &second}) {
     EXPECT_EQ(s->root->id(), 1);
-    EXPECT_EQ(kid(s->root->status().knowledge), 1);
+    EXPECT_EQ(s->root->status().knowledge.kid(), 1);
   }
 }
 

@@ -240,7 +240,7 @@ TEST_F(UnifyTest, EncryptionsUnderGeneratedSymmetricKeys) {
 TEST_F(UnifyTest, KindsOfAGeneratedPatternFilterTheCandidates) {
   // C is compromised, D's key pair is known without D, A is honest.
   Knowledge k = know({A, C, PUB_C, PRIV_C, K1, PUB_D, PRIV_D, N1});
-  ASSERT_EQ(kid(k), 0);
+  ASSERT_EQ(k.kid(), 0);
   struct Case {
     Message m;
     GenKind kind;
@@ -302,7 +302,7 @@ using SynthesizeTest = CoreTest;
 TEST_F(SynthesizeTest, AtomsBindingsAndGeneratedValues) {
   Knowledge empty = know({});
   Knowledge k = know({N1, A});
-  ASSERT_EQ(kid(k), 1);
+  ASSERT_EQ(k.kid(), 1);
   EXPECT_EQ(synthesize_(k, N1), "n_1 {}");
   EXPECT_EQ(synthesize_(k, N2), "");
   EXPECT_EQ(synthesize_(k, BX("x")), "x__0 {x__0->x__0(K:1:gen)}");
@@ -321,7 +321,7 @@ TEST_F(SynthesizeTest, AtomsBindingsAndGeneratedValues) {
 // ciphertexts under that key whose body fits come after them.
 TEST_F(SynthesizeTest, EncryptionsAreBuiltThenReplayed) {
   Knowledge k = know({PUB_B, enc(N1, PUB_B), enc(N2, PUB_B), enc(N3, PUB_C), N1});
-  ASSERT_EQ(kid(k), 0);
+  ASSERT_EQ(k.kid(), 0);
   EXPECT_EQ(synthesize_(k, enc(BX("x"), PRIV_B)),
             "{x__0}B_1+ {x__0->x__0(K:0:gen)} | {n_1}B_1+ {x__0->n_1} | {n_2}B_1+ {x__0->n_2}");
   EXPECT_EQ(synthesize_(k, enc(N1, PRIV_B)), "{n_1}B_1+ {} | {n_1}B_1+ {}");
@@ -413,7 +413,7 @@ TEST_F(RefineTest, GeneratedKeysBecomeKeyClassesOrKnownUnpairedKeys) {
   EXPECT_EQ(refine_(enc(N1, G("k", 0))), "{k__0(K:0:gen)->k__0(K:0:skey)} {k__0(K:0:gen)->B_1+}");
   // Classes first, then the unpaired public keys, then the unpaired private keys.
   Knowledge many = know({PRIV_D, PUB_E, PUB_B, K1, PUB_C, PRIV_C});
-  ASSERT_EQ(kid(many), 1);
+  ASSERT_EQ(many.kid(), 1);
   EXPECT_EQ(refine_(enc(N1, G("k", 1, kRGen))),
             "{k__0(KR:1:gen)->k__0(K:1:skey)} {k__0(KR:1:gen)->k__0(K:1:pmkey)} "
             "{k__0(KR:1:gen)->k__0(K:1:mpkey)} {k__0(KR:1:gen)->E_1+} "
@@ -522,7 +522,7 @@ TEST_F(UnifyTermsTest, GeneratedValuesOfOneKindAreMadeConcrete) {
   know({});
   know({});
   Knowledge k = know({K1, K2, A, B, C, PUB_C, PRIV_C});
-  ASSERT_EQ(kid(k), 2);
+  ASSERT_EQ(k.kid(), 2);
   const std::vector<Row> rows = {
       {G("a", 5, kSKey), G("b", 2, kSKey),
        "{b__0(K:2:skey)->k_1, a__0(K:5:skey)->k_1} {b__0(K:2:skey)->k_2, a__0(K:5:skey)->k_2}"},
@@ -627,7 +627,7 @@ TEST_F(SynthesizeTermTest, GeneratedValuesAndKeysOfNames) {
   know({});
   know({});
   Knowledge k = know({A, B, C, PUB_C, PRIV_C, K1});
-  ASSERT_EQ(kid(k), 3);
+  ASSERT_EQ(k.kid(), 3);
   const std::vector<std::pair<Message, std::string>> rows = {
       {G("v", 3, kName),
        "A_1 {v__0(K:3:name)->A_1} | B_1 {v__0(K:3:name)->B_1} | C_1 {v__0(K:3:name)->C_1}"},

@@ -187,7 +187,7 @@ TEST_F(JoinTest, SessionNodeIsOneNodeWithEveryParticipantsNameAndKey) {
   EXPECT_TRUE(s.assignment.is_empty());
   EXPECT_EQ(s.knowledge.messages(),
             (std::vector<Message>{agent("A", 2), pub_key("A", 2), agent("A", 1), pub_key("A", 1)}));
-  EXPECT_EQ(kid(s.knowledge), 2);  // root 0, one per participant
+  EXPECT_EQ(s.knowledge.kid(), 2);  // root 0, one per participant
   EXPECT_EQ(action_to_string(node->action()), "J(A,1)");
   EXPECT_EQ(create_node(ids, Status{})->id(), 3);
 }
@@ -297,7 +297,7 @@ TEST_F(JoinTest, OtherParametersBecomeNamesChosenFromTheSessionKnowledge) {
   NodeRef session = next_join(pool, root);
   ASSERT_NE(session, nullptr);
   const Knowledge& k = session->status().knowledge;
-  ASSERT_EQ(kid(k), 1);
+  ASSERT_EQ(k.kid(), 1);
 
   const std::vector<NodeRef> initial = apply_join(core, ids, session, {empty_assignment()});
   ASSERT_EQ(initial.size(), 1u);
@@ -307,7 +307,7 @@ TEST_F(JoinTest, OtherParametersBecomeNamesChosenFromTheSessionKnowledge) {
       std::vector<Binding>{{var(x), gen(x, 1, GenKind::Name)}, {var(y), gen(y, 1, GenKind::Name)}});
   const Status& s = initial[0]->status();
   EXPECT_EQ(s.assignment, closing);
-  EXPECT_EQ(kid(s.knowledge), 2);  // registered anew under the closing assignment
+  EXPECT_EQ(s.knowledge.kid(), 2);  // registered anew under the closing assignment
   EXPECT_EQ(s.knowledge.messages(), k.messages());
   ASSERT_EQ(s.context.size(), 1u);
   EXPECT_TRUE(s.context[0].params().empty());

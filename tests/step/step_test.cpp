@@ -131,7 +131,7 @@ TEST_F(StepTest, OutputIsLearntUnderANewKid) {
   const Knowledge& before = node->status().knowledge;
   const Knowledge& after = child->status().knowledge;
   EXPECT_EQ(after.messages(), (std::vector<Message>{nonce("na", 1), agent("I", 0)}));
-  EXPECT_GT(kid(after), kid(before));
+  EXPECT_GT(after.kid(), before.kid());
   EXPECT_EQ(before.messages(), std::vector<Message>{agent("I", 0)});
 }
 
@@ -164,7 +164,7 @@ TEST_F(StepTest, NodeAssignmentIsAppliedAndComposedInTheChild) {
   const VarId y{"y", "A", 1};
   const Knowledge& k = child->status().knowledge;
   EXPECT_EQ(grandchild->status().assignment,
-            compose(a, extend(empty_assignment(), var(y), gen(y, kid(k), GenKind::Gen))));
+            compose(a, extend(empty_assignment(), var(y), gen(y, k.kid(), GenKind::Gen))));
 }
 
 // Parallel and choice.
