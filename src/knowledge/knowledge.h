@@ -6,8 +6,8 @@
 // PubOf/PrivOf, Trick or NoMessage is ever stored at top level by learn.
 //
 // Ordering invariants:
-//  1. The messages are kept newest first; messages(), every query below,
-//     encryptions_under and both printed forms go through them in that order.
+//  1. The messages are kept newest first; messages(), every query that returns
+//     messages and both printed forms list them in that order.
 //  2. learn stores each pass of analysis's new facts as newer than everything
 //     before, and the encryptions it cannot open after the last pass. Within a
 //     pass the first found is the newest: what m yields (a pair's first part
