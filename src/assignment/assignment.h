@@ -1,8 +1,15 @@
 // Assignments: immutable substitutions from Var and Gen terms to terms.
 //
-// An Assignment is an ordered sequence of bindings, the most recently added first;
-// when two bindings share a variable (possible after compose) the earlier one
-// wins. The sequence is shared between copies and never changed.
+// An Assignment is an ordered sequence of bindings, shared between copies and
+// never changed.
+//
+// Ordering invariants:
+//  1. extend puts its binding in front; compose(a, b) lists a's bindings, then
+//     b's (a child state's assignment is its parent's followed by the step's).
+//  2. When two bindings share a variable (possible after compose), the earlier
+//     one wins in every lookup and substitution.
+//  3. Printing and vars_bound_to follow binding order. The hash index of a store
+//     only finds a variable's first binding and never decides an order.
 #pragma once
 
 #include <algorithm>

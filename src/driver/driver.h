@@ -3,6 +3,11 @@
 //
 // A run writes only to the streams it is given: results on one, diagnostics,
 // warnings, progress, statistics and the failure report on the other.
+//
+// Ordering invariants:
+//  1. The knowledge terms keep their file order; the principals come in reverse
+//     file order, which numbers the role templates sessions are drawn from.
+//  2. input_warnings lists the formula's findings, then the join components'.
 #pragma once
 
 #include <optional>

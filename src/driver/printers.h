@@ -1,6 +1,15 @@
 // The reports the analyser writes on standard output for the leaves the search
 // hands on: the text trace (-T), the attack report (-V) and the graph path (-G),
 // together behind the search's observer interface.
+//
+// Ordering invariants:
+//  1. Each report is written the moment the search hands it on, in the search's
+//     order, numbered by its counters.
+//  2. Traces and graph paths run from the root down to the leaf.
+//  3. An attack report lists the candidates in the verifier's order; for each, its
+//     violated literals in clause order, then one model per store in store order:
+//     the session's context, the leaf's knowledge, the model, and the intruder's
+//     messages in trace order.
 #pragma once
 
 #include <ostream>

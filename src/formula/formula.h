@@ -5,6 +5,15 @@
 // normal form, quantifiers expanded over the session's principal instances,
 // disjunctive normal form, flattened into clauses (conjunctions of literals) read
 // as their disjunction.
+//
+// Ordering invariants (the verifier decides literals in clause-list order):
+//  1. A quantifier expands over the instances of its principal in context order,
+//     joined to the right: b1 op (b2 op b3).
+//  2. Distribution: (l or r) and b becomes (b and l) or (b and r), b first;
+//     otherwise a and (l or r) becomes (a and l) or (a and r).
+//  3. The clauses are the disjuncts left to right, the literals of each its
+//     conjuncts left to right; of repeated clauses the first is kept.
+//  4. violated_literals lists literals in clause order, first occurrences only.
 #pragma once
 
 #include <cstdint>

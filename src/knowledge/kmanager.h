@@ -1,9 +1,15 @@
 // The knowledge manager: hands out knowledge identifiers (kids) and finds a live
 // knowledge again by its kid. One per run.
 //
-// Kids are handed out from 0 in increasing order and never reused. The table of
-// registered knowledge refers to it without owning it: a knowledge lives as long
-// as the states and terms that hold it, and a lookup of one that is gone fails.
+// The table of registered knowledge refers to it without owning it: a knowledge
+// lives as long as the states and terms that hold it, and a lookup of one that is
+// gone fails.
+//
+// Ordering invariants:
+//  1. Kids are handed out from 0 in increasing order, one per fresh_knowledge or
+//     derive_knowledge call, and never reused: the order of those calls (see
+//     search.h) fixes every kid, so a smaller kid is an older knowledge.
+//  2. The table is a hash map looked up by kid only; nothing reads its order.
 #pragma once
 
 #include <cstdint>

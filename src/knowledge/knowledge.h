@@ -1,9 +1,20 @@
 // Intruder knowledge: what the intruder knows at one point of a trace.
 //
 // A Knowledge is an immutable, shared value: an identifier (its kid, -1 when not
-// registered) and the known messages, newest first, kept closed under analysis
-// by learn (pairs split, encryptions opened when their key is known). No Pair,
-// variable, PubOf/PrivOf, Trick or NoMessage is ever stored at top level by learn.
+// registered) and the known messages, kept closed under analysis by learn (pairs
+// split, encryptions opened when their key is known). No Pair, variable,
+// PubOf/PrivOf, Trick or NoMessage is ever stored at top level by learn.
+//
+// Ordering invariants:
+//  1. The messages are kept newest first; messages(), every query that returns
+//     messages and both printed forms list them in that order.
+//  2. learn stores each pass of analysis's new facts as newer than everything
+//     before, and the encryptions it cannot open after the last pass. Within a
+//     pass the first found is the newest: what m yields (a pair's first part
+//     before its second), then what the stored encryptions yield, newest first;
+//     a message found twice keeps its first place.
+//  3. map_messages and relabel keep every message in its place.
+//  4. The hash index answers membership only and never decides an order.
 #pragma once
 
 #include <cstdint>

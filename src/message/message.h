@@ -4,6 +4,14 @@
 // through the factory functions below and are never changed; subterms are shared,
 // never copied. Equality is deep structural equality over every field, with a
 // pointer-identity fast path and a hash computed once per node.
+//
+// Ordering invariants:
+//  1. Hash and equality never decide an order. A hash is computed from the term's
+//     content alone, never from an address, and serves only lookups that answer
+//     yes or no or find the first match of a sequence; nothing that reaches the
+//     output is ordered by it.
+//  2. kind_meet decides by rank alone (the lower wins); on a tie it keeps its
+//     first argument.
 #pragma once
 
 #include <cstddef>

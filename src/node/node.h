@@ -2,7 +2,14 @@
 //
 // A node links to its parent only, never to its children: it lives while it is on
 // the search stack or is the parent of a live node, so memory follows the depth of
-// the search. Identifiers come from one run-wide counter: the first node has id 1.
+// the search.
+//
+// Ordering invariants:
+//  1. Identifiers come from one run-wide counter (NodeIds), handed out from 1 in
+//     creation order and never reused: the first node has id 1, and the order in
+//     which the run creates nodes (see search.h) fixes every identifier.
+//  2. A node keeps no list of its children: their order is the order in which
+//     the step function makes them; a path is the chain of parents of its leaf.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,12 @@
-// Contexts: the principals of a state, in the order the step function visits
-// them. An immutable value.
+// Contexts: the principals of a state. An immutable value.
+//
+// Ordering invariants:
+//  1. The context order is the order in which the step function visits the
+//     principals (nth_principal counts from 1), in which instances_named lists
+//     instances, and in which the principals are printed.
+//  2. After a step the principal that moved comes first, then those before it in
+//     reverse order, then those after it (replace_principal): the order changes
+//     from state to state and is part of the state.
 #pragma once
 
 #include <cstdint>

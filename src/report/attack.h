@@ -5,11 +5,17 @@
 // bystanders: instances whose run never exchanged a secret with the victims of
 // the violated property. The attack keeps only the messages of the involved
 // instances, and of the violated literals only a choice that suffices to break
-// the property. Two attacks are the same when their involved messages and those
-// literals agree after renumbering the instances and the knowledge
-// identifiers of generated values in order of first appearance: which session,
+// the property. Two attacks are the same when their keys agree: which session,
 // which instance numbers and which interleaving of bystanders they came from
 // does not matter.
+//
+// Ordering invariants:
+//  1. The exchanges follow the trace from the root down and the bystanders the
+//     session's context order. The violated literals come as they are chosen:
+//     the one false in most clauses still standing first, the earliest on a tie.
+//  2. The key renumbers instances and the kids of generated values 1, 2, ... in
+//     order of first appearance (the involved messages in trace order, then the
+//     literals), and lists its literals sorted as text: their order is the session's.
 #pragma once
 
 #include <cstdint>

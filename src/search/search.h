@@ -5,6 +5,18 @@
 // One SearchState per run, used in this order: create, join, search, then
 // print_statistics. Nodes are reachable only from the search stack and from their
 // children, so memory follows the depth of the tree, not its size.
+//
+// Ordering invariants:
+//  1. Node identifiers: the root 1, then the session nodes in session order, then
+//     the two nodes of each join solution, session by session, then the search's
+//     nodes as it makes them.
+//  2. Kids: 0 the empty knowledge, 1 the initial one (the terms in file order,
+//     paired to the right), then in creation order one per session participant,
+//     per initial node and per output step.
+//  3. Sessions are searched in order, the initial nodes of each in solution order,
+//     each subtree depth first with the children in the step function's order.
+//  4. A leaf is counted and handed on the moment it is found to have no child, so
+//     traces and attacks are numbered in depth-first order.
 #pragma once
 
 #include <cstdint>

@@ -8,9 +8,21 @@
 //    narrowed to the kinds their use allows;
 //  - the verifying rules (unify_terms, synthesize_term), used by the verifier:
 //    keys are compared as they stand, and generated values are made concrete.
-// All return every answer as an ordered sequence (an empty one means impossible)
-// and the order is significant, since it decides the order of children, traces
-// and reports.
+// All return every answer as an ordered sequence (an empty one means impossible).
+//
+// Ordering invariants (the order of answers decides the order of children,
+// traces and reports):
+//  1. Nothing is sorted or merged: answers come in the order the alternatives
+//     are tried.
+//  2. Two-part terms nest left to right: the answers for a pair's first part (an
+//     encryption's key, when that is symbolic) outermost, and under each of them,
+//     with its bindings applied, the answers for the other part.
+//  3. An encryption the intruder builds (it can derive the key) comes before the
+//     known ciphertexts it replays, newest first.
+//  4. Concrete values come in knowledge order, newest first. A generated key's
+//     refinements: skey, pmkey, mpkey, then the unpaired public keys, then the
+//     unpaired private keys; a name's: the honest agents, then one rname value.
+//  5. Two generated values that meet take the smaller, older kid.
 #pragma once
 
 #include <vector>

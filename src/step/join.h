@@ -1,6 +1,17 @@
 // Session composition: every multiset of role templates of the session size
 // becomes a session node below the root, and every solution of the join formula
 // on a session node becomes an initial node of the search.
+//
+// Ordering invariants:
+//  1. Sessions come in a fixed order: over n templates and size k, for i = 0, 1,
+//     ..., k, the sessions of size i over the first n - 1 templates, each padded
+//     with template n up to size k; [n, ..., n] first, [1, ..., 1] last.
+//  2. Participant j of a session is instance j of its template; it joins at the
+//     front of the context, and the knowledge learns its name and public key.
+//  3. The solutions are applied in order, each making two nodes with consecutive
+//     identifiers: "Check Component", then "Close Principals" below it.
+//  4. The closing bindings go principal by principal in context order, parameter
+//     by parameter in declaration order, in front of the solution's.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,15 @@
 // The step function: the children of a state, produced one at a time on demand.
 //
-// Outputs come first: the first principal (in context order) that has output
-// candidates supplies every child of the node. Only when no principal can output
-// are inputs explored, those of every principal in context order.
+// Ordering invariants:
+//  1. Outputs first: the first principal (in context order) that has output
+//     candidates supplies every child of the node. Only when no principal can
+//     output are inputs explored, those of every principal in context order.
+//  2. Within a principal, prefixes in process order (the left side of a choice or
+//     parallel composition first); per prefix, its actions in the symbolic core's
+//     order; of actions with the same substituted message the first is kept.
+//  3. A child is made, and takes its identifier, only when the search asks for
+//     it, so identifiers follow the depth-first order of the search.
+//  4. In a child's context the principal that moved comes first.
 #pragma once
 
 #include <cstdint>

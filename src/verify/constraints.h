@@ -1,6 +1,17 @@
 // Constraint stores: the bindings a verification requires (BindsTo, "->") and
 // forbids (Excludes, "\>"), closed under chaining; a sequence of stores is read as
 // alternatives.
+//
+// Ordering invariants:
+//  1. A store lists its constraints most recently added first. Adding c adds c,
+//     then depth first what chaining derives (the last derived first); a
+//     constraint the store already holds is not added again.
+//  2. add_to_all adds from the last constraint to the first; branch keeps stores
+//     outermost; branch_all branches over the last list first.
+//  3. print_model prints the stores in order, each arranged with utils::group,
+//     not a sort: exclusions and smaller variable keys move forward only as far
+//     as group's rule takes them.
+//  4. is_consistent sorts by hash only to answer yes or no; no store is reordered.
 #pragma once
 
 #include <cstdint>

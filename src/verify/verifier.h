@@ -1,6 +1,16 @@
 // The verifier: decides a clause list on the state a trace ends in, in every
 // consistent way that state allows, with an explicit stack of work items, and
 // returns the ways that give the wanted outcome.
+//
+// Ordering invariants:
+//  1. Literals are decided one at a time, clause after clause, left to right.
+//  2. A literal with solutions splits the item: the branch in which none applies
+//     is explored first, then one branch per solution, in the symbolic core's order.
+//  3. The starting stores are the given ones with the trace's bindings added,
+//     branched (branch_all) over the concrete values of each constrained
+//     generated value.
+//  4. Results are returned in reverse order of discovery: the order of the
+//     candidates of an attack report and, store by store, of the join solutions.
 #pragma once
 
 #include <utility>
