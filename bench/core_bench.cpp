@@ -8,6 +8,8 @@
 #include "step/core.h"
 #include "step/step.h"
 
+using namespace analyser;
+
 namespace {
 
 // The messages the intruder can build for each input pattern of the trace.

@@ -9,6 +9,8 @@
 #include "driver/driver.h"
 #include "step/step.h"
 
+namespace analyser {
+
 namespace {
 
 // The terms of the front prefixes of p (those a step can perform next).
@@ -39,8 +41,8 @@ Scenario::Scenario(const std::string& example, std::int64_t session_size) {
   settings.principals_file = dir + "principals.txt";
   settings.session_size = session_size;
   const Inputs inputs = read_inputs(settings);
-  state_ = tracer::create(inputs.principals, inputs.knowledge, settings);
-  tracer::join(state_, inputs.formula, inputs.join_components);
+  state_ = search::create(inputs.principals, inputs.knowledge, settings);
+  search::join(state_, inputs.formula, inputs.join_components);
   for (const std::vector<InitialNode>& initial : state_.initial_nodes) {
     if (initial.empty()) continue;
     trace_.push_back(initial.front().node);
@@ -89,3 +91,5 @@ Scenario& scenario(const std::string& example, std::int64_t session_size) {
   if (!s) s = std::make_unique<Scenario>(example, session_size);
   return *s;
 }
+
+}  // namespace analyser

@@ -15,6 +15,8 @@
 #include "node/node.h"
 #include "search/search.h"
 
+namespace analyser {
+
 class Scenario {
  public:
   // The example folder's four files, joined into sessions of session_size
@@ -46,3 +48,5 @@ class Scenario {
 
 // The scenario of examples/<example> at a session size, built once per process.
 Scenario& scenario(const std::string& example, std::int64_t session_size);
+
+}  // namespace analyser

@@ -5,6 +5,8 @@
 #include "bench/fixture.h"
 #include "knowledge/knowledge.h"
 
+using namespace analyser;
+
 namespace {
 
 // Each output of the trace learnt by the knowledge of the state before it.

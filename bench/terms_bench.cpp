@@ -5,6 +5,8 @@
 #include "assignment/assignment.h"
 #include "bench/fixture.h"
 
+using namespace analyser;
+
 namespace {
 
 // Every term of the principals' processes under the assignment of the trace's

@@ -23,6 +23,8 @@
 #include "driver/driver.h"
 #include "fuzz_support.h"
 
+using namespace analyser;
+
 namespace {
 
 enum FileKind { kPrincipals, kLogic, kJoin, kKnowledge };

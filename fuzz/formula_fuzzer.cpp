@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "fuzz_support.h"
 #include "formula/formula.h"
+#include "fuzz_support.h"
 #include "principal/context.h"
 #include "principal/principal.h"
+
+using namespace analyser;
 
 namespace {
 
@@ -76,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tokenizer::Lexer lexer(text);
   try {
     for (int file = 0; file < 2; ++file)
-      inspect(silenced.out(), pl_parser::parse_formula(lexer), context);
+      inspect(silenced.out(), formula_parser::parse_formula(lexer), context);
   } catch (const syntax::SyntaxError& error) {
     fuzz::report(silenced.out(), error);
   } catch (const Failure& failure) {

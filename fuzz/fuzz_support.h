@@ -21,6 +21,8 @@
 #include "parser/tokenizer.h"
 #include "utils/utils.h"
 
+using namespace analyser;
+
 namespace fuzz {
 
 // Thrown when the analyser has written more than a target allows: a search that

@@ -10,6 +10,8 @@
 #include "knowledge/kmanager.h"
 #include "knowledge/knowledge.h"
 
+using namespace analyser;
+
 namespace {
 
 void inspect(std::ostream& os, const std::vector<Message>& terms) {
@@ -37,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text = fuzz::as_text(data, size);
   tokenizer::Lexer lexer(text);
   try {
-    const pl_parser::KnowledgeFile file = pl_parser::parse_knowledge(lexer);
+    const formula_parser::KnowledgeFile file = formula_parser::parse_knowledge(lexer);
     if (file.terms.size() == 1) {
       fuzz::require_diagnostic(file.too_few_terms.value_or(syntax::Diagnostic()));
     }

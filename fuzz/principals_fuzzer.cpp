@@ -8,6 +8,8 @@
 #include "fuzz_support.h"
 #include "principal/principal.h"
 
+using namespace analyser;
+
 namespace {
 
 void inspect(std::ostream& os, const Principal& role) {

@@ -1,5 +1,7 @@
 #include "assignment/assignment.h"
 
+namespace analyser {
+
 namespace {
 
 using Store = Assignment::Store;
@@ -305,3 +307,5 @@ std::string assignment_to_string(const Assignment& a) {
   }
   return s + "\\n";
 }
+
+}  // namespace analyser

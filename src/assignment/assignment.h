@@ -23,6 +23,8 @@
 #include "message/message.h"
 #include "utils/utils.h"
 
+namespace analyser {
+
 // "Assignment.NeedVariable": extend with something that is not a Var or Gen term.
 class NeedVariable : public Failure {
  public:
@@ -128,3 +130,5 @@ std::vector<Message> vars_bound_to(const Assignment& a, const Message& value);
 void print_assignment(std::ostream& os, const Assignment& a);
 // "var -> value\\n" per binding (label form), then one more "\\n".
 std::string assignment_to_string(const Assignment& a);
+
+}  // namespace analyser

@@ -10,14 +10,16 @@
 #include "driver/gviz.h"
 #include "driver/parsecmdline.h"
 #include "driver/printers.h"
-#include "formula/name_check.h"
 #include "formula/formula_parser.h"
+#include "formula/name_check.h"
 #include "node/node.h"
 #include "parser/parser.h"
 #include "parser/tokenizer.h"
 #include "search/outcome.h"
 #include "search/search.h"
 #include "utils/utils.h"
+
+namespace analyser {
 
 namespace {
 
@@ -118,15 +120,15 @@ void run(const std::vector<std::string>& args, const RunStreams& io) {
   if (inputs.too_few_knowledge_terms) {
     report_diagnostic(io, *inputs.too_few_knowledge_terms, settings.knowledge_file);
   }
-  SearchState state = tracer::create(inputs.principals, inputs.knowledge, settings.search, io.err);
-  tracer::join(state, inputs.formula, inputs.join_components);
+  SearchState state = search::create(inputs.principals, inputs.knowledge, settings.search, io.err);
+  search::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.search.mode == OutputMode::Graph;
   if (graph) graph_header(io.out, "prova");
   ReportPrinter printer(io.out, settings.graph_fields);
-  tracer::search(state, printer);
+  search::run(state, printer);
   if (graph) graph_footer(io.out);
   write_outcome(io, state);
-  if (settings.search.feedback) tracer::print_statistics(io.err, state);
+  if (settings.search.feedback) search::print_statistics(io.err, state);
 }
 
 }  // namespace
@@ -145,12 +147,12 @@ std::vector<std::string> input_warnings(const Settings& settings, const Inputs& 
 Inputs read_inputs(const Settings& settings, const RunStreams& io) {
   Inputs inputs;
   tokenizer::CarryOver carried;
-  inputs.formula = read_file(io, settings.logic_file, carried, pl_parser::parse_formula,
+  inputs.formula = read_file(io, settings.logic_file, carried, formula_parser::parse_formula,
                              "\nSyntax error in parsing formula\n");
-  inputs.join_components = read_file(io, settings.join_file, carried, pl_parser::parse_formula,
+  inputs.join_components = read_file(io, settings.join_file, carried, formula_parser::parse_formula,
                                      "\nSyntax error in parsing join components\n");
-  pl_parser::KnowledgeFile knowledge =
-      read_file(io, settings.knowledge_file, carried, pl_parser::parse_knowledge,
+  formula_parser::KnowledgeFile knowledge =
+      read_file(io, settings.knowledge_file, carried, formula_parser::parse_knowledge,
                 "\nSyntax error in parsing knowledge\n");
   inputs.knowledge = std::move(knowledge.terms);
   inputs.too_few_knowledge_terms = std::move(knowledge.too_few_terms);
@@ -181,3 +183,5 @@ int report_failure(const RunStreams& io, const Failure& failure) {
   io.err << "Fatal error: exception " << failure.description() << "\n" << std::flush;
   return 2;
 }
+
+}  // namespace analyser

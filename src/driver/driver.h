@@ -22,6 +22,8 @@
 #include "principal/principal.h"
 #include "utils/utils.h"
 
+namespace analyser {
+
 // The contents of the four input files of a run.
 struct Inputs {
   Formula formula;
@@ -66,3 +68,5 @@ int run_driver(const std::vector<std::string>& args, const RunStreams& io);
 // exception <description>\n" on io.err and returns the exit status of a failed
 // run, 2.
 int report_failure(const RunStreams& io, const Failure& failure);
+
+}  // namespace analyser

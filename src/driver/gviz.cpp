@@ -8,6 +8,8 @@
 #include "principal/context.h"
 #include "utils/utils.h"
 
+namespace analyser {
+
 void graph_header(std::ostream& os, const std::string& name) {
   os << "\n/*automatically generated*/\ndigraph " << name << "{\nconcentrate=true\n ";
 }
@@ -50,3 +52,5 @@ void write_path(std::ostream& os, const NodeRef& leaf, const GraphFields& fields
     os << "-> " << (*it)->id() << node_label(**it, fields);
   }
 }
+
+}  // namespace analyser

@@ -8,8 +8,10 @@
 #include <ostream>
 #include <string>
 
-#include "node/node.h"
 #include "driver/settings.h"
+#include "node/node.h"
+
+namespace analyser {
 
 // "digraph <name>{" and the graph attributes, preceded by a comment line.
 void graph_header(std::ostream& os, const std::string& name);
@@ -21,3 +23,5 @@ std::string node_label(const Node& n, const GraphFields& fields);
 
 // The path from the root down to leaf: the root, then one edge per node below it.
 void write_path(std::ostream& os, const NodeRef& leaf, const GraphFields& fields);
+
+}  // namespace analyser

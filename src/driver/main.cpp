@@ -12,6 +12,8 @@
 #include "driver/driver.h"
 #include "utils/utils.h"
 
+using namespace analyser;
+
 namespace {
 
 // Standard output through one large buffer: traces and graphs are long, and the

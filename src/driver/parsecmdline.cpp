@@ -4,6 +4,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 Settings default_settings() {
   return Settings{};
 }
@@ -143,3 +145,5 @@ void print_usage(std::ostream& os, bool full) {
         "\n   -h, --help: print this help"
         "\n";
 }
+
+}  // namespace analyser

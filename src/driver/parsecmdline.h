@@ -13,6 +13,8 @@
 
 #include "driver/settings.h"
 
+namespace analyser {
+
 // The settings of a run before any argument is read.
 Settings default_settings();
 
@@ -31,3 +33,5 @@ GraphFields graph_fields_of_int(std::int64_t n);
 
 // The usage line on os; full adds one line per option.
 void print_usage(std::ostream& os, bool full);
+
+}  // namespace analyser

@@ -4,11 +4,13 @@
 
 #include "assignment/assignment.h"
 #include "driver/gviz.h"
-#include "knowledge/knowledge.h"
-#include "verify/constraints.h"
 #include "formula/formula.h"
+#include "knowledge/knowledge.h"
 #include "node/action.h"
 #include "principal/context.h"
+#include "verify/constraints.h"
+
+namespace analyser {
 
 namespace {
 
@@ -89,3 +91,5 @@ void ReportPrinter::trace_found(const SearchState& state, const NodeRef& leaf) {
 void ReportPrinter::graph_path_found(const NodeRef& leaf) {
   write_path(os_, leaf, fields_);
 }
+
+}  // namespace analyser

@@ -16,9 +16,11 @@
 #include <vector>
 
 #include "driver/settings.h"
-#include "verify/verifier.h"
 #include "node/node.h"
 #include "search/search.h"
+#include "verify/verifier.h"
+
+namespace analyser {
 
 // The text trace ending at leaf, numbered by state.traces.
 void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf);
@@ -43,3 +45,5 @@ class ReportPrinter : public SearchObserver {
   std::ostream& os_;
   GraphFields fields_;
 };
+
+}  // namespace analyser

@@ -7,6 +7,8 @@
 
 #include "search/options.h"
 
+namespace analyser {
+
 // The sections written into each node label of the graph output.
 struct GraphFields {
   bool context = false;
@@ -28,3 +30,5 @@ struct Settings {
   bool help = false;
   bool interactive = false;  // accepted, never consulted
 };
+
+}  // namespace analyser

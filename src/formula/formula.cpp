@@ -4,6 +4,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 // One formula node. Children are empty handles where the alternative has none;
 // the accessors are only called on the alternatives that carry the field.
 struct Formula::Node {
@@ -508,3 +510,5 @@ std::vector<Formula> violated_literals(const ClauseList& clauses, const ClauseLi
   }
   return utils::remove_duplicates(violated);
 }
+
+}  // namespace analyser

@@ -27,6 +27,8 @@
 #include "message/message.h"
 #include "principal/context.h"
 
+namespace analyser {
+
 enum class FormulaTag : std::uint8_t {
   True,
   False,
@@ -112,3 +114,5 @@ Formula map_literal_terms(const Formula& literal, const std::function<Message(co
 // The literals whose evaluated counterpart is False (False itself excepted),
 // repeats removed.
 std::vector<Formula> violated_literals(const ClauseList& clauses, const ClauseList& evaluated);
+
+}  // namespace analyser

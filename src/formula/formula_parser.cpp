@@ -9,7 +9,9 @@
 #include "parser/syntax.h"
 #include "parser/tokenizer.h"
 
-namespace pl_parser {
+namespace analyser {
+
+namespace formula_parser {
 namespace {
 
 using tokenizer::Token;
@@ -615,4 +617,6 @@ KnowledgeFile parse_knowledge(tokenizer::Lexer& lexer) {
   return FileReader(lexer).parse_knowledge();
 }
 
-}  // namespace pl_parser
+}  // namespace formula_parser
+
+}  // namespace analyser

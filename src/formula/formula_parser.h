@@ -10,7 +10,9 @@
 #include "parser/syntax.h"
 #include "parser/tokenizer.h"
 
-namespace pl_parser {
+namespace analyser {
+
+namespace formula_parser {
 
 // One formula up to and including ";". Throws syntax::SyntaxError (with an
 // error line, exception name "Pl_parser.ParseError") on a syntax error, and
@@ -29,4 +31,6 @@ struct KnowledgeFile {
 // kMaxNesting terms (they are paired into one nested term) throw Stack_overflow.
 KnowledgeFile parse_knowledge(tokenizer::Lexer& lexer);
 
-}  // namespace pl_parser
+}  // namespace formula_parser
+
+}  // namespace analyser

@@ -4,6 +4,8 @@
 #include <map>
 #include <optional>
 
+namespace analyser {
+
 namespace {
 
 // A role's variables: its parameters, then what its process binds, in order of
@@ -146,3 +148,5 @@ std::vector<std::string> undeclared_names(const Formula& f, const std::vector<Pr
   checker.formula(f);
   return std::move(checker).found();
 }
+
+}  // namespace analyser

@@ -13,8 +13,12 @@
 #include "formula/formula.h"
 #include "principal/principal.h"
 
+namespace analyser {
+
 // One text per undeclared name, in the order of first use in f, each naming the
 // role and what it lacks: a quantified or owning role that no role of roles
 // declares, an index used but bound by no quantifier, a variable its role does
 // not have (its parameters and the variables its process binds).
 std::vector<std::string> undeclared_names(const Formula& f, const std::vector<Principal>& roles);
+
+}  // namespace analyser

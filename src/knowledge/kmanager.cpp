@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+namespace analyser {
+
 // Registered knowledge by kid, held by weak references so that the table never
 // keeps a knowledge alive. Entries of released knowledge are swept out whenever
 // the table has doubled since the last sweep, so its size follows the live
@@ -62,3 +64,5 @@ Knowledge find_knowledge(KnowledgeManager& mgr, std::int64_t kid) {
   }
   return k;
 }
+
+}  // namespace analyser

@@ -19,6 +19,8 @@
 #include "knowledge/knowledge.h"
 #include "utils/utils.h"
 
+namespace analyser {
+
 // "Kmanager.NoKnowledge": no live knowledge is registered under the kid, which
 // the run leaves on standard output ("<kid>\n").
 class NoKnowledge : public Failure {
@@ -56,3 +58,5 @@ Knowledge derive_knowledge(KnowledgeManager& mgr, const Knowledge& k, const Assi
 // The live knowledge registered under kid. Otherwise throws NoKnowledge (a
 // negative kid is answered the same way).
 Knowledge find_knowledge(KnowledgeManager& mgr, std::int64_t kid);
+
+}  // namespace analyser

@@ -7,6 +7,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 // The elements of a span from the last to the first. (std::views::reverse would
 // do, but the fuzz build's compiler cannot build it against this library.)
 template <typename T>
@@ -477,3 +479,5 @@ std::string knowledge_to_string(const Knowledge& k) {
   }
   return s + ".\\n\\n";
 }
+
+}  // namespace analyser

@@ -26,6 +26,8 @@
 #include "assignment/assignment.h"
 #include "message/message.h"
 
+namespace analyser {
+
 class Knowledge {
  public:
   struct Data;  // kid and the messages with their lookup index, shared between kids
@@ -100,3 +102,5 @@ bool can_derive(const Knowledge& k, const Assignment& f, const Message& m);
 void print_knowledge(std::ostream& os, const Knowledge& k);
 // "(<kid>)" then the messages in label form separated by ", ", then ".\\n\\n".
 std::string knowledge_to_string(const Knowledge& k);
+
+}  // namespace analyser

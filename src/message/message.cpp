@@ -7,6 +7,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 using Node = Message::Node;
@@ -522,3 +524,5 @@ std::string var_ids_to_string(const std::vector<VarId>& l) {
   }
   return s;
 }
+
+}  // namespace analyser

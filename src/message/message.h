@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+namespace analyser {
+
 // The alternatives of a term, in their fixed order.
 enum class Tag : std::uint8_t {
   NoMessage,
@@ -203,3 +205,5 @@ void print_message(std::ostream& os, const Message& m);
 std::string message_to_string(const Message& m);
 std::string var_id_to_string(const VarId& v);
 std::string var_ids_to_string(const std::vector<VarId>& l);
+
+}  // namespace analyser

@@ -2,6 +2,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 bool is_exchange(const Action& a) {
@@ -77,3 +79,5 @@ std::string action_to_string(const Action& a) {
   }
   return "";
 }
+
+}  // namespace analyser

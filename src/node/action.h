@@ -8,6 +8,8 @@
 #include "assignment/assignment.h"
 #include "message/message.h"
 
+namespace analyser {
+
 enum class ActionKind : std::uint8_t { NoAction, In, Out, Join };
 
 // In/Out: the principal's identity, the message (the intruder's message for an
@@ -35,3 +37,5 @@ bool equal(const Action& a, const Action& b);
 void print_action(std::ostream& os, const Action& a);
 // The one-line graph-label form.
 std::string action_to_string(const Action& a);
+
+}  // namespace analyser

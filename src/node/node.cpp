@@ -2,6 +2,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 Node::Node(std::int64_t id, Status status) : status_(std::move(status)), id_(id) {}
 
 Node::~Node() {
@@ -41,3 +43,5 @@ void print_node(std::ostream& os, const NodeRef& node) {
   os << "\n-----\nNode: id=" << node->id() << "\n-----\nSon of:" << node_id(node->parent()) << "\n";
   print_status(os, node->status());
 }
+
+}  // namespace analyser

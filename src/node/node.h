@@ -21,6 +21,8 @@
 #include "node/status.h"
 #include "principal/context.h"
 
+namespace analyser {
+
 class Node;
 using NodeRef = std::shared_ptr<Node>;  // nullptr is the null node
 
@@ -68,3 +70,5 @@ std::int64_t node_id(const NodeRef& node);  // -1 for the null node
 bool is_final(const NodeRef& node);
 // The text-trace form of one node (or "\nNode: NULNODE\n"), on os.
 void print_node(std::ostream& os, const NodeRef& node);
+
+}  // namespace analyser

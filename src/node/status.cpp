@@ -1,5 +1,7 @@
 #include "node/status.h"
 
+namespace analyser {
+
 Status make_status(Context context, Assignment assignment, Knowledge knowledge) {
   return Status{std::move(context), std::move(assignment), std::move(knowledge)};
 }
@@ -17,3 +19,5 @@ void print_status(std::ostream& os, const Status& s) {
   print_knowledge(os, s.knowledge);
   os << "\n}\n";
 }
+
+}  // namespace analyser

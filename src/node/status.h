@@ -8,6 +8,8 @@
 #include "knowledge/knowledge.h"
 #include "principal/context.h"
 
+namespace analyser {
+
 struct Status {
   Context context;
   Assignment assignment;
@@ -18,3 +20,5 @@ Status make_status(Context context, Assignment assignment, Knowledge knowledge);
 // Every principal has finished: the run reached its end, bound something or not.
 bool is_final(const Status& s);
 void print_status(std::ostream& os, const Status& s);
+
+}  // namespace analyser

@@ -9,6 +9,8 @@
 #include "parser/syntax.h"
 #include "parser/tokenizer.h"
 
+namespace analyser {
+
 namespace parser {
 namespace {
 
@@ -489,3 +491,5 @@ PrincipalsFile parse_principals(tokenizer::Lexer& lexer) {
 }
 
 }  // namespace parser
+
+}  // namespace analyser

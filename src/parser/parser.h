@@ -10,6 +10,8 @@
 #include "parser/tokenizer.h"
 #include "principal/principal.h"
 
+namespace analyser {
+
 namespace parser {
 
 struct PrincipalsFile {
@@ -25,3 +27,5 @@ struct PrincipalsFile {
 PrincipalsFile parse_principals(tokenizer::Lexer& lexer);
 
 }  // namespace parser
+
+}  // namespace analyser

@@ -1,5 +1,7 @@
 #include "parser/syntax.h"
 
+namespace analyser {
+
 namespace syntax {
 
 using tokenizer::Token;
@@ -153,3 +155,5 @@ int TokenReader::scan_token(Token* token) {
 }
 
 }  // namespace syntax
+
+}  // namespace analyser

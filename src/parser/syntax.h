@@ -12,6 +12,8 @@
 #include "parser/tokenizer.h"
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace syntax {
 
 // Codes with the same meaning in both parsers' tables.
@@ -135,3 +137,5 @@ class TokenReader {
 };
 
 }  // namespace syntax
+
+}  // namespace analyser

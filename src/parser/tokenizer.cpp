@@ -8,6 +8,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace tokenizer {
 namespace {
 
@@ -173,3 +175,5 @@ CarryOver Lexer::carry_over() const {
 }
 
 }  // namespace tokenizer
+
+}  // namespace analyser

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <utility>
 
+namespace analyser {
+
 namespace tokenizer {
 
 enum class TokenKind : std::uint8_t { Ident, Symbol, Unknown, EndOfLine, EndOfInput };
@@ -110,3 +112,5 @@ class Lexer {
 };
 
 }  // namespace tokenizer
+
+}  // namespace analyser

@@ -5,6 +5,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 const Principal& nth_principal(const Context& c, std::int64_t i) {
   // The step function only asks for existing indices; a wrong one is a bug in
   // the caller and ends the run rather than reading out of range.
@@ -59,3 +61,5 @@ std::string context_to_string(const Context& c, const Assignment& a) {
   s += "\\n";
   return s;
 }
+
+}  // namespace analyser

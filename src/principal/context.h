@@ -18,6 +18,8 @@
 #include "assignment/assignment.h"
 #include "principal/principal.h"
 
+namespace analyser {
+
 using Context = std::vector<Principal>;
 
 // The i-th principal, from 1.
@@ -34,3 +36,5 @@ std::int64_t trace_length(const Context& c);
 void print_context(std::ostream& os, const Context& c, const Assignment& a);
 // Each principal under a followed by "\\n", then one more "\\n".
 std::string context_to_string(const Context& c, const Assignment& a);
+
+}  // namespace analyser

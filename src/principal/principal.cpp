@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace analyser {
+
 namespace {
 
 using Scope = std::pair<std::string, std::int64_t>;
@@ -142,3 +144,5 @@ Principal get_principal(const PrincipalPool& pool, std::int64_t i, std::int64_t 
   }
   return make_principal(chosen->name(), n, chosen->params(), chosen->process());
 }
+
+}  // namespace analyser

@@ -16,6 +16,8 @@
 #include "principal/process.h"
 #include "utils/utils.h"
 
+namespace analyser {
+
 // "Princpool.NoMorePrinc": no such template, or an instance beyond the limit.
 class NoMorePrinc : public Failure {
  public:
@@ -77,3 +79,5 @@ PrincipalPool make_pool(std::vector<Principal> templates, std::int64_t max_insta
 // Template i (from 0) instantiated as instance n. NoMorePrinc when n exceeds the
 // limit, or (with the output "select!\n") when there is no template i.
 Principal get_principal(const PrincipalPool& pool, std::int64_t i, std::int64_t n);
+
+}  // namespace analyser

@@ -5,6 +5,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 // One node of a process tree. Input and Output use `term` and `first` (the
 // continuation); Choice and Parallel use `first` (left) and `second` (right).
 struct Process::Node {
@@ -193,3 +195,5 @@ std::string process_to_string(const Process& p) {
 void print_process(std::ostream& os, const Process& p) {
   os << process_to_string(p);
 }
+
+}  // namespace analyser

@@ -11,6 +11,8 @@
 #include "assignment/assignment.h"
 #include "message/message.h"
 
+namespace analyser {
+
 enum class ProcessTag : std::uint8_t { Nil, Input, Output, Choice, Parallel };
 
 class Process {
@@ -55,3 +57,5 @@ std::int64_t max_actions(const Process& p);
 // "In(t).rest", "Out(t)", "(l + r)", "(l | r)"; terms in label form.
 std::string process_to_string(const Process& p);
 void print_process(std::ostream& os, const Process& p);
+
+}  // namespace analyser

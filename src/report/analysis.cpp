@@ -9,6 +9,8 @@
 #include "search/outcome.h"
 #include "search/search.h"
 
+namespace analyser {
+
 namespace {
 
 // Groups every attack set the search reports; stops the search at the first
@@ -96,10 +98,10 @@ AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines
 
   const Inputs inputs = read_inputs(settings, RunStreams{error_lines, std::cerr});
   SearchState state =
-      tracer::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
-  tracer::join(state, inputs.formula, inputs.join_components);
+      search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
+  search::join(state, inputs.formula, inputs.join_components);
   AttackCollector collector(options);
-  tracer::search(state, collector);
+  search::run(state, collector);
 
   AnalysisResult result;
   result.warnings = input_warnings(settings, inputs);
@@ -110,3 +112,5 @@ AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines
   result.statistics = statistics_of(state, result.sessions);
   return result;
 }
+
+}  // namespace analyser

@@ -11,6 +11,8 @@
 
 #include "report/attack_groups.h"
 
+namespace analyser {
+
 struct AnalysisOptions {
   std::string principals_file;
   std::string logic_file;
@@ -60,3 +62,5 @@ struct AnalysisResult {
 // the parser's error line (if any) was written to error_lines and its
 // diagnostic to standard error.
 AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines);
+
+}  // namespace analyser

@@ -7,9 +7,11 @@
 
 #include "assignment/assignment.h"
 #include "driver/printers.h"
-#include "verify/constraints.h"
 #include "formula/formula.h"
 #include "utils/utils.h"
+#include "verify/constraints.h"
+
+namespace analyser {
 
 namespace {
 
@@ -320,3 +322,5 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
   attack.key = attack_key(involved_steps, reason, involved);
   return attack;
 }
+
+}  // namespace analyser

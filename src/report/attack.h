@@ -22,9 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "verify/verifier.h"
 #include "node/node.h"
 #include "search/search.h"
+#include "verify/verifier.h"
+
+namespace analyser {
 
 // One message of the intruder sequence: "I" stands for the intruder.
 struct Exchange {
@@ -48,3 +50,5 @@ struct Attack {
 // under the first model of its first candidate (candidates is not empty).
 Attack describe_attack(const SearchState& state, const NodeRef& leaf,
                        const std::vector<WorkItem>& candidates);
+
+}  // namespace analyser

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace analyser {
+
 void AttackGroups::add(Attack attack) {
   attack_sets_ += 1;
   const auto [it, is_new] = group_of_.try_emplace(attack.key, groups_.size());
@@ -21,3 +23,5 @@ std::vector<AttackGroup> AttackGroups::ordered() const {
                    [](const AttackGroup& a, const AttackGroup& b) { return a.count > b.count; });
   return sorted;
 }
+
+}  // namespace analyser

@@ -10,6 +10,8 @@
 
 #include "report/attack.h"
 
+namespace analyser {
+
 struct AttackGroup {
   Attack representative;            // the first attack found in the group
   std::int64_t count = 0;           // attack sets in the group
@@ -31,3 +33,5 @@ class AttackGroups {
   std::unordered_map<std::string, std::size_t> group_of_;  // key -> index in groups_
   std::int64_t attack_sets_ = 0;
 };
+
+}  // namespace analyser

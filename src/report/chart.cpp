@@ -10,6 +10,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 constexpr const char* kIntruder = "I";
@@ -151,3 +153,5 @@ std::string ChartRenderer::svg(const std::string& dot) {
   if (svg.empty()) throw Failure("GraphViz cannot draw the chart");
   return svg;
 }
+
+}  // namespace analyser

@@ -7,11 +7,13 @@
 
 #include "report/attack.h"
 
+struct GVC_s;
+
+namespace analyser {
+
 // The chart in the GraphViz dot language. The intruder's lifeline stands in the
 // middle, the instances around it in the order they first take part.
 std::string sequence_chart_dot(const Attack& attack);
-
-struct GVC_s;
 
 // GraphViz's library with its dot layout and SVG renderer, for the charts of
 // one report. GraphViz itself keeps global state: one thread draws at a time.
@@ -29,3 +31,5 @@ class ChartRenderer {
  private:
   GVC_s* gvc_;  // GraphViz's context; null when it could not be made
 };
+
+}  // namespace analyser

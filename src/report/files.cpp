@@ -7,6 +7,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::string text(std::istreambuf_iterator<char>(in), {});
@@ -20,3 +22,5 @@ void write_file(const std::string& path, const std::string& text) {
     throw sys_error(path + ": " + std::strerror(errno));
   }
 }
+
+}  // namespace analyser

@@ -3,9 +3,13 @@
 
 #include <string>
 
+namespace analyser {
+
 // The contents of path; throws Sys_error naming it when it cannot be read.
 std::string read_file(const std::string& path);
 
 // Replaces the contents of path with text; throws Sys_error naming it when it
 // cannot be written.
 void write_file(const std::string& path, const std::string& text);
+
+}  // namespace analyser

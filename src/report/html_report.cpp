@@ -6,6 +6,8 @@
 
 #include "report/summary.h"
 
+namespace analyser {
+
 namespace {
 
 constexpr const char* kStyle = R"(
@@ -129,3 +131,5 @@ std::string html_report(const Report& report) {
   html << "</body>\n</html>\n";
   return html.str();
 }
+
+}  // namespace analyser

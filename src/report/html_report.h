@@ -6,7 +6,11 @@
 
 #include "report/report.h"
 
+namespace analyser {
+
 std::string html_report(const Report& report);
 
 // text with &, <, >, " and ' written as character references.
 std::string html_escaped(const std::string& text);
+
+}  // namespace analyser

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace analyser {
+
 namespace {
 
 // Keys keep the order in which they are set.
@@ -69,3 +71,5 @@ std::string json_report(const Report& report) {
   // Input files may hold any byte: invalid UTF-8 is replaced, not refused.
   return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
+
+}  // namespace analyser

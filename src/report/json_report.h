@@ -5,6 +5,10 @@
 
 #include "report/report.h"
 
+namespace analyser {
+
 // Pretty-printed with two-space indentation, keys in a fixed order, ending in a
 // line feed.
 std::string json_report(const Report& report);
+
+}  // namespace analyser

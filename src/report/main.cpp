@@ -22,6 +22,8 @@
 #include "report/verdict.h"
 #include "utils/utils.h"
 
+using namespace analyser;
+
 namespace {
 
 // The analyser writes the session size as -max; the parser knows it as --max.

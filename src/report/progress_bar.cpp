@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace analyser {
+
 namespace {
 
 constexpr int kWidth = 30;  // characters of the bar itself
@@ -44,3 +46,5 @@ std::string ProgressBar::line(std::int64_t session, std::int64_t sessions, doubl
                 whole / 60 % 60, whole % 60, rate);
   return text;
 }
+
+}  // namespace analyser

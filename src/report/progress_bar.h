@@ -9,6 +9,8 @@
 
 #include "search/search.h"
 
+namespace analyser {
+
 class ProgressBar {
  public:
   // Draws on terminal; a disabled bar draws nothing.
@@ -35,3 +37,5 @@ class ProgressBar {
   Clock::time_point start_ = Clock::now();
   Clock::time_point last_drawn_ = start_;
 };
+
+}  // namespace analyser

@@ -3,6 +3,8 @@
 #include "report/chart.h"
 #include "report/files.h"
 
+namespace analyser {
+
 Report make_report(const AnalysisOptions& options, AnalysisResult result, Verdict verdict) {
   Report report;
   report.session_size = options.session_size;
@@ -52,3 +54,5 @@ std::string search_end_word(SearchEnd end) {
   }
   return "time-limit";
 }
+
+}  // namespace analyser

@@ -10,6 +10,8 @@
 #include "report/analysis.h"
 #include "report/verdict.h"
 
+namespace analyser {
+
 struct InputFile {
   std::string role;  // "principals", "logic", "join" or "knowledge"
   std::string path;
@@ -34,3 +36,5 @@ std::vector<std::string> charts_of(const AnalysisResult& result);
 // The words the written reports use for a verdict and for how the search ended.
 std::string verdict_word(ExitStatus status);
 std::string search_end_word(SearchEnd end);
+
+}  // namespace analyser

@@ -1,5 +1,7 @@
 #include "report/summary.h"
 
+namespace analyser {
+
 namespace {
 
 constexpr std::size_t kSessionsShown = 8;
@@ -53,3 +55,5 @@ void write_summary(std::ostream& os, const AnalysisResult& result, const Verdict
   }
   os << verdict.line << "\n";
 }
+
+}  // namespace analyser

@@ -1,5 +1,7 @@
 #include "report/verdict.h"
 
+namespace analyser {
+
 namespace {
 
 std::string counted(std::int64_t n, const std::string& singular, const std::string& plural) {
@@ -50,3 +52,5 @@ Verdict judge(const AnalysisResult& result, std::int64_t session_size) {
   v.line = "Verdict: " + head + "; " + coverage(result, session_size) + ".";
   return v;
 }
+
+}  // namespace analyser

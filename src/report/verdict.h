@@ -6,6 +6,8 @@
 
 #include "report/analysis.h"
 
+namespace analyser {
+
 enum ExitStatus : int {
   kNoAttack = 0,        // every finished run within the bound was verified: no attack
   kAttackFound = 1,     // at least one attack set
@@ -21,3 +23,5 @@ struct Verdict {
 // An attack found stands even when the search was cut short; no attack found
 // means something only when the search was complete and verified a run.
 Verdict judge(const AnalysisResult& result, std::int64_t session_size);
+
+}  // namespace analyser

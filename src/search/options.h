@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace analyser {
+
 // What the search hands on for each trace it finds.
 enum class OutputMode : int {
   None = -1,   // nothing: the search only counts
@@ -18,3 +20,5 @@ struct SearchOptions {
   std::int64_t session_size = 0;       // principals per session
   bool feedback = false;               // -f: progress and statistics on the feedback stream
 };
+
+}  // namespace analyser

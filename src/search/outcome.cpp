@@ -1,5 +1,7 @@
 #include "search/outcome.h"
 
+namespace analyser {
+
 namespace {
 
 std::string counted(std::int64_t n, const std::string& singular, const std::string& plural) {
@@ -17,7 +19,7 @@ std::vector<std::string> run_warnings(const SearchState& state) {
   if (state.starting_count == 0) {
     return {"no session could be built: the principals file declares no role"};
   }
-  if (tracer::pruned_count(state) == state.starting_count) {
+  if (search::pruned_count(state) == state.starting_count) {
     return {"the join formula prunes every session (" +
             counted(state.starting_count, "session", "sessions") +
             "): nothing was searched; check the join file"};
@@ -37,7 +39,9 @@ std::string verdict_line(const SearchState& state) {
           : counted(state.attacks, "attack set", "attack sets") + " found (see the report)";
   return "verdict: " + found + "; " +
          counted(state.terminal_traces, "finished run", "finished runs") + " verified in " +
-         counted(state.starting_count - tracer::pruned_count(state), "session", "sessions") +
+         counted(state.starting_count - search::pruned_count(state), "session", "sessions") +
          " of " + counted(state.options.session_size, "principal", "principals") +
          "; the result holds for sessions of this size only";
 }
+
+}  // namespace analyser

@@ -11,6 +11,8 @@
 
 #include "search/search.h"
 
+namespace analyser {
+
 // The reasons why the searched run checked nothing, most fundamental first;
 // none when something was checked.
 std::vector<std::string> run_warnings(const SearchState& state);
@@ -18,3 +20,5 @@ std::vector<std::string> run_warnings(const SearchState& state);
 // Attacks found or none, how many finished runs were verified in how many
 // sessions, and the session size that bounds the result.
 std::string verdict_line(const SearchState& state);
+
+}  // namespace analyser

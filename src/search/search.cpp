@@ -16,7 +16,9 @@
 #include "step/step.h"
 #include "utils/utils.h"
 
-namespace tracer {
+namespace analyser {
+
+namespace search {
 
 namespace {
 
@@ -215,7 +217,7 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   state.join_time = process_seconds() - start;
 }
 
-bool search(SearchState& state, SearchObserver& observer) {
+bool run(SearchState& state, SearchObserver& observer) {
   state.search_time = process_seconds();
   show_feedback(state, "\n\nSearching...\n\n");
   const auto starting = static_cast<std::int64_t>(state.initial_nodes.size());
@@ -316,4 +318,6 @@ void print_statistics(std::ostream& os, const SearchState& state) {
      << "\n--------------------------------------------\n";
 }
 
-}  // namespace tracer
+}  // namespace search
+
+}  // namespace analyser

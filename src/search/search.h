@@ -25,14 +25,16 @@
 #include <string>
 #include <vector>
 
-#include "verify/constraints.h"
 #include "formula/formula.h"
-#include "verify/verifier.h"
 #include "message/message.h"
 #include "node/node.h"
 #include "principal/principal.h"
 #include "search/options.h"
 #include "step/core.h"
+#include "verify/constraints.h"
+#include "verify/verifier.h"
+
+namespace analyser {
 
 // A node the search starts from, with the constraint stores of the join solution
 // that produced it.
@@ -96,7 +98,7 @@ class SearchObserver {
   virtual bool stop_requested(const SearchState&) { return false; }
 };
 
-namespace tracer {
+namespace search {
 
 // The run's state: the symbolic core with the intruder's initial knowledge (the
 // terms paired right-nested, so at least two are needed) and the root node.
@@ -112,7 +114,7 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
 // Explores the tree below every initial node depth first and hands each leaf's
 // report to observer by the options' mode. Returns false when the observer
 // stopped the search before it was complete.
-bool search(SearchState& state, SearchObserver& observer);
+bool run(SearchState& state, SearchObserver& observer);
 
 // The starting nodes whose join formula had no solution.
 std::int64_t pruned_count(const SearchState& state);
@@ -134,4 +136,6 @@ std::string format_duration(double seconds);
 // The process's processor time in seconds.
 double process_seconds();
 
-}  // namespace tracer
+}  // namespace search
+
+}  // namespace analyser

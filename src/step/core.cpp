@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace analyser {
+
 namespace {
 
 using Assignments = std::vector<Assignment>;
@@ -851,3 +853,5 @@ std::vector<Candidate> SymbolicCore::synthesize_term(const Knowledge& k, const A
                                                      const Message& target) {
   return Unifier(mgr_, VerifyingRules{initial_}).synthesize(k, ctx, target);
 }
+
+}  // namespace analyser

@@ -31,6 +31,8 @@
 #include "knowledge/kmanager.h"
 #include "message/message.h"
 
+namespace analyser {
+
 // A message the intruder can send, with the assignment under which it fits.
 struct Candidate {
   Message message;
@@ -91,3 +93,5 @@ class SymbolicCore {
 // Whether refine(t) is the empty assignment alone whatever the knowledge, as t's
 // shape shows; lets callers skip building that list.
 bool refines_to_nothing(const Message& t);
+
+}  // namespace analyser

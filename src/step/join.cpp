@@ -5,6 +5,8 @@
 #include <limits>
 #include <string>
 
+namespace analyser {
+
 namespace {
 
 // Session number `index` (from 0) of the enumeration over n >= 1 templates and
@@ -159,3 +161,5 @@ std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef&
   }
   return initial_nodes;
 }
+
+}  // namespace analyser

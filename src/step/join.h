@@ -21,6 +21,8 @@
 #include "principal/principal.h"
 #include "step/core.h"
 
+namespace analyser {
+
 // The number of multisets of size k over n templates (0 when n < 1 or k < 0).
 std::int64_t session_count(std::int64_t n, std::int64_t k);
 // The sessions (1-based template indices) in their fixed enumeration order.
@@ -36,3 +38,5 @@ NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, c
 // solution, and below it the "Close Principals" node closing unbound parameters.
 std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
                                 const std::vector<Assignment>& solutions);
+
+}  // namespace analyser

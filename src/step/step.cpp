@@ -6,6 +6,8 @@
 
 #include "step/core.h"
 
+namespace analyser {
+
 namespace {
 
 // The actions of one prefix, duplicates removed, and what remains of the process
@@ -274,3 +276,5 @@ NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& 
   }
   return nullptr;
 }
+
+}  // namespace analyser

@@ -18,6 +18,8 @@
 #include "node/node.h"
 #include "step/core.h"
 
+namespace analyser {
+
 // A candidate child computed by the step function: the principal as the context
 // holds it, the action, and the principal with its process advanced.
 struct StepCandidate {
@@ -64,3 +66,5 @@ std::vector<StepCandidate> output_candidates(SymbolicCore& core, const Knowledge
                                              const Assignment& a, const Context& c, std::int64_t i);
 std::vector<StepCandidate> input_candidates(SymbolicCore& core, const Knowledge& k,
                                             const Assignment& a, const Context& c, std::int64_t i);
+
+}  // namespace analyser

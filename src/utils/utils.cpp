@@ -1,5 +1,7 @@
 #include "utils/utils.h"
 
+namespace analyser {
+
 Failure syntax_failure(const std::string& text) {
   return Failure("Failure(\"" + text + "\")");
 }
@@ -11,3 +13,5 @@ Failure sys_error(const std::string& text) {
 Failure stack_overflow() {
   return Failure("Stack_overflow");
 }
+
+}  // namespace analyser

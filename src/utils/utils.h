@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 // A failure condition that nothing handles ends the run: the driver writes the
 // failure's output (a line some conditions leave on standard output, such as
 // "select!\n"), flushes standard output and writes "Fatal error: exception
@@ -118,3 +120,5 @@ std::vector<T> remove_duplicates(const std::vector<T>& l) {
 }
 
 }  // namespace utils
+
+}  // namespace analyser

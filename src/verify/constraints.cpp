@@ -10,6 +10,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 // Whether c1 and c2 chain into a new constraint: c2 starts where c1 ends, and
@@ -244,3 +246,5 @@ std::vector<std::vector<ConstraintStore>> singletons(const std::vector<Constrain
 void print_model(std::ostream& os, const std::vector<ConstraintStore>& stores) {
   for (const ConstraintStore& store : stores) print_store(os, store);
 }
+
+}  // namespace analyser

@@ -21,6 +21,8 @@
 #include "assignment/assignment.h"
 #include "message/message.h"
 
+namespace analyser {
+
 enum class ConstraintKind : std::uint8_t { BindsTo, Excludes };
 
 struct Constraint {
@@ -59,3 +61,5 @@ std::vector<Constraint> excludes_constraints(Bindings pairs);
 std::vector<std::vector<ConstraintStore>> singletons(const std::vector<ConstraintStore>& stores);
 // Every store, arranged by kind and variable, on os.
 void print_model(std::ostream& os, const std::vector<ConstraintStore>& stores);
+
+}  // namespace analyser

@@ -9,6 +9,8 @@
 #include "utils/utils.h"
 #include "verify/verifier_steps.h"
 
+namespace analyser {
+
 namespace {
 
 std::vector<Assignment> equality_solutions(const Formula& literal, const TraceQueries& queries) {
@@ -288,3 +290,5 @@ std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
   }
   return solutions;
 }
+
+}  // namespace analyser

@@ -21,6 +21,8 @@
 #include "step/core.h"
 #include "verify/constraints.h"
 
+namespace analyser {
+
 struct WorkItem {
   ClauseList clauses;  // decided literals replaced by True or False
   Assignment assignment;
@@ -40,3 +42,5 @@ std::vector<WorkItem> attack_search(const ClauseList& clauses,
 // result item and store, the store's bindings and the item's whole stores.
 std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
     const ClauseList& clauses, SymbolicCore& core, const Status& status);
+
+}  // namespace analyser

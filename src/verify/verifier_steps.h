@@ -18,6 +18,8 @@
 #include "principal/context.h"
 #include "verify/verifier.h"
 
+namespace analyser {
+
 // What literals are decided against: the trace's status (its assignment and the
 // intruder's knowledge) and the run's symbolic core.
 struct TraceQueries {
@@ -89,3 +91,5 @@ class VerifierSearch {
   bool write_clauses_;
   std::vector<Item> stack_;  // top at the back
 };
+
+}  // namespace analyser

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 using enum GenKind;
@@ -391,3 +393,5 @@ TEST(PrintTest, BothForms) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -8,6 +8,8 @@
 
 #include "assignment/assignment.h"
 
+namespace analyser {
+
 namespace {
 
 Message v(int i) {
@@ -164,3 +166,5 @@ TEST(SharedPrefixTest, ComposingWithItselfDoublesTheBindings) {
   EXPECT_TRUE(std::ranges::equal(twice.bindings().first(3), twice.bindings().last(3)));
   EXPECT_EQ(apply(twice, v(0)), nonce("end", 1));
 }
+
+}  // namespace analyser

@@ -10,6 +10,8 @@
 
 #include "driver/driver.h"
 
+namespace analyser {
+
 namespace {
 
 struct Outcome {
@@ -58,3 +60,5 @@ TEST(ConcurrentRuns, EachWritesWhatItWritesAlone) {
 }
 
 }  // namespace
+
+}  // namespace analyser

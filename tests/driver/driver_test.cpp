@@ -10,6 +10,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 // What one run of the program printed and returned.
@@ -121,3 +123,5 @@ TEST_F(RunDriver, EveryRunStartsFromTheInitialState) {
 }
 
 }  // namespace
+
+}  // namespace analyser

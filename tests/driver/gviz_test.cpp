@@ -13,6 +13,8 @@
 #include "principal/context.h"
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 class GvizTest : public ::testing::Test {
@@ -114,3 +116,5 @@ TEST_F(GvizTest, DeepPathIsWrittenWithoutRecursion) {
 }
 
 }  // namespace
+
+}  // namespace analyser

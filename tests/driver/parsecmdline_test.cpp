@@ -9,6 +9,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 Settings parse(std::vector<std::string> args) {
@@ -214,3 +216,5 @@ TEST(PrintUsage, FullText) {
 }
 
 }  // namespace
+
+}  // namespace analyser

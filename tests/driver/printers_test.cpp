@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "assignment/assignment.h"
-#include "knowledge/knowledge.h"
-#include "verify/constraints.h"
 #include "formula/formula.h"
+#include "knowledge/knowledge.h"
 #include "message/message.h"
 #include "node/action.h"
 #include "principal/context.h"
+#include "verify/constraints.h"
+
+namespace analyser {
 
 namespace {
 
@@ -118,3 +120,5 @@ TEST(PrintAttack, JoinOnlyTraceHasNoIntruderLine) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -9,6 +9,8 @@
 
 #include "parser/tokenizer.h"
 
+namespace analyser {
+
 namespace {
 
 std::string printed(const Formula& f) {
@@ -19,12 +21,12 @@ std::string printed(const Formula& f) {
 
 std::string parsed(const std::string& text) {
   tokenizer::Lexer lexer(text);
-  return printed(pl_parser::parse_formula(lexer));
+  return printed(formula_parser::parse_formula(lexer));
 }
 
 std::vector<Message> knowledge_of(const std::string& text) {
   tokenizer::Lexer lexer(text);
-  return pl_parser::parse_knowledge(lexer).terms;
+  return formula_parser::parse_knowledge(lexer).terms;
 }
 
 // The syntax error that parse ends with on text.
@@ -42,7 +44,7 @@ syntax::SyntaxError syntax_error(const std::string& text, Parse parse) {
 
 // The error line of parsing text as a formula, which has one.
 std::string formula_error(const std::string& text) {
-  const syntax::SyntaxError error = syntax_error(text, pl_parser::parse_formula);
+  const syntax::SyntaxError error = syntax_error(text, formula_parser::parse_formula);
   EXPECT_TRUE(error.has_error_line()) << text;
   return error.error_line();
 }
@@ -50,7 +52,7 @@ std::string formula_error(const std::string& text) {
 // The error line of parsing text as a knowledge list, which the run does not
 // print: the knowledge parser's errors end the run as its exception.
 std::string knowledge_error(const std::string& text) {
-  const syntax::SyntaxError error = syntax_error(text, pl_parser::parse_knowledge);
+  const syntax::SyntaxError error = syntax_error(text, formula_parser::parse_knowledge);
   EXPECT_FALSE(error.has_error_line()) << text;
   return error.error_line();
 }
@@ -74,11 +76,11 @@ std::string failure_of(const std::string& text, Parse parse) {
 }
 
 std::string formula_failure(const std::string& text) {
-  return failure_of(text, pl_parser::parse_formula);
+  return failure_of(text, formula_parser::parse_formula);
 }
 
 std::string knowledge_failure(const std::string& text) {
-  return failure_of(text, pl_parser::parse_knowledge);
+  return failure_of(text, formula_parser::parse_knowledge);
 }
 
 struct TextCase {
@@ -154,10 +156,10 @@ TEST(PlParserErrorTest, KnowledgeErrorLines) {
 }
 
 TEST(PlParserErrorTest, FailureNamesAndCodes) {
-  const syntax::SyntaxError knowledge = syntax_error("A_1 B_1 ;", pl_parser::parse_knowledge);
+  const syntax::SyntaxError knowledge = syntax_error("A_1 B_1 ;", formula_parser::parse_knowledge);
   EXPECT_STREQ(knowledge.description(), "Pl_parser.ParseError");
   EXPECT_EQ(knowledge.code(), 6);
-  const syntax::SyntaxError formula = syntax_error("true true ;", pl_parser::parse_formula);
+  const syntax::SyntaxError formula = syntax_error("true true ;", formula_parser::parse_formula);
   EXPECT_STREQ(formula.description(), "Pl_parser.ParseError");
   EXPECT_EQ(formula.code(), 13);
   EXPECT_EQ(formula.line(), 1);
@@ -169,10 +171,10 @@ TEST(PlParserErrorTest, FailureNamesAndCodes) {
 
 TEST(PlParserErrorTest, TheRestOfTheLineIsLeftForTheNextFile) {
   tokenizer::Lexer lexer("true ; ;");
-  EXPECT_EQ(printed(pl_parser::parse_formula(lexer)), " T ");
+  EXPECT_EQ(printed(formula_parser::parse_formula(lexer)), " T ");
   // The next formula starts at the second ";": an empty formula.
   try {
-    pl_parser::parse_formula(lexer);
+    formula_parser::parse_formula(lexer);
     FAIL() << "no failure";
   } catch (const syntax::SyntaxError& error) {
     EXPECT_EQ(error.error_line(), "ER6: Missing ;   (1,8)\n");
@@ -181,14 +183,14 @@ TEST(PlParserErrorTest, TheRestOfTheLineIsLeftForTheNextFile) {
 
 TEST(PlParserKnowledgeTest, OneTermComesWithItsExplanation) {
   tokenizer::Lexer lexer("A_1 ;", "k");
-  const pl_parser::KnowledgeFile one = pl_parser::parse_knowledge(lexer);
+  const formula_parser::KnowledgeFile one = formula_parser::parse_knowledge(lexer);
   EXPECT_EQ(one.terms, std::vector<Message>{agent("A", 1)});
   ASSERT_TRUE(one.too_few_terms.has_value());
   EXPECT_EQ(syntax::diagnostic_line(*one.too_few_terms),
             "k:1:5: error: expected ',' and a second term, found ';'; the knowledge file needs at "
             "least two terms\n");
   tokenizer::Lexer two_lexer("A_1, B_1 ;");
-  EXPECT_FALSE(pl_parser::parse_knowledge(two_lexer).too_few_terms.has_value());
+  EXPECT_FALSE(formula_parser::parse_knowledge(two_lexer).too_few_terms.has_value());
 }
 
 // ------------------------------------------------------------------ grouping
@@ -244,12 +246,12 @@ TEST(PlParserGroupingTest, OperatorsCommentsAndBlanks) {
 TEST(PlParserGroupingTest, QuantifiedComparisonKeepsIndexPlaceholders) {
   tokenizer::Lexer first("forall A.i: exists B.j: ( x_i = nb_j ) ;");
   EXPECT_EQ(
-      pl_parser::parse_formula(first),
+      formula_parser::parse_formula(first),
       forall_formula(
           "i", "A",
           exists_formula("j", "B", equal_formula(var(VarId{"x", "i", 0}), nonce("_j_nb", 0)))));
   tokenizer::Lexer second("forall A.i: x_A_i = A_i ;");
-  EXPECT_EQ(pl_parser::parse_formula(second),
+  EXPECT_EQ(formula_parser::parse_formula(second),
             forall_formula("i", "A", equal_formula(var(VarId{"x_A", "i", 0}), agent("Ai", 0))));
 }
 
@@ -346,3 +348,5 @@ TEST(PlParserNestingTest, NestingUpToTheLimitIsAccepted) {
 }
 
 }  // namespace
+
+}  // namespace analyser

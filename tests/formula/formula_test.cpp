@@ -8,6 +8,8 @@
 
 #include "principal/principal.h"
 
+namespace analyser {
+
 namespace {
 
 // ------------------------------------------------------------------ helpers
@@ -364,3 +366,5 @@ TEST(DeepFormulaTest, NestingAtTheParserLimitIsHandled) {
 }
 
 }  // namespace
+
+}  // namespace analyser

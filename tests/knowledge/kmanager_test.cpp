@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 constexpr std::int64_t kRunCapacity = 4194303;
@@ -137,3 +139,5 @@ TEST(KnowledgeManager, KnowledgeOutlivesItsManager) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -7,6 +7,8 @@
 
 #include "knowledge/knowledge.h"
 
+namespace analyser {
+
 namespace {
 
 Message n(int i) {
@@ -132,3 +134,5 @@ TEST(SharedMessagesTest, LongChainsAnswerAsIfEachSetWereCopied) {
     }
   }
 }
+
+}  // namespace analyser

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 const Message A = agent("A", 1);
@@ -334,3 +336,5 @@ TEST(PrintKnowledge, BothRenderingsNewestFirst) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -8,6 +8,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 std::string printed(const Message& m) {
@@ -416,3 +418,5 @@ TEST(HasVariablesTest, Table) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -6,6 +6,8 @@
 
 #include "message/message.h"
 
+namespace analyser {
+
 namespace {
 
 TEST(RelatedAtomTest, ManyDistinctAtomsKeepTheirRelatives) {
@@ -32,3 +34,5 @@ TEST(RelatedAtomTest, OnlyAtomsOfTheRightAlternativeHaveRelatives) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -8,6 +8,8 @@
 
 #include "node/action.h"
 
+namespace analyser {
+
 namespace {
 
 const VarId kX{"x", "A", 1};
@@ -161,3 +163,5 @@ TEST(ActionTest, PrintAndLabelForms) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -7,6 +7,8 @@
 
 #include "principal/process.h"
 
+namespace analyser {
+
 namespace {
 
 VarId owned(const std::string& name, const std::string& owner, std::int64_t instance) {
@@ -44,3 +46,5 @@ TEST(StatusTest, PrintingShowsContextAssignmentAndKnowledge) {
 }
 
 }  // namespace
+
+}  // namespace analyser

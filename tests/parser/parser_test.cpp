@@ -8,6 +8,8 @@
 
 #include "parser/tokenizer.h"
 
+namespace analyser {
+
 namespace {
 
 // What the driver sees after reading a principals text: the principals in
@@ -304,3 +306,5 @@ TEST(ParserTest, SyntaxErrorCarriesItsCodePositionAndDiagnostic) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -9,6 +9,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 using tokenizer::Lexer;
@@ -321,3 +323,5 @@ TEST_F(SourceFileTest, NextFileStartsAfterTheUnreadRestOfTheLine) {
 }
 
 }  // namespace
+
+}  // namespace analyser

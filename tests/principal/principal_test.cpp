@@ -9,6 +9,8 @@
 #include "principal/context.h"
 #include "principal/process.h"
 
+namespace analyser {
+
 namespace {
 
 VarId parsed(const std::string& name) {
@@ -291,3 +293,5 @@ TEST(ContextTest, PrintedAndLabelForms) {
 }
 
 }  // namespace
+
+}  // namespace analyser

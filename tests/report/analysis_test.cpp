@@ -12,6 +12,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -164,3 +166,5 @@ TEST(Analysis, SyntaxErrorThrows) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 Attack attack(std::int64_t attack_set, std::int64_t session, const std::string& key) {
@@ -45,3 +47,5 @@ TEST(AttackGroups, MostFrequentFirstThenInOrderFound) {
 }
 
 }  // namespace
+
+}  // namespace analyser

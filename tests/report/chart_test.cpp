@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 Attack lowe() {
@@ -93,3 +95,5 @@ TEST(SequenceChart, RenderedAsSvgWithEveryMessage) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 TEST(ProgressBar, LineShowsSessionsDoneTimeAndRate) {
@@ -37,3 +39,5 @@ TEST(ProgressBar, DisabledBarDrawsNothing) {
 }
 
 }  // namespace
+
+}  // namespace analyser

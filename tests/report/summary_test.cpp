@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 TEST(SessionsText, NumbersAndPrincipalsUpToTheLimit) {
@@ -29,3 +31,5 @@ TEST(SessionsText, NumbersAndPrincipalsUpToTheLimit) {
 }
 
 }  // namespace
+
+}  // namespace analyser

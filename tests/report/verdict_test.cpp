@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 TEST(Verdict, StatusAndClosingLine) {
@@ -59,3 +61,5 @@ TEST(Verdict, StatusAndClosingLine) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -8,6 +8,8 @@
 #include "report/json_report.h"
 #include "report/report.h"
 
+namespace analyser {
+
 namespace {
 
 Report report_of_example(const std::string& name, std::int64_t session_size) {
@@ -66,3 +68,5 @@ TEST(HtmlReport, Escaping) {
 }
 
 }  // namespace
+
+}  // namespace analyser

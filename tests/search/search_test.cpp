@@ -18,9 +18,11 @@
 #include "utils/utils.h"
 #include "verify/constraints.h"
 
+namespace analyser {
+
 namespace {
 
-using tracer::format_duration;
+using search::format_duration;
 
 TEST(FormatDuration, HoursMinutesSecondsOfTheCeiling) {
   struct Case {
@@ -74,7 +76,7 @@ SearchState statistics_state() {
 
 std::string statistics(const SearchState& s) {
   std::ostringstream os;
-  tracer::print_statistics(os, s);
+  search::print_statistics(os, s);
   return os.str();
 }
 
@@ -173,7 +175,7 @@ TEST(ProgressText, EstimateFromTheBranchingOfTheRemainingSubtrees) {
   s.trace_lengths = {9, 3, 2};
   // estimate = 10 + 1 * 2^3 + 1 * 2^2 = 22; 10 / 22 = 45.45 %
   // remaining = 100 * 9 / 45.45 - 9 = 10.8
-  EXPECT_EQ(tracer::progress_text(s, 9.0),
+  EXPECT_EQ(search::progress_text(s, 9.0),
             kBack + "45% elapsed 0:0:9 ~ remaining 0:0:11  subtree 2/3 - S   ");
 }
 
@@ -182,7 +184,7 @@ TEST(ProgressText, VerificationMarkAndEmptyEstimate) {
   s.max_node_id = 7;
   s.subtree_index = -1;  // after the last of no starting node
   s.verifying = true;
-  EXPECT_EQ(tracer::progress_text(s, 0.0),
+  EXPECT_EQ(search::progress_text(s, 0.0),
             kBack + "100% elapsed 0:0:0 ~ remaining 0:0:0  subtree 0/0 - V   ");
 }
 
@@ -193,7 +195,7 @@ TEST(ProgressText, HugeEstimateGivesZeroPercentAndInfiniteRemainder) {
   s.branching_factor = 1e10;
   s.initial_branching = {1.0};
   s.trace_lengths = {400};  // 1e4000 overflows
-  EXPECT_EQ(tracer::progress_text(s, 3.0),
+  EXPECT_EQ(search::progress_text(s, 3.0),
             kBack + "0% elapsed 0:0:3 ~ remaining infinity  subtree 1/1 - S   ");
 }
 
@@ -204,7 +206,7 @@ TEST(ProgressText, UndefinedPercentIsWrittenZero) {
   s.branching_factor = 1e10;
   s.initial_branching = {0.0};  // 0 * infinity
   s.trace_lengths = {400};
-  EXPECT_EQ(tracer::progress_text(s, 1.0),
+  EXPECT_EQ(search::progress_text(s, 1.0),
             kBack + "0% elapsed 0:0:1 ~ remaining infinity  subtree 1/1 - S   ");
 }
 
@@ -219,7 +221,7 @@ TEST(Create, KnowledgeNeedsTwoTerms) {
   };
   for (const Case& c : cases) {
     try {
-      tracer::create({}, c.terms, SearchOptions{}, std::cerr);
+      search::create({}, c.terms, SearchOptions{}, std::cerr);
       ADD_FAILURE() << "no failure";
     } catch (const UtilException& e) {
       EXPECT_EQ(e.output(), c.diagnostic);
@@ -231,7 +233,7 @@ TEST(Create, RootHoldsTheInitialKnowledge) {
   SearchOptions settings;
   settings.session_size = 2;
   const SearchState s =
-      tracer::create({}, {agent("I", 0), pub_key("I", 0), priv_key("I", 0)}, settings, std::cerr);
+      search::create({}, {agent("I", 0), pub_key("I", 0), priv_key("I", 0)}, settings, std::cerr);
   ASSERT_TRUE(s.root);
   EXPECT_EQ(s.root->id(), 1);
   EXPECT_EQ(s.root->parent(), nullptr);
@@ -250,8 +252,8 @@ TEST(Create, RootHoldsTheInitialKnowledge) {
 // Two runs in one process number their nodes and knowledge sets each on its own.
 TEST(Create, EachRunCountsItsOwnNodesAndKnowledge) {
   const std::vector<Message> terms = {agent("I", 0), pub_key("I", 0)};
-  const SearchState first = tracer::create({}, terms, SearchOptions{}, std::cerr);
-  const SearchState second = tracer::create({}, terms, SearchOptions{}, std::cerr);
+  const SearchState first = search::create({}, terms, SearchOptions{}, std::cerr);
+  const SearchState second = search::create({}, terms, SearchOptions{}, std::cerr);
   for (const SearchState* s : {&first, &second}) {
     EXPECT_EQ(s->root->id(), 1);
     EXPECT_EQ(s->root->status().knowledge.kid(), 1);
@@ -259,3 +261,5 @@ TEST(Create, EachRunCountsItsOwnNodesAndKnowledge) {
 }
 
 }  // namespace
+
+}  // namespace analyser

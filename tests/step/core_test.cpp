@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 // Terms. Variables and generated values carry a parsed identity, so that they
@@ -686,3 +688,5 @@ TEST_F(SynthesizeTermTest, PairsWithoutRefinement) {
 }
 
 }  // namespace
+
+}  // namespace analyser

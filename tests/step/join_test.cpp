@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 using Session = std::vector<std::int64_t>;
@@ -129,7 +131,7 @@ class JoinTest : public ::testing::Test {
 
   // The next session node below root, going on from the previous call on it.
   NodeRef next_join(const PrincipalPool& pool, const NodeRef& root) {
-    return ::next_join(pool, core, ids, root, next_sessions[root->id()]);
+    return analyser::next_join(pool, core, ids, root, next_sessions[root->id()]);
   }
   std::map<std::int64_t, std::int64_t> next_sessions;  // by root id
 
@@ -332,3 +334,5 @@ TEST_F(JoinTest, ParametersBoundByTheSolutionAreNotClosed) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -7,6 +7,8 @@
 
 #include "step/core.h"
 
+namespace analyser {
+
 namespace {
 
 TEST(RefineShapeTest, AgreesWithRefine) {
@@ -52,3 +54,5 @@ TEST(RefineShapeTest, AgreesWithRefine) {
 }
 
 }  // namespace
+
+}  // namespace analyser

@@ -10,6 +10,8 @@
 #include "parser/parser.h"
 #include "parser/tokenizer.h"
 
+namespace analyser {
+
 namespace {
 
 VarId parsed(const std::string& name) {
@@ -51,7 +53,7 @@ class StepTest : public ::testing::Test {
   }
 
   // The next child of node, going on from the previous call on it.
-  NodeRef step(const NodeRef& node) { return ::step(core, ids, node, cursors[node->id()]); }
+  NodeRef step(const NodeRef& node) { return analyser::step(core, ids, node, cursors[node->id()]); }
   std::map<std::int64_t, StepCursor> cursors;  // by node id
 
   // The labels of every child of node, in order.
@@ -335,3 +337,5 @@ TEST(StepCursorTest, NextPendingEndsOnceOutputsWereFound) {
 }
 
 }  // namespace
+
+}  // namespace analyser

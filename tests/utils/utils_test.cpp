@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace analyser {
+
 namespace {
 
 // Runs body, which must throw UtilException, and returns the output it carries.
@@ -159,3 +161,5 @@ TEST(RemoveDuplicatesTest, KeepsFirstOccurrences) {
 }
 
 }  // namespace
+
+}  // namespace analyser

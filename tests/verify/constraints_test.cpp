@@ -8,6 +8,8 @@
 
 #include "utils/utils.h"
 
+namespace analyser {
+
 namespace {
 
 constexpr ConstraintKind B = ConstraintKind::BindsTo;
@@ -246,3 +248,5 @@ TEST(PrintModel, EveryStoreFollowedByABlankLine) {
 }
 
 }  // namespace
+
+}  // namespace analyser

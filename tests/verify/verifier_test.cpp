@@ -9,6 +9,8 @@
 #include "node/node.h"
 #include "verify/verifier_steps.h"
 
+namespace analyser {
+
 namespace {
 
 constexpr ConstraintKind B = ConstraintKind::BindsTo;
@@ -248,3 +250,5 @@ TEST_F(VerifierTest, SolveJoinGivesOnePairPerStore) {
 }
 
 }  // namespace
+
+}  // namespace analyser
