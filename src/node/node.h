@@ -29,7 +29,11 @@ using NodeRef = std::shared_ptr<Node>;  // nullptr is the null node
 // The identifiers of one run's nodes, handed out in creation order from 1.
 class NodeIds {
  public:
+  NodeIds() = default;
+  // Identifiers after last, for nodes built again under the numbers they had.
+  explicit NodeIds(std::int64_t last) : last_(last) {}
   std::int64_t next() { return ++last_; }
+  std::int64_t last() const { return last_; }
 
  private:
   std::int64_t last_ = 0;  // the last identifier handed out

@@ -62,7 +62,7 @@ std::vector<Session> sessions_of(const SearchState& state) {
     for (const Principal& p : state.starting_nodes[j]->status().context) {
       s.principals.push_back(p.name() + "_" + std::to_string(p.instance()));
     }
-    s.pruned = state.initial_nodes[j].empty();
+    s.pruned = state.initial_branching[j] == 0;
     sessions.push_back(std::move(s));
   }
   return sessions;

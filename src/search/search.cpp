@@ -174,11 +174,36 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
   return state;
 }
 
+namespace {
+
+// The initial nodes of starting node j, numbered as the join numbered them.
+std::vector<InitialNode> initial_nodes(SearchState& state, std::size_t j) {
+  SymbolicCore& core = *state.core;
+  const NodeRef& n = state.starting_nodes[j];
+  const auto solutions =
+      solve_join(prepare(state.negated_join, n->status().context), core, n->status());
+  std::vector<Assignment> assignments;
+  for (const auto& solution : solutions) assignments.push_back(solution.first);
+  NodeIds ids(state.join_numbering[j].last_node_id);
+  KnowledgeManager& mgr = core.knowledge_manager();
+  const std::int64_t last_kid = mgr.set_last_kid(state.join_numbering[j].last_kid);
+  const std::vector<NodeRef> nodes = apply_join(core, ids, n, assignments);
+  mgr.set_last_kid(std::max(last_kid, mgr.last_kid()));
+  assert(nodes.size() == solutions.size() && "one initial node per join solution");
+  std::vector<InitialNode> initial;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    initial.push_back(InitialNode{nodes[i], solutions[i].second});
+  }
+  return initial;
+}
+
+}  // namespace
+
 void join(SearchState& state, const Formula& formula, const Formula& join_components) {
   show_feedback(state, "\n\nJoining principals...\n\n");
   const double start = process_seconds();
   SymbolicCore& core = *state.core;
-  const Formula negated_join = not_formula(join_components);
+  state.negated_join = not_formula(join_components);
   state.property = formula;
   std::int64_t count = 0;
   std::int64_t next_session = 0;
@@ -197,22 +222,15 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   state.max_node_id = state.starting_count + 1;
   state.children_total = state.starting_count;
 
+  // Each session's initial nodes are built here only to be counted and numbered.
   count = 0;
   for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
     show_join_count(state, ++count);
-    const NodeRef& n = state.starting_nodes[j];
-    const auto solutions =
-        solve_join(prepare(negated_join, n->status().context), core, n->status());
-    std::vector<Assignment> assignments;
-    for (const auto& solution : solutions) assignments.push_back(solution.first);
-    const std::vector<NodeRef> nodes = apply_join(core, state.node_ids, n, assignments);
-    assert(nodes.size() == solutions.size() && "one initial node per join solution");
-    std::vector<InitialNode> initial;
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-      initial.push_back(InitialNode{nodes[i], solutions[i].second});
-    }
+    state.join_numbering.push_back(
+        JoinNumbering{state.node_ids.last(), core.knowledge_manager().last_kid()});
+    const std::vector<InitialNode> initial = initial_nodes(state, j);
+    for (std::size_t i = 0; i < 2 * initial.size(); ++i) state.node_ids.next();
     state.initial_branching.push_back(static_cast<double>(initial.size()));
-    state.initial_nodes.push_back(std::move(initial));
   }
   state.join_time = process_seconds() - start;
 }
@@ -220,16 +238,16 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
 bool run(SearchState& state, SearchObserver& observer) {
   state.search_time = process_seconds();
   show_feedback(state, "\n\nSearching...\n\n");
-  const auto starting = static_cast<std::int64_t>(state.initial_nodes.size());
+  const auto starting = static_cast<std::int64_t>(state.starting_nodes.size());
   bool complete = true;
   for (state.subtree_index = 0; complete && state.subtree_index < starting;) {
     const auto j = static_cast<std::size_t>(state.subtree_index);
-    if (!state.initial_nodes[j].empty()) {
+    if (state.initial_branching[j] > 0) {
       state.formula = prepare(state.property, state.starting_nodes[j]->status().context);
-    }
-    for (const InitialNode& start : state.initial_nodes[j]) {
-      complete = search_below(state, start, observer);
-      if (!complete) break;
+      for (const InitialNode& start : initial_nodes(state, j)) {
+        complete = search_below(state, start, observer);
+        if (!complete) break;
+      }
     }
     if (complete) {
       state.subtree_index += 1;
@@ -286,8 +304,7 @@ void print_progress(SearchState& state, bool last_draw) {
 }
 
 std::int64_t pruned_count(const SearchState& state) {
-  return std::count_if(state.initial_nodes.begin(), state.initial_nodes.end(),
-                       [](const auto& nodes) { return nodes.empty(); });
+  return std::count(state.initial_branching.begin(), state.initial_branching.end(), 0.0);
 }
 
 void print_statistics(std::ostream& os, const SearchState& state) {

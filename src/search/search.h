@@ -43,10 +43,20 @@ struct InitialNode {
   std::vector<ConstraintStore> stores;
 };
 
-// The vectors trace_lengths, initial_branching, starting_nodes and initial_nodes
-// are parallel: element j belongs to starting node j. Formulas are prepared for
-// one session at a time, when it is solved or searched, so that memory does not
-// grow with the number of sessions.
+// Where the join numbered one session's initial nodes: the last node identifier
+// and the last kid handed out before them.
+struct JoinNumbering {
+  std::int64_t last_node_id = 0;
+  std::int64_t last_kid = 0;
+};
+
+// The vectors trace_lengths, initial_branching, starting_nodes and
+// join_numbering are parallel: element j belongs to starting node j. The join
+// counts each session's solutions and numbers their nodes, then lets them go;
+// the search solves the session's join again when it gets there and rebuilds
+// its initial nodes under the same numbers. Formulas are prepared for one
+// session at a time too, so that memory does not grow with the number of
+// sessions or of join solutions.
 struct SearchState {
   double branching_factor = 0.0;   // children_total / expanded_nodes
   std::int64_t max_branching = 0;  // most children of a closed node
@@ -63,9 +73,10 @@ struct SearchState {
   std::int64_t attacks = 0;
   NodeRef root;
   std::vector<NodeRef> starting_nodes;
-  std::vector<std::vector<InitialNode>> initial_nodes;
-  Formula property;    // the formula file's property, as read
-  ClauseList formula;  // the property prepared for the session being searched
+  std::vector<JoinNumbering> join_numbering;
+  Formula property;      // the formula file's property, as read
+  Formula negated_join;  // the negated join components, as read
+  ClauseList formula;    // the property prepared for the session being searched
   // The run's knowledge sets with the intruder's initial knowledge, and its node
   // identifiers.
   std::unique_ptr<SymbolicCore> core;

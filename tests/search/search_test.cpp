@@ -59,7 +59,6 @@ SearchState statistics_state() {
   s.terminal_traces = 4;
   s.max_node_id = 41;
   s.starting_count = 3;
-  s.initial_nodes = {{InitialNode{}}, {}, {InitialNode{}, InitialNode{}}};
   s.initial_branching = {1.0, 0.0, 2.0};
   s.trace_lengths = {6, 6, 5};
   s.children_total = 34;
