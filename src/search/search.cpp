@@ -66,7 +66,7 @@ void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& sta
       if (!final) return;  // only finished traces are worth verifying
       state.verifying = true;
       print_progress(state);
-      verify_and_report(state, leaf, start.stores, observer);
+      verify_and_report(state, leaf, *start.stores, observer);
       state.verifying = false;
       print_progress(state);
       break;
@@ -183,7 +183,7 @@ std::vector<InitialNode> initial_nodes(SearchState& state, std::size_t j) {
   const auto solutions =
       solve_join(prepare(state.negated_join, n->status().context), core, n->status());
   std::vector<Assignment> assignments;
-  for (const auto& solution : solutions) assignments.push_back(solution.first);
+  for (const JoinSolution& solution : solutions) assignments.push_back(solution.assignment);
   NodeIds ids(state.join_numbering[j].last_node_id);
   KnowledgeManager& mgr = core.knowledge_manager();
   const std::int64_t last_kid = mgr.set_last_kid(state.join_numbering[j].last_kid);
@@ -192,7 +192,7 @@ std::vector<InitialNode> initial_nodes(SearchState& state, std::size_t j) {
   assert(nodes.size() == solutions.size() && "one initial node per join solution");
   std::vector<InitialNode> initial;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
-    initial.push_back(InitialNode{nodes[i], solutions[i].second});
+    initial.push_back(InitialNode{nodes[i], solutions[i].stores});
   }
   return initial;
 }

@@ -40,7 +40,7 @@ namespace analyser {
 // that produced it.
 struct InitialNode {
   NodeRef node;
-  std::vector<ConstraintStore> stores;
+  std::shared_ptr<const std::vector<ConstraintStore>> stores;
 };
 
 // Where the join numbered one session's initial nodes: the last node identifier

@@ -279,13 +279,14 @@ std::vector<WorkItem> attack_search(const ClauseList& clauses,
   return verify(clauses, stores, core, status, true);
 }
 
-std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
-    const ClauseList& clauses, SymbolicCore& core, const Status& status) {
-  std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solutions;
-  for (const WorkItem& item :
-       search_results(clauses, {ConstraintStore{}}, core, status, true, false)) {
-    for (Assignment& a : stores_to_assignments(item.stores)) {
-      solutions.emplace_back(std::move(a), item.stores);
+std::vector<JoinSolution> solve_join(const ClauseList& clauses, SymbolicCore& core,
+                                     const Status& status) {
+  std::vector<JoinSolution> solutions;
+  for (WorkItem& item : search_results(clauses, {ConstraintStore{}}, core, status, true, false)) {
+    const auto stores =
+        std::make_shared<const std::vector<ConstraintStore>>(std::move(item.stores));
+    for (Assignment& a : stores_to_assignments(*stores)) {
+      solutions.push_back(JoinSolution{std::move(a), stores});
     }
   }
   return solutions;

@@ -13,6 +13,7 @@
 //     candidates of an attack report and, store by store, of the join solutions.
 #pragma once
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -38,9 +39,15 @@ std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<Constr
 std::vector<WorkItem> attack_search(const ClauseList& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                     const Status& status);
-// The ways of making the (negated join) clauses false on a session's state: per
-// result item and store, the store's bindings and the item's whole stores.
-std::vector<std::pair<Assignment, std::vector<ConstraintStore>>> solve_join(
-    const ClauseList& clauses, SymbolicCore& core, const Status& status);
+// One way of making the (negated join) clauses false on a session's state: the
+// bindings of one store of a result item, and the item's whole stores, shared by
+// the solutions of that item (an item of n stores gives n solutions).
+struct JoinSolution {
+  Assignment assignment;
+  std::shared_ptr<const std::vector<ConstraintStore>> stores;
+};
+// Per result item and store, in order.
+std::vector<JoinSolution> solve_join(const ClauseList& clauses, SymbolicCore& core,
+                                     const Status& status);
 
 }  // namespace analyser

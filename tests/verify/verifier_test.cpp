@@ -233,8 +233,8 @@ TEST_F(VerifierTest, SolveJoinOnASessionNode) {
   // The negated join formula x <> n_1: satisfied by binding x to n_1.
   const auto solutions = solve_join({{not_equal_formula(x, n1)}}, core, session->status());
   ASSERT_EQ(solutions.size(), 1u);
-  EXPECT_EQ(solutions[0].first, assigned(x, n1));
-  EXPECT_EQ(solutions[0].second, (std::vector<ConstraintStore>{{{x, n1, B}}}));
+  EXPECT_EQ(solutions[0].assignment, assigned(x, n1));
+  EXPECT_EQ(*solutions[0].stores, (std::vector<ConstraintStore>{{{x, n1, B}}}));
 }
 
 TEST_F(VerifierTest, SolveJoinGivesOnePairPerStore) {
@@ -244,8 +244,9 @@ TEST_F(VerifierTest, SolveJoinGivesOnePairPerStore) {
   const std::vector<ConstraintStore> stores = {{{x, keys[0], B}, {g, keys[0], B}, {x, g, B}},
                                                {{x, keys[1], B}, {g, keys[1], B}, {x, g, B}}};
   for (std::size_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(solutions[i].first, assignment_of_bindings({{x, keys[i]}, {g, keys[i]}, {x, g}}));
-    EXPECT_EQ(solutions[i].second, stores);
+    EXPECT_EQ(solutions[i].assignment,
+              assignment_of_bindings({{x, keys[i]}, {g, keys[i]}, {x, g}}));
+    EXPECT_EQ(*solutions[i].stores, stores);
   }
 }
 
