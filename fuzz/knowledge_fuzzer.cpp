@@ -16,7 +16,7 @@ namespace {
 
 void inspect(std::ostream& os, const std::vector<Message>& terms) {
   for (const Message& t : terms) os << message_to_string(t);
-  KnowledgeManager mgr(64);
+  KnowledgeManager mgr;
   const Knowledge empty = fresh_knowledge(mgr);
   const Message all =
       utils::fold2(terms, [](const Message& a, const Message& b) { return pair(a, b); });

@@ -35,9 +35,7 @@ struct KnowledgeManager::Table {
   }
 };
 
-// The table is a hash map sized by the live knowledge sets, so capacity needs no
-// space reserved up front.
-KnowledgeManager::KnowledgeManager(std::int64_t /*capacity*/) : table_(std::make_unique<Table>()) {}
+KnowledgeManager::KnowledgeManager() : table_(std::make_unique<Table>()) {}
 
 KnowledgeManager::~KnowledgeManager() = default;
 

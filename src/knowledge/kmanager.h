@@ -32,9 +32,8 @@ class NoKnowledge : public Failure {
 
 class KnowledgeManager {
  public:
-  // capacity is the number of knowledge sets the run is sized for; no space is
-  // reserved for it: the table grows and shrinks with the live knowledge sets.
-  explicit KnowledgeManager(std::int64_t capacity);
+  // The table grows and shrinks with the live knowledge sets.
+  KnowledgeManager();
   ~KnowledgeManager();
   KnowledgeManager(const KnowledgeManager&) = delete;
   KnowledgeManager& operator=(const KnowledgeManager&) = delete;

@@ -10,9 +10,6 @@ namespace {
 using Assignments = std::vector<Assignment>;
 using Candidates = std::vector<Candidate>;
 
-// The number of knowledge sets a run is sized for: 2^22 - 1.
-constexpr std::int64_t kRunCapacity = 4194303;
-
 template <typename T>
 void append(std::vector<T>& to, std::vector<T>&& from) {
   if (to.empty()) {
@@ -221,16 +218,9 @@ class Refiner {
 };
 
 Assignments Refiner::refine(const Message& t) {
+  // Atoms, binding occurrences and generated values refine to nothing.
   if (refines_to_nothing(t)) return {empty_assignment()};
   switch (t.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-    case Tag::BindVar:
-    case Tag::Gen:
-      return {empty_assignment()};
     case Tag::Pair: {
       Assignments result;
       for (const Assignment& sigma : refine(t.first())) {
@@ -428,14 +418,11 @@ Assignments Unifier<Rules>::unify(const Assignment& ctx, const Message& m, const
   if constexpr (Rules::kBindingOccurrences) {
     if (p.is(Tag::BindVar)) return {bind(var(p.var()), m)};
   }
+  if (m.is_atom()) {
+    if (p == m) return {empty_assignment()};
+    return fallback(ctx, m, p);
+  }
   switch (m.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      if (p == m) return {empty_assignment()};
-      return fallback(ctx, m, p);
     case Tag::Var:
       if constexpr (Rules::kVariablesBind) return {bind(m, p)};
       return fallback(ctx, m, p);
@@ -547,14 +534,11 @@ Assignments Unifier<Rules>::unify_seconds(const Assignment& ctx, const Assignmen
 template <typename Rules>
 Candidates Unifier<Rules>::synthesize(const Knowledge& k, const Assignment& ctx,
                                       const Message& target) {
+  if (target.is_atom()) {
+    if (can_derive(k, ctx, target)) return {{target, empty_assignment()}};
+    return {};
+  }
   switch (target.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
-      if (can_derive(k, ctx, target)) return {{target, empty_assignment()}};
-      return {};
     case Tag::BindVar:
     case Tag::Var:
       return rules_.synthesize_variable(k, target);
@@ -804,12 +788,8 @@ Candidates VerifyingRules::replay(Unifier<VerifyingRules>& u, const Assignment& 
 // nothing refinement refuses, and no key that substituting would fail on. Spares
 // building the lists of the recursion for the many terms refinement leaves alone.
 bool refines_to_nothing(const Message& t) {
+  if (t.is_atom()) return true;
   switch (t.tag()) {
-    case Tag::SymKey:
-    case Tag::Agent:
-    case Tag::PubKey:
-    case Tag::PrivKey:
-    case Tag::Nonce:
     case Tag::BindVar:
     case Tag::Gen:
       return true;
@@ -826,8 +806,6 @@ bool refines_to_nothing(const Message& t) {
       return false;
   }
 }
-
-SymbolicCore::SymbolicCore() : mgr_(kRunCapacity) {}
 
 std::vector<Assignment> SymbolicCore::unify(const Assignment& ctx, const Message& m,
                                             const Message& p) {

@@ -44,7 +44,7 @@ struct Candidate {
 // intruder's initial knowledge. Not shared between threads.
 class SymbolicCore {
  public:
-  SymbolicCore();
+  SymbolicCore() = default;
   SymbolicCore(const SymbolicCore&) = delete;
   SymbolicCore& operator=(const SymbolicCore&) = delete;
 

@@ -11,8 +11,6 @@ namespace analyser {
 
 namespace {
 
-constexpr std::int64_t kRunCapacity = 4194303;
-
 Message g(const std::string& name) {
   return gen(VarId{name, "I", 1}, 0, GenKind::Gen);
 }
@@ -35,7 +33,7 @@ std::string failed_lookup(KnowledgeManager& mgr, std::int64_t kid) {
 }
 
 TEST(KnowledgeManager, KidsStartAtZeroAndIncreaseWhateverCreatesThem) {
-  KnowledgeManager mgr(kRunCapacity);
+  KnowledgeManager mgr;
   EXPECT_EQ(mgr.last_kid(), -1);
   Knowledge k0 = fresh_knowledge(mgr);
   Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(), agent("A", 1));
@@ -51,7 +49,7 @@ TEST(KnowledgeManager, KidsStartAtZeroAndIncreaseWhateverCreatesThem) {
 }
 
 TEST(KnowledgeManager, FindsLiveKnowledgeByKid) {
-  KnowledgeManager mgr(kRunCapacity);
+  KnowledgeManager mgr;
   Knowledge k0 = fresh_knowledge(mgr);
   Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(), nonce("n", 1));
   EXPECT_TRUE(find_knowledge(mgr, 1).same(k1));
@@ -59,7 +57,7 @@ TEST(KnowledgeManager, FindsLiveKnowledgeByKid) {
 }
 
 TEST(KnowledgeManager, UnknownKidsPrintTheKidAndFail) {
-  KnowledgeManager mgr(kRunCapacity);
+  KnowledgeManager mgr;
   Knowledge k0 = fresh_knowledge(mgr);
   EXPECT_EQ(failed_lookup(mgr, 1), "1\n");
   EXPECT_EQ(failed_lookup(mgr, 4194302), "4194302\n");
@@ -68,7 +66,7 @@ TEST(KnowledgeManager, UnknownKidsPrintTheKidAndFail) {
 }
 
 TEST(KnowledgeManager, ReleasedKnowledgeIsNoLongerFoundAndItsKidNotReused) {
-  KnowledgeManager mgr(kRunCapacity);
+  KnowledgeManager mgr;
   Knowledge k0 = fresh_knowledge(mgr);
   {
     Knowledge k1 = derive_knowledge(mgr, k0, empty_assignment(), agent("A", 1));
@@ -80,7 +78,7 @@ TEST(KnowledgeManager, ReleasedKnowledgeIsNoLongerFoundAndItsKidNotReused) {
 }
 
 TEST(KnowledgeManager, TheTableDoesNotKeepKnowledgeAlive) {
-  KnowledgeManager mgr(kRunCapacity);
+  KnowledgeManager mgr;
   std::weak_ptr<const Knowledge::Data> watched;
   {
     Knowledge k = fresh_knowledge(mgr);
@@ -92,7 +90,7 @@ TEST(KnowledgeManager, TheTableDoesNotKeepKnowledgeAlive) {
 // Many short-lived knowledge sets among a few kept ones: the kept ones stay
 // reachable through every sweep of released entries.
 TEST(KnowledgeManager, KeptKnowledgeSurvivesManyReleases) {
-  KnowledgeManager mgr(kRunCapacity);
+  KnowledgeManager mgr;
   std::vector<Knowledge> kept;
   Knowledge base = fresh_knowledge(mgr);
   for (int i = 1; i <= 20000; ++i) {
@@ -106,7 +104,7 @@ TEST(KnowledgeManager, KeptKnowledgeSurvivesManyReleases) {
 }
 
 TEST(DeriveKnowledge, MapsThenLearnsUnderANewKid) {
-  KnowledgeManager mgr(kRunCapacity);
+  KnowledgeManager mgr;
   Knowledge k0 = learn(fresh_knowledge(mgr), pair(g("x"), nonce("n", 1)));
   Message key = sym_key("k", 1);
   Assignment f = extend(empty_assignment(), g("x"), key);
@@ -118,7 +116,7 @@ TEST(DeriveKnowledge, MapsThenLearnsUnderANewKid) {
 }
 
 TEST(DeriveKnowledge, NoMessageOnlyMapsAndRenumbersWithoutAnalysis) {
-  KnowledgeManager mgr(kRunCapacity);
+  KnowledgeManager mgr;
   Knowledge k0 = learn(fresh_knowledge(mgr), pair(g("x"), g("y")));
   Assignment f = extend(extend(empty_assignment(), g("x"), pair(agent("A", 1), nonce("n", 1))),
                         g("y"), sym_key("k", 1));
@@ -131,7 +129,7 @@ TEST(DeriveKnowledge, NoMessageOnlyMapsAndRenumbersWithoutAnalysis) {
 TEST(KnowledgeManager, KnowledgeOutlivesItsManager) {
   Knowledge survivor;
   {
-    KnowledgeManager mgr(kRunCapacity);
+    KnowledgeManager mgr;
     survivor = derive_knowledge(mgr, fresh_knowledge(mgr), empty_assignment(), agent("A", 1));
   }
   EXPECT_EQ(survivor.kid(), 1);
