@@ -229,7 +229,8 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
     state.join_numbering.push_back(
         JoinNumbering{state.node_ids.last(), core.knowledge_manager().last_kid()});
     const std::vector<InitialNode> initial = initial_nodes(state, j);
-    for (std::size_t i = 0; i < 2 * initial.size(); ++i) state.node_ids.next();
+    // The search's nodes are numbered after the last initial node.
+    if (!initial.empty()) state.node_ids = NodeIds(initial.back().node->id());
     state.initial_branching.push_back(static_cast<double>(initial.size()));
   }
   state.join_time = process_seconds() - start;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "utils/utils.h"
@@ -22,6 +23,13 @@ struct Outcome {
 
   friend bool operator==(const Outcome&, const Outcome&) = default;
 };
+
+// The program on args (its name first).
+Outcome run_program(const std::vector<std::string>& args) {
+  std::ostringstream out_text, err_text;
+  const int status = run_driver(args, RunStreams{out_text, err_text});
+  return {out_text.str(), err_text.str(), status};
+}
 
 // A folder with a tiny protocol: one role sending a nonce, a formula and join
 // components that always hold, and two terms of knowledge. Other files are
@@ -50,13 +58,7 @@ class RunDriver : public testing::Test {
     std::vector<std::string> args = {"tool"};
     for (const std::string& f : files) args.push_back(path(f));
     args.insert(args.end(), options.begin(), options.end());
-    return run_args(args);
-  }
-
-  static Outcome run_args(const std::vector<std::string>& args) {
-    std::ostringstream out_text, err_text;
-    const int status = run_driver(args, RunStreams{out_text, err_text});
-    return {out_text.str(), err_text.str(), status};
+    return run_program(args);
   }
 
   std::string dir_;
@@ -72,8 +74,8 @@ std::vector<std::string> with(const std::string& name, std::size_t slot) {
 }
 
 TEST_F(RunDriver, UsageAndCommandLineErrorsEndWithStatusZero) {
-  EXPECT_EQ(run_args({"tool"}).status, 0);
-  EXPECT_EQ(run_args({"tool"}).out,
+  EXPECT_EQ(run_program({"tool"}).status, 0);
+  EXPECT_EQ(run_program({"tool"}).out,
             "\nUsage: tool principals logic join knowledge  [-GVT] [-max nprinc] [-if]\n\n");
   const Outcome bad_number = run(kFiles, {"-G", "x"});
   EXPECT_EQ(bad_number, (Outcome{"\n-G requires numeric option\n", "", 0}));
@@ -120,6 +122,46 @@ TEST_F(RunDriver, EveryRunStartsFromTheInitialState) {
 
   EXPECT_EQ(run(kFiles, {"-T", "-max", "1"}), fresh);
   EXPECT_EQ(run(kFiles, {"-T", "-max", "1"}), fresh);
+}
+
+// Two analyses at once in one process: each must write exactly what it writes
+// alone. Run under ThreadSanitizer in CI, this also finds any state the runs
+// still share.
+
+// The program on a bundled example, then the options.
+Outcome run_example(const std::string& example, const std::vector<std::string>& options) {
+  const std::string dir = std::string(EXAMPLES_DIR) + "/" + example + "/";
+  std::vector<std::string> args = {"tool", dir + "principals.txt", dir + "logic.txt",
+                                   dir + "join.txt", dir + "knowledge.txt"};
+  args.insert(args.end(), options.begin(), options.end());
+  return run_program(args);
+}
+
+struct Job {
+  std::string example;
+  std::vector<std::string> options;
+};
+
+TEST(ConcurrentRuns, EachWritesWhatItWritesAlone) {
+  // Every output mode, a failing run, and runs of different sizes side by side.
+  const std::vector<std::pair<Job, Job>> pairs = {
+      {{"nspk", {"-V", "-max", "2"}}, {"nsl", {"-V", "-max", "2"}}},
+      {{"nspk", {"-T", "-max", "2"}}, {"otway-rees", {"-G", "15", "-max", "2"}}},
+      {{"nsl-oracle", {"-V", "-max", "2"}}, {"kerberos", {"-T", "-t", "-max", "2"}}},
+      {{"nspk", {"-T", "-max", "3"}}, {"nsl", {"-T", "-max", "3"}}},
+      {{"nspk", {"-V", "-max", "3"}}, {"nssk", {"-V", "-max", "1"}}},
+      {{"no-such-example", {"-V", "-max", "2"}}, {"yahalom", {"-V", "-max", "2"}}},
+  };
+  for (const auto& [first, second] : pairs) {
+    const Outcome first_alone = run_example(first.example, first.options);
+    const Outcome second_alone = run_example(second.example, second.options);
+    Outcome first_together, second_together;
+    std::thread other([&] { second_together = run_example(second.example, second.options); });
+    first_together = run_example(first.example, first.options);
+    other.join();
+    EXPECT_EQ(first_together, first_alone) << first.example;
+    EXPECT_EQ(second_together, second_alone) << second.example;
+  }
 }
 
 }  // namespace
