@@ -275,6 +275,11 @@ Assignment compose(const Assignment& a, const Assignment& b) {
   return Assignment::joined(a, b, 0);
 }
 
+Assignment detached(const Assignment& a) {
+  const Bindings held = a.bindings();
+  return Assignment(std::vector<Binding>(held.begin(), held.end()));
+}
+
 Assignment compose_growing(const Assignment& a, const Assignment& b) {
   return Assignment::joined(a, b, a.bindings().size() + b.bindings().size());
 }

@@ -16,6 +16,7 @@
 #include "parser/parser.h"
 #include "parser/tokenizer.h"
 #include "search/outcome.h"
+#include "search/parallel.h"
 #include "search/search.h"
 #include "utils/utils.h"
 
@@ -93,7 +94,24 @@ void write_outcome(const RunStreams& io, const SearchState& state) {
   io.err << std::flush;
 }
 
-void run(const std::vector<std::string>& args, const RunStreams& io) {
+// The search, on as many threads as parallelism allows; what it writes does not
+// depend on how many.
+void search_and_report(SearchState& state, const Settings& settings, const RunStreams& io,
+                       const Parallelism& parallelism) {
+  if (parallelism.threads <= 1) {
+    ReportPrinter printer(io.out, settings.graph_fields);
+    search::run(state, printer);
+    return;
+  }
+  const GraphFields fields = settings.graph_fields;
+  search::RenumberingWriter writer(state, io.out);
+  search::run_parallel(
+      state, [&](std::ostream& out) { return std::make_unique<ReportPrinter>(out, fields); },
+      search::ParallelOptions{parallelism.threads}, writer);
+}
+
+void run(const std::vector<std::string>& args, const RunStreams& io,
+         const Parallelism& parallelism) {
   Settings settings = default_settings();
   if (args.size() < 2) {
     print_usage(io.out, false);
@@ -124,8 +142,7 @@ void run(const std::vector<std::string>& args, const RunStreams& io) {
   search::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.search.mode == OutputMode::Graph;
   if (graph) graph_header(io.out, "prova");
-  ReportPrinter printer(io.out, settings.graph_fields);
-  search::run(state, printer);
+  search_and_report(state, settings, io, parallelism);
   if (graph) graph_footer(io.out);
   write_outcome(io, state);
   if (settings.search.feedback) search::print_statistics(io.err, state);
@@ -163,9 +180,10 @@ Inputs read_inputs(const Settings& settings, const RunStreams& io) {
   return inputs;
 }
 
-int run_driver(const std::vector<std::string>& args, const RunStreams& io) {
+int run_driver(const std::vector<std::string>& args, const RunStreams& io,
+               const Parallelism& parallelism) {
   try {
-    run(args, io);
+    run(args, io, parallelism);
   } catch (const Failure& failure) {
     return report_failure(io, failure);
   } catch (const std::bad_alloc&) {

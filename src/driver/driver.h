@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/parallelism.h"
 #include "driver/settings.h"
 #include "formula/formula.h"
 #include "message/message.h"
@@ -62,7 +63,9 @@ std::vector<std::string> input_warnings(const Settings& settings, const Inputs& 
 // Runs the program on its arguments (the program's name first). Returns the
 // exit status: 0 after a normal run, a usage text or a command-line error; 2
 // after a failure that nothing handles, reported by report_failure.
-int run_driver(const std::vector<std::string>& args, const RunStreams& io);
+// parallelism says how the search uses the machine (see parallelism.h).
+int run_driver(const std::vector<std::string>& args, const RunStreams& io,
+               const Parallelism& parallelism = {});
 
 // Writes the failure's output on io.out and flushes it, writes "Fatal error:
 // exception <description>\n" on io.err and returns the exit status of a failed

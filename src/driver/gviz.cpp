@@ -6,6 +6,7 @@
 #include "knowledge/knowledge.h"
 #include "node/action.h"
 #include "principal/context.h"
+#include "utils/numeral.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -20,7 +21,8 @@ void graph_footer(std::ostream& os) {
 
 std::string node_label(const Node& n, const GraphFields& fields) {
   // Inside a label a line break is the two characters backslash and n.
-  const std::string id = std::to_string(n.id());
+  std::string id;
+  numeral::append(id, n.id());
   const Status& s = n.status();
   std::string label = "\n" + id + "[label=\"";
   if (fields.action) {
@@ -47,9 +49,10 @@ void write_path(std::ostream& os, const NodeRef& leaf, const GraphFields& fields
   for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) path.push_back(n);
   if (path.empty()) return;
   const Node& root = *path.back();
-  os << root.id() << node_label(root, fields) << root.id() << " ";
+  const numeral::Numeral root_id{root.id()};
+  os << root_id << node_label(root, fields) << root_id << " ";
   for (auto it = path.rbegin() + 1; it != path.rend(); ++it) {
-    os << "-> " << (*it)->id() << node_label(**it, fields);
+    os << "-> " << numeral::Numeral{(*it)->id()} << node_label(**it, fields);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -66,7 +67,15 @@ int main(int argc, char** argv) {
   StdoutBuffer stdout_buffer;
   std::streambuf* const original = std::cout.rdbuf(&stdout_buffer);
   const RunStreams io{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
-  int status = run_driver(std::vector<std::string>(argv, argv + argc), io);
+  std::vector<std::string> warnings;
+  Parallelism parallelism;
+  try {
+    parallelism = parallelism_from(std::getenv, warnings);
+  } catch (const Failure& failure) {
+    return report_failure(io, failure);
+  }
+  for (const std::string& text : warnings) std::cerr << "warning: " << text << "\n";
+  int status = run_driver(std::vector<std::string>(argv, argv + argc), io, parallelism);
   // Results that could not be written must not pass for a successful run.
   if (!std::cout.flush() && status == 0) {
     status = report_failure(io, sys_error(std::strerror(stdout_buffer.error())));

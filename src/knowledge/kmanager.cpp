@@ -55,6 +55,10 @@ Knowledge derive_knowledge(KnowledgeManager& mgr, const Knowledge& k, const Assi
   return registered(mgr, relabel_and_learn(k, mgr.next_kid(), f, m, mgr.learning_scratch()));
 }
 
+void adopt_knowledge(KnowledgeManager& mgr, const Knowledge& k) {
+  mgr.table().add(k);
+}
+
 Knowledge find_knowledge(KnowledgeManager& mgr, std::int64_t kid) {
   Knowledge k = kid < 0 ? empty_knowledge() : mgr.table().find(kid);
   if (is_absent(k)) {

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "knowledge/knowledge.h"
+#include "utils/numeral.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -27,7 +28,7 @@ namespace analyser {
 class NoKnowledge : public Failure {
  public:
   explicit NoKnowledge(std::int64_t kid)
-      : Failure("Kmanager.NoKnowledge", std::to_string(kid) + "\n") {}
+      : Failure("Kmanager.NoKnowledge", numeral::text(kid) + "\n") {}
 };
 
 class KnowledgeManager {
@@ -59,6 +60,8 @@ Knowledge fresh_knowledge(KnowledgeManager& mgr);
 // learn(relabel(k, next kid, f), m), registered; m may be NoMessage.
 Knowledge derive_knowledge(KnowledgeManager& mgr, const Knowledge& k, const Assignment& f,
                            const Message& m);
+// Registers k, built under another manager, under its kid here too.
+void adopt_knowledge(KnowledgeManager& mgr, const Knowledge& k);
 // The live knowledge registered under kid. Otherwise throws NoKnowledge (a
 // negative kid is answered the same way).
 Knowledge find_knowledge(KnowledgeManager& mgr, std::int64_t kid);

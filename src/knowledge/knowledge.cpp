@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "utils/numeral.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -459,7 +460,7 @@ bool can_derive(const Knowledge& k, const Assignment& f, const Message& m) {
 }
 
 void print_knowledge(std::ostream& os, const Knowledge& k) {
-  os << "Kid: " << k.kid() << "\n";
+  os << "Kid: " << numeral::Numeral{k.kid()} << "\n";
   for (const Message& m : content(k).newest_first()) {
     print_message(os, m);
     os << "\n";
@@ -469,7 +470,7 @@ void print_knowledge(std::ostream& os, const Knowledge& k) {
 
 std::string knowledge_to_string(const Knowledge& k) {
   std::string s = "(";
-  s += std::to_string(k.kid());
+  numeral::append(s, k.kid());
   s += ')';
   const char* separator = "";
   for (const Message& m : content(k).newest_first()) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "utils/numeral.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -456,11 +457,11 @@ void render(std::string& s, const Message& m, bool label) {
       append_var_id(s, m.var());
       if (label) {
         s += label_kind(m.kind());
-        s += std::to_string(m.kid());
+        numeral::append(s, m.kid());
         s += ')';
       } else {
         s += m.kind() == GenKind::RGen ? "(KR:" : "(K:";
-        s += std::to_string(m.kid());
+        numeral::append(s, m.kid());
         s += ':';
         s += printed_kind(m.kind());
         s += ')';

@@ -1,5 +1,6 @@
 #include "node/node.h"
 
+#include "utils/numeral.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -24,6 +25,21 @@ void set_parent(const NodeRef& node, const NodeRef& parent) {
   ++parent->children_;
 }
 
+NodeRef copy_path(const NodeRef& leaf) {
+  std::vector<const Node*> path;
+  for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) path.push_back(n);
+  NodeRef copy;
+  for (auto it = path.rbegin(); it != path.rend(); ++it) {
+    const Status& s = (*it)->status();
+    auto node =
+        std::make_shared<Node>((*it)->id(), Status{s.context, detached(s.assignment), s.knowledge});
+    node->set_action((*it)->action());
+    if (copy) set_parent(node, copy);
+    copy = std::move(node);
+  }
+  return copy;
+}
+
 std::int64_t node_id(const NodeRef& node) {
   return node ? node->id() : -1;
 }
@@ -40,7 +56,8 @@ void print_node(std::ostream& os, const NodeRef& node) {
   os << "\n---------------------------------\nAction: ";
   print_action(os, node->action());
   os << "\n   ||\n   ||\n   \\/\n";
-  os << "\n-----\nNode: id=" << node->id() << "\n-----\nSon of:" << node_id(node->parent()) << "\n";
+  os << "\n-----\nNode: id=" << numeral::Numeral{node->id()}
+     << "\n-----\nSon of:" << numeral::Numeral{node_id(node->parent())} << "\n";
   print_status(os, node->status());
 }
 

@@ -12,6 +12,7 @@
 #include "knowledge/knowledge.h"
 #include "node/action.h"
 #include "principal/context.h"
+#include "search/subtree.h"
 #include "step/join.h"
 #include "step/step.h"
 #include "utils/utils.h"
@@ -33,6 +34,8 @@ void show_join_count(const SearchState& state, std::int64_t count) {
                   << std::flush;
 }
 
+}  // namespace
+
 void record_branching(SearchState& state, std::int64_t children) {
   state.max_branching = std::max(state.max_branching, children);
   if (children < state.min_branching || state.min_branching == 0) state.min_branching = children;
@@ -41,6 +44,8 @@ void record_branching(SearchState& state, std::int64_t children) {
   state.branching_factor =
       static_cast<double>(state.children_total) / static_cast<double>(state.expanded_nodes);
 }
+
+namespace {
 
 void verify_and_report(SearchState& state, const NodeRef& leaf,
                        const std::vector<ConstraintStore>& stores, SearchObserver& observer) {
@@ -53,7 +58,8 @@ void verify_and_report(SearchState& state, const NodeRef& leaf,
   observer.attack_found(state, leaf, attacks);
 }
 
-// A leaf ends a trace: count it and write what the mode asks for.
+}  // namespace
+
 void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& start,
                  SearchObserver& observer) {
   state.traces += 1;
@@ -81,8 +87,6 @@ void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& sta
   }
 }
 
-// The depth-first search below one initial node, one child at a time. Returns
-// false when the observer stopped it.
 bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer) {
   SymbolicCore& core = *state.core;
   // Each node on the stack with how far the step function has gone through its children.
@@ -122,6 +126,8 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
   }
   return true;
 }
+
+namespace {
 
 // A count per second, truncated toward zero; 0 when no time was measured.
 std::string rate_text(double count, double seconds) {
@@ -174,11 +180,8 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
   return state;
 }
 
-namespace {
-
-// The initial nodes of starting node j, numbered as the join numbered them.
-std::vector<InitialNode> initial_nodes(SearchState& state, std::size_t j) {
-  SymbolicCore& core = *state.core;
+std::vector<InitialNode> initial_nodes(const SearchState& state, SymbolicCore& core,
+                                       std::size_t j) {
   const NodeRef& n = state.starting_nodes[j];
   const auto solutions =
       solve_join(prepare(state.negated_join, n->status().context), core, n->status());
@@ -196,8 +199,6 @@ std::vector<InitialNode> initial_nodes(SearchState& state, std::size_t j) {
   }
   return initial;
 }
-
-}  // namespace
 
 void join(SearchState& state, const Formula& formula, const Formula& join_components) {
   show_feedback(state, "\n\nJoining principals...\n\n");
@@ -228,7 +229,7 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
     show_join_count(state, ++count);
     state.join_numbering.push_back(
         JoinNumbering{state.node_ids.last(), core.knowledge_manager().last_kid()});
-    const std::vector<InitialNode> initial = initial_nodes(state, j);
+    const std::vector<InitialNode> initial = initial_nodes(state, *state.core, j);
     // The search's nodes are numbered after the last initial node.
     if (!initial.empty()) state.node_ids = NodeIds(initial.back().node->id());
     state.initial_branching.push_back(static_cast<double>(initial.size()));
@@ -245,7 +246,7 @@ bool run(SearchState& state, SearchObserver& observer) {
     const auto j = static_cast<std::size_t>(state.subtree_index);
     if (state.initial_branching[j] > 0) {
       state.formula = prepare(state.property, state.starting_nodes[j]->status().context);
-      for (const InitialNode& start : initial_nodes(state, j)) {
+      for (const InitialNode& start : initial_nodes(state, *state.core, j)) {
         complete = search_below(state, start, observer);
         if (!complete) break;
       }

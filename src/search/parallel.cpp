@@ -1,0 +1,258 @@
+#include "search/parallel.h"
+
+#include <tbb/parallel_pipeline.h>
+#include <tbb/task_arena.h>
+
+#include <algorithm>
+#include <atomic>
+#include <optional>
+#include <sstream>
+
+#include "knowledge/kmanager.h"
+#include "search/subtree.h"
+#include "step/step.h"
+
+namespace analyser::search {
+
+namespace {
+
+// Chunks are the subtrees rooted this many levels above a session's deepest
+// leaves: small enough that a few of them per thread in flight keep every
+// thread busy, large enough that the walker's own share and the cost of setting
+// up a chunk stay small.
+constexpr std::int64_t kChunkLevels = 8;
+constexpr int kPiecesPerThread = 16;
+
+struct Chunk {
+  NodeRef root;  // a private copy of its path
+  InitialNode start;
+  std::shared_ptr<const ClauseList> formula;
+  NodeRef session;  // the starting node
+};
+
+struct Piece {
+  std::int64_t number = 0;
+  Segment walk;  // segment 2 * number
+  std::optional<Chunk> chunk;
+  bool chunked = false;  // whether it had a chunk, kept once the chunk is released
+  Segment searched;      // segment 2 * number + 1, when there is a chunk
+};
+
+// The depth-first walk of the run down to the split depth, one piece at a time.
+// It searches with the run's own core, which it holds while it lives.
+class Walker {
+ public:
+  Walker(SearchState& run, const ObserverFactory& observer_for) : run_(run) {
+    walk_.options = run.options;
+    walk_.options.feedback = false;
+    walk_.core = std::move(run.core);
+    observer_ = observer_for(out_);
+  }
+  ~Walker() { run_.core = std::move(walk_.core); }
+  Walker(const Walker&) = delete;
+  Walker& operator=(const Walker&) = delete;
+
+  bool done() const { return done_; }
+  const Knowledge& initial_knowledge() const { return walk_.core->initial_knowledge(); }
+
+  // The walk up to the next chunk's root, and that chunk; the last piece has none.
+  Piece next() {
+    Piece piece;
+    piece.number = pieces_++;
+    const std::int64_t index = 2 * piece.number;
+    begin_segment(walk_, index);
+    out_.str("");
+    try {
+      piece.chunk = walk_to_chunk(index);
+      piece.walk.tally = tally_of(walk_, index);
+    } catch (...) {
+      piece.walk.failure = std::current_exception();
+      piece.chunk.reset();
+    }
+    if (!piece.chunk) done_ = true;
+    piece.chunked = piece.chunk.has_value();
+    piece.walk.index = index;
+    piece.walk.session = session_index_;
+    piece.walk.output = out_.str();
+    for (const Frame& frame : stack_) {
+      if (frame.segment >= 0) piece.walk.live.push_back(frame.segment);
+    }
+    piece.walk.live.push_back(index);
+    std::sort(piece.walk.live.begin(), piece.walk.live.end());
+    piece.walk.live.erase(std::unique(piece.walk.live.begin(), piece.walk.live.end()),
+                          piece.walk.live.end());
+    return piece;
+  }
+
+ private:
+  struct Frame {
+    NodeRef node;
+    StepCursor cursor;
+    std::int64_t depth;    // below the initial node
+    std::int64_t segment;  // where the node was made; -1: by the join
+  };
+
+  std::optional<Chunk> walk_to_chunk(std::int64_t index) {
+    while (true) {
+      if (stack_.empty() && !open_next_start()) return std::nullopt;
+      Frame& top = stack_.back();
+      NodeRef child = step(*walk_.core, walk_.node_ids, top.node, top.cursor);
+      if (child && top.depth + 1 >= split_depth_) {
+        return Chunk{copy_path(child), start_, formula_, run_.starting_nodes[session_index_]};
+      }
+      if (child) {
+        stack_.push_back(Frame{std::move(child), {}, top.depth + 1, index});
+        continue;
+      }
+      const NodeRef closed = std::move(top.node);
+      stack_.pop_back();
+      if (closed->children() != 0) {
+        record_branching(walk_, closed->children());
+      } else {
+        report_leaf(walk_, closed, start_, *observer_);
+      }
+    }
+  }
+
+  // Puts the next initial node on the stack, opening the next session with
+  // initial nodes when the current one has no more; false at the end of the run.
+  bool open_next_start() {
+    while (next_initial_ == initial_.size()) {
+      if (next_session_ == run_.starting_nodes.size()) return false;
+      const std::size_t j = next_session_++;
+      if (run_.initial_branching[j] == 0) continue;
+      const NodeRef& session = run_.starting_nodes[j];
+      formula_ =
+          std::make_shared<const ClauseList>(prepare(run_.property, session->status().context));
+      walk_.formula = *formula_;
+      walk_.starting_nodes = {session};
+      walk_.subtree_index = 0;
+      session_index_ = static_cast<std::int64_t>(j);
+      split_depth_ = std::max<std::int64_t>(1, run_.trace_lengths[j] - kChunkLevels);
+      initial_ = initial_nodes(run_, *walk_.core, j);
+      next_initial_ = 0;
+    }
+    start_ = initial_[next_initial_++];
+    stack_.push_back(Frame{start_.node, {}, 0, -1});
+    return true;
+  }
+
+  SearchState& run_;
+  SearchState walk_;  // the walk's segment: its counters, core and reports' context
+  std::ostringstream out_;
+  std::unique_ptr<SearchObserver> observer_;
+  std::vector<Frame> stack_;
+  std::size_t next_session_ = 0;
+  std::int64_t session_index_ = 0;
+  std::int64_t split_depth_ = 1;
+  std::shared_ptr<const ClauseList> formula_;
+  std::vector<InitialNode> initial_;
+  std::size_t next_initial_ = 0;
+  InitialNode start_;
+  std::int64_t pieces_ = 0;
+  bool done_ = false;
+};
+
+// The search of one chunk as segment index, with a core of its own in which the
+// knowledge of the chunk's path is found by its kid as in the run's.
+Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions& options,
+                     const Knowledge& initial_knowledge, const ObserverFactory& observer_for) {
+  SearchState s;
+  s.options = options;
+  s.options.feedback = false;
+  s.core = std::make_unique<SymbolicCore>();
+  s.core->set_initial_knowledge(initial_knowledge);
+  KnowledgeManager& mgr = s.core->knowledge_manager();
+  adopt_knowledge(mgr, initial_knowledge);
+  for (const Node* n = chunk.root.get(); n != nullptr; n = n->parent().get()) {
+    if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
+  }
+  s.formula = *chunk.formula;
+  s.starting_nodes = {chunk.session};
+  s.subtree_index = 0;
+  begin_segment(s, index);
+  std::ostringstream out;
+  const std::unique_ptr<SearchObserver> observer = observer_for(out);
+  Segment segment;
+  segment.index = index;
+  try {
+    search_below(s, InitialNode{chunk.root, chunk.start.stores}, *observer);
+    segment.tally = tally_of(s, index);
+  } catch (...) {
+    segment.failure = std::current_exception();
+  }
+  segment.output = out.str();
+  return segment;
+}
+
+}  // namespace
+
+void run_parallel(SearchState& state, const ObserverFactory& observer_for,
+                  const ParallelOptions& options, SegmentSink& sink) {
+  state.search_time = process_seconds();
+  if (state.options.feedback) *state.feedback << "\n\nSearching...\n\n" << std::flush;
+  std::atomic<bool> stopped{false};
+  std::exception_ptr failure;
+  {
+    Walker walker(state, observer_for);
+    const Knowledge initial_knowledge = walker.initial_knowledge();
+    const auto owned = [&](const Piece& p) { return p.number % options.shards == options.shard; };
+    const int threads = std::max(1, options.threads);
+    tbb::task_arena arena(threads);
+    arena.execute([&] {
+      tbb::parallel_pipeline(
+          static_cast<std::size_t>(kPiecesPerThread * threads),
+          tbb::make_filter<void, std::shared_ptr<Piece>>(
+              tbb::filter_mode::serial_in_order,
+              [&](tbb::flow_control& control) -> std::shared_ptr<Piece> {
+                if (walker.done() || stopped) {
+                  control.stop();
+                  return nullptr;
+                }
+                return std::make_shared<Piece>(walker.next());
+              }) &
+              tbb::make_filter<std::shared_ptr<Piece>, std::shared_ptr<Piece>>(
+                  tbb::filter_mode::parallel,
+                  [&](std::shared_ptr<Piece> p) {
+                    if (p->chunk && owned(*p) && !stopped) {
+                      p->searched = search_chunk(*p->chunk, 2 * p->number + 1, state.options,
+                                                 initial_knowledge, observer_for);
+                      p->searched.session = p->walk.session;
+                      p->searched.live = p->walk.live;
+                    }
+                    p->chunk.reset();  // the path is released on this thread
+                    return p;
+                  }) &
+              tbb::make_filter<std::shared_ptr<Piece>, void>(
+                  tbb::filter_mode::serial_in_order, [&](std::shared_ptr<Piece> p) {
+                    if (stopped || !owned(*p)) return;
+                    try {
+                      sink.take(std::move(p->walk));
+                      if (p->chunked) sink.take(std::move(p->searched));
+                    } catch (...) {
+                      failure = std::current_exception();
+                      stopped = true;
+                    }
+                  }));
+    });
+  }
+  if (failure) std::rethrow_exception(failure);
+  state.subtree_index = static_cast<std::int64_t>(state.starting_nodes.size()) - 1;
+  print_progress(state, true);
+  state.search_time = process_seconds() - state.search_time;
+}
+
+void RenumberingWriter::take(Segment segment) {
+  text_.clear();
+  state_.subtree_index = segment.session;
+  try {
+    numbers_.add(segment, state_, text_);
+  } catch (...) {
+    out_ << text_;
+    throw;
+  }
+  out_ << text_ << std::flush;
+  print_progress(state_);
+}
+
+}  // namespace analyser::search

@@ -1,0 +1,65 @@
+// The parallel search: the run's search on several threads, or a share of it in
+// one of several processes, with output that joins into exactly that of run().
+//
+// A walker goes through the run depth first, as run() does, down to a split
+// depth a few levels above the leaves, and cuts it into pieces: each piece is a
+// segment of the walker's own (the nodes it made since the last piece, and the
+// leaves among them) and the subtree below the node it stopped at, a chunk,
+// searched as a segment of its own. Chunks are searched on a pool of threads,
+// each with a symbolic core of its own and a private copy of its path, and the
+// segments are handed on in order once all before them are done (see
+// segments.h for how they are renumbered).
+//
+// At most a few pieces per thread are in flight: when the oldest unfinished
+// piece holds things up, the threads that ran ahead wait.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <ostream>
+
+#include "search/search.h"
+#include "search/segments.h"
+
+namespace analyser::search {
+
+// The observer that writes one segment's reports on out.
+using ObserverFactory = std::function<std::unique_ptr<SearchObserver>(std::ostream& out)>;
+
+// Where the parallel search hands its segments, in order.
+class SegmentSink {
+ public:
+  virtual ~SegmentSink() = default;
+  // Throwing ends the search; the exception is thrown on by run_parallel.
+  virtual void take(Segment segment) = 0;
+};
+
+struct ParallelOptions {
+  int threads = 1;
+  // The share of the work to do: the pieces k with k % shards == shard.
+  std::int64_t shards = 1;
+  std::int64_t shard = 0;
+};
+
+// The search of run(), on options.threads threads, handing each segment of the
+// share to sink in order. After the last segment (or one that failed), state
+// holds the run's timing and progress fields; the counts are the sink's to add.
+void run_parallel(SearchState& state, const ObserverFactory& observer_for,
+                  const ParallelOptions& options, SegmentSink& sink);
+
+// A sink that renumbers the segments of a whole run into out and state, and
+// draws the progress display as they come.
+class RenumberingWriter : public SegmentSink {
+ public:
+  RenumberingWriter(SearchState& state, std::ostream& out)
+      : state_(state), out_(out), numbers_(state) {}
+  void take(Segment segment) override;
+
+ private:
+  SearchState& state_;
+  std::ostream& out_;
+  Renumbering numbers_;
+  std::string text_;  // reused buffer
+};
+
+}  // namespace analyser::search

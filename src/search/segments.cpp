@@ -1,0 +1,101 @@
+#include "search/segments.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "knowledge/kmanager.h"
+
+namespace analyser {
+
+using numeral::Counter;
+
+void begin_segment(SearchState& state, std::int64_t index) {
+  state.node_ids = NodeIds(numeral::provisional(Counter::Node, index, 0));
+  state.core->knowledge_manager().set_last_kid(numeral::provisional(Counter::Kid, index, 0));
+  state.traces = numeral::provisional(Counter::Trace, index, 0);
+  state.attacks = numeral::provisional(Counter::Attack, index, 0);
+  state.terminal_traces = 0;
+  state.expanded_nodes = 0;
+  state.children_total = 0;
+  state.max_branching = 0;
+  state.min_branching = 0;
+  state.verify_time = 0.0;
+}
+
+Tally tally_of(const SearchState& state, std::int64_t index) {
+  Tally t;
+  t[Counter::Node] = state.node_ids.last() - numeral::provisional(Counter::Node, index, 0);
+  t[Counter::Kid] =
+      state.core->knowledge_manager().last_kid() - numeral::provisional(Counter::Kid, index, 0);
+  t[Counter::Trace] = state.traces - numeral::provisional(Counter::Trace, index, 0);
+  t[Counter::Attack] = state.attacks - numeral::provisional(Counter::Attack, index, 0);
+  // A segment must stay within its numbers' range, or they would run into the next.
+  for (std::int64_t used : t.used) {
+    if (used > numeral::kMaxOffset) throw Failure("Search.SegmentTooLarge");
+  }
+  t.terminal_traces = state.terminal_traces;
+  t.expanded_nodes = state.expanded_nodes;
+  t.children_total = state.children_total;
+  t.max_branching = state.max_branching;
+  t.min_branching = state.min_branching;
+  t.verify_time = state.verify_time;
+  return t;
+}
+
+Renumbering::Renumbering(const SearchState& state) {
+  last_[static_cast<std::size_t>(Counter::Node)] = state.node_ids.last();
+  last_[static_cast<std::size_t>(Counter::Kid)] = state.core->knowledge_manager().last_kid();
+  last_[static_cast<std::size_t>(Counter::Trace)] = state.traces;
+  last_[static_cast<std::size_t>(Counter::Attack)] = state.attacks;
+}
+
+std::int64_t Renumbering::final_number(const numeral::Provisional& p) const {
+  const auto it = std::lower_bound(
+      starts_.begin(), starts_.end(), p.segment,
+      [](const std::pair<std::int64_t, Values>& start, std::int64_t s) { return start.first < s; });
+  if (it == starts_.end() || it->first != p.segment) {
+    throw std::logic_error("a segment refers to numbers of a segment no longer open");
+  }
+  return it->second[static_cast<std::size_t>(p.counter)] + p.offset;
+}
+
+void Renumbering::add(const Segment& segment, SearchState& state, std::string& out) {
+  starts_.emplace_back(segment.index, last_);
+  numeral::resolve(
+      segment.output, [this](const numeral::Provisional& p) { return final_number(p); }, out);
+  const Tally& t = segment.tally;
+  if (t[Counter::Node] > 0) {
+    state.max_node_id = std::max(state.max_node_id, last_[0] + t[Counter::Node]);
+  }
+  for (std::size_t c = 0; c < last_.size(); ++c) last_[c] += t.used[c];
+  state.traces += t[Counter::Trace];
+  state.attacks += t[Counter::Attack];
+  state.terminal_traces += t.terminal_traces;
+  state.verify_time += t.verify_time;
+  if (t.expanded_nodes > 0) {
+    state.expanded_nodes += t.expanded_nodes;
+    state.children_total += t.children_total;
+    state.max_branching = std::max(state.max_branching, t.max_branching);
+    if (state.min_branching == 0 || t.min_branching < state.min_branching) {
+      state.min_branching = t.min_branching;
+    }
+    state.branching_factor =
+        static_cast<double>(state.children_total) / static_cast<double>(state.expanded_nodes);
+  }
+  if (segment.failure) {
+    try {
+      std::rethrow_exception(segment.failure);
+    } catch (const Failure& failure) {
+      std::string line;
+      numeral::resolve(
+          failure.output(), [this](const numeral::Provisional& p) { return final_number(p); },
+          line);
+      throw Failure(failure.description(), line);
+    }
+  }
+  std::erase_if(starts_, [&](const std::pair<std::int64_t, Values>& start) {
+    return !std::binary_search(segment.live.begin(), segment.live.end(), start.first);
+  });
+}
+
+}  // namespace analyser

@@ -1,0 +1,78 @@
+// Segments: the pieces, in depth-first order, into which a parallel or sharded
+// search cuts a run, and the renumbering that joins them into the run's output.
+//
+// A segment is searched with provisional numbers (utils/numeral.h). It records
+// its output, with markers for those numbers, and what it adds to the run's
+// counts; Renumbering takes the segments in depth-first order and gives back
+// exactly the output and counts of a run made in one piece.
+//
+// Ordering invariants:
+//  1. Segment indexes follow the depth-first order of the run, from 0.
+//  2. A segment refers only to numbers of its own and of segments before it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "search/search.h"
+#include "utils/numeral.h"
+
+namespace analyser {
+
+// What one segment adds to the run's counts.
+struct Tally {
+  std::array<std::int64_t, numeral::kCounters> used{};  // numbers handed out, by counter
+  std::int64_t terminal_traces = 0;
+  std::int64_t expanded_nodes = 0;
+  std::int64_t children_total = 0;
+  std::int64_t max_branching = 0;
+  std::int64_t min_branching = 0;  // 0: no closed node with children
+  double verify_time = 0.0;
+
+  std::int64_t& operator[](numeral::Counter c) { return used[static_cast<std::size_t>(c)]; }
+  std::int64_t operator[](numeral::Counter c) const { return used[static_cast<std::size_t>(c)]; }
+};
+
+struct Segment {
+  std::int64_t index = 0;
+  std::int64_t session = 0;  // the starting node it belongs to
+  std::string output;        // what the segment wrote, with markers
+  Tally tally;
+  // The failure that ended the run inside this segment, or none; its output
+  // line may hold markers too.
+  std::exception_ptr failure;
+  // The segments, this one or before it, whose numbers the segments after it
+  // may still print: those in which the nodes still open were made.
+  std::vector<std::int64_t> live;
+};
+
+// Prepares state, whose core and node identifiers carry on from the run before
+// it, to search segment index: its counters start the segment's provisional
+// numbers and its statistics are zero.
+void begin_segment(SearchState& state, std::int64_t index);
+// What state, prepared by begin_segment(state, index), searched.
+Tally tally_of(const SearchState& state, std::int64_t index);
+
+// Joins segments, handed in order from 0, into the run's output and counts.
+class Renumbering {
+ public:
+  // Numbers carry on from where state's join left them.
+  explicit Renumbering(const SearchState& state);
+
+  // Appends the output of segment, renumbered, to out and adds its counts to
+  // state. Throws the segment's failure after its output, renumbered.
+  void add(const Segment& segment, SearchState& state, std::string& out);
+
+ private:
+  using Values = std::array<std::int64_t, numeral::kCounters>;
+  std::int64_t final_number(const numeral::Provisional& p) const;
+
+  // The live segments, in order, with each counter's last value before them.
+  std::vector<std::pair<std::int64_t, Values>> starts_;
+  Values last_{};  // each counter's last value so far
+};
+
+}  // namespace analyser

@@ -1,0 +1,29 @@
+// The parts of the search that the serial run and the parallel one share: the
+// initial nodes of a session, the depth-first search below a node, and what is
+// counted and handed on when a node is closed.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "search/search.h"
+
+namespace analyser::search {
+
+// The initial nodes of starting node j, built with core and numbered as the
+// join numbered them.
+std::vector<InitialNode> initial_nodes(const SearchState& state, SymbolicCore& core, std::size_t j);
+
+// A closed node that had children.
+void record_branching(SearchState& state, std::int64_t children);
+
+// A leaf ends a trace: count it and hand on what the mode asks for; start is the
+// initial node it descends from.
+void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& start,
+                 SearchObserver& observer);
+
+// The depth-first search below start.node, one child at a time, start.node
+// itself closed last. Returns false when the observer stopped it.
+bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer);
+
+}  // namespace analyser::search
