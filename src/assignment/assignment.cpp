@@ -7,7 +7,9 @@ namespace {
 using Store = Assignment::Store;
 
 const std::shared_ptr<Store>& no_bindings() {
-  static const auto empty = std::make_shared<Store>();
+  // Never written: an empty assignment has no room to grow in place.
+  static const Store none;
+  static const std::shared_ptr<Store> empty = unowned(const_cast<Store&>(none));
   return empty;
 }
 
@@ -275,9 +277,12 @@ Assignment compose(const Assignment& a, const Assignment& b) {
   return Assignment::joined(a, b, 0);
 }
 
-Assignment detached(const Assignment& a) {
-  const Bindings held = a.bindings();
-  return Assignment(std::vector<Binding>(held.begin(), held.end()));
+Assignment private_copy(const Assignment& a, TermCopier& copier) {
+  if (a.is_empty()) return a;
+  std::vector<Binding> copy;
+  copy.reserve(a.bindings().size());
+  for (const Binding& b : a.bindings()) copy.emplace_back(copier.copy(b.first), copier.copy(b.second));
+  return Assignment(std::move(copy));
 }
 
 Assignment compose_growing(const Assignment& a, const Assignment& b) {

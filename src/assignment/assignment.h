@@ -119,9 +119,9 @@ Message apply(const Assignment& a, const Message& m);
 // The bindings of a followed by those of b: lookups prefer a.
 Assignment compose(const Assignment& a, const Assignment& b);
 
-// a's bindings in a store of its own. Assignments extend their store in place,
-// so an assignment handed to another thread must not share one.
-Assignment detached(const Assignment& a);
+// a's bindings, copied by copier, in a store of its own: assignments extend
+// their store in place, so one handed to another thread must not share it.
+Assignment private_copy(const Assignment& a, TermCopier& copier);
 // compose(a, b) for an assignment that will be extended again and again, as a
 // state's is by the states below it: when it needs a new store, that store gets
 // room for as many bindings again, so that the extensions append in place.

@@ -1,5 +1,6 @@
 // The program entry: standard output through a large buffer, then the driver.
 // A failure that nothing handles ends the run with status 2.
+#include <tbb/global_control.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -63,23 +64,27 @@ class StdoutBuffer : public std::streambuf {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Joined before the program ends, so that no search thread outlives it.
+  tbb::task_scheduler_handle scheduler{tbb::attach{}};
   std::ios::sync_with_stdio(false);
   StdoutBuffer stdout_buffer;
   std::streambuf* const original = std::cout.rdbuf(&stdout_buffer);
   const RunStreams io{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
   std::vector<std::string> warnings;
   Parallelism parallelism;
+  int status = 0;
   try {
     parallelism = parallelism_from(std::getenv, warnings);
+    for (const std::string& text : warnings) std::cerr << "warning: " << text << "\n";
+    status = run_driver(std::vector<std::string>(argv, argv + argc), io, parallelism);
   } catch (const Failure& failure) {
-    return report_failure(io, failure);
+    status = report_failure(io, failure);
   }
-  for (const std::string& text : warnings) std::cerr << "warning: " << text << "\n";
-  int status = run_driver(std::vector<std::string>(argv, argv + argc), io, parallelism);
   // Results that could not be written must not pass for a successful run.
   if (!std::cout.flush() && status == 0) {
     status = report_failure(io, sys_error(std::strerror(stdout_buffer.error())));
   }
   std::cout.rdbuf(original);
+  tbb::finalize(scheduler, std::nothrow);
   return status;
 }

@@ -29,8 +29,10 @@ NodePtr make_node(FormulaTag tag) {
 }
 
 const Formula& constant(bool value) {
-  static const Formula true_formula(make_node(FormulaTag::True));
-  static const Formula false_formula(make_node(FormulaTag::False));
+  static const Formula::Node true_node(FormulaTag::True);
+  static const Formula::Node false_node(FormulaTag::False);
+  static const Formula true_formula(unowned(true_node));
+  static const Formula false_formula(unowned(false_node));
   return value ? true_formula : false_formula;
 }
 

@@ -129,11 +129,12 @@ namespace {
 using Data = Knowledge::Data;
 
 const std::shared_ptr<const Data>& empty_data() {
-  static const std::shared_ptr<const Data> empty = [] {
-    Content none = Content::of({});
-    none.analysed = true;  // no encryption to examine
-    return std::make_shared<const Data>(Data{-1, std::move(none)});
+  static const Data none = [] {
+    Content c = Content::of({});
+    c.analysed = true;  // no encryption to examine
+    return Data{-1, std::move(c)};
   }();
+  static const std::shared_ptr<const Data> empty = unowned(none);
   return empty;
 }
 
@@ -351,6 +352,15 @@ Knowledge learn(const Knowledge& k, const Message& m) {
 Knowledge map_messages(const Knowledge& k, const Assignment& f) {
   if (f.is_empty()) return k;
   return relabel(k, k.kid(), f);
+}
+
+Knowledge private_copy(const Knowledge& k, TermCopier& copier) {
+  if (is_absent(k)) return k;
+  std::vector<Message> messages;
+  for (const Message& m : content(k).oldest_first()) messages.push_back(copier.copy(m));
+  Content c = Content::of(messages);
+  c.analysed = content(k).analysed;
+  return with_content(k.kid(), std::move(c));
 }
 
 Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f) {

@@ -69,6 +69,10 @@ Knowledge learn(const Knowledge& k, const Message& m);
 
 // Same kid, every message replaced by apply(f, message), order kept.
 Knowledge map_messages(const Knowledge& k, const Assignment& f);
+// k's messages, copied by copier, in the same order and under the same kid, in a
+// store of its own: knowledge sets extend their store in place, so one handed
+// to another thread must not share it.
+Knowledge private_copy(const Knowledge& k, TermCopier& copier);
 // map_messages under a new kid.
 Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f);
 // learn(relabel(k, new_kid, f), m), without building the intermediate knowledge,

@@ -54,7 +54,8 @@ std::size_t tag_seed(Tag tag) {
 }
 
 const std::shared_ptr<const Node>& no_message_node() {
-  static const std::shared_ptr<const Node> node = std::make_shared<const Node>();
+  static const Node none;
+  static const std::shared_ptr<const Node> node = unowned(none);
   return node;
 }
 
@@ -253,6 +254,48 @@ Message trick(std::vector<Binding> bindings) {
   n->has_variables = true;
   n->has_trick = true;
   return Message(std::move(n));
+}
+
+Message TermCopier::copy(const Message& m) {
+  const Message::Node* original = &m.node();
+  if (m.is(Tag::NoMessage)) return m;  // not counted
+  if (const auto it = copies_.find(original); it != copies_.end()) return it->second;
+  Message result;
+  switch (m.tag()) {
+    case Tag::Var:
+      result = var(m.var());
+      break;
+    case Tag::BindVar:
+      result = bind_var(m.var());
+      break;
+    case Tag::Gen:
+      result = gen(m.var(), m.kid(), m.kind());
+      break;
+    case Tag::Enc:
+      result = enc(copy(m.body()), copy(m.key()));
+      break;
+    case Tag::Pair:
+      result = pair(copy(m.first()), copy(m.second()));
+      break;
+    case Tag::PubOf:
+      result = pub_of(copy(m.argument()));
+      break;
+    case Tag::PrivOf:
+      result = priv_of(copy(m.argument()));
+      break;
+    case Tag::Trick: {
+      std::vector<Binding> bindings;
+      for (const Binding& b : m.trick_bindings()) {
+        bindings.emplace_back(copy(b.first), copy(b.second));
+      }
+      result = trick(std::move(bindings));
+      break;
+    }
+    default:
+      result = atom(m.tag(), m.name(), m.index());
+  }
+  copies_.emplace(original, result);
+  return result;
 }
 
 namespace {

@@ -19,6 +19,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -170,6 +171,18 @@ Message trick(std::vector<Binding> bindings);
 inline std::size_t var_hash(const Message& m) {
   return m.node().var_hash;
 }
+
+// Copies of terms that share no node with the originals, for handing values to
+// another thread: nodes are counted handles, and threads that keep copying the
+// same terms would all write to the same counters. The private_copy functions of
+// the other values build on it. A node met again is copied once.
+class TermCopier {
+ public:
+  Message copy(const Message& m);
+
+ private:
+  std::unordered_map<const Message::Node*, Message> copies_;
+};
 
 // Key operations. inverse_key: SymKey itself, PubKey <-> PrivKey, else NoMessage.
 Message inverse_key(const Message& m);

@@ -25,15 +25,25 @@ void set_parent(const NodeRef& node, const NodeRef& parent) {
   ++parent->children_;
 }
 
-NodeRef copy_path(const NodeRef& leaf) {
+NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier) {
   std::vector<const Node*> path;
   for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) path.push_back(n);
   NodeRef copy;
+  Knowledge original;  // a knowledge set often passes unchanged from parent to child
+  Knowledge knowledge;
   for (auto it = path.rbegin(); it != path.rend(); ++it) {
     const Status& s = (*it)->status();
-    auto node =
-        std::make_shared<Node>((*it)->id(), Status{s.context, detached(s.assignment), s.knowledge});
-    node->set_action((*it)->action());
+    if (!copy || s.knowledge.data() != original.data()) {
+      original = s.knowledge;
+      knowledge = private_copy(s.knowledge, copier);
+    }
+    Context context;
+    for (const Principal& p : s.context) context.push_back(private_copy(p, copier));
+    auto node = std::make_shared<Node>(
+        (*it)->id(), Status{std::move(context), private_copy(s.assignment, copier), knowledge});
+    const Action& a = (*it)->action();
+    node->set_action(Action{a.kind, a.name, a.instance, copier.copy(a.message),
+                            private_copy(a.substitution, copier)});
     if (copy) set_parent(node, copy);
     copy = std::move(node);
   }

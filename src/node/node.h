@@ -70,10 +70,9 @@ class Node {
 NodeRef create_node(NodeIds& ids, Status status);
 // Links node below parent and counts it among parent's children.
 void set_parent(const NodeRef& node, const NodeRef& parent);
-// A copy of the path from the root to leaf: the same identifiers, states and
-// actions, with binding stores of its own (see detached), for handing a node to
-// another thread.
-NodeRef copy_path(const NodeRef& leaf);
+// A copy of the path from the root to leaf for another thread: the same
+// identifiers, states and actions, made of private copies (see TermCopier).
+NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier);
 std::int64_t node_id(const NodeRef& node);  // -1 for the null node
 bool is_final(const NodeRef& node);
 // The text-trace form of one node (or "\nNode: NULNODE\n"), on os.

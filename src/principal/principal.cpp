@@ -66,14 +66,19 @@ GenKind demanded_kind(const Process& p, const VarId& v) {
 }  // namespace
 
 Principal::Principal() {
-  static const std::shared_ptr<const Data> placeholder =
-      std::make_shared<const Data>(Data{"", -1, {}, Process()});
+  static const Data none{"", -1, {}, Process()};
+  static const std::shared_ptr<const Data> placeholder = unowned(none);
   data_ = placeholder;
 }
 
 bool operator==(const Principal& a, const Principal& b) {
   return a.same(b) || (a.instance() == b.instance() && a.name() == b.name() &&
                        a.params() == b.params() && a.process() == b.process());
+}
+
+Principal private_copy(const Principal& p, TermCopier& copier) {
+  return make(p.name(), p.instance(), p.params(),
+              map_terms([&copier](const Message& t) { return copier.copy(t); }, p.process()));
 }
 
 Principal make_principal(const std::string& name, std::int64_t instance,

@@ -25,8 +25,8 @@ struct Process::Node {
 namespace {
 
 const std::shared_ptr<const Process::Node>& nil_node() {
-  static const std::shared_ptr<const Process::Node> node =
-      std::make_shared<const Process::Node>(ProcessTag::Nil);
+  static const Process::Node nil(ProcessTag::Nil);
+  static const std::shared_ptr<const Process::Node> node = unowned(nil);
   return node;
 }
 

@@ -20,11 +20,14 @@ namespace {
 // leaves: small enough that a few of them per thread in flight keep every
 // thread busy, large enough that the walker's own share and the cost of setting
 // up a chunk stay small.
-constexpr std::int64_t kChunkLevels = 8;
-constexpr int kPiecesPerThread = 16;
+const std::int64_t kChunkLevels = getenv("CHUNK_LEVELS") ? atoi(getenv("CHUNK_LEVELS")) : 8;
+const int kPiecesPerThread = getenv("PIECES") ? atoi(getenv("PIECES")) : 16;
 
+// A chunk as the walker hands it on. The thread that searches it makes private
+// copies of everything it reads (see TermCopier); the walker only ever adds
+// children to nodes of the path, which the copy does not read.
 struct Chunk {
-  NodeRef root;  // a private copy of its path
+  NodeRef root;
   InitialNode start;
   std::shared_ptr<const ClauseList> formula;
   NodeRef session;  // the starting node
@@ -98,7 +101,7 @@ class Walker {
       Frame& top = stack_.back();
       NodeRef child = step(*walk_.core, walk_.node_ids, top.node, top.cursor);
       if (child && top.depth + 1 >= split_depth_) {
-        return Chunk{copy_path(child), start_, formula_, run_.starting_nodes[session_index_]};
+        return Chunk{std::move(child), start_, formula_, run_.starting_nodes[session_index_]};
       }
       if (child) {
         stack_.push_back(Frame{std::move(child), {}, top.depth + 1, index});
@@ -153,22 +156,46 @@ class Walker {
   bool done_ = false;
 };
 
+std::shared_ptr<const std::vector<ConstraintStore>> private_copy(
+    const std::vector<ConstraintStore>& stores, TermCopier& copier) {
+  auto copy = std::make_shared<std::vector<ConstraintStore>>();
+  for (const ConstraintStore& store : stores) {
+    ConstraintStore& s = copy->emplace_back();
+    for (const Constraint& c : store) {
+      s.push_back(Constraint{copier.copy(c.variable), copier.copy(c.term), c.kind});
+    }
+  }
+  return copy;
+}
+
+ClauseList private_copy(const ClauseList& clauses, TermCopier& copier) {
+  const auto copy = [&copier](const Message& m) { return copier.copy(m); };
+  ClauseList result;
+  for (const Clause& clause : clauses) {
+    Clause& c = result.emplace_back();
+    for (const Formula& literal : clause) c.push_back(map_literal_terms(literal, copy));
+  }
+  return result;
+}
+
 // The search of one chunk as segment index, with a core of its own in which the
 // knowledge of the chunk's path is found by its kid as in the run's.
 Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions& options,
                      const Knowledge& initial_knowledge, const ObserverFactory& observer_for) {
+  TermCopier copier;
   SearchState s;
   s.options = options;
   s.options.feedback = false;
   s.core = std::make_unique<SymbolicCore>();
-  s.core->set_initial_knowledge(initial_knowledge);
+  s.core->set_initial_knowledge(private_copy(initial_knowledge, copier));
   KnowledgeManager& mgr = s.core->knowledge_manager();
-  adopt_knowledge(mgr, initial_knowledge);
-  for (const Node* n = chunk.root.get(); n != nullptr; n = n->parent().get()) {
+  adopt_knowledge(mgr, s.core->initial_knowledge());
+  const NodeRef root = private_copy_of_path(chunk.root, copier);
+  for (const Node* n = root.get(); n != nullptr; n = n->parent().get()) {
     if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
   }
-  s.formula = *chunk.formula;
-  s.starting_nodes = {chunk.session};
+  s.formula = private_copy(*chunk.formula, copier);
+  s.starting_nodes = {private_copy_of_path(chunk.session, copier)};
   s.subtree_index = 0;
   begin_segment(s, index);
   std::ostringstream out;
@@ -176,7 +203,7 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
   Segment segment;
   segment.index = index;
   try {
-    search_below(s, InitialNode{chunk.root, chunk.start.stores}, *observer);
+    search_below(s, InitialNode{root, private_copy(*chunk.start.stores, copier)}, *observer);
     segment.tally = tally_of(s, index);
   } catch (...) {
     segment.failure = std::current_exception();

@@ -4,11 +4,21 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace analyser {
+
+// A handle on object, which must outlive every copy of it, that counts no
+// references. The values every state holds (the empty term, the empty
+// assignment, ...) are copied all the time on every thread: copies of a counted
+// handle would all write to the one counter.
+template <typename T>
+std::shared_ptr<T> unowned(T& object) {
+  return std::shared_ptr<T>(std::shared_ptr<T>(), &object);
+}
 
 // A failure condition that nothing handles ends the run: the driver writes the
 // failure's output (a line some conditions leave on standard output, such as
