@@ -17,6 +17,7 @@
 #include "parser/tokenizer.h"
 #include "search/outcome.h"
 #include "search/parallel.h"
+#include "shard/shard_file.h"
 #include "search/search.h"
 #include "utils/utils.h"
 
@@ -95,23 +96,32 @@ void write_outcome(const RunStreams& io, const SearchState& state) {
 }
 
 // The search, on as many threads as parallelism allows; what it writes does not
-// depend on how many.
+// depend on how many. A shard writes its share into shard instead.
 void search_and_report(SearchState& state, const Settings& settings, const RunStreams& io,
-                       const Parallelism& parallelism) {
-  if (parallelism.threads <= 1) {
+                       const Parallelism& parallelism, shard::Writer* shard) {
+  if (parallelism.threads <= 1 && !shard) {
     ReportPrinter printer(io.out, settings.graph_fields);
     search::run(state, printer);
     return;
   }
   const GraphFields fields = settings.graph_fields;
-  search::RenumberingWriter writer(state, io.out);
-  search::run_parallel(
-      state, [&](std::ostream& out) { return std::make_unique<ReportPrinter>(out, fields); },
-      search::ParallelOptions{parallelism.threads}, writer);
+  const auto printer_for = [&](std::ostream& out) {
+    return std::make_unique<ReportPrinter>(out, fields);
+  };
+  if (!shard) {
+    search::RenumberingWriter writer(state, io.out);
+    search::run_parallel(state, printer_for, search::ParallelOptions{parallelism.threads}, writer);
+    return;
+  }
+  shard::RunFigures figures = shard::figures_at_start(state);
+  const search::ParallelOptions options{parallelism.threads, parallelism.shards, parallelism.shard};
+  figures.pieces = search::run_parallel(state, printer_for, options, *shard);
+  figures.search_time = state.search_time;
+  shard->figures(figures);
 }
 
 void run(const std::vector<std::string>& args, const RunStreams& io,
-         const Parallelism& parallelism) {
+         const Parallelism& parallelism, shard::Writer* shard) {
   Settings settings = default_settings();
   if (args.size() < 2) {
     print_usage(io.out, false);
@@ -142,8 +152,9 @@ void run(const std::vector<std::string>& args, const RunStreams& io,
   search::join(state, inputs.formula, inputs.join_components);
   const bool graph = settings.search.mode == OutputMode::Graph;
   if (graph) graph_header(io.out, "prova");
-  search_and_report(state, settings, io, parallelism);
+  search_and_report(state, settings, io, parallelism, shard);
   if (graph) graph_footer(io.out);
+  if (shard) return;  // the merge writes what the whole run established
   write_outcome(io, state);
   if (settings.search.feedback) search::print_statistics(io.err, state);
 }
@@ -180,18 +191,34 @@ Inputs read_inputs(const Settings& settings, const RunStreams& io) {
   return inputs;
 }
 
+namespace {
+
+// The run as one shard of parallelism.shards: its standard output becomes the
+// shard file's text records.
+int run_shard(const std::vector<std::string>& args, const RunStreams& io,
+              const Parallelism& parallelism) {
+  shard::Writer writer(io.out, {shard::fingerprint(args), parallelism.shards, parallelism.shard});
+  const RunStreams framed{writer.text(), io.err, io.err_is_terminal};
+  std::optional<Failure> failure;
+  try {
+    run(args, framed, parallelism, &writer);
+  } catch (...) {
+    failure = failure_from(std::current_exception());
+  }
+  const int status = failure ? report_failure(framed, *failure) : 0;
+  writer.end(status, failure);
+  return status;
+}
+
+}  // namespace
+
 int run_driver(const std::vector<std::string>& args, const RunStreams& io,
                const Parallelism& parallelism) {
+  if (parallelism.shards > 0) return run_shard(args, io, parallelism);
   try {
-    run(args, io, parallelism);
-  } catch (const Failure& failure) {
-    return report_failure(io, failure);
-  } catch (const std::bad_alloc&) {
-    return report_failure(io, Failure("Out_of_memory"));
-  } catch (const std::length_error&) {  // a size beyond what memory can hold
-    return report_failure(io, Failure("Out_of_memory"));
-  } catch (const std::exception& e) {
-    return report_failure(io, Failure(e.what()));
+    run(args, io, parallelism, nullptr);
+  } catch (...) {
+    return report_failure(io, failure_from(std::current_exception()));
   }
   return 0;
 }

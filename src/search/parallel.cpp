@@ -20,8 +20,8 @@ namespace {
 // leaves: small enough that a few of them per thread in flight keep every
 // thread busy, large enough that the walker's own share and the cost of setting
 // up a chunk stay small.
-const std::int64_t kChunkLevels = getenv("CHUNK_LEVELS") ? atoi(getenv("CHUNK_LEVELS")) : 8;
-const int kPiecesPerThread = getenv("PIECES") ? atoi(getenv("PIECES")) : 16;
+constexpr std::int64_t kChunkLevels = 10;
+constexpr int kPiecesPerThread = 8;
 
 // A chunk as the walker hands it on. The thread that searches it makes private
 // copies of everything it reads (see TermCopier); the walker only ever adds
@@ -214,12 +214,13 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
 
 }  // namespace
 
-void run_parallel(SearchState& state, const ObserverFactory& observer_for,
+std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
                   const ParallelOptions& options, SegmentSink& sink) {
   state.search_time = process_seconds();
   if (state.options.feedback) *state.feedback << "\n\nSearching...\n\n" << std::flush;
   std::atomic<bool> stopped{false};
   std::exception_ptr failure;
+  std::int64_t pieces = 0;
   {
     Walker walker(state, observer_for);
     const Knowledge initial_knowledge = walker.initial_knowledge();
@@ -236,6 +237,7 @@ void run_parallel(SearchState& state, const ObserverFactory& observer_for,
                   control.stop();
                   return nullptr;
                 }
+                ++pieces;
                 return std::make_shared<Piece>(walker.next());
               }) &
               tbb::make_filter<std::shared_ptr<Piece>, std::shared_ptr<Piece>>(
@@ -267,7 +269,13 @@ void run_parallel(SearchState& state, const ObserverFactory& observer_for,
   state.subtree_index = static_cast<std::int64_t>(state.starting_nodes.size()) - 1;
   print_progress(state, true);
   state.search_time = process_seconds() - state.search_time;
+  return pieces;
 }
+
+RenumberingWriter::RenumberingWriter(SearchState& state, std::ostream& out)
+    : state_(state),
+      out_(out),
+      numbers_(state.node_ids.last(), state.core->knowledge_manager().last_kid()) {}
 
 void RenumberingWriter::take(Segment segment) {
   text_.clear();

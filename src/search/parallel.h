@@ -44,15 +44,16 @@ struct ParallelOptions {
 // The search of run(), on options.threads threads, handing each segment of the
 // share to sink in order. After the last segment (or one that failed), state
 // holds the run's timing and progress fields; the counts are the sink's to add.
-void run_parallel(SearchState& state, const ObserverFactory& observer_for,
+// Returns the number of pieces the run was cut into.
+std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
                   const ParallelOptions& options, SegmentSink& sink);
 
 // A sink that renumbers the segments of a whole run into out and state, and
 // draws the progress display as they come.
 class RenumberingWriter : public SegmentSink {
  public:
-  RenumberingWriter(SearchState& state, std::ostream& out)
-      : state_(state), out_(out), numbers_(state) {}
+  // state as the join left it.
+  RenumberingWriter(SearchState& state, std::ostream& out);
   void take(Segment segment) override;
 
  private:

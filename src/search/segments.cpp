@@ -42,11 +42,9 @@ Tally tally_of(const SearchState& state, std::int64_t index) {
   return t;
 }
 
-Renumbering::Renumbering(const SearchState& state) {
-  last_[static_cast<std::size_t>(Counter::Node)] = state.node_ids.last();
-  last_[static_cast<std::size_t>(Counter::Kid)] = state.core->knowledge_manager().last_kid();
-  last_[static_cast<std::size_t>(Counter::Trace)] = state.traces;
-  last_[static_cast<std::size_t>(Counter::Attack)] = state.attacks;
+Renumbering::Renumbering(std::int64_t last_node, std::int64_t last_kid) {
+  last_[static_cast<std::size_t>(Counter::Node)] = last_node;
+  last_[static_cast<std::size_t>(Counter::Kid)] = last_kid;
 }
 
 std::int64_t Renumbering::final_number(const numeral::Provisional& p) const {

@@ -59,8 +59,9 @@ Tally tally_of(const SearchState& state, std::int64_t index);
 // Joins segments, handed in order from 0, into the run's output and counts.
 class Renumbering {
  public:
-  // Numbers carry on from where state's join left them.
-  explicit Renumbering(const SearchState& state);
+  // Numbers carry on from the last node identifier and kid handed out before
+  // the search; traces and attacks are numbered from 1.
+  Renumbering(std::int64_t last_node, std::int64_t last_kid);
 
   // Appends the output of segment, renumbered, to out and adds its counts to
   // state. Throws the segment's failure after its output, renumbered.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -35,6 +36,10 @@ class Failure : public std::runtime_error {
  private:
   std::string output_;
 };
+
+// The failure an exception stands for: a Failure itself; "Out_of_memory" for
+// memory exhausted or a size beyond what memory can hold; otherwise its what().
+Failure failure_from(std::exception_ptr e);
 
 // "Utils.UtilException": a sequence utility was given a sequence it cannot
 // handle; output names the utility ("select!\n").

@@ -1,0 +1,89 @@
+// Shard files: one process's share of a run that is cut into shards, and the
+// merge that joins the shard files of a run into exactly the run's output.
+//
+// A shard file starts with the line
+//   tool-shard 1 <fingerprint> <shards> <index>
+// (the fingerprint covers the command line and the input files' contents), then
+// holds records, each "<tag> <size>\n" and size bytes:
+//   T  text the run wrote on standard output outside the search
+//   S  a segment of the search that this shard owns (see segments.h)
+//   R  the run's figures, once this shard's search is complete
+//   X  the end: the exit status and the failure that ended the run, if any
+// Piece k of the search, and so segments 2k and 2k + 1, belongs to shard
+// k % shards.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <sstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "search/parallel.h"
+#include "search/search.h"
+#include "search/segments.h"
+#include "utils/utils.h"
+
+namespace analyser::shard {
+
+struct Header {
+  std::string fingerprint;
+  std::int64_t shards = 0;
+  std::int64_t index = 0;
+};
+
+// The fingerprint of a run: its arguments and the contents of those that name
+// readable files.
+std::string fingerprint(const std::vector<std::string>& args);
+
+// What the search's start fixed and what the merge needs to write the
+// statistics: an R record.
+struct RunFigures {
+  std::int64_t pieces = 0;
+  std::int64_t last_node = 0;  // the counters' values when the search began
+  std::int64_t last_kid = 0;
+  std::int64_t max_node_id = 0;
+  std::int64_t children_total = 0;
+  std::int64_t starting_count = 0;
+  std::vector<double> initial_branching;
+  std::vector<std::int64_t> trace_lengths;
+  SearchOptions options;
+  double join_time = 0.0;
+  double search_time = 0.0;
+  double verify_time = 0.0;
+};
+
+// Writes one shard file on out: the header at once, then records as the run
+// produces them. text() is the stream the run writes its ordinary output to.
+class Writer : public search::SegmentSink {
+ public:
+  Writer(std::ostream& out, const Header& header);
+  ~Writer() override;
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  std::ostream& text() { return text_; }
+  void take(Segment segment) override;
+  void figures(const RunFigures& figures);
+  void end(int status, const std::optional<Failure>& failure);
+
+ private:
+  void record(char tag, const std::string& payload);
+  void flush_text();
+
+  std::ostream& out_;
+  std::ostringstream text_;
+};
+
+// The figures of state at the start of its search (pieces and times not set).
+RunFigures figures_at_start(const SearchState& state);
+
+// Joins the shard files at paths into the run's output: standard output on out,
+// the statistics block (when the run had -f) and any fatal error on err.
+// Returns the run's exit status. A set of files that is not exactly one run's
+// shards is refused with a message on err, and status 2.
+int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err);
+
+}  // namespace analyser::shard
