@@ -281,7 +281,8 @@ Assignment private_copy(const Assignment& a, TermCopier& copier) {
   if (a.is_empty()) return a;
   std::vector<Binding> copy;
   copy.reserve(a.bindings().size());
-  for (const Binding& b : a.bindings()) copy.emplace_back(copier.copy(b.first), copier.copy(b.second));
+  for (const Binding& b : a.bindings())
+    copy.emplace_back(copier.copy(b.first), copier.copy(b.second));
   return Assignment(std::move(copy));
 }
 

@@ -17,8 +17,8 @@
 #include "parser/tokenizer.h"
 #include "search/outcome.h"
 #include "search/parallel.h"
-#include "shard/shard_file.h"
 #include "search/search.h"
+#include "shard/shard_file.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -120,8 +120,8 @@ void search_and_report(SearchState& state, const Settings& settings, const RunSt
   shard->figures(figures);
 }
 
-void run(const std::vector<std::string>& args, const RunStreams& io,
-         const Parallelism& parallelism, shard::Writer* shard) {
+void run(const std::vector<std::string>& args, const RunStreams& io, const Parallelism& parallelism,
+         shard::Writer* shard) {
   Settings settings = default_settings();
   if (args.size() < 2) {
     print_usage(io.out, false);

@@ -1,6 +1,5 @@
 // The program entry: standard output through a large buffer, then the driver.
 // A failure that nothing handles ends the run with status 2.
-#include <tbb/global_control.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,8 +63,6 @@ class StdoutBuffer : public std::streambuf {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Joined before the program ends, so that no search thread outlives it.
-  tbb::task_scheduler_handle scheduler{tbb::attach{}};
   std::ios::sync_with_stdio(false);
   StdoutBuffer stdout_buffer;
   std::streambuf* const original = std::cout.rdbuf(&stdout_buffer);
@@ -85,6 +82,5 @@ int main(int argc, char** argv) {
     status = report_failure(io, sys_error(std::strerror(stdout_buffer.error())));
   }
   std::cout.rdbuf(original);
-  tbb::finalize(scheduler, std::nothrow);
   return status;
 }

@@ -46,7 +46,7 @@ struct ParallelOptions {
 // holds the run's timing and progress fields; the counts are the sink's to add.
 // Returns the number of pieces the run was cut into.
 std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
-                  const ParallelOptions& options, SegmentSink& sink);
+                          const ParallelOptions& options, SegmentSink& sink);
 
 // A sink that renumbers the segments of a whole run into out and state, and
 // draws the progress display as they come.

@@ -15,5 +15,6 @@ int main(int argc, char** argv) {
                  "error; exits with the run's status.\n";
     return 2;
   }
-  return analyser::shard::merge(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  return analyser::shard::merge(std::vector<std::string>(argv + 1, argv + argc), std::cout,
+                                std::cerr);
 }

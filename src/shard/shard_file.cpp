@@ -59,12 +59,14 @@ class PayloadReader {
     const std::string field = line();
     char* end = nullptr;
     const double x = std::strtod(field.c_str(), &end);
-    if (field.empty() || end != field.c_str() + field.size()) throw Damaged("a number was expected");
+    if (field.empty() || end != field.c_str() + field.size())
+      throw Damaged("a number was expected");
     return x;
   }
   std::string string() {
     const std::int64_t size = number();
-    if (size < 0 || static_cast<std::size_t>(size) > text_.size()) throw Damaged("a text is cut short");
+    if (size < 0 || static_cast<std::size_t>(size) > text_.size())
+      throw Damaged("a text is cut short");
     std::string s(text_.substr(0, static_cast<std::size_t>(size)));
     text_.remove_prefix(static_cast<std::size_t>(size));
     return s;
@@ -131,7 +133,8 @@ Segment decode_segment(std::string_view text) {
   s.tally.min_branching = r.number();
   s.tally.verify_time = r.real();
   for (std::int64_t n = r.count(); n > 0; --n) s.live.push_back(r.number());
-  if (!std::is_sorted(s.live.begin(), s.live.end())) throw Damaged("a segment's list is out of order");
+  if (!std::is_sorted(s.live.begin(), s.live.end()))
+    throw Damaged("a segment's list is out of order");
   s.output = r.string();
   if (r.number() != 0) {
     std::string description = r.string();
@@ -216,8 +219,8 @@ Contents read_shard(const std::string& path) {
     long long shards = 0;
     long long index = 0;
     char extra = 0;
-    if (std::sscanf(line.c_str(), "%15s %d %63s %lld %lld %c", magic, &version, print, &shards, &index,
-                    &extra) != 5 ||
+    if (std::sscanf(line.c_str(), "%15s %d %63s %lld %lld %c", magic, &version, print, &shards,
+                    &index, &extra) != 5 ||
         std::string(magic) != kMagic) {
       throw Damaged("is not a shard file");
     }
@@ -306,7 +309,8 @@ int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::os
   std::optional<RunFigures> figures;
   for (const Contents& c : shards) {
     if (c.figures && !figures) figures = c.figures;
-    if (c.figures && (c.figures->pieces != figures->pieces || c.figures->last_node != figures->last_node)) {
+    if (c.figures &&
+        (c.figures->pieces != figures->pieces || c.figures->last_node != figures->last_node)) {
       throw Damaged(c.path + " does not agree with the other shards on the run");
     }
   }
@@ -364,7 +368,8 @@ std::string fingerprint(const std::vector<std::string>& args) {
     mix_in(h, args[i]);
     std::ifstream in(args[i], std::ios::binary);
     if (in) {
-      const std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::string contents((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
       mix_in(h, contents);
     }
   }
@@ -447,18 +452,19 @@ int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream
         throw Damaged("comes from a different run than " + shards.front().path);
       }
       const Contents*& slot = by_index[static_cast<std::size_t>(c.header.index)];
-      if (slot) throw Damaged("is shard " + std::to_string(c.header.index) + ", as " + slot->path + " is");
+      if (slot)
+        throw Damaged("is shard " + std::to_string(c.header.index) + ", as " + slot->path + " is");
       slot = &c;
     }
     current.clear();
     for (std::size_t i = 0; i < by_index.size(); ++i) {
       if (by_index[i] == nullptr) {
-        throw Damaged("shard " + std::to_string(i) + " of " + std::to_string(first.shards) + " is missing");
+        throw Damaged("shard " + std::to_string(i) + " of " + std::to_string(first.shards) +
+                      " is missing");
       }
     }
-    std::sort(shards.begin(), shards.end(), [](const Contents& a, const Contents& b) {
-      return a.header.index < b.header.index;
-    });
+    std::sort(shards.begin(), shards.end(),
+              [](const Contents& a, const Contents& b) { return a.header.index < b.header.index; });
     return write_merged(shards, out, err);
   } catch (const Damaged& damaged) {
     out << std::flush;

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <istream>
 #include <optional>
-#include <sstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 

@@ -25,9 +25,9 @@ struct Outcome {
 };
 
 // The program on args (its name first).
-Outcome run_program(const std::vector<std::string>& args) {
+Outcome run_program(const std::vector<std::string>& args, const Parallelism& parallelism = {}) {
   std::ostringstream out_text, err_text;
-  const int status = run_driver(args, RunStreams{out_text, err_text});
+  const int status = run_driver(args, RunStreams{out_text, err_text}, parallelism);
   return {out_text.str(), err_text.str(), status};
 }
 
@@ -129,12 +129,26 @@ TEST_F(RunDriver, EveryRunStartsFromTheInitialState) {
 // still share.
 
 // The program on a bundled example, then the options.
-Outcome run_example(const std::string& example, const std::vector<std::string>& options) {
+Outcome run_example(const std::string& example, const std::vector<std::string>& options,
+                    const Parallelism& parallelism = {}) {
   const std::string dir = std::string(EXAMPLES_DIR) + "/" + example + "/";
   std::vector<std::string> args = {"tool", dir + "principals.txt", dir + "logic.txt",
                                    dir + "join.txt", dir + "knowledge.txt"};
   args.insert(args.end(), options.begin(), options.end());
-  return run_program(args);
+  return run_program(args, parallelism);
+}
+
+// The statistics block without its time and rate figures, which may differ.
+std::string counts_of(const std::string& err) {
+  const std::size_t start = err.find("\n\n-----");
+  std::istringstream block(start == std::string::npos ? "" : err.substr(start));
+  std::string kept, line;
+  while (std::getline(block, line)) {
+    if (line.find("time:") == std::string::npos && line.find("/s:") == std::string::npos) {
+      kept += line + "\n";
+    }
+  }
+  return kept;
 }
 
 struct Job {
@@ -161,6 +175,26 @@ TEST(ConcurrentRuns, EachWritesWhatItWritesAlone) {
     other.join();
     EXPECT_EQ(first_together, first_alone) << first.example;
     EXPECT_EQ(second_together, second_alone) << second.example;
+  }
+}
+
+// The search on several threads writes what it writes on one: every mode, the
+// statistics, and a run whose sessions end before any chunk is cut.
+TEST(ConcurrentRuns, ThreadedSearchWritesWhatOneThreadWrites) {
+  const std::vector<Job> jobs = {
+      {"nspk", {"-V", "-max", "3", "-f"}}, {"nspk", {"-T", "-max", "3"}},
+      {"nsl", {"-T", "-t", "-max", "3"}},  {"otway-rees", {"-G", "15", "-max", "2"}},
+      {"kerberos", {"-max", "3", "-f"}},   {"nssk", {"-V", "-max", "1"}},
+      {"yahalom", {"-V", "-max", "3"}},    {"no-such-example", {"-V", "-max", "2"}},
+  };
+  for (const Job& job : jobs) {
+    const Outcome alone = run_example(job.example, job.options, Parallelism{1, 0, 0});
+    for (int threads : {2, 7}) {
+      const Outcome threaded = run_example(job.example, job.options, Parallelism{threads, 0, 0});
+      EXPECT_EQ(threaded.out, alone.out) << job.example << " on " << threads << " threads";
+      EXPECT_EQ(threaded.status, alone.status) << job.example;
+      EXPECT_EQ(counts_of(threaded.err), counts_of(alone.err)) << job.example;
+    }
   }
 }
 

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "shard/shard_file.h"
+
+namespace analyser {
+
+namespace {
+
+std::vector<std::string> example_args(const std::string& example,
+                                      const std::vector<std::string>& options) {
+  const std::string dir = std::string(EXAMPLES_DIR) + "/" + example + "/";
+  std::vector<std::string> args = {"tool", dir + "principals.txt", dir + "logic.txt",
+                                   dir + "join.txt", dir + "knowledge.txt"};
+  args.insert(args.end(), options.begin(), options.end());
+  return args;
+}
+
+struct Merged {
+  std::string out;
+  std::string err;
+  int status = -1;
+};
+
+class Shards : public testing::Test {
+ protected:
+  // A folder of its own: the tests of this suite may run at the same time.
+  void SetUp() override {
+    std::string pattern = testing::TempDir() + "shards_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern + "/";
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  // Runs args as shards of `total` and writes each shard file; returns their paths.
+  std::vector<std::string> write_shards(const std::vector<std::string>& args, std::int64_t total,
+                                        const std::string& name = "shard") {
+    std::vector<std::string> paths;
+    for (std::int64_t i = 0; i < total; ++i) {
+      std::ostringstream out, err;
+      run_driver(args, RunStreams{out, err}, Parallelism{2, total, i});
+      paths.push_back(dir_ + name + "." + std::to_string(i));
+      std::ofstream(paths.back(), std::ios::binary) << out.str();
+    }
+    return paths;
+  }
+
+  static Merged merge(const std::vector<std::string>& paths) {
+    std::ostringstream out, err;
+    const int status = shard::merge(paths, out, err);
+    return {out.str(), err.str(), status};
+  }
+
+  static std::string whole_run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    run_driver(args, RunStreams{out, err}, Parallelism{1, 0, 0});
+    return out.str();
+  }
+
+  std::string dir_;
+};
+
+TEST_F(Shards, MergeIntoTheWholeRunsOutput) {
+  for (const auto& options : std::vector<std::vector<std::string>>{
+           {"-V", "-max", "3"}, {"-T", "-max", "2"}, {"-G", "15", "-max", "2"}}) {
+    const auto args = example_args("nspk", options);
+    for (std::int64_t total : {1, 3, 16}) {
+      const Merged merged = merge(write_shards(args, total));
+      EXPECT_EQ(merged.out, whole_run(args)) << options[0] << " in " << total << " shards";
+      EXPECT_EQ(merged.status, 0);
+      EXPECT_EQ(merged.err, "");
+    }
+  }
+}
+
+TEST_F(Shards, MergeRefusesWhatIsNotOneRunsShards) {
+  const auto paths = write_shards(example_args("nspk", {"-V", "-max", "3"}), 3);
+  const auto other = write_shards(example_args("nsl", {"-V", "-max", "3"}), 3, "other");
+  const std::string cut = dir_ + "cut";
+  {
+    std::ifstream in(paths[1], std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(cut, std::ios::binary) << text.substr(0, text.size() / 2);
+  }
+  const struct {
+    std::vector<std::string> paths;
+    std::string message;
+  } cases[] = {
+      {{paths[0], paths[2]}, "tool-merge: shard 1 of 3 is missing\n"},
+      {{paths[0], paths[1], paths[1], paths[2]}, "is shard 1, as " + paths[1] + " is\n"},
+      {{paths[0], cut, paths[2]}, "tool-merge: " + cut + ": is cut short\n"},
+      {{paths[0], other[1], paths[2]}, "comes from a different run than " + paths[0] + "\n"},
+      {{dir_ + "no-such-shard"}, "cannot be read\n"},
+      {{EXAMPLES_DIR "/nspk/logic.txt"}, "is not a shard file\n"},
+  };
+  for (const auto& c : cases) {
+    const Merged merged = merge(c.paths);
+    EXPECT_EQ(merged.status, 2) << c.message;
+    EXPECT_EQ(merged.out, "") << c.message;
+    EXPECT_TRUE(merged.err.ends_with(c.message)) << merged.err;
+  }
+}
+
+}  // namespace
+
+}  // namespace analyser
