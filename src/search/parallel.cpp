@@ -112,11 +112,7 @@ class Walker {
       }
       const NodeRef closed = std::move(top.node);
       stack_.pop_back();
-      if (closed->children() != 0) {
-        record_branching(walk_, closed->children());
-      } else {
-        report_leaf(walk_, closed, start_, *observer_);
-      }
+      close_node(walk_, closed, start_, *observer_);
     }
   }
 

@@ -34,8 +34,6 @@ void show_join_count(const SearchState& state, std::int64_t count) {
                   << std::flush;
 }
 
-}  // namespace
-
 void record_branching(SearchState& state, std::int64_t children) {
   state.max_branching = std::max(state.max_branching, children);
   if (children < state.min_branching || state.min_branching == 0) state.min_branching = children;
@@ -44,8 +42,6 @@ void record_branching(SearchState& state, std::int64_t children) {
   state.branching_factor =
       static_cast<double>(state.children_total) / static_cast<double>(state.expanded_nodes);
 }
-
-namespace {
 
 void verify_and_report(SearchState& state, const NodeRef& leaf,
                        const std::vector<ConstraintStore>& stores, SearchObserver& observer) {
@@ -58,8 +54,7 @@ void verify_and_report(SearchState& state, const NodeRef& leaf,
   observer.attack_found(state, leaf, attacks);
 }
 
-}  // namespace
-
+// A leaf ends a trace: count it and hand on what the mode asks for.
 void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& start,
                  SearchObserver& observer) {
   state.traces += 1;
@@ -84,6 +79,17 @@ void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& sta
       break;
     case OutputMode::None:
       break;
+  }
+}
+
+}  // namespace
+
+void close_node(SearchState& state, const NodeRef& node, const InitialNode& start,
+                SearchObserver& observer) {
+  if (node->children() != 0) {
+    record_branching(state, node->children());
+  } else {
+    report_leaf(state, node, start, observer);
   }
 }
 
@@ -118,11 +124,7 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
     }
     const NodeRef done = std::move(top.node);
     stack.pop_back();
-    if (done->children() != 0) {
-      record_branching(state, done->children());
-    } else {
-      report_leaf(state, done, start, observer);
-    }
+    close_node(state, done, start, observer);
   }
   return true;
 }

@@ -14,13 +14,11 @@ namespace analyser::search {
 // join numbered them.
 std::vector<InitialNode> initial_nodes(const SearchState& state, SymbolicCore& core, std::size_t j);
 
-// A closed node that had children.
-void record_branching(SearchState& state, std::int64_t children);
-
-// A leaf ends a trace: count it and hand on what the mode asks for; start is the
-// initial node it descends from.
-void report_leaf(SearchState& state, const NodeRef& leaf, const InitialNode& start,
-                 SearchObserver& observer);
+// A node whose children are all made, below start: counted among the nodes that
+// had children, or, when it had none, a leaf that ends a trace, counted and
+// handed on as the mode asks.
+void close_node(SearchState& state, const NodeRef& node, const InitialNode& start,
+                SearchObserver& observer);
 
 // The depth-first search below start.node, one child at a time, start.node
 // itself closed last. Returns false when the observer stopped it.

@@ -23,18 +23,26 @@ class Damaged : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Payloads: numbers in decimal and strings as "<size>\n<bytes>", one field a line.
+// Payloads: numbers in decimal, strings as "<size>\n<bytes>", lists as their
+// size then their elements, one field a line.
 class Payload {
  public:
-  void put(std::int64_t n) { text_ += std::to_string(n) + "\n"; }
-  void put(double x) {
+  void operator()(std::int64_t n) { text_ += std::to_string(n) + "\n"; }
+  void operator()(bool b) { (*this)(std::int64_t{b ? 1 : 0}); }
+  void operator()(OutputMode m) { (*this)(static_cast<std::int64_t>(m)); }
+  void operator()(double x) {
     char s[64];
     std::snprintf(s, sizeof s, "%a\n", x);
     text_ += s;
   }
-  void put(const std::string& s) {
-    put(static_cast<std::int64_t>(s.size()));
+  void operator()(const std::string& s) {
+    (*this)(static_cast<std::int64_t>(s.size()));
     text_ += s;
+  }
+  template <typename T>
+  void operator()(const std::vector<T>& list) {
+    (*this)(static_cast<std::int64_t>(list.size()));
+    for (const T& x : list) (*this)(x);
   }
   const std::string& text() const { return text_; }
 
@@ -45,42 +53,56 @@ class Payload {
 class PayloadReader {
  public:
   explicit PayloadReader(std::string_view text) : text_(text) {}
-  std::int64_t number() {
+  void operator()(std::int64_t& n) {
     const std::string field = line();
     std::size_t used = 0;
     try {
-      const std::int64_t n = std::stoll(field, &used);
-      if (used == field.size()) return n;
+      n = std::stoll(field, &used);
+      if (used == field.size()) return;
     } catch (const std::exception&) {
     }
     throw Damaged("a number was expected");
   }
-  double real() {
+  void operator()(bool& b) {
+    std::int64_t n = 0;
+    (*this)(n);
+    b = n != 0;
+  }
+  void operator()(OutputMode& m) {
+    std::int64_t n = 0;
+    (*this)(n);
+    if (n < -1 || n > 2) throw Damaged("unknown output mode");
+    m = static_cast<OutputMode>(n);
+  }
+  void operator()(double& x) {
     const std::string field = line();
     char* end = nullptr;
-    const double x = std::strtod(field.c_str(), &end);
+    x = std::strtod(field.c_str(), &end);
     if (field.empty() || end != field.c_str() + field.size())
       throw Damaged("a number was expected");
-    return x;
   }
-  std::string string() {
-    const std::int64_t size = number();
-    if (size < 0 || static_cast<std::size_t>(size) > text_.size())
-      throw Damaged("a text is cut short");
-    std::string s(text_.substr(0, static_cast<std::size_t>(size)));
+  void operator()(std::string& s) {
+    const std::int64_t size = count();
+    s.assign(text_.substr(0, static_cast<std::size_t>(size)));
     text_.remove_prefix(static_cast<std::size_t>(size));
-    return s;
   }
-  std::int64_t count() {
-    const std::int64_t n = number();
-    if (n < 0 || static_cast<std::size_t>(n) > text_.size()) throw Damaged("a list is cut short");
-    return n;
+  template <typename T>
+  void operator()(std::vector<T>& list) {
+    list.resize(static_cast<std::size_t>(count()));
+    for (T& x : list) (*this)(x);
   }
   void finish() const {
     if (!text_.empty()) throw Damaged("a record holds more than it should");
   }
 
  private:
+  // A size that what is left could hold.
+  std::int64_t count() {
+    std::int64_t n = 0;
+    (*this)(n);
+    if (n < 0 || static_cast<std::size_t>(n) > text_.size()) throw Damaged("a record is cut short");
+    return n;
+  }
   std::string line() {
     const std::size_t end = text_.find('\n');
     if (end == std::string_view::npos) throw Damaged("a record is cut short");
@@ -91,6 +113,50 @@ class PayloadReader {
   std::string_view text_;
 };
 
+// The fields of the records, in their order in the file: one function serves
+// both writing (Payload) and reading (PayloadReader), so the two cannot drift
+// apart.
+template <typename Io, typename S>
+void segment_fields(Io& io, S& s) {
+  io(s.index);
+  io(s.session);
+  for (auto& used : s.tally.used) io(used);
+  io(s.tally.terminal_traces);
+  io(s.tally.expanded_nodes);
+  io(s.tally.children_total);
+  io(s.tally.max_branching);
+  io(s.tally.min_branching);
+  io(s.tally.verify_time);
+  io(s.live);
+  io(s.output);
+}
+
+template <typename Io, typename F>
+void figure_fields(Io& io, F& f) {
+  io(f.pieces);
+  io(f.last_node);
+  io(f.last_kid);
+  io(f.max_node_id);
+  io(f.children_total);
+  io(f.starting_count);
+  io(f.initial_branching);
+  io(f.trace_lengths);
+  io(f.options.mode);
+  io(f.options.terminal_only);
+  io(f.options.session_size);
+  io(f.options.feedback);
+  io(f.join_time);
+  io(f.search_time);
+  io(f.verify_time);
+}
+
+// A failure as (description, output), after a flag saying whether there is one.
+template <typename Io>
+void failure_fields(Io& io, std::string& description, std::string& output) {
+  io(description);
+  io(output);
+}
+
 // FNV-1a, 64 bits: the same on every machine, unlike the standard library's hash.
 void mix_in(std::uint64_t& h, std::string_view bytes) {
   for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ULL;
@@ -99,23 +165,13 @@ void mix_in(std::uint64_t& h, std::string_view bytes) {
 
 std::string encode_segment(const Segment& s) {
   Payload p;
-  p.put(s.index);
-  p.put(s.session);
-  for (std::int64_t used : s.tally.used) p.put(used);
-  p.put(s.tally.terminal_traces);
-  p.put(s.tally.expanded_nodes);
-  p.put(s.tally.children_total);
-  p.put(s.tally.max_branching);
-  p.put(s.tally.min_branching);
-  p.put(s.tally.verify_time);
-  p.put(static_cast<std::int64_t>(s.live.size()));
-  for (std::int64_t l : s.live) p.put(l);
-  p.put(s.output);
-  p.put(std::int64_t{s.failure ? 1 : 0});
+  segment_fields(p, s);
+  p(s.failure != nullptr);
   if (s.failure) {
     const Failure f = failure_from(s.failure);
-    p.put(std::string(f.description()));
-    p.put(f.output());
+    std::string description = f.description();
+    std::string output = f.output();
+    failure_fields(p, description, output);
   }
   return p.text();
 }
@@ -123,73 +179,33 @@ std::string encode_segment(const Segment& s) {
 Segment decode_segment(std::string_view text) {
   PayloadReader r(text);
   Segment s;
-  s.index = r.number();
-  s.session = r.number();
-  for (std::int64_t& used : s.tally.used) used = r.number();
-  s.tally.terminal_traces = r.number();
-  s.tally.expanded_nodes = r.number();
-  s.tally.children_total = r.number();
-  s.tally.max_branching = r.number();
-  s.tally.min_branching = r.number();
-  s.tally.verify_time = r.real();
-  for (std::int64_t n = r.count(); n > 0; --n) s.live.push_back(r.number());
-  if (!std::is_sorted(s.live.begin(), s.live.end()))
-    throw Damaged("a segment's list is out of order");
-  s.output = r.string();
-  if (r.number() != 0) {
-    std::string description = r.string();
-    std::string output = r.string();
+  segment_fields(r, s);
+  bool failed = false;
+  r(failed);
+  if (failed) {
+    std::string description, output;
+    failure_fields(r, description, output);
     s.failure = std::make_exception_ptr(Failure(description, output));
   }
   r.finish();
-  if (s.index < 0) throw Damaged("a segment has no index");
+  if (s.index < 0 || !std::is_sorted(s.live.begin(), s.live.end())) {
+    throw Damaged("holds a segment that cannot be");
+  }
   return s;
 }
 
 std::string encode_figures(const RunFigures& f) {
   Payload p;
-  p.put(f.pieces);
-  p.put(f.last_node);
-  p.put(f.last_kid);
-  p.put(f.max_node_id);
-  p.put(f.children_total);
-  p.put(f.starting_count);
-  p.put(static_cast<std::int64_t>(f.initial_branching.size()));
-  for (double b : f.initial_branching) p.put(b);
-  p.put(static_cast<std::int64_t>(f.trace_lengths.size()));
-  for (std::int64_t l : f.trace_lengths) p.put(l);
-  p.put(static_cast<std::int64_t>(f.options.mode));
-  p.put(std::int64_t{f.options.terminal_only ? 1 : 0});
-  p.put(f.options.session_size);
-  p.put(std::int64_t{f.options.feedback ? 1 : 0});
-  p.put(f.join_time);
-  p.put(f.search_time);
-  p.put(f.verify_time);
+  figure_fields(p, f);
   return p.text();
 }
 
 RunFigures decode_figures(std::string_view text) {
   PayloadReader r(text);
   RunFigures f;
-  f.pieces = r.number();
-  f.last_node = r.number();
-  f.last_kid = r.number();
-  f.max_node_id = r.number();
-  f.children_total = r.number();
-  f.starting_count = r.number();
-  for (std::int64_t n = r.count(); n > 0; --n) f.initial_branching.push_back(r.real());
-  for (std::int64_t n = r.count(); n > 0; --n) f.trace_lengths.push_back(r.number());
-  const std::int64_t mode = r.number();
-  if (mode < -1 || mode > 2) throw Damaged("unknown output mode");
-  f.options.mode = static_cast<OutputMode>(mode);
-  f.options.terminal_only = r.number() != 0;
-  f.options.session_size = r.number();
-  f.options.feedback = r.number() != 0;
-  f.join_time = r.real();
-  f.search_time = r.real();
-  f.verify_time = r.real();
+  figure_fields(r, f);
   r.finish();
-  if (f.pieces < 1) throw Damaged("a run has at least one piece");
+  if (f.pieces < 1) throw Damaged("holds a run of no piece");
   return f;
 }
 
@@ -255,12 +271,17 @@ Contents read_shard(const std::string& path) {
         break;
       case 'X': {
         PayloadReader r(payload);
-        c.status = static_cast<int>(r.number());
-        if (r.number() != 0) {
-          std::string description = r.string();
-          c.failure = Failure(description, r.string());
+        std::int64_t status = 0;
+        bool failed = false;
+        r(status);
+        r(failed);
+        if (failed) {
+          std::string description, output;
+          failure_fields(r, description, output);
+          c.failure = Failure(description, output);
         }
         r.finish();
+        c.status = static_cast<int>(status);
         ended = true;
         break;
       }
@@ -410,11 +431,12 @@ void Writer::figures(const RunFigures& figures) {
 
 void Writer::end(int status, const std::optional<Failure>& failure) {
   Payload p;
-  p.put(std::int64_t{status});
-  p.put(std::int64_t{failure ? 1 : 0});
+  p(std::int64_t{status});
+  p(failure.has_value());
   if (failure) {
-    p.put(std::string(failure->description()));
-    p.put(failure->output());
+    std::string description = failure->description();
+    std::string output = failure->output();
+    failure_fields(p, description, output);
   }
   record('X', p.text());
   out_ << std::flush;

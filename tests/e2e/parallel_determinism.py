@@ -12,22 +12,12 @@ block (without its time and rate figures) must be the same. The session size is 
 example's README runs it with (-max N), else 2.
 Prints one line per difference and "N passed, M failed"; the exit status is 1 when any run differs.
 """
-import os, re, shutil, subprocess, sys, tempfile
+import os, shutil, subprocess, sys, tempfile
 
-FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
-MODES = [['-T'], ['-T', '-t'], ['-V'], ['-G', '15'], ['-f']]
+from determinism import FILES, MODES, session_size
+
 THREADS = [2, 7]
 SHARDS = [1, 3, 16]
-DEFAULT_SESSION_SIZE = '2'
-
-
-def session_size(example):
-    try:
-        with open(os.path.join(example, 'README.md')) as f:
-            m = re.search(r'-max (\d+)', f.read())
-    except OSError:
-        return DEFAULT_SESSION_SIZE
-    return m.group(1) if m else DEFAULT_SESSION_SIZE
 
 
 def counts(err):
