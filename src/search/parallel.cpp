@@ -23,7 +23,7 @@ namespace {
 // leaves: small enough that a few of them per thread in flight keep every
 // thread busy, large enough that the walker's own share and the cost of setting
 // up a chunk stay small.
-constexpr std::int64_t kChunkLevels = 9;
+constexpr std::int64_t kChunkLevels = 8;
 constexpr int kPiecesPerThread = 8;
 
 // A chunk as the walker hands it on. The thread that searches it makes private
