@@ -24,7 +24,7 @@ struct AtomNode : Node {
 // search asks an atom for its relatives (a key's inverse and owner, an agent's
 // keys) all the time, and each finds them here without a table. A handle on one
 // member keeps the whole family alive.
-struct AtomFamily : std::enable_shared_from_this<AtomFamily> {
+struct AtomFamily : std::__enable_shared_from_this<AtomFamily, kTermLocking> {
   static constexpr std::size_t kSize = 5;
   static std::size_t position(Tag tag) {
     return static_cast<std::size_t>(tag) - static_cast<std::size_t>(Tag::SymKey);
@@ -53,9 +53,10 @@ std::size_t tag_seed(Tag tag) {
   return static_cast<std::size_t>(tag) * 1000003u;
 }
 
-const std::shared_ptr<const Node>& no_message_node() {
+const TermPtr<const Node>& no_message_node() {
   static const Node none;
-  static const std::shared_ptr<const Node> node = unowned(none);
+  // Counts no references (see unowned).
+  static const TermPtr<const Node> node(TermPtr<const Node>(), &none);
   return node;
 }
 
@@ -99,13 +100,13 @@ const TrickNode& as_trick(const Node& n) {
 }
 
 template <typename N>
-std::shared_ptr<N> make_node(Tag tag) {
-  auto n = std::make_shared<N>();
+TermPtr<N> make_node(Tag tag) {
+  auto n = std::__make_shared<N, kTermLocking>();
   n->tag = tag;
   return n;
 }
 
-Message finish_var(std::shared_ptr<VarNode> n) {
+Message finish_var(TermPtr<VarNode> n) {
   const std::size_t v = hash_var(n->var);
   n->var_hash = mix(tag_seed(Tag::Var), v);
   std::size_t h = mix(tag_seed(n->tag), v);
@@ -182,7 +183,7 @@ Message no_message() {
 
 Message atom(Tag tag, const std::string& name, std::int64_t index) {
   assert(is_atom_tag(tag));
-  auto family = std::make_shared<AtomFamily>();
+  auto family = std::__make_shared<AtomFamily, kTermLocking>();
   family->name = name;
   const std::size_t name_hash = std::hash<std::string>{}(name);
   for (std::size_t k = 0; k < AtomFamily::kSize; ++k) {
@@ -193,7 +194,7 @@ Message atom(Tag tag, const std::string& name, std::int64_t index) {
     n.family = family.get();
   }
   const AtomNode* member = &family->members[AtomFamily::position(tag)];
-  return Message(std::shared_ptr<const Node>(std::move(family), member));
+  return Message(TermPtr<const Node>(std::move(family), member));
 }
 
 Message sym_key(const std::string& name, std::int64_t index) {
@@ -303,8 +304,8 @@ namespace {
 // The atom of the given alternative with the name and index of atom m.
 Message related_atom(const Message& m, Tag tag) {
   const AtomFamily& family = *as_atom(m.node()).family;
-  return Message(std::shared_ptr<const Node>(family.shared_from_this(),
-                                             &family.members[AtomFamily::position(tag)]));
+  return Message(
+      TermPtr<const Node>(family.shared_from_this(), &family.members[AtomFamily::position(tag)]));
 }
 
 }  // namespace

@@ -56,6 +56,14 @@ struct VarId {
   friend bool operator==(const VarId&, const VarId&) = default;
 };
 
+// Term nodes count their handles without atomic operations. Copying terms is
+// what the search does most, and two threads never hold handles on the same
+// node: a thread hands terms to another only as private copies (TermCopier),
+// and what a thread reads of another's terms it reads through references.
+inline constexpr __gnu_cxx::_Lock_policy kTermLocking = __gnu_cxx::_S_single;
+template <typename T>
+using TermPtr = std::__shared_ptr<T, kTermLocking>;
+
 class Message;
 // A (variable, value) pair of an assignment; also carried by Trick terms.
 using Binding = std::pair<Message, Message>;
@@ -113,7 +121,7 @@ class Message {
   }
   friend bool operator!=(const Message& a, const Message& b) { return !(a == b); }
 
-  explicit Message(std::shared_ptr<const Node> node) : node_(std::move(node)) {}
+  explicit Message(TermPtr<const Node> node) : node_(std::move(node)) {}
   const Node& node() const { return *node_; }
 
  private:
@@ -126,7 +134,7 @@ class Message {
   // What the part accessors return for a term without parts: NoMessage.
   static const Message& no_part();
 
-  std::shared_ptr<const Node> node_;  // never null
+  TermPtr<const Node> node_;  // never null
 };
 
 // The node of an Enc (body, key), Pair, PubOf or PrivOf (argument, NoMessage)

@@ -59,10 +59,19 @@ class Walker {
   Walker& operator=(const Walker&) = delete;
 
   bool done() const { return done_; }
+
+  // Takes back a chunk that a thread has searched: its terms are the walker's,
+  // whose handles only the walker's turns may count (see TermPtr), so it is
+  // dropped at the start of the walker's next turn.
+  void retire(Chunk chunk) {
+    const std::lock_guard<std::mutex> retiring(retired_mutex_);
+    retired_.push_back(std::move(chunk));
+  }
   const Knowledge& initial_knowledge() const { return walk_.core->initial_knowledge(); }
 
   // The walk up to the next chunk's root, and that chunk; the last piece has none.
   Piece next() {
+    drop_retired();
     Piece piece;
     piece.number = pieces_++;
     const std::int64_t index = 2 * piece.number;
@@ -91,6 +100,14 @@ class Walker {
   }
 
  private:
+  void drop_retired() {
+    std::vector<Chunk> retired;
+    {
+      const std::lock_guard<std::mutex> taking(retired_mutex_);
+      retired.swap(retired_);
+    }
+  }
+
   struct Frame {
     NodeRef node;
     StepCursor cursor;
@@ -153,6 +170,8 @@ class Walker {
   InitialNode start_;
   std::int64_t pieces_ = 0;
   bool done_ = false;
+  std::mutex retired_mutex_;
+  std::vector<Chunk> retired_;
 };
 
 std::shared_ptr<const std::vector<ConstraintStore>> private_copy(
@@ -264,7 +283,8 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
                                              p->searched.session = p->walk.session;
                                              p->searched.live = p->walk.live;
                                            }
-                                           p->chunk.reset();  // the path is released on this thread
+                                           if (p->chunk) walker.retire(std::move(*p->chunk));
+                                           p->chunk.reset();
                                            handoff.pass();
                                            return p;
                                          }) &
