@@ -113,11 +113,10 @@ void search_and_report(SearchState& state, const Settings& settings, const RunSt
     search::run_parallel(state, printer_for, search::ParallelOptions{parallelism.threads}, writer);
     return;
   }
-  shard::RunFigures figures = shard::figures_at_start(state);
+  shard->search_starts(shard::figures_at_start(state));
   const search::ParallelOptions options{parallelism.threads, parallelism.shards, parallelism.shard};
-  figures.pieces = search::run_parallel(state, printer_for, options, *shard);
-  figures.search_time = state.search_time;
-  shard->figures(figures);
+  const std::int64_t pieces = search::run_parallel(state, printer_for, options, *shard);
+  shard->search_done(pieces, state.search_time);
 }
 
 void run(const std::vector<std::string>& args, const RunStreams& io, const Parallelism& parallelism,

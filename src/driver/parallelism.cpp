@@ -31,7 +31,12 @@ Parallelism parallelism_from(const std::function<const char*(const char*)>& gete
                              std::vector<std::string>& warnings) {
   Parallelism p;
   p.threads = std::max(1, tbb::info::default_concurrency());
-  if (const char* text = getenv("TOOL_THREADS")) {
+  // A variable set to nothing counts as not set.
+  const auto variable = [&getenv](const char* name) -> const char* {
+    const char* value = getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+  };
+  if (const char* text = variable("TOOL_THREADS")) {
     if (const auto n = number_in(text, 1, kMaxThreads)) {
       p.threads = static_cast<int>(*n);
     } else {
@@ -40,8 +45,8 @@ Parallelism parallelism_from(const std::function<const char*(const char*)>& gete
                          "; using " + std::to_string(p.threads));
     }
   }
-  const char* total = getenv("TOOL_TOTAL_SHARDS");
-  const char* index = getenv("TOOL_SHARD_INDEX");
+  const char* total = variable("TOOL_TOTAL_SHARDS");
+  const char* index = variable("TOOL_SHARD_INDEX");
   if (total == nullptr && index == nullptr) return p;
   const auto shards = total ? number_in(total, 1, kMaxShards) : std::nullopt;
   const auto shard = shards && index ? number_in(index, 0, *shards - 1) : std::nullopt;

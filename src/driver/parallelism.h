@@ -1,7 +1,8 @@
 // How a run uses the machine: the threads of its search and, when it is one
 // shard of a run split across processes, which one. Read from the environment,
 // so that the command line stays as it is:
-//  - TOOL_THREADS: the number of threads, at least 1; every core by default.
+//  - TOOL_THREADS: the most threads the search uses, at least 1; every core by
+//    default, and never more than the machine runs at once.
 //  - TOOL_TOTAL_SHARDS and TOOL_SHARD_INDEX: the run is cut into that many
 //    shards and this process analyses shard TOOL_SHARD_INDEX (from 0), writing
 //    a shard file on standard output for tool-merge.

@@ -43,9 +43,10 @@ class KnowledgeManager {
   Table& table() { return *table_; }
   std::int64_t last_kid() const { return last_kid_; }
   std::int64_t next_kid() { return ++last_kid_; }
-  // Makes last the last kid handed out and returns the one before. Only for
-  // building again, under the same kids, knowledge sets that were built and
-  // released: the search rebuilds a session's initial nodes when it gets there.
+  // Makes last the last kid handed out and returns the one before: for building
+  // again, under the same kids, knowledge sets that were built and released (the
+  // search rebuilds a session's initial nodes when it gets there), and for
+  // starting the provisional kids of a piece of a parallel search.
   std::int64_t set_last_kid(std::int64_t last) { return std::exchange(last_kid_, last); }
   LearningScratch& learning_scratch() { return scratch_; }
 

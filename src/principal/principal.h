@@ -54,10 +54,10 @@ class Principal {
 // variables the owner and instance.
 Principal make_principal(const std::string& name, std::int64_t instance,
                          const std::vector<VarId>& params, const Process& process);
-// Same identity; the process with a applied; only the parameters still unbound.
-// Returns p itself when nothing changes.
 // p with its process's terms copied by copier (see TermCopier).
 Principal private_copy(const Principal& p, TermCopier& copier);
+// Same identity; the process with a applied; only the parameters still unbound.
+// Returns p itself when nothing changes.
 Principal apply_to_principal(const Assignment& a, const Principal& p);
 bool is_finished(const Principal& p);  // Nil process and no parameter left
 std::pair<std::string, std::int64_t> principal_identity(const Principal& p);

@@ -19,12 +19,10 @@ namespace analyser::search {
 
 namespace {
 
-// Chunks are the subtrees rooted this many levels above a session's deepest
-// leaves: small enough that a few of them per thread in flight keep every
-// thread busy, large enough that the walker's own share and the cost of setting
-// up a chunk stay small.
-constexpr std::int64_t kChunkLevels = 8;
 constexpr int kPiecesPerThread = 8;
+// Two segments a piece: past this many, the walker searches the rest of the
+// run itself rather than run out of segment numbers.
+constexpr std::int64_t kMaxPieces = (numeral::kMaxSegment - 1) / 2;
 
 // A chunk as the walker hands it on. The thread that searches it makes private
 // copies of everything it reads (see TermCopier); the walker only ever adds
@@ -120,7 +118,7 @@ class Walker {
       if (stack_.empty() && !open_next_start()) return std::nullopt;
       Frame& top = stack_.back();
       NodeRef child = step(*walk_.core, walk_.node_ids, top.node, top.cursor);
-      if (child && top.depth + 1 >= split_depth_) {
+      if (child && top.depth + 1 >= split_depth_ && pieces_ < kMaxPieces) {
         return Chunk{std::move(child), start_, formula_, run_.starting_nodes[session_index_]};
       }
       if (child) {
@@ -213,7 +211,10 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
     if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
   }
   s.formula = private_copy(*chunk.formula, copier);
-  s.starting_nodes = {private_copy_of_path(chunk.session, copier)};
+  // The starting node is on the copied path: the chunk descends from it.
+  NodeRef session = root;
+  while (session->id() != chunk.session->id()) session = session->parent();
+  s.starting_nodes = {session};
   s.subtree_index = 0;
   begin_segment(s, index);
   std::ostringstream out;

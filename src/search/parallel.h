@@ -23,7 +23,14 @@
 
 namespace analyser::search {
 
-// The observer that writes one segment's reports on out.
+// How the run is cut, which shard files record. Chunks are the subtrees rooted this many levels
+// above a session's deepest leaves: small enough that a few of them per thread in flight keep every
+// thread busy, large enough that the walker's own share and the cost of setting
+// up a chunk stay small.
+inline constexpr std::int64_t kChunkLevels = 8;
+
+// The observer that writes one segment's reports on out. Its stop_requested is
+// not consulted: a parallel search always runs to its end (or a failure).
 using ObserverFactory = std::function<std::unique_ptr<SearchObserver>(std::ostream& out)>;
 
 // Where the parallel search hands its segments, in order.

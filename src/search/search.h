@@ -144,8 +144,9 @@ std::string progress_text(const SearchState& state, double elapsed);
 // non-negative number of hours.
 std::string format_duration(double seconds);
 
-// The process's processor time in seconds.
+// The process's processor time in seconds, and the calling thread's.
 double process_seconds();
+double thread_seconds();
 
 }  // namespace search
 

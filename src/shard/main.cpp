@@ -1,5 +1,7 @@
 // tool-merge: joins the shard files of a run cut into shards (TOOL_TOTAL_SHARDS
 // and TOOL_SHARD_INDEX) into exactly what the run writes in one piece.
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -15,6 +17,12 @@ int main(int argc, char** argv) {
                  "error; exits with the run's status.\n";
     return 2;
   }
-  return analyser::shard::merge(std::vector<std::string>(argv + 1, argv + argc), std::cout,
-                                std::cerr);
+  int status = analyser::shard::merge(std::vector<std::string>(argv + 1, argv + argc), std::cout,
+                                      std::cerr, isatty(STDERR_FILENO) == 1);
+  // Output that could not be written must not pass for a successful merge.
+  if (!std::cout.flush() && status == 0) {
+    std::cerr << "tool-merge: standard output could not be written\n";
+    status = 2;
+  }
+  return status;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <stdexcept>
 
@@ -133,7 +134,6 @@ void segment_fields(Io& io, S& s) {
 
 template <typename Io, typename F>
 void figure_fields(Io& io, F& f) {
-  io(f.pieces);
   io(f.last_node);
   io(f.last_kid);
   io(f.max_node_id);
@@ -146,8 +146,18 @@ void figure_fields(Io& io, F& f) {
   io(f.options.session_size);
   io(f.options.feedback);
   io(f.join_time);
-  io(f.search_time);
-  io(f.verify_time);
+}
+
+// An N record.
+struct SearchDone {
+  std::int64_t pieces = 0;
+  double search_time = 0.0;
+};
+
+template <typename Io, typename D>
+void done_fields(Io& io, D& d) {
+  io(d.pieces);
+  io(d.search_time);
 }
 
 // A failure as (description, output), after a flag saying whether there is one.
@@ -205,25 +215,36 @@ RunFigures decode_figures(std::string_view text) {
   RunFigures f;
   figure_fields(r, f);
   r.finish();
-  if (f.pieces < 1) throw Damaged("holds a run of no piece");
   return f;
+}
+
+SearchDone decode_done(std::string_view text) {
+  PayloadReader r(text);
+  SearchDone d;
+  done_fields(r, d);
+  r.finish();
+  if (d.pieces < 1) throw Damaged("holds a run of no piece");
+  return d;
 }
 
 // One shard file as read.
 struct Contents {
   std::string path;
   Header header;
-  std::vector<std::string> text_before;  // T records before any S or R
-  std::vector<std::string> text_after;   // T records after R
+  std::vector<std::string> text_before;  // T records before the search
+  std::vector<std::string> text_after;   // T records after a complete search
   std::vector<Segment> segments;
   std::optional<RunFigures> figures;
+  std::optional<SearchDone> done;
   int status = 0;
   std::optional<Failure> failure;
 };
 
 Contents read_shard(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) throw Damaged("cannot be read");
+  const std::streamoff file_size = in.tellg();
+  in.seekg(0);
   Contents c;
   c.path = path;
   std::string line;
@@ -245,7 +266,6 @@ Contents read_shard(const std::string& path) {
     c.header = Header{print, shards, index};
   }
   bool ended = false;
-  bool in_search = false;
   while (std::getline(in, line)) {
     if (ended) throw Damaged("goes on after its end");
     char tag = 0;
@@ -254,20 +274,29 @@ Contents read_shard(const std::string& path) {
     if (std::sscanf(line.c_str(), "%c %lld%c", &tag, &size, &extra) != 2 || size < 0) {
       throw Damaged("holds a record that cannot be read");
     }
+    if (size > file_size - in.tellg()) throw Damaged("is cut short");
     std::string payload(static_cast<std::size_t>(size), '\0');
     if (!in.read(payload.data(), size)) throw Damaged("is cut short");
     switch (tag) {
       case 'T':
-        (c.figures ? c.text_after : in_search ? c.text_after : c.text_before).push_back(payload);
+        // What a failed search leaves after its segments is the merge's to write.
+        if (!c.figures) {
+          c.text_before.push_back(payload);
+        } else if (c.done) {
+          c.text_after.push_back(payload);
+        }
         break;
       case 'S':
-        in_search = true;
+        if (!c.figures || c.done) throw Damaged("holds a segment outside the search");
         c.segments.push_back(decode_segment(payload));
         break;
       case 'R':
         if (c.figures) throw Damaged("holds two run records");
-        in_search = true;
         c.figures = decode_figures(payload);
+        break;
+      case 'N':
+        if (!c.figures || c.done) throw Damaged("ends a search it did not start");
+        c.done = decode_done(payload);
         break;
       case 'X': {
         PayloadReader r(payload);
@@ -324,60 +353,73 @@ SearchState merged_state(const RunFigures& f) {
   return state;
 }
 
-int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::ostream& err) {
-  const Contents& first = shards.front();
-  // A run that ended before its search wrote the same in every shard.
-  std::optional<RunFigures> figures;
-  for (const Contents& c : shards) {
-    if (c.figures && !figures) figures = c.figures;
-    if (c.figures &&
-        (c.figures->pieces != figures->pieces || c.figures->last_node != figures->last_node)) {
-      throw Damaged(c.path + " does not agree with the other shards on the run");
+// The number of segments to write: all of a complete run's, or those up to the
+// one whose failure ended it.
+std::int64_t segments_to_write(const SegmentIndex& segments, std::optional<std::int64_t> pieces) {
+  const std::int64_t all = pieces ? 2 * *pieces - 1 : std::numeric_limits<std::int64_t>::max();
+  for (std::int64_t i = 0; i < all; ++i) {
+    const auto found = segments.find(i);
+    if (found == segments.end()) {
+      throw Damaged(pieces ? "segment " + std::to_string(i) + " is in no shard"
+                           : "the shards end before the run does");
     }
+    if (found->second->failure) return i + 1;
   }
-  const SegmentIndex segments = index_segments(shards);
-  if (segments.empty() && !figures) {
+  return all;
+}
+
+int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::ostream& err,
+                 bool err_is_terminal) {
+  const Contents& first = shards.front();
+  // A run that ends before its search ends alike in every shard.
+  if (!first.figures) {
     for (const std::string& text : first.text_before) out << text;
     out << std::flush;
     if (first.failure) err << "Fatal error: exception " << first.failure->description() << "\n";
     return first.status;
   }
-  if (!figures) throw Damaged("no shard finished its search");
-  // Every segment up to the end of the run, or to the one whose failure ended it.
-  std::int64_t count = 2 * figures->pieces - 1;
-  for (std::int64_t i = 0; i < count; ++i) {
-    const auto found = segments.find(i);
-    if (found == segments.end()) throw Damaged("segment " + std::to_string(i) + " is in no shard");
-    if (found->second->failure) count = i + 1;
+  const RunFigures& figures = *first.figures;
+  std::optional<std::int64_t> pieces;
+  double search_time = 0.0;
+  for (const Contents& c : shards) {
+    if (!c.figures || c.figures->last_node != figures.last_node ||
+        c.figures->last_kid != figures.last_kid ||
+        (c.done && pieces && c.done->pieces != *pieces)) {
+      throw Damaged(c.path + " does not agree with " + first.path + " on the run");
+    }
+    if (c.done) {
+      pieces = c.done->pieces;
+      search_time += c.done->search_time;
+    }
   }
+  const SegmentIndex segments = index_segments(shards);
+  const std::int64_t count = segments_to_write(segments, pieces);
   for (const std::string& text : first.text_before) out << text;
-  SearchState state = merged_state(*figures);
-  Renumbering numbers(figures->last_node, figures->last_kid);
+  SearchState state = merged_state(figures);
+  Renumbering numbers(figures.last_node, figures.last_kid);
   std::string text;
   for (std::int64_t i = 0; i < count; ++i) {
-    const auto found = segments.find(i);
     text.clear();
     try {
-      numbers.add(*found->second, state, text);
+      numbers.add(*segments.at(i), state, text);
     } catch (const Failure& failure) {
       out << text << failure.output() << std::flush;
       err << "Fatal error: exception " << failure.description() << "\n";
       return 2;
+    } catch (const std::logic_error&) {
+      throw Damaged("segment " + std::to_string(i) + " refers to numbers no shard gave");
     }
     out << text;
   }
   for (const std::string& t : first.text_after) out << t;
   out << std::flush;
-  for (const Contents& c : shards) {
-    if (c.figures) {
-      state.search_time += c.figures->search_time;
-      state.verify_time += c.figures->verify_time;
-    }
-  }
-  if (state.options.feedback) {
-    for (const std::string& warning : run_warnings(state)) err << "warning: " << warning << "\n";
-    search::print_statistics(err, state);
-  }
+  state.search_time = search_time;
+  // What the run says beyond its output, as a run in one piece says it.
+  const std::vector<std::string> warnings = run_warnings(state);
+  const bool verdict = state.options.mode == OutputMode::Verify && err_is_terminal;
+  for (const std::string& warning : warnings) err << "warning: " << warning << "\n";
+  if (verdict) err << verdict_line(state) << "\n";
+  if (state.options.feedback) search::print_statistics(err, state);
   return first.status;
 }
 
@@ -385,6 +427,7 @@ int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::os
 
 std::string fingerprint(const std::vector<std::string>& args) {
   std::uint64_t h = 14695981039346656037ULL;
+  mix_in(h, std::to_string(search::kChunkLevels));  // runs cut otherwise do not join
   for (std::size_t i = 1; i < args.size(); ++i) {
     mix_in(h, args[i]);
     std::ifstream in(args[i], std::ios::binary);
@@ -425,8 +468,15 @@ void Writer::take(Segment segment) {
   if (segment.failure) std::rethrow_exception(segment.failure);
 }
 
-void Writer::figures(const RunFigures& figures) {
+void Writer::search_starts(const RunFigures& figures) {
   record('R', encode_figures(figures));
+}
+
+void Writer::search_done(std::int64_t pieces, double search_time) {
+  Payload p;
+  const SearchDone done{pieces, search_time};
+  done_fields(p, done);
+  record('N', p.text());
 }
 
 void Writer::end(int status, const std::optional<Failure>& failure) {
@@ -456,7 +506,8 @@ RunFigures figures_at_start(const SearchState& state) {
   return f;
 }
 
-int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err) {
+int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err,
+          bool err_is_terminal) {
   std::vector<Contents> shards;
   std::string current;
   try {
@@ -467,30 +518,35 @@ int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream
     current.clear();
     if (shards.empty()) throw Damaged("no shard file given");
     const Header& first = shards.front().header;
-    std::vector<const Contents*> by_index(static_cast<std::size_t>(first.shards), nullptr);
+    std::map<std::int64_t, const Contents*> by_index;
     for (const Contents& c : shards) {
       current = c.path;
       if (c.header.fingerprint != first.fingerprint || c.header.shards != first.shards) {
         throw Damaged("comes from a different run than " + shards.front().path);
       }
-      const Contents*& slot = by_index[static_cast<std::size_t>(c.header.index)];
-      if (slot)
-        throw Damaged("is shard " + std::to_string(c.header.index) + ", as " + slot->path + " is");
-      slot = &c;
+      const auto [slot, fresh] = by_index.emplace(c.header.index, &c);
+      if (!fresh) {
+        throw Damaged("is shard " + std::to_string(c.header.index) + ", as " + slot->second->path +
+                      " is");
+      }
     }
     current.clear();
-    for (std::size_t i = 0; i < by_index.size(); ++i) {
-      if (by_index[i] == nullptr) {
+    for (std::int64_t i = 0; i < first.shards; ++i) {
+      if (!by_index.contains(i)) {
         throw Damaged("shard " + std::to_string(i) + " of " + std::to_string(first.shards) +
                       " is missing");
       }
     }
     std::sort(shards.begin(), shards.end(),
               [](const Contents& a, const Contents& b) { return a.header.index < b.header.index; });
-    return write_merged(shards, out, err);
+    return write_merged(shards, out, err, err_is_terminal);
   } catch (const Damaged& damaged) {
     out << std::flush;
     err << "tool-merge: " << (current.empty() ? "" : current + ": ") << damaged.what() << "\n";
+    return 2;
+  } catch (const std::exception& e) {  // memory exhausted: a file claims more than it holds
+    out << std::flush;
+    err << "tool-merge: " << (current.empty() ? "" : current + ": ") << e.what() << "\n";
     return 2;
   }
 }

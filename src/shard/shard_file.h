@@ -7,7 +7,8 @@
 // holds records, each "<tag> <size>\n" and size bytes:
 //   T  text the run wrote on standard output outside the search
 //   S  a segment of the search that this shard owns (see segments.h)
-//   R  the run's figures, once this shard's search is complete
+//   R  the run's figures as its search starts
+//   N  the number of pieces of the search, once this shard's share is done
 //   X  the end: the exit status and the failure that ended the run, if any
 // Piece k of the search, and so segments 2k and 2k + 1, belongs to shard
 // k % shards.
@@ -34,14 +35,13 @@ struct Header {
   std::int64_t index = 0;
 };
 
-// The fingerprint of a run: its arguments and the contents of those that name
-// readable files.
+// The fingerprint of a run: how the search is cut, the arguments, and the
+// contents of those that name readable files.
 std::string fingerprint(const std::vector<std::string>& args);
 
 // What the search's start fixed and what the merge needs to write the
 // statistics: an R record.
 struct RunFigures {
-  std::int64_t pieces = 0;
   std::int64_t last_node = 0;  // the counters' values when the search began
   std::int64_t last_kid = 0;
   std::int64_t max_node_id = 0;
@@ -51,8 +51,6 @@ struct RunFigures {
   std::vector<std::int64_t> trace_lengths;
   SearchOptions options;
   double join_time = 0.0;
-  double search_time = 0.0;
-  double verify_time = 0.0;
 };
 
 // Writes one shard file on out: the header at once, then records as the run
@@ -66,7 +64,9 @@ class Writer : public search::SegmentSink {
 
   std::ostream& text() { return text_; }
   void take(Segment segment) override;
-  void figures(const RunFigures& figures);
+  void search_starts(const RunFigures& figures);
+  // This shard's share is done; the run was cut into pieces.
+  void search_done(std::int64_t pieces, double search_time);
   void end(int status, const std::optional<Failure>& failure);
 
  private:
@@ -77,13 +77,15 @@ class Writer : public search::SegmentSink {
   std::ostringstream text_;
 };
 
-// The figures of state at the start of its search (pieces and times not set).
+// The figures of state at the start of its search.
 RunFigures figures_at_start(const SearchState& state);
 
-// Joins the shard files at paths into the run's output: standard output on out,
-// the statistics block (when the run had -f) and any fatal error on err.
-// Returns the run's exit status. A set of files that is not exactly one run's
-// shards is refused with a message on err, and status 2.
-int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err);
+// Joins the shard files at paths into the run's output: standard output on out;
+// on err the run's warnings, its verdict (a verification, when err_is_terminal),
+// the statistics block (when the run had -f) and any fatal error. Returns the
+// run's exit status. A set of files that is not exactly one run's shards is
+// refused with a message on err, and status 2.
+int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err,
+          bool err_is_terminal = false);
 
 }  // namespace analyser::shard

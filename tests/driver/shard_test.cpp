@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "driver/driver.h"
 #include "shard/shard_file.h"
+#include "utils/utils.h"
 
 namespace analyser {
 
@@ -36,7 +39,7 @@ class Shards : public testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern + "/";
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Runs args as shards of `total` and writes each shard file; returns their paths.
   std::vector<std::string> write_shards(const std::vector<std::string>& args, std::int64_t total,
@@ -104,6 +107,47 @@ TEST_F(Shards, MergeRefusesWhatIsNotOneRunsShards) {
     EXPECT_EQ(merged.status, 2) << c.message;
     EXPECT_EQ(merged.out, "") << c.message;
     EXPECT_TRUE(merged.err.ends_with(c.message)) << merged.err;
+  }
+}
+
+// Shard files written segment by segment: a failure inside the search ends the
+// merged run where it ends the run in one piece, whether or not the other
+// shards finished theirs.
+TEST_F(Shards, FailureInsideTheSearchEndsTheMergedRun) {
+  const auto segment = [](std::int64_t index, const std::string& output, bool fails = false) {
+    Segment s;
+    s.index = index;
+    s.output = output;
+    s.live = {index};
+    if (fails) s.failure = std::make_exception_ptr(Failure("Utils.UtilException", "select!\n"));
+    return s;
+  };
+  const auto write = [&](std::int64_t shards, std::int64_t index,
+                         const std::vector<Segment>& segments, std::optional<std::int64_t> pieces) {
+    const std::string path = dir_ + "made." + std::to_string(shards) + "." + std::to_string(index);
+    std::ofstream file(path, std::ios::binary);
+    shard::Writer writer(file, {"0123456789abcdef", shards, index});
+    writer.search_starts(shard::RunFigures{});
+    std::optional<Failure> failure;
+    try {
+      for (const Segment& s : segments) writer.take(s);
+    } catch (const Failure& f) {
+      failure = f;
+    }
+    if (pieces) writer.search_done(*pieces, 0.0);
+    writer.end(failure ? 2 : 0, failure);
+    return path;
+  };
+  const Merged alone =
+      merge({write(1, 0, {segment(0, "a"), segment(1, "b"), segment(2, "c"), segment(3, "d", true)},
+                   std::nullopt)});
+  const Merged in_two =
+      merge({write(2, 0, {segment(0, "a"), segment(1, "b"), segment(4, "e")}, 3),
+             write(2, 1, {segment(2, "c"), segment(3, "d", true)}, std::nullopt)});
+  for (const Merged& merged : {alone, in_two}) {
+    EXPECT_EQ(merged.out, "abcdselect!\n");
+    EXPECT_EQ(merged.err, "Fatal error: exception Utils.UtilException\n");
+    EXPECT_EQ(merged.status, 2);
   }
 }
 
