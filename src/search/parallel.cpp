@@ -98,12 +98,11 @@ class Walker {
   }
 
  private:
+  // Drops the retired chunks, here, on the walker's turn.
   void drop_retired() {
     std::vector<Chunk> retired;
-    {
-      const std::lock_guard<std::mutex> taking(retired_mutex_);
-      retired.swap(retired_);
-    }
+    const std::lock_guard<std::mutex> taking(retired_mutex_);
+    retired.swap(retired_);
   }
 
   struct Frame {
