@@ -193,35 +193,53 @@ ClauseList private_copy(const ClauseList& clauses, TermCopier& copier) {
   return result;
 }
 
+// What a chunk's thread searches: private copies of the chunk's path, of its
+// starting node (on that path), formula and stores, and of the initial knowledge.
+struct PrivateChunk {
+  NodeRef root;
+  NodeRef session;
+  ClauseList formula;
+  std::shared_ptr<const std::vector<ConstraintStore>> stores;
+  Knowledge initial_knowledge;
+};
+
+PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge) {
+  TermCopier copier;  // its table of copies goes once they are made
+  PrivateChunk c;
+  c.initial_knowledge = private_copy(initial_knowledge, copier);
+  c.root = private_copy_of_path(chunk.root, copier);
+  c.session = c.root;
+  while (c.session->id() != chunk.session->id()) c.session = c.session->parent();
+  c.formula = private_copy(*chunk.formula, copier);
+  c.stores = private_copy(*chunk.start.stores, copier);
+  return c;
+}
+
 // The search of one chunk as segment index, with a core of its own in which the
 // knowledge of the chunk's path is found by its kid as in the run's.
 Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions& options,
                      const Knowledge& initial_knowledge, const ObserverFactory& observer_for) {
-  TermCopier copier;
-  SearchState s;
-  s.options = options;
-  s.options.feedback = false;
-  s.core = std::make_unique<SymbolicCore>();
-  s.core->set_initial_knowledge(private_copy(initial_knowledge, copier));
-  KnowledgeManager& mgr = s.core->knowledge_manager();
-  adopt_knowledge(mgr, s.core->initial_knowledge());
-  const NodeRef root = private_copy_of_path(chunk.root, copier);
-  for (const Node* n = root.get(); n != nullptr; n = n->parent().get()) {
-    if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
-  }
-  s.formula = private_copy(*chunk.formula, copier);
-  // The starting node is on the copied path: the chunk descends from it.
-  NodeRef session = root;
-  while (session->id() != chunk.session->id()) session = session->parent();
-  s.starting_nodes = {session};
-  s.subtree_index = 0;
-  begin_segment(s, index);
   std::ostringstream out;
   const std::unique_ptr<SearchObserver> observer = observer_for(out);
   Segment segment;
   segment.index = index;
   try {
-    search_below(s, InitialNode{root, private_copy(*chunk.start.stores, copier)}, *observer);
+    PrivateChunk c = private_copy(chunk, initial_knowledge);
+    SearchState s;
+    s.options = options;
+    s.options.feedback = false;
+    s.core = std::make_unique<SymbolicCore>();
+    s.core->set_initial_knowledge(c.initial_knowledge);
+    KnowledgeManager& mgr = s.core->knowledge_manager();
+    adopt_knowledge(mgr, c.initial_knowledge);
+    for (const Node* n = c.root.get(); n != nullptr; n = n->parent().get()) {
+      if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
+    }
+    s.formula = std::move(c.formula);
+    s.starting_nodes = {c.session};
+    s.subtree_index = 0;
+    begin_segment(s, index);
+    search_below(s, InitialNode{c.root, c.stores}, *observer);
     segment.tally = tally_of(s, index);
   } catch (...) {
     segment.failure = std::current_exception();

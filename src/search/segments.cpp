@@ -63,7 +63,8 @@ void Renumbering::add(const Segment& segment, SearchState& state, std::string& o
       segment.output, [this](const numeral::Provisional& p) { return final_number(p); }, out);
   const Tally& t = segment.tally;
   if (t[Counter::Node] > 0) {
-    state.max_node_id = std::max(state.max_node_id, last_[0] + t[Counter::Node]);
+    const std::int64_t last_node = last_[static_cast<std::size_t>(Counter::Node)];
+    state.max_node_id = std::max(state.max_node_id, last_node + t[Counter::Node]);
   }
   for (std::size_t c = 0; c < last_.size(); ++c) last_[c] += t.used[c];
   state.traces += t[Counter::Trace];

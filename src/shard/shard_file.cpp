@@ -148,6 +148,19 @@ void figure_fields(Io& io, F& f) {
   io(f.join_time);
 }
 
+// The figures that are fields of the run's state as its search starts, each with
+// that field: one list for taking them from a state and for giving them back.
+template <typename F, typename S, typename Visit>
+void state_fields(F& f, S& state, Visit visit) {
+  visit(f.max_node_id, state.max_node_id);
+  visit(f.children_total, state.children_total);
+  visit(f.starting_count, state.starting_count);
+  visit(f.initial_branching, state.initial_branching);
+  visit(f.trace_lengths, state.trace_lengths);
+  visit(f.options, state.options);
+  visit(f.join_time, state.join_time);
+}
+
 // An N record.
 struct SearchDone {
   std::int64_t pieces = 0;
@@ -342,13 +355,7 @@ SegmentIndex index_segments(const std::vector<Contents>& shards) {
 // The state the merged run's statistics are written from.
 SearchState merged_state(const RunFigures& f) {
   SearchState state;
-  state.options = f.options;
-  state.max_node_id = f.max_node_id;
-  state.starting_count = f.starting_count;
-  state.initial_branching = f.initial_branching;
-  state.trace_lengths = f.trace_lengths;
-  state.children_total = f.children_total;
-  state.join_time = f.join_time;
+  state_fields(f, state, [](const auto& figure, auto& field) { field = figure; });
   state.node_ids = NodeIds(f.last_node);
   return state;
 }
@@ -496,13 +503,7 @@ RunFigures figures_at_start(const SearchState& state) {
   RunFigures f;
   f.last_node = state.node_ids.last();
   f.last_kid = state.core->knowledge_manager().last_kid();
-  f.max_node_id = state.max_node_id;
-  f.children_total = state.children_total;
-  f.starting_count = state.starting_count;
-  f.initial_branching = state.initial_branching;
-  f.trace_lengths = state.trace_lengths;
-  f.options = state.options;
-  f.join_time = state.join_time;
+  state_fields(f, state, [](auto& figure, const auto& field) { figure = field; });
   return f;
 }
 
