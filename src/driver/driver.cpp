@@ -108,13 +108,16 @@ void search_and_report(SearchState& state, const Settings& settings, const RunSt
   const auto printer_for = [&](std::ostream& out) {
     return std::make_unique<ReportPrinter>(out, fields);
   };
+  search::ParallelOptions options{parallelism.threads};
+  if (parallelism.held_output) options.held_output = *parallelism.held_output;
   if (!shard) {
     search::RenumberingWriter writer(state, io.out);
-    search::run_parallel(state, printer_for, search::ParallelOptions{parallelism.threads}, writer);
+    search::run_parallel(state, printer_for, options, writer);
     return;
   }
   shard->search_starts(shard::figures_at_start(state));
-  const search::ParallelOptions options{parallelism.threads, parallelism.shards, parallelism.shard};
+  options.shards = parallelism.shards;
+  options.shard = parallelism.shard;
   const std::int64_t pieces = search::run_parallel(state, printer_for, options, *shard);
   shard->search_done(pieces, state.search_time);
 }

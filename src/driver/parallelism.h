@@ -8,8 +8,10 @@
 //    a shard file on standard output for tool-merge.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,9 @@ struct Parallelism {
   int threads = 1;
   std::int64_t shards = 0;  // 0: not a shard
   std::int64_t shard = 0;
+  // The most output a piece of the search holds while those before it are
+  // unfinished: the search's own bound unless set (tests set a tiny one).
+  std::optional<std::size_t> held_output;
 };
 
 // The parallelism the variables ask for, read through getenv. A thread count that

@@ -7,9 +7,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <streambuf>
 
 #include "knowledge/kmanager.h"
 #include "search/subtree.h"
@@ -20,6 +24,8 @@ namespace analyser::search {
 namespace {
 
 constexpr int kPiecesPerThread = 8;
+// The most room the writer keeps for renumbering the next segment.
+constexpr std::size_t kKeptRoom = std::size_t{1} << 20;
 // Two segments a piece: past this many, the walker searches the rest of the
 // run itself rather than run out of segment numbers.
 constexpr std::int64_t kMaxPieces = (numeral::kMaxSegment - 1) / 2;
@@ -40,6 +46,138 @@ struct Piece {
   std::optional<Chunk> chunk;
   bool chunked = false;  // whether it had a chunk, kept once the chunk is released
   Segment searched;      // segment 2 * number + 1, when there is a chunk
+  // The chunk's thread has handed on the walk and the first parts of the chunk's output.
+  bool handed_on = false;
+};
+
+// The output that chunks hold, between them, until their turn comes.
+struct HeldOutput {
+  explicit HeldOutput(std::size_t most) : most(most) {}
+  const std::size_t most;
+  std::atomic<std::size_t> total{0};
+};
+
+// Hands the pieces to the sink in order, whichever thread finishes them. A
+// piece is handed on by the thread that finishes it when all before it are
+// handed on, or else by the thread that finishes the last one before it; a
+// chunk that finds the pieces' held output full waits for its turn (every
+// piece before it handed on) and then hands on its own output while it is
+// still searched.
+// No thread ever waits for a piece that is not being searched: the oldest
+// piece not handed on is always on a thread that does not wait, so the run
+// cannot stall, whatever order the pool runs its tasks in.
+class Delivery {
+ public:
+  // At most `most_waiting` pieces are cut and not handed on at a time.
+  Delivery(SegmentSink& sink, std::int64_t most_waiting, std::size_t most_held,
+           std::function<bool(const Piece&)> owned)
+      : held(most_held), sink_(sink), most_waiting_(most_waiting), owned_(std::move(owned)) {}
+
+  HeldOutput held;
+
+  // Waits until piece `number` may be cut; false once the run stops.
+  bool wait_for_room(std::int64_t number) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return stopped_ || number - next_ < most_waiting_; });
+    return !stopped_;
+  }
+  // Waits until every piece before `number` is handed on; false once the run stops.
+  bool wait_for_turn(std::int64_t number) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return stopped_ || next_ == number; });
+    return !stopped_;
+  }
+  // Takes a piece whose search is done, and hands on what can be handed on.
+  void finished(std::unique_ptr<Piece> piece) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::int64_t number = piece->number;
+    waiting_.emplace(number, std::move(piece));
+    for (auto next = waiting_.find(next_); next != waiting_.end(); next = waiting_.find(next_)) {
+      hand_on(*next->second);
+      waiting_.erase(next);
+      ++next_;
+    }
+    changed_.notify_all();
+  }
+  bool stopped() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return stopped_;
+  }
+  // The failure that stopped the run, if any.
+  std::exception_ptr failure() const { return failure_; }
+
+ private:
+  void hand_on(Piece& p) {
+    held.total -= p.searched.output.size();
+    if (stopped_ || !owned_(p)) return;
+    try {
+      if (!p.handed_on) sink_.take(std::move(p.walk));
+      if (p.chunked) sink_.take(std::move(p.searched));
+    } catch (...) {
+      failure_ = std::current_exception();
+      stopped_ = true;
+    }
+  }
+
+  SegmentSink& sink_;
+  const std::int64_t most_waiting_;
+  const std::function<bool(const Piece&)> owned_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::map<std::int64_t, std::unique_ptr<Piece>> waiting_;  // finished, by number
+  std::int64_t next_ = 0;                                   // the first not handed on
+  bool stopped_ = false;
+  std::exception_ptr failure_;
+};
+
+// Thrown into a chunk's search when the run stopped while the chunk waited for its turn.
+struct Abandoned {};
+
+// The output stream of a chunk. It holds what the chunk writes while the
+// output the pieces hold between them stays within held.most; past that, it
+// hands what it holds to hand_on, which waits for the chunk's turn and takes
+// it, and from then on it hands its output on in small parts as it comes.
+class ChunkOutput : public std::streambuf {
+ public:
+  ChunkOutput(HeldOutput& held, std::function<void(std::string)> hand_on)
+      : held_(held), hand_on_(std::move(hand_on)) {}
+  // What was written and not handed on; the holding is the piece's until it is handed on.
+  std::string rest() { return std::move(text_); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    text_ += traits_type::to_char_type(c);
+    written(1);
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text_.append(s, static_cast<std::size_t>(n));
+    written(static_cast<std::size_t>(n));
+    return n;
+  }
+
+ private:
+  static constexpr std::size_t kPart = std::size_t{64} << 10;
+
+  void written(std::size_t n) {
+    const std::size_t total = held_.total += n;
+    const bool due = streaming_ ? text_.size() >= std::min(kPart, held_.most) : total > held_.most;
+    if (!due) return;
+    const std::size_t whole = numeral::whole_prefix(text_);
+    // The part takes the buffer along, so that what stays holds no more room than it needs.
+    std::string part = std::move(text_);
+    text_.assign(part, whole);
+    part.resize(whole);
+    hand_on_(std::move(part));
+    held_.total -= whole;
+    streaming_ = true;
+  }
+
+  HeldOutput& held_;
+  std::function<void(std::string)> hand_on_;
+  std::string text_;
+  bool streaming_ = false;  // its turn has come: what it writes goes on at once
 };
 
 // The depth-first walk of the run down to the split depth, one piece at a time.
@@ -216,10 +354,12 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
 }
 
 // The search of one chunk as segment index, with a core of its own in which the
-// knowledge of the chunk's path is found by its kid as in the run's.
+// knowledge of the chunk's path is found by its kid as in the run's. Its output
+// goes to out, which may hand parts of it on before the search ends.
 Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions& options,
-                     const Knowledge& initial_knowledge, const ObserverFactory& observer_for) {
-  std::ostringstream out;
+                     const Knowledge& initial_knowledge, const ObserverFactory& observer_for,
+                     ChunkOutput& output) {
+  std::ostream out(&output);
   const std::unique_ptr<SearchObserver> observer = observer_for(out);
   Segment segment;
   segment.index = index;
@@ -244,8 +384,34 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
   } catch (...) {
     segment.failure = std::current_exception();
   }
-  segment.output = out.str();
+  segment.output = output.rest();
   return segment;
+}
+
+// Searches the chunk of piece p, handing its output to sink in parts once the
+// held output is full and the pieces before p are handed on.
+void search_piece(Piece& p, const SearchState& run, const Knowledge& initial_knowledge,
+                  const ObserverFactory& observer_for, Delivery& delivery, SegmentSink& sink) {
+  const std::int64_t index = 2 * p.number + 1;
+  // The chunk's segment is the walk's continuation: same session, same open nodes.
+  const std::int64_t session = p.walk.session;
+  std::vector<std::int64_t> live = p.walk.live;
+  ChunkOutput output(delivery.held, [&](std::string text) {
+    if (!p.handed_on) {
+      if (!delivery.wait_for_turn(p.number)) throw Abandoned{};
+      p.handed_on = true;
+      sink.take(std::move(p.walk));
+    }
+    Segment part;
+    part.index = index;
+    part.session = session;
+    part.output = std::move(text);
+    part.more = true;
+    sink.take(std::move(part));
+  });
+  p.searched = search_chunk(*p.chunk, index, run.options, initial_knowledge, observer_for, output);
+  p.searched.session = session;
+  p.searched.live = std::move(live);
 }
 
 // TBB orders the stages of a piece, and the turns of a serial stage, by its own
@@ -267,22 +433,22 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
                           const ParallelOptions& options, SegmentSink& sink) {
   state.search_time = process_seconds();
   if (state.options.feedback) *state.feedback << "\n\nSearching...\n\n" << std::flush;
-  std::atomic<bool> stopped{false};
-  std::exception_ptr failure;
   std::int64_t pieces = 0;
   Handoff handoff;
+  std::exception_ptr failure;
   {
     Walker walker(state, observer_for);
     const Knowledge initial_knowledge = walker.initial_knowledge();
     const auto owned = [&](const Piece& p) { return p.number % options.shards == options.shard; };
     // More threads than the machine runs at once would only take turns.
     const int threads = std::clamp(options.threads, 1, tbb::info::default_concurrency());
+    Delivery delivery(sink, kPiecesPerThread * threads, options.held_output, owned);
     const auto pieces_in_order =
         tbb::make_filter<void, Piece*>(tbb::filter_mode::serial_in_order,
                                        [&](tbb::flow_control& control) -> Piece* {
                                          handoff.pass();
                                          Piece* piece = nullptr;
-                                         if (walker.done() || stopped) {
+                                         if (walker.done() || !delivery.wait_for_room(pieces)) {
                                            control.stop();
                                          } else {
                                            ++pieces;
@@ -291,33 +457,15 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
                                          handoff.pass();
                                          return piece;
                                        }) &
-        tbb::make_filter<Piece*, Piece*>(tbb::filter_mode::parallel,
-                                         [&](Piece* p) {
-                                           handoff.pass();
-                                           if (p->chunk && owned(*p) && !stopped) {
-                                             p->searched = search_chunk(
-                                                 *p->chunk, 2 * p->number + 1, state.options,
-                                                 initial_knowledge, observer_for);
-                                             p->searched.session = p->walk.session;
-                                             p->searched.live = p->walk.live;
-                                           }
-                                           if (p->chunk) walker.retire(std::move(*p->chunk));
-                                           p->chunk.reset();
-                                           handoff.pass();
-                                           return p;
-                                         }) &
-        tbb::make_filter<Piece*, void>(tbb::filter_mode::serial_in_order, [&](Piece* piece) {
+        tbb::make_filter<Piece*, void>(tbb::filter_mode::parallel, [&](Piece* p) {
           handoff.pass();
-          const std::unique_ptr<Piece> p(piece);
-          if (!stopped && owned(*p)) {
-            try {
-              sink.take(std::move(p->walk));
-              if (p->chunked) sink.take(std::move(p->searched));
-            } catch (...) {
-              failure = std::current_exception();
-              stopped = true;
-            }
+          std::unique_ptr<Piece> piece(p);
+          if (p->chunk && owned(*p) && !delivery.stopped()) {
+            search_piece(*p, state, initial_knowledge, observer_for, delivery, sink);
           }
+          if (p->chunk) walker.retire(std::move(*p->chunk));
+          p->chunk.reset();
+          delivery.finished(std::move(piece));
           handoff.pass();
         });
     // The pool's threads start with the arena's first task and are joined when
@@ -333,6 +481,7 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
     }
     tbb::finalize(scheduler, std::nothrow);
     handoff.pass();
+    failure = delivery.failure();
   }
   if (failure) std::rethrow_exception(failure);
   state.subtree_index = static_cast<std::int64_t>(state.starting_nodes.size()) - 1;
@@ -356,6 +505,8 @@ void RenumberingWriter::take(Segment segment) {
     throw;
   }
   out_ << text_ << std::flush;
+  // A large segment's room is not kept for the small ones that mostly follow.
+  if (text_.capacity() > kKeptRoom) std::string().swap(text_);
   print_progress(state_);
 }
 

@@ -11,9 +11,14 @@
 // segments.h for how they are renumbered).
 //
 // At most a few pieces per thread are in flight: when the oldest unfinished
-// piece holds things up, the threads that ran ahead wait.
+// piece holds things up, the threads that ran ahead wait. A chunk holds its
+// output until the pieces before it are handed on; once the chunks hold as
+// much as they may between them, a chunk's thread waits for its turn and then
+// hands its output on in parts as it goes, so that memory stays bounded
+// however much a run writes.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -46,6 +51,9 @@ struct ParallelOptions {
   // The share of the work to do: the pieces k with k % shards == shard.
   std::int64_t shards = 1;
   std::int64_t shard = 0;
+  // The most output, in bytes, the chunks hold between them while pieces
+  // before them are unfinished.
+  std::size_t held_output = std::size_t{4} << 20;
 };
 
 // The search of run(), on options.threads threads, handing each segment of the

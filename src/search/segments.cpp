@@ -58,9 +58,12 @@ std::int64_t Renumbering::final_number(const numeral::Provisional& p) const {
 }
 
 void Renumbering::add(const Segment& segment, SearchState& state, std::string& out) {
-  starts_.emplace_back(segment.index, last_);
+  if (starts_.empty() || starts_.back().first != segment.index) {
+    starts_.emplace_back(segment.index, last_);
+  }
   numeral::resolve(
       segment.output, [this](const numeral::Provisional& p) { return final_number(p); }, out);
+  if (segment.more) return;
   const Tally& t = segment.tally;
   if (t[Counter::Node] > 0) {
     const std::int64_t last_node = last_[static_cast<std::size_t>(Counter::Node)];

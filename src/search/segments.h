@@ -40,6 +40,9 @@ struct Segment {
   std::int64_t index = 0;
   std::int64_t session = 0;  // the starting node it belongs to
   std::string output;        // what the segment wrote, with markers
+  // A segment with much output comes in parts: every part but the last has
+  // `more` set and holds only output; the last holds the rest of it.
+  bool more = false;
   Tally tally;
   // The failure that ended the run inside this segment, or none; its output
   // line may hold markers too.
@@ -63,8 +66,9 @@ class Renumbering {
   // the search; traces and attacks are numbered from 1.
   Renumbering(std::int64_t last_node, std::int64_t last_kid);
 
-  // Appends the output of segment, renumbered, to out and adds its counts to
-  // state. Throws the segment's failure after its output, renumbered.
+  // Appends the output of segment, renumbered, to out and, once its last part
+  // is in, adds its counts to state. Throws the segment's failure after its
+  // output, renumbered.
   void add(const Segment& segment, SearchState& state, std::string& out);
 
  private:

@@ -16,7 +16,7 @@ namespace analyser::shard {
 namespace {
 
 constexpr const char* kMagic = "tool-shard";
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 // What makes a file unreadable as a shard file.
 class Damaged : public std::runtime_error {
@@ -129,6 +129,7 @@ void segment_fields(Io& io, S& s) {
   io(s.tally.min_branching);
   io(s.tally.verify_time);
   io(s.live);
+  io(s.more);
   io(s.output);
 }
 
@@ -335,8 +336,8 @@ Contents read_shard(const std::string& path) {
   return c;
 }
 
-// Where the segments of the merged run are: by index.
-using SegmentIndex = std::map<std::int64_t, const Segment*>;
+// Where the segments of the merged run are: by index, each as its parts in order.
+using SegmentIndex = std::map<std::int64_t, std::vector<const Segment*>>;
 
 SegmentIndex index_segments(const std::vector<Contents>& shards) {
   SegmentIndex index;
@@ -346,8 +347,13 @@ SegmentIndex index_segments(const std::vector<Contents>& shards) {
       if ((s.index / 2) % total != c.header.index) {
         throw Damaged(c.path + " holds a segment of another shard");
       }
-      if (!index.emplace(s.index, &s).second) throw Damaged(c.path + " holds a segment twice");
+      std::vector<const Segment*>& parts = index[s.index];
+      if (!parts.empty() && !parts.back()->more) throw Damaged(c.path + " holds a segment twice");
+      parts.push_back(&s);
     }
+  }
+  for (const auto& [i, parts] : index) {
+    if (parts.back()->more) throw Damaged("segment " + std::to_string(i) + " is cut short");
   }
   return index;
 }
@@ -370,7 +376,7 @@ std::int64_t segments_to_write(const SegmentIndex& segments, std::optional<std::
       throw Damaged(pieces ? "segment " + std::to_string(i) + " is in no shard"
                            : "the shards end before the run does");
     }
-    if (found->second->failure) return i + 1;
+    if (found->second.back()->failure) return i + 1;
   }
   return all;
 }
@@ -406,17 +412,19 @@ int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::os
   Renumbering numbers(figures.last_node, figures.last_kid);
   std::string text;
   for (std::int64_t i = 0; i < count; ++i) {
-    text.clear();
-    try {
-      numbers.add(*segments.at(i), state, text);
-    } catch (const Failure& failure) {
-      out << text << failure.output() << std::flush;
-      err << "Fatal error: exception " << failure.description() << "\n";
-      return 2;
-    } catch (const std::logic_error&) {
-      throw Damaged("segment " + std::to_string(i) + " refers to numbers no shard gave");
+    for (const Segment* part : segments.at(i)) {
+      text.clear();
+      try {
+        numbers.add(*part, state, text);
+      } catch (const Failure& failure) {
+        out << text << failure.output() << std::flush;
+        err << "Fatal error: exception " << failure.description() << "\n";
+        return 2;
+      } catch (const std::logic_error&) {
+        throw Damaged("segment " + std::to_string(i) + " refers to numbers no shard gave");
+      }
+      out << text;
     }
-    out << text;
   }
   for (const std::string& t : first.text_after) out << t;
   out << std::flush;

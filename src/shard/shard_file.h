@@ -2,11 +2,12 @@
 // merge that joins the shard files of a run into exactly the run's output.
 //
 // A shard file starts with the line
-//   tool-shard 1 <fingerprint> <shards> <index>
+//   tool-shard 2 <fingerprint> <shards> <index>
 // (the fingerprint covers the command line and the input files' contents), then
 // holds records, each "<tag> <size>\n" and size bytes:
 //   T  text the run wrote on standard output outside the search
-//   S  a segment of the search that this shard owns (see segments.h)
+//   S  a segment of the search that this shard owns, or a part of one (see
+//      segments.h)
 //   R  the run's figures as its search starts
 //   N  the number of pieces of the search, once this shard's share is done
 //   X  the end: the exit status and the failure that ended the run, if any

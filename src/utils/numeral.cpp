@@ -1,5 +1,6 @@
 #include "utils/numeral.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -70,6 +71,12 @@ std::string text(std::int64_t n) {
   std::string s;
   append(s, n);
   return s;
+}
+
+std::size_t whole_prefix(std::string_view text) {
+  const std::size_t tail = std::min(text.size(), kDigits);
+  const std::size_t cut = text.substr(text.size() - tail).rfind(kMarker);
+  return cut == std::string_view::npos ? text.size() : text.size() - tail + cut;
 }
 
 void resolve(std::string_view text,

@@ -48,6 +48,10 @@ std::ostream& operator<<(std::ostream& os, Numeral x);
 void append(std::string& s, std::int64_t n);
 std::string text(std::int64_t n);
 
+// The length of the longest prefix of text that cuts no marker in two: where
+// text may be split into parts that resolve() takes one at a time.
+std::size_t whole_prefix(std::string_view text);
+
 // Appends text to out with every marker replaced by the decimal form of
 // final_number(its provisional number).
 void resolve(std::string_view text,

@@ -179,21 +179,27 @@ TEST(ConcurrentRuns, EachWritesWhatItWritesAlone) {
 }
 
 // The search on several threads writes what it writes on one: every mode, the
-// statistics, and a run whose sessions end before any chunk is cut.
+// statistics, and a run whose sessions end before any chunk is cut; also when
+// chunks hand on their output in parts as it comes (a bound of one byte).
 TEST(ConcurrentRuns, ThreadedSearchWritesWhatOneThreadWrites) {
   const std::vector<Job> jobs = {
       {"nspk", {"-V", "-max", "3", "-f"}}, {"nspk", {"-T", "-max", "3"}},
       {"nsl", {"-T", "-t", "-max", "3"}},  {"otway-rees", {"-G", "15", "-max", "2"}},
       {"kerberos", {"-max", "3", "-f"}},   {"nssk", {"-V", "-max", "1"}},
       {"yahalom", {"-V", "-max", "3"}},    {"no-such-example", {"-V", "-max", "2"}},
+      {"nspk", {"-V", "-max", "4"}},       {"otway-rees", {"-T", "-t", "-max", "3"}},
   };
   for (const Job& job : jobs) {
-    const Outcome alone = run_example(job.example, job.options, Parallelism{1, 0, 0});
-    for (int threads : {2, 7}) {
-      const Outcome threaded = run_example(job.example, job.options, Parallelism{threads, 0, 0});
-      EXPECT_EQ(threaded.out, alone.out) << job.example << " on " << threads << " threads";
-      EXPECT_EQ(threaded.status, alone.status) << job.example;
-      EXPECT_EQ(counts_of(threaded.err), counts_of(alone.err)) << job.example;
+    const Outcome alone = run_example(job.example, job.options, Parallelism{1, 0, 0, {}});
+    for (const Parallelism& parallelism :
+         {Parallelism{2, 0, 0, {}}, Parallelism{7, 0, 0, {}}, Parallelism{2, 0, 0, 1}}) {
+      const Outcome threaded = run_example(job.example, job.options, parallelism);
+      const std::string how = job.example + " on " + std::to_string(parallelism.threads) +
+                              " threads, bound " +
+                              std::to_string(parallelism.held_output.value_or(0));
+      EXPECT_EQ(threaded.out, alone.out) << how;
+      EXPECT_EQ(threaded.status, alone.status) << how;
+      EXPECT_EQ(counts_of(threaded.err), counts_of(alone.err)) << how;
     }
   }
 }

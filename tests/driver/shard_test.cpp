@@ -42,12 +42,14 @@ class Shards : public testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Runs args as shards of `total` and writes each shard file; returns their paths.
+  // held_output: the bound past which a chunk writes its output in parts.
   std::vector<std::string> write_shards(const std::vector<std::string>& args, std::int64_t total,
-                                        const std::string& name = "shard") {
+                                        const std::string& name = "shard",
+                                        std::optional<std::size_t> held_output = {}) {
     std::vector<std::string> paths;
     for (std::int64_t i = 0; i < total; ++i) {
       std::ostringstream out, err;
-      run_driver(args, RunStreams{out, err}, Parallelism{2, total, i});
+      run_driver(args, RunStreams{out, err}, Parallelism{2, total, i, held_output});
       paths.push_back(dir_ + name + "." + std::to_string(i));
       std::ofstream(paths.back(), std::ios::binary) << out.str();
     }
@@ -62,7 +64,7 @@ class Shards : public testing::Test {
 
   static std::string whole_run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
-    run_driver(args, RunStreams{out, err}, Parallelism{1, 0, 0});
+    run_driver(args, RunStreams{out, err}, Parallelism{1, 0, 0, {}});
     return out.str();
   }
 
@@ -80,6 +82,9 @@ TEST_F(Shards, MergeIntoTheWholeRunsOutput) {
       EXPECT_EQ(merged.err, "");
     }
   }
+  // Chunks that write their output in parts, as they do past the bound.
+  const auto args = example_args("nspk", {"-V", "-max", "4"});
+  EXPECT_EQ(merge(write_shards(args, 3, "parts", 1)).out, whole_run(args));
 }
 
 TEST_F(Shards, MergeRefusesWhatIsNotOneRunsShards) {
