@@ -8,7 +8,7 @@
 JOBS ?= 2
 PREFIX ?= /usr/local
 
-.PHONY: run test deps build release report install clean
+.PHONY: run test deps build-deps build release report install clean
 
 build:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -25,7 +25,7 @@ report: release
 install: report
 	cmake --install build-release --prefix $(PREFIX)
 
-run: release
+run: build-deps release
 	cd examples/nspk && ../../build-release/tool principals.txt logic.txt join.txt knowledge.txt -V -max 2
 
 # Without root, or when a package cannot be installed, the tests go on with
@@ -33,6 +33,12 @@ run: release
 deps:
 	@if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
 	  bash .ci/install-deps || echo "make: some packages could not be installed; going on"; \
+	fi
+
+# What building tool needs (oneTBB), installed when missing and run as root.
+build-deps:
+	@if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
+	  bash .ci/install-deps build || echo "make: some packages could not be installed; going on"; \
 	fi
 
 test: deps

@@ -32,7 +32,7 @@ namespace analyser::search {
 // above a session's deepest leaves: small enough that a few of them per thread in flight keep every
 // thread busy, large enough that the walker's own share and the cost of setting
 // up a chunk stay small.
-inline constexpr std::int64_t kChunkLevels = 8;
+inline constexpr std::int64_t kChunkLevels = 9;
 
 // The observer that writes one segment's reports on out. Its stop_requested is
 // not consulted: a parallel search always runs to its end (or a failure).
