@@ -53,7 +53,7 @@ struct ParallelOptions {
   std::int64_t shard = 0;
   // The most output, in bytes, the chunks hold between them while pieces
   // before them are unfinished.
-  std::size_t held_output = std::size_t{4} << 20;
+  std::size_t held_output = std::size_t{2} << 20;
 };
 
 // The search of run(), on options.threads threads, handing each segment of the
