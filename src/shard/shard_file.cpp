@@ -130,7 +130,6 @@ void segment_fields(Io& io, S& s) {
   io(s.tally.verify_time);
   io(s.live);
   io(s.more);
-  io(s.output);
 }
 
 template <typename Io, typename F>
@@ -187,6 +186,8 @@ void mix_in(std::uint64_t& h, std::string_view bytes) {
   h = (h ^ 0xff) * 1099511628211ULL;  // ends the field
 }
 
+// A segment's output comes last in its record, so that the merge can leave it
+// in the file until it writes it.
 std::string encode_segment(const Segment& s) {
   Payload p;
   segment_fields(p, s);
@@ -197,6 +198,7 @@ std::string encode_segment(const Segment& s) {
     std::string output = f.output();
     failure_fields(p, description, output);
   }
+  p(s.output);
   return p.text();
 }
 
@@ -211,6 +213,7 @@ Segment decode_segment(std::string_view text) {
     failure_fields(r, description, output);
     s.failure = std::make_exception_ptr(Failure(description, output));
   }
+  r(s.output);
   r.finish();
   if (s.index < 0 || !std::is_sorted(s.live.begin(), s.live.end())) {
     throw Damaged("holds a segment that cannot be");
@@ -241,13 +244,21 @@ SearchDone decode_done(std::string_view text) {
   return d;
 }
 
+// A segment as read, its output left in the file: a run's output can be far
+// larger than memory.
+struct StoredSegment {
+  Segment segment;  // without its output
+  std::streamoff output_at = 0;
+  std::size_t output_size = 0;
+};
+
 // One shard file as read.
 struct Contents {
   std::string path;
   Header header;
   std::vector<std::string> text_before;  // T records before the search
   std::vector<std::string> text_after;   // T records after a complete search
-  std::vector<Segment> segments;
+  std::vector<StoredSegment> segments;
   std::optional<RunFigures> figures;
   std::optional<SearchDone> done;
   int status = 0;
@@ -300,10 +311,15 @@ Contents read_shard(const std::string& path) {
           c.text_after.push_back(payload);
         }
         break;
-      case 'S':
+      case 'S': {
         if (!c.figures || c.done) throw Damaged("holds a segment outside the search");
-        c.segments.push_back(decode_segment(payload));
+        StoredSegment& stored = c.segments.emplace_back();
+        stored.segment = decode_segment(payload);
+        stored.output_size = stored.segment.output.size();
+        stored.output_at = in.tellg() - static_cast<std::streamoff>(stored.output_size);
+        std::string().swap(stored.segment.output);
         break;
+      }
       case 'R':
         if (c.figures) throw Damaged("holds two run records");
         c.figures = decode_figures(payload);
@@ -336,27 +352,61 @@ Contents read_shard(const std::string& path) {
   return c;
 }
 
+// A part of a segment and the shard file it is in.
+struct StoredPart {
+  const Contents* shard;
+  const StoredSegment* stored;
+  const Segment& segment() const { return stored->segment; }
+};
+
 // Where the segments of the merged run are: by index, each as its parts in order.
-using SegmentIndex = std::map<std::int64_t, std::vector<const Segment*>>;
+using SegmentIndex = std::map<std::int64_t, std::vector<StoredPart>>;
 
 SegmentIndex index_segments(const std::vector<Contents>& shards) {
   SegmentIndex index;
   const auto total = static_cast<std::int64_t>(shards.size());
   for (const Contents& c : shards) {
-    for (const Segment& s : c.segments) {
+    for (const StoredSegment& stored : c.segments) {
+      const Segment& s = stored.segment;
       if ((s.index / 2) % total != c.header.index) {
         throw Damaged(c.path + " holds a segment of another shard");
       }
-      std::vector<const Segment*>& parts = index[s.index];
-      if (!parts.empty() && !parts.back()->more) throw Damaged(c.path + " holds a segment twice");
-      parts.push_back(&s);
+      std::vector<StoredPart>& parts = index[s.index];
+      if (!parts.empty() && !parts.back().segment().more) {
+        throw Damaged(c.path + " holds a segment twice");
+      }
+      parts.push_back({&c, &stored});
     }
   }
   for (const auto& [i, parts] : index) {
-    if (parts.back()->more) throw Damaged("segment " + std::to_string(i) + " is cut short");
+    if (parts.back().segment().more) {
+      throw Damaged("segment " + std::to_string(i) + " is cut short");
+    }
   }
   return index;
 }
+
+// The shard files, open for reading the segments' output where read_shard left it.
+class OutputReader {
+ public:
+  explicit OutputReader(const std::vector<Contents>& shards) {
+    for (const Contents& c : shards) files_.emplace(&c, std::ifstream(c.path, std::ios::binary));
+  }
+  // The part's segment, with its output.
+  Segment read(const StoredPart& part) {
+    Segment s = part.segment();
+    s.output.resize(part.stored->output_size);
+    std::ifstream& in = files_.at(part.shard);
+    if (!in.seekg(part.stored->output_at) ||
+        !in.read(s.output.data(), static_cast<std::streamsize>(s.output.size()))) {
+      throw Damaged(part.shard->path + " changed while it was merged");
+    }
+    return s;
+  }
+
+ private:
+  std::map<const Contents*, std::ifstream> files_;
+};
 
 // The state the merged run's statistics are written from.
 SearchState merged_state(const RunFigures& f) {
@@ -376,7 +426,7 @@ std::int64_t segments_to_write(const SegmentIndex& segments, std::optional<std::
       throw Damaged(pieces ? "segment " + std::to_string(i) + " is in no shard"
                            : "the shards end before the run does");
     }
-    if (found->second.back()->failure) return i + 1;
+    if (found->second.back().segment().failure) return i + 1;
   }
   return all;
 }
@@ -410,12 +460,14 @@ int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::os
   for (const std::string& text : first.text_before) out << text;
   SearchState state = merged_state(figures);
   Renumbering numbers(figures.last_node, figures.last_kid);
+  OutputReader reader(shards);
   std::string text;
   for (std::int64_t i = 0; i < count; ++i) {
-    for (const Segment* part : segments.at(i)) {
+    for (const StoredPart& part : segments.at(i)) {
+      const Segment segment = reader.read(part);
       text.clear();
       try {
-        numbers.add(*part, state, text);
+        numbers.add(segment, state, text);
       } catch (const Failure& failure) {
         out << text << failure.output() << std::flush;
         err << "Fatal error: exception " << failure.description() << "\n";

@@ -7,7 +7,8 @@
 // holds records, each "<tag> <size>\n" and size bytes:
 //   T  text the run wrote on standard output outside the search
 //   S  a segment of the search that this shard owns, or a part of one (see
-//      segments.h)
+//      segments.h); its output comes last, and the merge reads it from the
+//      file only when it writes it
 //   R  the run's figures as its search starts
 //   N  the number of pieces of the search, once this shard's share is done
 //   X  the end: the exit status and the failure that ended the run, if any
