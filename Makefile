@@ -14,7 +14,7 @@ build:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build -j $(JOBS)
 
-release:
+release: build-deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-release -j $(JOBS) --target tool
 
@@ -25,7 +25,7 @@ report: release
 install: report
 	cmake --install build-release --prefix $(PREFIX)
 
-run: build-deps release
+run: release
 	cd examples/nspk && ../../build-release/tool principals.txt logic.txt join.txt knowledge.txt -V -max 2
 
 # Without root, or when a package cannot be installed, the tests go on with

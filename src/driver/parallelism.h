@@ -21,8 +21,8 @@ struct Parallelism {
   int threads = 1;
   std::int64_t shards = 0;  // 0: not a shard
   std::int64_t shard = 0;
-  // The most output a piece of the search holds while those before it are
-  // unfinished: the search's own bound unless set (tests set a tiny one).
+  // The most output the search's chunks hold between them while pieces before
+  // them are unfinished: the search's own bound unless set (tests set a tiny one).
   std::optional<std::size_t> held_output;
 };
 

@@ -46,34 +46,46 @@ struct Piece {
   std::optional<Chunk> chunk;
   bool chunked = false;  // whether it had a chunk, kept once the chunk is released
   Segment searched;      // segment 2 * number + 1, when there is a chunk
-  // The chunk's thread has handed on the walk and the first parts of the chunk's output.
-  bool handed_on = false;
+  // The chunk's thread had its turn while it searched: it handed on the walk
+  // and parts of the chunk's output itself.
+  bool streaming = false;
 };
 
-// The output that chunks hold, between them, until their turn comes.
-struct HeldOutput {
-  explicit HeldOutput(std::size_t most) : most(most) {}
-  const std::size_t most;
-  std::atomic<std::size_t> total{0};
+// The output that chunks hold, between them, until their turn comes: each
+// chunk holds what it writes here and releases what it hands on; the rest of a
+// finished chunk's output is released when Delivery hands the piece on.
+class HeldOutput {
+ public:
+  explicit HeldOutput(std::size_t most) : most_(most) {}
+  std::size_t most() const { return most_; }
+  // Counts n more bytes held; whether the chunks now hold more than they may.
+  bool hold(std::size_t n) { return (total_ += n) > most_; }
+  void release(std::size_t n) { total_ -= n; }
+
+ private:
+  const std::size_t most_;
+  std::atomic<std::size_t> total_{0};
 };
 
 // Hands the pieces to the sink in order, whichever thread finishes them. A
 // piece is handed on by the thread that finishes it when all before it are
 // handed on, or else by the thread that finishes the last one before it; a
-// chunk that finds the pieces' held output full waits for its turn (every
-// piece before it handed on) and then hands on its own output while it is
-// still searched.
-// No thread ever waits for a piece that is not being searched: the oldest
-// piece not handed on is always on a thread that does not wait, so the run
-// cannot stall, whatever order the pool runs its tasks in.
+// chunk that finds the held output full waits for its turn (every piece before
+// it handed on) and then hands on its own output while it is still searched.
+//
+// No thread waits for a piece that is not being searched: the oldest piece not
+// handed on is on a thread that does not wait. This rests on the pool running
+// a piece's search stage at once, on the thread that cut it, which oneTBB's
+// pipeline does (a stage's task goes on with the item it produced); a pool that
+// queued cut pieces while every thread waited would stall the run.
 class Delivery {
  public:
   // At most `most_waiting` pieces are cut and not handed on at a time.
   Delivery(SegmentSink& sink, std::int64_t most_waiting, std::size_t most_held,
            std::function<bool(const Piece&)> owned)
-      : held(most_held), sink_(sink), most_waiting_(most_waiting), owned_(std::move(owned)) {}
+      : sink_(sink), most_waiting_(most_waiting), owned_(std::move(owned)), held_(most_held) {}
 
-  HeldOutput held;
+  HeldOutput& held() { return held_; }
 
   // Waits until piece `number` may be cut; false once the run stops.
   bool wait_for_room(std::int64_t number) {
@@ -87,7 +99,7 @@ class Delivery {
     changed_.wait(lock, [&] { return stopped_ || next_ == number; });
     return !stopped_;
   }
-  // Takes a piece whose search is done, and hands on what can be handed on.
+  // Takes a piece whose search is done, or ended, and hands on what can be handed on.
   void finished(std::unique_ptr<Piece> piece) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const std::int64_t number = piece->number;
@@ -99,29 +111,42 @@ class Delivery {
     }
     changed_.notify_all();
   }
+  // Stops the run with failure (the first one stays), waking every thread that waits.
+  void fail(std::exception_ptr failure) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stop(std::move(failure));
+    changed_.notify_all();
+  }
   bool stopped() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return stopped_;
   }
   // The failure that stopped the run, if any.
-  std::exception_ptr failure() const { return failure_; }
+  std::exception_ptr failure() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+  }
 
  private:
+  void stop(std::exception_ptr failure) {
+    if (!stopped_) failure_ = std::move(failure);
+    stopped_ = true;
+  }
   void hand_on(Piece& p) {
-    held.total -= p.searched.output.size();
+    held_.release(p.searched.output.size());
     if (stopped_ || !owned_(p)) return;
     try {
-      if (!p.handed_on) sink_.take(std::move(p.walk));
+      if (!p.streaming) sink_.take(std::move(p.walk));
       if (p.chunked) sink_.take(std::move(p.searched));
     } catch (...) {
-      failure_ = std::current_exception();
-      stopped_ = true;
+      stop(std::current_exception());
     }
   }
 
   SegmentSink& sink_;
   const std::int64_t most_waiting_;
   const std::function<bool(const Piece&)> owned_;
+  HeldOutput held_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::map<std::int64_t, std::unique_ptr<Piece>> waiting_;  // finished, by number
@@ -130,19 +155,24 @@ class Delivery {
   std::exception_ptr failure_;
 };
 
-// Thrown into a chunk's search when the run stopped while the chunk waited for its turn.
+// Thrown into a chunk's search to end it when the run has stopped.
 struct Abandoned {};
 
-// The output stream of a chunk. It holds what the chunk writes while the
-// output the pieces hold between them stays within held.most; past that, it
-// hands what it holds to hand_on, which waits for the chunk's turn and takes
-// it, and from then on it hands its output on in small parts as it comes.
+// The output stream of a chunk. It holds what the chunk writes while the held
+// output stays within its most; past that, it hands what it holds to hand_on,
+// which waits for the chunk's turn and takes it, and from then on it hands its
+// output on in small parts as it comes. It counts what it holds in batches, so
+// that threads do not meet on the shared count at every write.
 class ChunkOutput : public std::streambuf {
  public:
   ChunkOutput(HeldOutput& held, std::function<void(std::string)> hand_on)
       : held_(held), hand_on_(std::move(hand_on)) {}
-  // What was written and not handed on; the holding is the piece's until it is handed on.
-  std::string rest() { return std::move(text_); }
+  // What was written and not handed on, all of it counted as held.
+  std::string rest() {
+    held_.hold(uncounted_);
+    uncounted_ = 0;
+    return std::move(text_);
+  }
 
  protected:
   int_type overflow(int_type c) override {
@@ -159,25 +189,30 @@ class ChunkOutput : public std::streambuf {
 
  private:
   static constexpr std::size_t kPart = std::size_t{64} << 10;
+  static constexpr std::size_t kCountBatch = std::size_t{4} << 10;
 
   void written(std::size_t n) {
-    const std::size_t total = held_.total += n;
-    const bool due = streaming_ ? text_.size() >= std::min(kPart, held_.most) : total > held_.most;
-    if (!due) return;
+    uncounted_ += n;
+    const std::size_t batch = std::min(kCountBatch, held_.most());
+    if (streaming_ ? text_.size() < std::min(kPart, held_.most()) : uncounted_ < batch) return;
+    const bool full = held_.hold(uncounted_);
+    uncounted_ = 0;
+    if (!streaming_ && !full) return;
     const std::size_t whole = numeral::whole_prefix(text_);
     // The part takes the buffer along, so that what stays holds no more room than it needs.
     std::string part = std::move(text_);
     text_.assign(part, whole);
     part.resize(whole);
     hand_on_(std::move(part));
-    held_.total -= whole;
+    held_.release(whole);
     streaming_ = true;
   }
 
   HeldOutput& held_;
   std::function<void(std::string)> hand_on_;
   std::string text_;
-  bool streaming_ = false;  // its turn has come: what it writes goes on at once
+  std::size_t uncounted_ = 0;  // written and not yet counted as held
+  bool streaming_ = false;     // its turn has come: what it writes goes on at once
 };
 
 // The depth-first walk of the run down to the split depth, one piece at a time.
@@ -355,11 +390,13 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
 
 // The search of one chunk as segment index, with a core of its own in which the
 // knowledge of the chunk's path is found by its kid as in the run's. Its output
-// goes to out, which may hand parts of it on before the search ends.
+// goes to output, which may hand parts of it on before the search ends.
 Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions& options,
                      const Knowledge& initial_knowledge, const ObserverFactory& observer_for,
                      ChunkOutput& output) {
   std::ostream out(&output);
+  // What output throws (the run stopped) ends the search instead of muting the stream.
+  out.exceptions(std::ios::badbit);
   const std::unique_ptr<SearchObserver> observer = observer_for(out);
   Segment segment;
   segment.index = index;
@@ -396,18 +433,21 @@ void search_piece(Piece& p, const SearchState& run, const Knowledge& initial_kno
   // The chunk's segment is the walk's continuation: same session, same open nodes.
   const std::int64_t session = p.walk.session;
   std::vector<std::int64_t> live = p.walk.live;
-  ChunkOutput output(delivery.held, [&](std::string text) {
-    if (!p.handed_on) {
-      if (!delivery.wait_for_turn(p.number)) throw Abandoned{};
-      p.handed_on = true;
-      sink.take(std::move(p.walk));
-    }
+  ChunkOutput output(delivery.held(), [&](std::string text) {
+    if (!p.streaming && !delivery.wait_for_turn(p.number)) throw Abandoned{};
     Segment part;
     part.index = index;
     part.session = session;
     part.output = std::move(text);
     part.more = true;
-    sink.take(std::move(part));
+    try {
+      if (!p.streaming) sink.take(std::move(p.walk));
+      p.streaming = true;
+      sink.take(std::move(part));
+    } catch (...) {
+      delivery.fail(std::current_exception());
+      throw Abandoned{};
+    }
   });
   p.searched = search_chunk(*p.chunk, index, run.options, initial_knowledge, observer_for, output);
   p.searched.session = session;
@@ -448,24 +488,39 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
                                        [&](tbb::flow_control& control) -> Piece* {
                                          handoff.pass();
                                          Piece* piece = nullptr;
-                                         if (walker.done() || !delivery.wait_for_room(pieces)) {
+                                         try {
+                                           if (walker.done() || !delivery.wait_for_room(pieces)) {
+                                             control.stop();
+                                           } else {
+                                             piece = new Piece(walker.next());
+                                             ++pieces;
+                                           }
+                                         } catch (...) {
+                                           delivery.fail(std::current_exception());
                                            control.stop();
-                                         } else {
-                                           ++pieces;
-                                           piece = new Piece(walker.next());
                                          }
                                          handoff.pass();
                                          return piece;
                                        }) &
+        // Nothing may leave this stage by an exception: a piece that never
+        // reached finished() would leave every later one waiting for its turn.
         tbb::make_filter<Piece*, void>(tbb::filter_mode::parallel, [&](Piece* p) {
           handoff.pass();
           std::unique_ptr<Piece> piece(p);
-          if (p->chunk && owned(*p) && !delivery.stopped()) {
-            search_piece(*p, state, initial_knowledge, observer_for, delivery, sink);
+          try {
+            if (p->chunk && owned(*p) && !delivery.stopped()) {
+              search_piece(*p, state, initial_knowledge, observer_for, delivery, sink);
+            }
+          } catch (...) {
+            delivery.fail(std::current_exception());
           }
-          if (p->chunk) walker.retire(std::move(*p->chunk));
-          p->chunk.reset();
-          delivery.finished(std::move(piece));
+          try {
+            if (p->chunk) walker.retire(std::move(*p->chunk));
+            p->chunk.reset();
+            delivery.finished(std::move(piece));
+          } catch (...) {
+            delivery.fail(std::current_exception());
+          }
           handoff.pass();
         });
     // The pool's threads start with the arena's first task and are joined when

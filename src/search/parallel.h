@@ -28,10 +28,11 @@
 
 namespace analyser::search {
 
-// How the run is cut, which shard files record. Chunks are the subtrees rooted this many levels
-// above a session's deepest leaves: small enough that a few of them per thread in flight keep every
-// thread busy, large enough that the walker's own share and the cost of setting
-// up a chunk stay small.
+// How the run is cut: chunks are the subtrees rooted this many levels above a
+// session's deepest leaves. Small enough that a few of them per thread keep
+// every thread busy, large enough that the walker's own share and the cost of
+// setting up a chunk (copying its path) stay small. Shards of one run must cut
+// it alike, so a shard file's fingerprint covers it.
 inline constexpr std::int64_t kChunkLevels = 9;
 
 // The observer that writes one segment's reports on out. Its stop_requested is

@@ -215,7 +215,9 @@ Segment decode_segment(std::string_view text) {
   }
   r(s.output);
   r.finish();
-  if (s.index < 0 || !std::is_sorted(s.live.begin(), s.live.end())) {
+  // A part before the last carries output only.
+  const bool bare_part = s.tally.used == Tally{}.used && s.live.empty() && !s.failure;
+  if (s.index < 0 || !std::is_sorted(s.live.begin(), s.live.end()) || (s.more && !bare_part)) {
     throw Damaged("holds a segment that cannot be");
   }
   return s;
@@ -390,7 +392,11 @@ SegmentIndex index_segments(const std::vector<Contents>& shards) {
 class OutputReader {
  public:
   explicit OutputReader(const std::vector<Contents>& shards) {
-    for (const Contents& c : shards) files_.emplace(&c, std::ifstream(c.path, std::ios::binary));
+    for (const Contents& c : shards) {
+      std::ifstream in(c.path, std::ios::binary);
+      if (!in) throw Damaged(c.path + " cannot be read again");
+      files_.emplace(&c, std::move(in));
+    }
   }
   // The part's segment, with its output.
   Segment read(const StoredPart& part) {

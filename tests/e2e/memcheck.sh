@@ -25,7 +25,7 @@ failed=0
 check() {
   local want=$1
   shift
-  (cd "$scratch" && valgrind --quiet --leak-check=full --error-exitcode=1 \
+  (cd "$scratch" && valgrind --quiet --leak-check=full --error-exitcode=1 --soname-synonyms=somalloc=*jemalloc* \
     --errors-for-leak-kinds=definite,indirect,possible "$tool" "$@" >/dev/null 2>"$scratch/log")
   local got=$?
   if [ "$got" -eq "$want" ]; then
