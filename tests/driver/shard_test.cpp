@@ -156,6 +156,48 @@ TEST_F(Shards, FailureInsideTheSearchEndsTheMergedRun) {
   }
 }
 
+// A segment written in parts merges only whole: every part but the last holds
+// output alone, and the last one is there.
+TEST_F(Shards, MergeRefusesSegmentPartsThatCannotBe) {
+  const auto part = [](std::int64_t index, const std::string& output, bool more) {
+    Segment s;
+    s.index = index;
+    s.output = output;
+    s.more = more;
+    if (!more) s.live = {index};
+    return s;
+  };
+  const auto merged = [&](const std::string& name, const std::vector<Segment>& segments) {
+    const std::string path = dir_ + name;
+    {
+      std::ofstream file(path, std::ios::binary);
+      shard::Writer writer(file, {"0123456789abcdef", 1, 0});
+      writer.search_starts(shard::RunFigures{});
+      for (const Segment& s : segments) writer.take(s);
+      writer.search_done(1, 0.0);
+      writer.end(0, std::nullopt);
+    }
+    return merge({path});
+  };
+  EXPECT_EQ(merged("whole", {part(0, "a", true), part(0, "b", false)}).out, "ab");
+  Segment counted = part(0, "a", true);
+  counted.tally.used[0] = 1;
+  const struct {
+    std::string name;
+    std::vector<Segment> segments;
+    std::string message;
+  } cases[] = {
+      {"cut", {part(0, "a", true)}, "tool-merge: segment 0 is cut short\n"},
+      {"counted", {counted, part(0, "b", false)}, "holds a segment that cannot be\n"},
+      {"twice", {part(0, "a", false), part(0, "b", false)}, "holds a segment twice\n"},
+  };
+  for (const auto& c : cases) {
+    const Merged m = merged(c.name, c.segments);
+    EXPECT_EQ(m.status, 2) << c.name;
+    EXPECT_TRUE(m.err.ends_with(c.message)) << c.name << ": " << m.err;
+  }
+}
+
 }  // namespace
 
 }  // namespace analyser
