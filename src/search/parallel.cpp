@@ -93,11 +93,25 @@ class Delivery {
     changed_.wait(lock, [&] { return stopped_ || number - next_ < most_waiting_; });
     return !stopped_;
   }
-  // Waits until every piece before `number` is handed on; false once the run stops.
-  bool wait_for_turn(std::int64_t number) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return stopped_ || next_ == number; });
-    return !stopped_;
+  // Hands on part, a part of the output of p's chunk while it is searched,
+  // first waiting for p's turn (every piece before it handed on) and handing on
+  // p's walk. False once the run has stopped: the chunk's search should end.
+  bool hand_on_part(Piece& p, Segment part) {
+    if (!p.streaming) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return stopped_ || next_ == p.number; });
+      if (stopped_) return false;
+    }
+    // The sink is this thread's alone now: the pieces after p wait for it.
+    try {
+      if (!p.streaming) sink_.take(std::move(p.walk));
+      p.streaming = true;
+      sink_.take(std::move(part));
+    } catch (...) {
+      fail(std::current_exception());
+      return false;
+    }
+    return true;
   }
   // Takes a piece whose search is done, or ended, and hands on what can be handed on.
   void finished(std::unique_ptr<Piece> piece) {
@@ -169,8 +183,8 @@ class ChunkOutput : public std::streambuf {
       : held_(held), hand_on_(std::move(hand_on)) {}
   // What was written and not handed on, all of it counted as held.
   std::string rest() {
-    held_.hold(uncounted_);
-    uncounted_ = 0;
+    held_.hold(text_.size() - counted_);
+    counted_ = text_.size();
     return std::move(text_);
   }
 
@@ -178,12 +192,12 @@ class ChunkOutput : public std::streambuf {
   int_type overflow(int_type c) override {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
     text_ += traits_type::to_char_type(c);
-    written(1);
+    written();
     return c;
   }
   std::streamsize xsputn(const char* s, std::streamsize n) override {
     text_.append(s, static_cast<std::size_t>(n));
-    written(static_cast<std::size_t>(n));
+    written();
     return n;
   }
 
@@ -191,28 +205,36 @@ class ChunkOutput : public std::streambuf {
   static constexpr std::size_t kPart = std::size_t{64} << 10;
   static constexpr std::size_t kCountBatch = std::size_t{4} << 10;
 
-  void written(std::size_t n) {
-    uncounted_ += n;
-    const std::size_t batch = std::min(kCountBatch, held_.most());
-    if (streaming_ ? text_.size() < std::min(kPart, held_.most()) : uncounted_ < batch) return;
-    const bool full = held_.hold(uncounted_);
-    uncounted_ = 0;
-    if (!streaming_ && !full) return;
+  void written() {
+    if (streaming_) {
+      if (text_.size() >= std::min(kPart, held_.most())) hand_on();
+      return;
+    }
+    if (text_.size() - counted_ < std::min(kCountBatch, held_.most())) return;
+    const bool full = held_.hold(text_.size() - counted_);
+    counted_ = text_.size();
+    if (full) hand_on();
+  }
+
+  // Hands on what it holds, but a marker cut short; from then on it streams,
+  // holding nothing counted.
+  void hand_on() {
     const std::size_t whole = numeral::whole_prefix(text_);
     // The part takes the buffer along, so that what stays holds no more room than it needs.
     std::string part = std::move(text_);
     text_.assign(part, whole);
     part.resize(whole);
     hand_on_(std::move(part));
-    held_.release(whole);
+    held_.release(counted_);
+    counted_ = 0;
     streaming_ = true;
   }
 
   HeldOutput& held_;
   std::function<void(std::string)> hand_on_;
   std::string text_;
-  std::size_t uncounted_ = 0;  // written and not yet counted as held
-  bool streaming_ = false;     // its turn has come: what it writes goes on at once
+  std::size_t counted_ = 0;  // the bytes of text_ counted as held
+  bool streaming_ = false;   // its turn has come: what it writes goes on at once
 };
 
 // The depth-first walk of the run down to the split depth, one piece at a time.
@@ -425,29 +447,21 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
   return segment;
 }
 
-// Searches the chunk of piece p, handing its output to sink in parts once the
-// held output is full and the pieces before p are handed on.
+// Searches the chunk of piece p, handing its output on in parts once the held
+// output is full and the pieces before p are handed on.
 void search_piece(Piece& p, const SearchState& run, const Knowledge& initial_knowledge,
-                  const ObserverFactory& observer_for, Delivery& delivery, SegmentSink& sink) {
+                  const ObserverFactory& observer_for, Delivery& delivery) {
   const std::int64_t index = 2 * p.number + 1;
   // The chunk's segment is the walk's continuation: same session, same open nodes.
   const std::int64_t session = p.walk.session;
   std::vector<std::int64_t> live = p.walk.live;
   ChunkOutput output(delivery.held(), [&](std::string text) {
-    if (!p.streaming && !delivery.wait_for_turn(p.number)) throw Abandoned{};
     Segment part;
     part.index = index;
     part.session = session;
     part.output = std::move(text);
     part.more = true;
-    try {
-      if (!p.streaming) sink.take(std::move(p.walk));
-      p.streaming = true;
-      sink.take(std::move(part));
-    } catch (...) {
-      delivery.fail(std::current_exception());
-      throw Abandoned{};
-    }
+    if (!delivery.hand_on_part(p, std::move(part))) throw Abandoned{};
   });
   p.searched = search_chunk(*p.chunk, index, run.options, initial_knowledge, observer_for, output);
   p.searched.session = session;
@@ -509,7 +523,7 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
           std::unique_ptr<Piece> piece(p);
           try {
             if (p->chunk && owned(*p) && !delivery.stopped()) {
-              search_piece(*p, state, initial_knowledge, observer_for, delivery, sink);
+              search_piece(*p, state, initial_knowledge, observer_for, delivery);
             }
           } catch (...) {
             delivery.fail(std::current_exception());
