@@ -257,6 +257,72 @@ Message trick(std::vector<Binding> bindings) {
   return Message(std::move(n));
 }
 
+Message renumbered(const Message& m, const std::function<std::int64_t(std::int64_t)>& instance,
+                   const std::function<std::int64_t(std::int64_t)>& kid) {
+  const auto var_id = [&](const VarId& v) { return VarId{v.name, v.owner, instance(v.instance)}; };
+  const auto part = [&](const Message& t) { return renumbered(t, instance, kid); };
+  switch (m.tag()) {
+    case Tag::NoMessage:
+      return m;
+    case Tag::Var:
+      return var(var_id(m.var()));
+    case Tag::BindVar:
+      return bind_var(var_id(m.var()));
+    case Tag::Gen: {
+      const VarId v = var_id(m.var());
+      return gen(v, kid(m.kid()), m.kind());
+    }
+    case Tag::Enc: {
+      const Message body = part(m.body());
+      return enc(body, part(m.key()));
+    }
+    case Tag::Pair: {
+      const Message first = part(m.first());
+      return pair(first, part(m.second()));
+    }
+    case Tag::PubOf:
+      return pub_of(part(m.argument()));
+    case Tag::PrivOf:
+      return priv_of(part(m.argument()));
+    case Tag::Trick: {
+      std::vector<Binding> bindings;
+      for (const Binding& b : m.trick_bindings()) {
+        Message variable = part(b.first);
+        bindings.emplace_back(std::move(variable), part(b.second));
+      }
+      return trick(std::move(bindings));
+    }
+    default:
+      return atom(m.tag(), m.name(), instance(m.index()));
+  }
+}
+
+bool mentions_instance(const Message& m, std::int64_t instance) {
+  switch (m.tag()) {
+    case Tag::NoMessage:
+      return false;
+    case Tag::Var:
+    case Tag::BindVar:
+    case Tag::Gen:
+      return m.var().instance == instance;
+    case Tag::Enc:
+    case Tag::Pair:
+      return mentions_instance(m.first(), instance) || mentions_instance(m.second(), instance);
+    case Tag::PubOf:
+    case Tag::PrivOf:
+      return mentions_instance(m.argument(), instance);
+    case Tag::Trick:
+      for (const Binding& b : m.trick_bindings()) {
+        if (mentions_instance(b.first, instance) || mentions_instance(b.second, instance)) {
+          return true;
+        }
+      }
+      return false;
+    default:
+      return m.index() == instance;
+  }
+}
+
 Message TermCopier::copy(const Message& m) {
   const Message::Node* original = &m.node();
   if (m.is(Tag::NoMessage)) return m;  // not counted

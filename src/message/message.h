@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -191,6 +192,15 @@ class TermCopier {
  private:
   std::unordered_map<const Message::Node*, Message> copies_;
 };
+
+// m with the instance number of every atom and variable replaced by instance(n)
+// and the kid of every Gen term by kid(k). Both are called in reading order (a Gen
+// term's variable before its kid, an encryption's body before its key), so that
+// numberings handed out on first sight follow the term.
+Message renumbered(const Message& m, const std::function<std::int64_t(std::int64_t)>& instance,
+                   const std::function<std::int64_t(std::int64_t)>& kid);
+// Some atom or variable of m belongs to the given instance.
+bool mentions_instance(const Message& m, std::int64_t instance);
 
 // Key operations. inverse_key: SymKey itself, PubKey <-> PrivKey, else NoMessage.
 Message inverse_key(const Message& m);

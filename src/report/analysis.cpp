@@ -95,6 +95,7 @@ AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines
   settings.join_file = options.join_file;
   settings.knowledge_file = options.knowledge_file;
   settings.search.session_size = options.session_size;
+  settings.search.symmetry_reduction = !options.exhaustive;
 
   const Inputs inputs = read_inputs(settings, RunStreams{error_lines, std::cerr});
   SearchState state =

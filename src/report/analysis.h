@@ -19,7 +19,10 @@ struct AnalysisOptions {
   std::string join_file;
   std::string knowledge_file;
   std::int64_t session_size = 0;
-  bool first_only = false;           // stop at the first attack set
+  bool first_only = false;  // stop at the first attack set
+  // Explore every run, not one per class of runs that differ only by swapping
+  // interchangeable instances.
+  bool exhaustive = false;
   std::optional<double> time_limit;  // seconds of wall time for the search
   bool show_progress = false;        // a progress bar on standard error, a terminal
 };

@@ -1,7 +1,9 @@
 #include "report/attack.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -148,80 +150,14 @@ Instances involved_instances(const Instances& session, const std::vector<SentOrR
   return involved;
 }
 
-// The reason of an attack: a greedy choice of violated literals that falsifies
-// every clause of the property. Each step takes the literal false in most of
-// the clauses still standing, the earliest on a tie. Literals that are merely
-// false as well (a second victim's secret, say) are left out.
-std::vector<Formula> reason_of(const ClauseList& clauses, const ClauseList& evaluated) {
-  std::vector<Formula> reason;
-  std::vector<bool> falsified(clauses.size(), false);
-  const auto false_in = [&](std::size_t c, const Formula& literal) {
-    for (std::size_t l = 0; l < clauses[c].size() && l < evaluated[c].size(); ++l) {
-      if (evaluated[c][l].is(FormulaTag::False) && clauses[c][l] == literal) return true;
-    }
-    return false;
-  };
-  const std::vector<Formula> violated = violated_literals(clauses, evaluated);
-  for (;;) {
-    const Formula* best = nullptr;
-    std::size_t best_hits = 0;
-    for (const Formula& literal : violated) {
-      std::size_t hits = 0;
-      for (std::size_t c = 0; c < clauses.size() && c < evaluated.size(); ++c) {
-        if (!falsified[c] && false_in(c, literal)) ++hits;
-      }
-      if (hits > best_hits) {
-        best = &literal;
-        best_hits = hits;
-      }
-    }
-    if (best == nullptr) return reason;
-    reason.push_back(*best);
-    for (std::size_t c = 0; c < clauses.size() && c < evaluated.size(); ++c) {
-      if (false_in(c, *best)) falsified[c] = true;
-    }
-  }
-}
-
 // Instance numbers and knowledge identifiers of generated values replaced by 1,
 // 2, ... in the order they are first met.
 class Renumbering {
  public:
   Message apply(const Message& m) {
-    if (m.is_atom()) return atom(m.tag(), m.name(), instance(m.index()));
-    switch (m.tag()) {
-      case Tag::Var:
-        return var(apply(m.var()));
-      case Tag::BindVar:
-        return bind_var(apply(m.var()));
-      case Tag::Gen: {
-        const VarId v = apply(m.var());
-        return gen(v, kid(m.kid()), m.kind());
-      }
-      case Tag::Enc: {
-        const Message body = apply(m.body());
-        return enc(body, apply(m.key()));
-      }
-      case Tag::Pair: {
-        const Message first = apply(m.first());
-        return pair(first, apply(m.second()));
-      }
-      case Tag::PubOf:
-        return pub_of(apply(m.argument()));
-      case Tag::PrivOf:
-        return priv_of(apply(m.argument()));
-      case Tag::Trick: {
-        std::vector<Binding> bindings;
-        for (const Binding& b : m.trick_bindings()) {
-          Message variable = apply(b.first);
-          bindings.emplace_back(std::move(variable), apply(b.second));
-        }
-        return trick(std::move(bindings));
-      }
-      default:  // NoMessage; atoms are renumbered above
-        break;
-    }
-    return m;
+    return renumbered(
+        m, [this](std::int64_t i) { return instance(i); },
+        [this](std::int64_t k) { return kid(k); });
   }
 
   Formula apply(const Formula& literal) {
@@ -231,7 +167,6 @@ class Renumbering {
   std::int64_t instance(std::int64_t i) { return i == 0 ? 0 : number(instances_, i); }
 
  private:
-  VarId apply(const VarId& v) { return VarId{v.name, v.owner, instance(v.instance)}; }
   std::int64_t kid(std::int64_t k) { return number(kids_, k); }
 
   static std::int64_t number(std::map<std::int64_t, std::int64_t>& numbers, std::int64_t old) {
@@ -241,6 +176,62 @@ class Renumbering {
   std::map<std::int64_t, std::int64_t> instances_;
   std::map<std::int64_t, std::int64_t> kids_;
 };
+
+// The reason of an attack: a greedy choice of violated literals that falsifies
+// every clause of the property. Each step takes the literal false in most of
+// the clauses still standing; on a tie, the one whose tie_key comes first, then
+// the earliest. Literals that are merely false as well (a second victim's
+// secret, say) are left out.
+std::vector<Formula> reason_of(const ClauseList& clauses, const ClauseList& evaluated,
+                               const std::function<std::string(const Formula&)>& tie_key) {
+  std::vector<Formula> reason;
+  std::vector<bool> falsified(clauses.size(), false);
+  const auto false_in = [&](std::size_t c, const Formula& literal) {
+    for (std::size_t l = 0; l < clauses[c].size() && l < evaluated[c].size(); ++l) {
+      if (evaluated[c][l].is(FormulaTag::False) && clauses[c][l] == literal) return true;
+    }
+    return false;
+  };
+  const std::vector<Formula> violated = violated_literals(clauses, evaluated);
+  std::vector<std::string> keys;
+  for (const Formula& literal : violated) keys.push_back(tie_key(literal));
+  for (;;) {
+    std::size_t best = violated.size();
+    std::size_t best_hits = 0;
+    for (std::size_t v = 0; v < violated.size(); ++v) {
+      std::size_t hits = 0;
+      for (std::size_t c = 0; c < clauses.size() && c < evaluated.size(); ++c) {
+        if (!falsified[c] && false_in(c, violated[v])) ++hits;
+      }
+      if (hits > best_hits || (hits == best_hits && hits > 0 && keys[v] < keys[best])) {
+        best = v;
+        best_hits = hits;
+      }
+    }
+    if (best == violated.size()) break;
+    reason.push_back(violated[best]);
+    for (std::size_t c = 0; c < clauses.size() && c < evaluated.size(); ++c) {
+      if (false_in(c, violated[best])) falsified[c] = true;
+    }
+  }
+  // A literal taken early can become redundant once later ones falsify its
+  // clauses too: left out, last taken first.
+  for (std::size_t r = reason.size(); r-- > 0;) {
+    const auto still_falsified = [&](std::size_t c) {
+      for (std::size_t k = 0; k < reason.size(); ++k) {
+        if (k != r && false_in(c, reason[k])) return true;
+      }
+      return !std::any_of(reason.begin(), reason.end(),
+                          [&](const Formula& l) { return false_in(c, l); });
+    };
+    bool redundant = true;
+    for (std::size_t c = 0; c < clauses.size() && c < evaluated.size() && redundant; ++c) {
+      redundant = still_falsified(c);
+    }
+    if (redundant) reason.erase(reason.begin() + static_cast<std::ptrdiff_t>(r));
+  }
+  return reason;
+}
 
 bool names_only(const Instances& named, const Instances& allowed) {
   return std::includes(allowed.begin(), allowed.end(), named.begin(), named.end());
@@ -273,38 +264,79 @@ std::string attack_key(const std::vector<SentOrReceived>& involved_steps,
 
 }  // namespace
 
-Attack describe_attack(const SearchState& state, const NodeRef& leaf,
-                       const std::vector<WorkItem>& candidates) {
-  const auto j = static_cast<std::size_t>(state.subtree_index);
-  const WorkItem& first = candidates.front();
-  const std::vector<Assignment> models = stores_to_assignments(first.stores);
-  const Assignment sigma = models.empty() ? empty_assignment() : models.front();
-  const std::vector<Formula> reason = reason_of(state.formula, first.clauses);
+namespace {
 
+// The attack on a trace read under one model of one candidate.
+struct Reading {
+  std::vector<Formula> reason;
   std::vector<SentOrReceived> steps;
+  Instances involved;
+  std::string key;
+};
+
+Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkItem& candidate,
+                    const Assignment& sigma, const Instances& session) {
+  Reading r;
   for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) {
     const Action& a = n->action();
     if (a.kind == ActionKind::In || a.kind == ActionKind::Out) {
-      steps.push_back(SentOrReceived{&a, apply(sigma, a.message)});
+      r.steps.push_back(SentOrReceived{&a, apply(sigma, a.message)});
     }
   }
-  std::reverse(steps.begin(), steps.end());
+  std::reverse(r.steps.begin(), r.steps.end());
 
+  // Ties between literals are broken as the trace names instances, in order of
+  // appearance, not by the session's instance numbers: runs that differ only by
+  // a swap of two instances then give the same reason, and the same key.
+  Renumbering by_appearance;
+  for (const SentOrReceived& s : r.steps) {
+    by_appearance.instance(s.action->instance);
+    by_appearance.apply(s.message);
+  }
+  r.reason = reason_of(state.formula, candidate.clauses, [&](const Formula& literal) {
+    Renumbering renumbering = by_appearance;
+    const Formula renamed = renumbering.apply(literal);
+    return printed([&](std::ostream& os) { print_formula(os, renamed); });
+  });
+  r.involved = involved_instances(session, r.steps, r.reason);
+  std::vector<SentOrReceived> involved_steps;
+  for (const SentOrReceived& s : r.steps) {
+    if (r.involved.count(s.action->instance) != 0) involved_steps.push_back(s);
+  }
+  r.key = attack_key(involved_steps, r.reason, r.involved);
+  return r;
+}
+
+}  // namespace
+
+Attack describe_attack(const SearchState& state, const NodeRef& leaf,
+                       const std::vector<WorkItem>& candidates) {
+  const auto j = static_cast<std::size_t>(state.subtree_index);
   const Context& context = state.starting_nodes[j]->status().context;
   Instances session;
   for (const Principal& p : context) session.insert(p.instance());
-  const Instances involved = involved_instances(session, steps, reason);
+
+  // Of the readings under every model of every candidate, the one with the
+  // smallest key: the order of the candidates and of their models follows the
+  // order of the session's clauses, which a swap of instances changes.
+  std::optional<Reading> best;
+  for (const WorkItem& candidate : candidates) {
+    std::vector<Assignment> models = stores_to_assignments(candidate.stores);
+    if (models.empty()) models.push_back(empty_assignment());
+    for (const Assignment& sigma : models) {
+      Reading r = read_attack(state, leaf, candidate, sigma, session);
+      if (!best || r.key < best->key) best = std::move(r);
+    }
+  }
 
   Attack attack;
   attack.attack_set = state.attacks;
   attack.session = static_cast<std::int64_t>(j) + 1;
-  for (const Formula& literal : reason) {
+  for (const Formula& literal : best->reason) {
     attack.violated.push_back(printed([&](std::ostream& os) { print_formula(os, literal); }));
   }
-  std::vector<SentOrReceived> involved_steps;
-  for (const SentOrReceived& s : steps) {
-    if (involved.count(s.action->instance) == 0) continue;
-    involved_steps.push_back(s);
+  for (const SentOrReceived& s : best->steps) {
+    if (best->involved.count(s.action->instance) == 0) continue;
     const std::string principal = instance_name(s.action->name, s.action->instance);
     const std::string message = printed([&](std::ostream& os) { print_message(os, s.message); });
     if (s.action->kind == ActionKind::In) {
@@ -314,12 +346,12 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
     }
   }
   for (const Principal& p : context) {
-    if (involved.count(p.instance()) == 0) {
+    if (best->involved.count(p.instance()) == 0) {
       attack.bystanders.push_back(instance_name(p.name(), p.instance()));
     }
   }
   attack.report = printed([&](std::ostream& os) { print_attack(os, state, leaf, candidates); });
-  attack.key = attack_key(involved_steps, reason, involved);
+  attack.key = std::move(best->key);
   return attack;
 }
 

@@ -12,7 +12,9 @@
 // Ordering invariants:
 //  1. The exchanges follow the trace from the root down and the bystanders the
 //     session's context order. The violated literals come as they are chosen:
-//     the one false in most clauses still standing first, the earliest on a tie.
+//     the one false in most clauses still standing first; on a tie, the one whose
+//     text, with instances numbered in order of appearance in the trace, comes
+//     first; those that later choices made unnecessary are dropped.
 //  2. The key renumbers instances and the kids of generated values 1, 2, ... in
 //     order of first appearance (the involved messages in trace order, then the
 //     literals), and lists its literals sorted as text: their order is the session's.
@@ -47,7 +49,8 @@ struct Attack {
 };
 
 // The attack found on leaf, the last attack set counted by state, described
-// under the first model of its first candidate (candidates is not empty).
+// under the model of a candidate (candidates is not empty) that gives the
+// smallest key: the same for runs that differ only by a swap of instances.
 Attack describe_attack(const SearchState& state, const NodeRef& leaf,
                        const std::vector<WorkItem>& candidates);
 

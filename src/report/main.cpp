@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()));
   app.add_flag("--first", options.first_only, "stop at the first attack");
+  app.add_flag("--exhaustive", options.exhaustive,
+               "explore every run, also those that only swap interchangeable instances");
   app.add_option("--time-limit", options.time_limit, "stop the search after SECONDS of wall time")
       ->type_name("SECONDS")
       ->check(CLI::PositiveNumber);

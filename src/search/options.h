@@ -19,6 +19,10 @@ struct SearchOptions {
   bool terminal_only = false;          // -t: only final leaves are handed on
   std::int64_t session_size = 0;       // principals per session
   bool feedback = false;               // -f: progress and statistics on the feedback stream
+  // Leave out the runs that differ from explored ones only by swapping two
+  // interchangeable instances (see search/symmetry.h): for front ends that want
+  // the distinct attacks rather than every trace. Only search::run honours it.
+  bool symmetry_reduction = false;
 };
 
 }  // namespace analyser

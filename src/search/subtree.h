@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "search/search.h"
+#include "step/step.h"
 
 namespace analyser::search {
 
@@ -21,7 +22,9 @@ void close_node(SearchState& state, const NodeRef& node, const InitialNode& star
                 SearchObserver& observer);
 
 // The depth-first search below start.node, one child at a time, start.node
-// itself closed last. Returns false when the observer stopped it.
-bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer);
+// itself closed last, leaving out the inputs selection leaves out. Returns false
+// when the observer stopped it.
+bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
+                  const InputSelection* selection = nullptr);
 
 }  // namespace analyser::search

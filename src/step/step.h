@@ -55,10 +55,21 @@ class StepCursor {
   bool output_phase_ = true;
 };
 
+// Which principals' inputs a reduced search leaves out at a node, because the
+// runs they start are explored through another principal's.
+class InputSelection {
+ public:
+  virtual ~InputSelection() = default;
+  // Whether the inputs of principal i (from 1) of node's context are left out.
+  virtual bool leaves_out(const Node& node, std::int64_t i) const = 0;
+};
+
 // The next child of node, its identifier from ids, or nullptr once node has no
 // further child (and on every later call). cursor is where the previous call on
-// node left off; a fresh one starts at the first child.
-NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor);
+// node left off; a fresh one starts at the first child. With a selection, the
+// inputs it leaves out are not explored.
+NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor,
+             const InputSelection* selection = nullptr);
 
 // The candidates of principal i (from 1) of the context, under the node's
 // assignment and knowledge, duplicates (by equal actions) removed.

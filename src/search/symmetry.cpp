@@ -1,0 +1,141 @@
+#include "search/symmetry.h"
+
+#include <algorithm>
+
+#include "knowledge/knowledge.h"
+#include "principal/context.h"
+
+namespace analyser {
+
+namespace {
+
+// Two instance numbers swapped, in terms and in what is built of terms.
+class Swap {
+ public:
+  Swap(std::int64_t a, std::int64_t b) : a_(a), b_(b) {}
+
+  std::int64_t instance(std::int64_t i) const { return i == a_ ? b_ : i == b_ ? a_ : i; }
+
+  Message term(const Message& m) const {
+    return renumbered(
+        m, [this](std::int64_t i) { return instance(i); }, [](std::int64_t k) { return k; });
+  }
+
+  Process process(const Process& p) const {
+    return map_terms([this](const Message& t) { return term(t); }, p);
+  }
+
+  Formula swapped_literal(const Formula& f) const {
+    return map_literal_terms(f, [this](const Message& t) { return term(t); });
+  }
+
+  // p with its instance, its parameters and its process swapped.
+  bool turns_into(const Principal& p, const Principal& q) const {
+    if (p.name() != q.name() || instance(p.instance()) != q.instance() ||
+        p.params().size() != q.params().size()) {
+      return false;
+    }
+    for (std::size_t k = 0; k < p.params().size(); ++k) {
+      const VarId& v = p.params()[k];
+      if (VarId{v.name, v.owner, instance(v.instance)} != q.params()[k]) return false;
+    }
+    return process(p.process()) == q.process();
+  }
+
+  bool keeps(const Knowledge& k) const {
+    const std::vector<Message> known = k.messages();
+    return std::all_of(known.begin(), known.end(),
+                       [&](const Message& m) { return knows(k, term(m)); });
+  }
+
+  bool keeps(const ConstraintStore& store) const {
+    return std::all_of(store.begin(), store.end(), [&](const Constraint& c) {
+      const Constraint swapped{term(c.variable), term(c.term), c.kind};
+      return std::find(store.begin(), store.end(), swapped) != store.end();
+    });
+  }
+
+  // Every clause, swapped, is a clause of the list: the same literals in any order.
+  bool keeps(const ClauseList& clauses) const {
+    return std::all_of(clauses.begin(), clauses.end(), [&](const Clause& clause) {
+      Clause swapped;
+      for (const Formula& literal : clause) swapped.push_back(swapped_literal(literal));
+      return std::any_of(clauses.begin(), clauses.end(), [&](const Clause& other) {
+        return other.size() == swapped.size() &&
+               std::all_of(swapped.begin(), swapped.end(), [&](const Formula& l) {
+                 return std::find(other.begin(), other.end(), l) != other.end();
+               });
+      });
+    });
+  }
+
+ private:
+  std::int64_t a_;
+  std::int64_t b_;
+};
+
+bool alike_at_start(const InitialNode& start, const ClauseList& formula, const Principal& p,
+                    const Principal& q) {
+  const Swap swap(p.instance(), q.instance());
+  if (!swap.turns_into(p, q)) return false;
+  const Status& s = start.node->status();
+  for (const Principal& other : s.context) {
+    if (other.instance() == p.instance() || other.instance() == q.instance()) continue;
+    if (!(swap.process(other.process()) == other.process())) return false;
+  }
+  if (start.stores) {
+    for (const ConstraintStore& store : *start.stores) {
+      if (!swap.keeps(store)) return false;
+    }
+  }
+  return swap.keeps(s.knowledge) && swap.keeps(formula);
+}
+
+const Principal* principal_of_instance(const Context& context, std::int64_t instance) {
+  for (const Principal& p : context) {
+    if (p.instance() == instance) return &p;
+  }
+  return nullptr;
+}
+
+bool mentioned_in(const Assignment& a, std::int64_t instance) {
+  for (const Binding& b : bindings(a)) {
+    if (mentions_instance(b.first, instance) || mentions_instance(b.second, instance)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+InterchangeableInstances::InterchangeableInstances(const InitialNode& start,
+                                                   const ClauseList& formula)
+    : initial_(start.node->status().context) {
+  for (std::size_t x = 0; x < initial_.size(); ++x) {
+    for (std::size_t y = x + 1; y < initial_.size(); ++y) {
+      const Principal& p = initial_[x];
+      const Principal& q = initial_[y];
+      if (alike_at_start(start, formula, p, q)) {
+        alike_.emplace(std::min(p.instance(), q.instance()), std::max(p.instance(), q.instance()));
+      }
+    }
+  }
+}
+
+bool InterchangeableInstances::leaves_out(const Node& node, std::int64_t i) const {
+  if (i < 2 || alike_.empty()) return false;
+  const Status& s = node.status();
+  const Principal& p = nth_principal(s.context, i - 1);
+  const Principal& q = nth_principal(s.context, i);
+  const std::int64_t a = p.instance();
+  const std::int64_t b = q.instance();
+  if (alike_.count({std::min(a, b), std::max(a, b)}) == 0) return false;
+  // Neither has moved: each is as the initial node holds it.
+  const Principal* p0 = principal_of_instance(initial_, p.instance());
+  const Principal* q0 = principal_of_instance(initial_, q.instance());
+  if (p0 == nullptr || q0 == nullptr || !(*p0 == p) || !(*q0 == q)) return false;
+  // The runs so far never named either: what they bound and what the intruder
+  // learnt from them is the same with the two swapped.
+  return !mentioned_in(s.assignment, p.instance()) && !mentioned_in(s.assignment, q.instance());
+}
+
+}  // namespace analyser
