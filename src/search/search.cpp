@@ -96,7 +96,7 @@ void close_node(SearchState& state, const NodeRef& node, const InitialNode& star
 }
 
 bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
-                  const InputSelection* selection) {
+                  const Reduction* reduction) {
   SymbolicCore& core = *state.core;
   // Each node on the stack with how far the step function has gone through its children.
   struct Frame {
@@ -115,7 +115,7 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
     const bool read_clock = state.options.feedback && steps++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
     Frame& top = stack.back();
-    NodeRef child = step(core, state.node_ids, top.node, top.cursor, selection);
+    NodeRef child = step(core, state.node_ids, top.node, top.cursor, reduction);
     if (child && child->id() > state.max_node_id) state.max_node_id = child->id();
     if (read_clock && now - state.last_feedback > 1.0) {
       state.last_feedback = now;
@@ -265,8 +265,8 @@ bool run(SearchState& state, SearchObserver& observer) {
       state.formula = prepare(state.property, state.starting_nodes[j]->status().context);
       for (const InitialNode& start : initial_nodes(state, *state.core, j)) {
         if (state.options.symmetry_reduction) {
-          const InterchangeableInstances selection(start, state.formula);
-          complete = search_below(state, start, observer, &selection);
+          const InterchangeableInstances reduction(start, state.formula);
+          complete = search_below(state, start, observer, &reduction);
         } else {
           complete = search_below(state, start, observer);
         }

@@ -22,9 +22,9 @@ void close_node(SearchState& state, const NodeRef& node, const InitialNode& star
                 SearchObserver& observer);
 
 // The depth-first search below start.node, one child at a time, start.node
-// itself closed last, leaving out the inputs selection leaves out. Returns false
+// itself closed last, leaving out the moves reduction leaves out. Returns false
 // when the observer stopped it.
 bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
-                  const InputSelection* selection = nullptr);
+                  const Reduction* reduction = nullptr);
 
 }  // namespace analyser::search

@@ -121,6 +121,14 @@ InterchangeableInstances::InterchangeableInstances(const InitialNode& start,
   }
 }
 
+bool InterchangeableInstances::untouched(const Status& s, const Principal& p,
+                                         const Principal& q) const {
+  const Principal* p0 = principal_of_instance(initial_, p.instance());
+  const Principal* q0 = principal_of_instance(initial_, q.instance());
+  return p0 != nullptr && q0 != nullptr && *p0 == p && *q0 == q &&
+         !mentioned_in(s.assignment, p.instance()) && !mentioned_in(s.assignment, q.instance());
+}
+
 bool InterchangeableInstances::leaves_out(const Node& node, std::int64_t i) const {
   if (i < 2 || alike_.empty()) return false;
   const Status& s = node.status();
@@ -128,14 +136,39 @@ bool InterchangeableInstances::leaves_out(const Node& node, std::int64_t i) cons
   const Principal& q = nth_principal(s.context, i);
   const std::int64_t a = p.instance();
   const std::int64_t b = q.instance();
-  if (alike_.count({std::min(a, b), std::max(a, b)}) == 0) return false;
-  // Neither has moved: each is as the initial node holds it.
-  const Principal* p0 = principal_of_instance(initial_, p.instance());
-  const Principal* q0 = principal_of_instance(initial_, q.instance());
-  if (p0 == nullptr || q0 == nullptr || !(*p0 == p) || !(*q0 == q)) return false;
-  // The runs so far never named either: what they bound and what the intruder
-  // learnt from them is the same with the two swapped.
-  return !mentioned_in(s.assignment, p.instance()) && !mentioned_in(s.assignment, q.instance());
+  return alike_.count({std::min(a, b), std::max(a, b)}) != 0 && untouched(s, p, q);
+}
+
+void InterchangeableInstances::thin_outputs(const Node& node,
+                                            std::vector<StepCandidate>& outputs) const {
+  if (outputs.size() < 2 || alike_.empty()) return;
+  const Status& s = node.status();
+  std::vector<Swap> swaps;
+  for (const auto& [a, b] : alike_) {
+    const Principal* p = principal_of_instance(s.context, a);
+    const Principal* q = principal_of_instance(s.context, b);
+    if (p != nullptr && q != nullptr && p->process().tag() == ProcessTag::Input &&
+        q->process().tag() == ProcessTag::Input && untouched(s, *p, *q)) {
+      swaps.emplace_back(a, b);
+    }
+  }
+  if (swaps.empty()) return;
+  const auto sent = [](const StepCandidate& c) {
+    return apply(c.action.substitution, c.action.message);
+  };
+  std::vector<StepCandidate> kept;
+  std::vector<Message> kept_messages;
+  for (StepCandidate& c : outputs) {
+    const Message m = sent(c);
+    const bool swapped_earlier = std::any_of(swaps.begin(), swaps.end(), [&](const Swap& swap) {
+      const Message other = swap.term(m);
+      return std::find(kept_messages.begin(), kept_messages.end(), other) != kept_messages.end();
+    });
+    if (swapped_earlier) continue;
+    kept_messages.push_back(m);
+    kept.push_back(std::move(c));
+  }
+  outputs = std::move(kept);
 }
 
 }  // namespace analyser

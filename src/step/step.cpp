@@ -211,20 +211,22 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
 
 // Stores the next non-empty batch of candidates of node, visiting the principals
 // in turn; false when every principal has been visited in both phases.
-bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor,
-            const InputSelection* selection) {
+bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, const Reduction* reduction) {
   const Status& s = node.status();
   const auto n = static_cast<std::int64_t>(s.context.size());
   for (std::int64_t i = cursor.phase_index(); i < n; i = cursor.phase_index()) {
     cursor.set_phase_index(i + 1);
     const ProcessTag sought = cursor.output_phase() ? ProcessTag::Output : ProcessTag::Input;
-    if (sought == ProcessTag::Input && selection != nullptr && selection->leaves_out(node, i + 1)) {
+    if (sought == ProcessTag::Input && reduction != nullptr && reduction->leaves_out(node, i + 1)) {
       continue;
     }
     std::vector<StepCandidate> batch =
         unapplied_candidates(core, s.knowledge, s.assignment, s.context, i + 1, sought);
     if (!batch.empty()) {
-      if (sought == ProcessTag::Output) cursor.mark_outputs_found();
+      if (sought == ProcessTag::Output) {
+        cursor.mark_outputs_found();
+        if (reduction != nullptr) reduction->thin_outputs(node, batch);
+      }
       cursor.set_pending(std::move(batch));
       return true;
     }
@@ -265,14 +267,14 @@ StepCursor::Pending StepCursor::next_pending(StepCandidate* out) {
 }
 
 NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor,
-             const InputSelection* selection) {
+             const Reduction* reduction) {
   StepCandidate c;
   while (cursor.phase_index() != -1) {
     switch (cursor.next_pending(&c)) {
       case StepCursor::Pending::Candidate:
         return make_child(core, ids, node, std::move(c));
       case StepCursor::Pending::Refill:
-        if (refill(core, *node, cursor, selection)) continue;
+        if (refill(core, *node, cursor, reduction)) continue;
         break;
       case StepCursor::Pending::End:
         break;

@@ -55,21 +55,25 @@ class StepCursor {
   bool output_phase_ = true;
 };
 
-// Which principals' inputs a reduced search leaves out at a node, because the
-// runs they start are explored through another principal's.
-class InputSelection {
+// The moves a reduced search leaves out at a node, because the runs they start
+// are explored through other moves.
+class Reduction {
  public:
-  virtual ~InputSelection() = default;
-  // Whether the inputs of principal i (from 1) of node's context are left out.
+  virtual ~Reduction() = default;
+  // Once no principal can output: whether every move of principal i (from 1) of
+  // node's context is left out.
   virtual bool leaves_out(const Node& node, std::int64_t i) const = 0;
+  // While principals output: removes the candidates left out from outputs, the
+  // candidates of the principal that outputs at node, keeping their order.
+  virtual void thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) const = 0;
 };
 
 // The next child of node, its identifier from ids, or nullptr once node has no
 // further child (and on every later call). cursor is where the previous call on
-// node left off; a fresh one starts at the first child. With a selection, the
-// inputs it leaves out are not explored.
+// node left off; a fresh one starts at the first child. With a reduction, the
+// moves it leaves out are not explored.
 NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor,
-             const InputSelection* selection = nullptr);
+             const Reduction* reduction = nullptr);
 
 // The candidates of principal i (from 1) of the context, under the node's
 // assignment and knowledge, duplicates (by equal actions) removed.
