@@ -79,6 +79,7 @@ AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Ses
   s.pruned_sessions = std::count_if(sessions.begin(), sessions.end(),
                                     [](const Session& session) { return session.pruned; });
   s.attack_sets = state.attacks;
+  s.moves_left_out = state.moves_left_out;
   s.join_seconds = state.join_time;
   s.search_seconds = state.search_time - state.verify_time;
   s.verify_seconds = state.verify_time;

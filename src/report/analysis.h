@@ -43,7 +43,8 @@ struct AnalysisStatistics {
   std::int64_t sessions_searched = 0;  // all of them unless the search was stopped
   std::int64_t pruned_sessions = 0;
   std::int64_t attack_sets = 0;
-  double join_seconds = 0.0;  // processor time
+  std::int64_t moves_left_out = 0;  // by the symmetry reduction: none with --exhaustive
+  double join_seconds = 0.0;        // processor time
   double search_seconds = 0.0;
   double verify_seconds = 0.0;
 };

@@ -21,6 +21,7 @@ Json statistics_json(const AnalysisStatistics& s) {
   j["join_seconds"] = s.join_seconds;
   j["search_seconds"] = s.search_seconds;
   j["verify_seconds"] = s.verify_seconds;
+  j["moves_left_out"] = s.moves_left_out;
   return j;
 }
 

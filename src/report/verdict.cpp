@@ -15,8 +15,10 @@ std::string coverage(const AnalysisResult& result, std::int64_t session_size) {
   if (result.end != SearchEnd::Complete) {
     sessions = std::to_string(s.sessions_searched) + " of " + sessions;
   }
-  return counted(s.finished_runs, "finished run", "finished runs") + " verified in " + sessions +
-         " of " + counted(session_size, "principal", "principals") +
+  const std::string up_to_swaps =
+      s.moves_left_out > 0 ? ", up to swaps of interchangeable instances," : "";
+  return counted(s.finished_runs, "finished run", "finished runs") + " verified" + up_to_swaps +
+         " in " + sessions + " of " + counted(session_size, "principal", "principals") +
          "; the result is bounded by this session size";
 }
 

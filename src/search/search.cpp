@@ -96,7 +96,7 @@ void close_node(SearchState& state, const NodeRef& node, const InitialNode& star
 }
 
 bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
-                  const Reduction* reduction) {
+                  Reduction* reduction) {
   SymbolicCore& core = *state.core;
   // Each node on the stack with how far the step function has gone through its children.
   struct Frame {
@@ -265,8 +265,9 @@ bool run(SearchState& state, SearchObserver& observer) {
       state.formula = prepare(state.property, state.starting_nodes[j]->status().context);
       for (const InitialNode& start : initial_nodes(state, *state.core, j)) {
         if (state.options.symmetry_reduction) {
-          const InterchangeableInstances reduction(start, state.formula);
+          InterchangeableInstances reduction(start, state.formula);
           complete = search_below(state, start, observer, &reduction);
+          state.moves_left_out += reduction.moves_left_out();
         } else {
           complete = search_below(state, start, observer);
         }

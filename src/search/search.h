@@ -71,6 +71,7 @@ struct SearchState {
   std::int64_t traces = 0;           // leaves met
   std::int64_t terminal_traces = 0;  // final leaves met
   std::int64_t attacks = 0;
+  std::int64_t moves_left_out = 0;  // by the symmetry reduction (options.symmetry_reduction)
   NodeRef root;
   std::vector<NodeRef> starting_nodes;
   std::vector<JoinNumbering> join_numbering;

@@ -25,6 +25,6 @@ void close_node(SearchState& state, const NodeRef& node, const InitialNode& star
 // itself closed last, leaving out the moves reduction leaves out. Returns false
 // when the observer stopped it.
 bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
-                  const Reduction* reduction = nullptr);
+                  Reduction* reduction = nullptr);
 
 }  // namespace analyser::search

@@ -129,18 +129,19 @@ bool InterchangeableInstances::untouched(const Status& s, const Principal& p,
          !mentioned_in(s.assignment, p.instance()) && !mentioned_in(s.assignment, q.instance());
 }
 
-bool InterchangeableInstances::leaves_out(const Node& node, std::int64_t i) const {
+bool InterchangeableInstances::leaves_out(const Node& node, std::int64_t i) {
   if (i < 2 || alike_.empty()) return false;
   const Status& s = node.status();
   const Principal& p = nth_principal(s.context, i - 1);
   const Principal& q = nth_principal(s.context, i);
   const std::int64_t a = p.instance();
   const std::int64_t b = q.instance();
-  return alike_.count({std::min(a, b), std::max(a, b)}) != 0 && untouched(s, p, q);
+  const bool left_out = alike_.count({std::min(a, b), std::max(a, b)}) != 0 && untouched(s, p, q);
+  moves_left_out_ += left_out ? 1 : 0;
+  return left_out;
 }
 
-void InterchangeableInstances::thin_outputs(const Node& node,
-                                            std::vector<StepCandidate>& outputs) const {
+void InterchangeableInstances::thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) {
   if (outputs.size() < 2 || alike_.empty()) return;
   const Status& s = node.status();
   std::vector<Swap> swaps;
@@ -168,6 +169,7 @@ void InterchangeableInstances::thin_outputs(const Node& node,
     kept_messages.push_back(m);
     kept.push_back(std::move(c));
   }
+  moves_left_out_ += static_cast<std::int64_t>(outputs.size() - kept.size());
   outputs = std::move(kept);
 }
 

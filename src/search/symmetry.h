@@ -41,8 +41,11 @@ class InterchangeableInstances : public Reduction {
   // session's prepared formula treat alike.
   InterchangeableInstances(const InitialNode& start, const ClauseList& formula);
 
-  bool leaves_out(const Node& node, std::int64_t i) const override;
-  void thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) const override;
+  bool leaves_out(const Node& node, std::int64_t i) override;
+  void thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) override;
+
+  // The moves left out so far: a principal's moves at a node count as one.
+  std::int64_t moves_left_out() const { return moves_left_out_; }
 
  private:
   // Both principals are as the initial node holds them and the assignment names
@@ -51,6 +54,7 @@ class InterchangeableInstances : public Reduction {
 
   Context initial_;  // the initial node's principals, as they were before any move
   std::set<std::pair<std::int64_t, std::int64_t>> alike_;  // instance pairs, smaller first
+  std::int64_t moves_left_out_ = 0;
 };
 
 }  // namespace analyser

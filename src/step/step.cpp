@@ -211,7 +211,7 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
 
 // Stores the next non-empty batch of candidates of node, visiting the principals
 // in turn; false when every principal has been visited in both phases.
-bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, const Reduction* reduction) {
+bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, Reduction* reduction) {
   const Status& s = node.status();
   const auto n = static_cast<std::int64_t>(s.context.size());
   for (std::int64_t i = cursor.phase_index(); i < n; i = cursor.phase_index()) {
@@ -267,7 +267,7 @@ StepCursor::Pending StepCursor::next_pending(StepCandidate* out) {
 }
 
 NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor,
-             const Reduction* reduction) {
+             Reduction* reduction) {
   StepCandidate c;
   while (cursor.phase_index() != -1) {
     switch (cursor.next_pending(&c)) {

@@ -62,10 +62,10 @@ class Reduction {
   virtual ~Reduction() = default;
   // Once no principal can output: whether every move of principal i (from 1) of
   // node's context is left out.
-  virtual bool leaves_out(const Node& node, std::int64_t i) const = 0;
+  virtual bool leaves_out(const Node& node, std::int64_t i) = 0;
   // While principals output: removes the candidates left out from outputs, the
   // candidates of the principal that outputs at node, keeping their order.
-  virtual void thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) const = 0;
+  virtual void thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) = 0;
 };
 
 // The next child of node, its identifier from ids, or nullptr once node has no
@@ -73,7 +73,7 @@ class Reduction {
 // node left off; a fresh one starts at the first child. With a reduction, the
 // moves it leaves out are not explored.
 NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor,
-             const Reduction* reduction = nullptr);
+             Reduction* reduction = nullptr);
 
 // The candidates of principal i (from 1) of the context, under the node's
 // assignment and knowledge, duplicates (by equal actions) removed.
