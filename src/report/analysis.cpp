@@ -8,6 +8,7 @@
 #include "report/progress_bar.h"
 #include "search/outcome.h"
 #include "search/search.h"
+#include "search/symmetry.h"
 
 namespace analyser {
 
@@ -33,14 +34,14 @@ class AttackCollector : public SearchObserver {
 
   bool stop_requested(const SearchState& state) override {
     progress_.update(state);
-    if (end_ == SearchEnd::Complete && time_limit_ &&
-        std::chrono::duration<double>(Clock::now() - start_).count() >= *time_limit_) {
+    if (end_ == SearchEnd::Complete && time_limit_ && elapsed() >= *time_limit_) {
       end_ = SearchEnd::TimeLimit;
     }
     return end_ != SearchEnd::Complete;
   }
 
   SearchEnd end() const { return end_; }
+  double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
   const AttackGroups& groups() const { return groups_; }
 
  private:
@@ -103,7 +104,20 @@ AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines
       search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
   search::join(state, inputs.formula, inputs.join_components);
   AttackCollector collector(options);
-  search::run(state, collector);
+  try {
+    search::run(state, collector);
+  } catch (const OrderMatters& e) {
+    // The reduction cannot be trusted on this model: everything again, every run.
+    AnalysisOptions exhaustive = options;
+    exhaustive.exhaustive = true;
+    if (options.time_limit) {
+      exhaustive.time_limit = std::max(1e-9, *options.time_limit - collector.elapsed());
+    }
+    AnalysisResult result = analyse(exhaustive, error_lines);
+    result.warnings.push_back(std::string("the symmetry reduction does not hold here (") +
+                              e.what() + "): every run was explored");
+    return result;
+  }
 
   AnalysisResult result;
   result.warnings = input_warnings(settings, inputs);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "knowledge/knowledge.h"
+#include "node/action.h"
 #include "principal/context.h"
 
 namespace analyser {
@@ -29,15 +30,14 @@ class Swap {
     return map_literal_terms(f, [this](const Message& t) { return term(t); });
   }
 
-  // p with its instance, its parameters and its process swapped.
-  bool turns_into(const Principal& p, const Principal& q) const {
+  // Whether q is p with its instance, its parameters and its process swapped.
+  bool swaps_into(const Principal& p, const Principal& q) const {
     if (p.name() != q.name() || instance(p.instance()) != q.instance() ||
         p.params().size() != q.params().size()) {
       return false;
     }
     for (std::size_t k = 0; k < p.params().size(); ++k) {
-      const VarId& v = p.params()[k];
-      if (VarId{v.name, v.owner, instance(v.instance)} != q.params()[k]) return false;
+      if (term(var(p.params()[k])) != var(q.params()[k])) return false;
     }
     return process(p.process()) == q.process();
   }
@@ -77,7 +77,7 @@ class Swap {
 bool alike_at_start(const InitialNode& start, const ClauseList& formula, const Principal& p,
                     const Principal& q) {
   const Swap swap(p.instance(), q.instance());
-  if (!swap.turns_into(p, q)) return false;
+  if (!swap.swaps_into(p, q)) return false;
   const Status& s = start.node->status();
   for (const Principal& other : s.context) {
     if (other.instance() == p.instance() || other.instance() == q.instance()) continue;
@@ -109,7 +109,7 @@ bool mentioned_in(const Assignment& a, std::int64_t instance) {
 
 InterchangeableInstances::InterchangeableInstances(const InitialNode& start,
                                                    const ClauseList& formula)
-    : initial_(start.node->status().context) {
+    : start_(start.node), initial_(start.node->status().context) {
   for (std::size_t x = 0; x < initial_.size(); ++x) {
     for (std::size_t y = x + 1; y < initial_.size(); ++y) {
       const Principal& p = initial_[x];
@@ -129,6 +129,11 @@ bool InterchangeableInstances::untouched(const Status& s, const Principal& p,
          !mentioned_in(s.assignment, p.instance()) && !mentioned_in(s.assignment, q.instance());
 }
 
+void InterchangeableInstances::left_out(std::int64_t count) {
+  moves_left_out_ += count;
+  if (order_matters_ && moves_left_out_ > 0) throw OrderMatters();
+}
+
 bool InterchangeableInstances::leaves_out(const Node& node, std::int64_t i) {
   if (i < 2 || alike_.empty()) return false;
   const Status& s = node.status();
@@ -136,13 +141,31 @@ bool InterchangeableInstances::leaves_out(const Node& node, std::int64_t i) {
   const Principal& q = nth_principal(s.context, i);
   const std::int64_t a = p.instance();
   const std::int64_t b = q.instance();
-  const bool left_out = alike_.count({std::min(a, b), std::max(a, b)}) != 0 && untouched(s, p, q);
-  moves_left_out_ += left_out ? 1 : 0;
-  return left_out;
+  if (alike_.count({std::min(a, b), std::max(a, b)}) == 0 || !untouched(s, p, q)) return false;
+  left_out(1);
+  return true;
 }
 
-void InterchangeableInstances::thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) {
-  if (outputs.size() < 2 || alike_.empty()) return;
+namespace {
+
+// Some input lies between node and start.
+bool received_since(const Node& node, const Node& start) {
+  for (const Node* n = &node; n != nullptr && n != &start; n = n->parent().get()) {
+    if (n->action().kind == ActionKind::In) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void InterchangeableInstances::thin_outputs(const Node& node, std::int64_t i,
+                                            std::vector<StepCandidate>& outputs) {
+  if (alike_.empty()) return;
+  if (i > 1 && !order_matters_ && received_since(node, *start_)) {
+    order_matters_ = true;
+    left_out(0);
+  }
+  if (outputs.size() < 2) return;
   const Status& s = node.status();
   std::vector<Swap> swaps;
   for (const auto& [a, b] : alike_) {
@@ -154,23 +177,28 @@ void InterchangeableInstances::thin_outputs(const Node& node, std::vector<StepCa
     }
   }
   if (swaps.empty()) return;
-  const auto sent = [](const StepCandidate& c) {
-    return apply(c.action.substitution, c.action.message);
+  // The candidates of one prefix share the principal after it.
+  struct Sent {
+    Message message;
+    Principal after;
   };
   std::vector<StepCandidate> kept;
-  std::vector<Message> kept_messages;
+  std::vector<Sent> sent;
   for (StepCandidate& c : outputs) {
-    const Message m = sent(c);
+    const Message m = apply(c.action.substitution, c.action.message);
     const bool swapped_earlier = std::any_of(swaps.begin(), swaps.end(), [&](const Swap& swap) {
       const Message other = swap.term(m);
-      return std::find(kept_messages.begin(), kept_messages.end(), other) != kept_messages.end();
+      return other != m && std::any_of(sent.begin(), sent.end(), [&](const Sent& earlier) {
+               return earlier.message == other && earlier.after == c.after;
+             });
     });
     if (swapped_earlier) continue;
-    kept_messages.push_back(m);
+    sent.push_back(Sent{m, c.after});
     kept.push_back(std::move(c));
   }
-  moves_left_out_ += static_cast<std::int64_t>(outputs.size() - kept.size());
+  const auto dropped = static_cast<std::int64_t>(outputs.size() - kept.size());
   outputs = std::move(kept);
+  left_out(dropped);
 }
 
 }  // namespace analyser

@@ -16,16 +16,27 @@
 //    principals are compared: a child's context puts the principal that moved
 //    first and keeps the others in order, so the child through the one left out,
 //    swapped, is exactly the child through the other.
-//  - An output that is an earlier output of the same principal with two
-//    interchangeable instances swapped (the partner chosen among them). Swapped,
-//    the child it leads to is the earlier child but for the places of the two
-//    instances in the context. Both wait to receive (an input comes first in
-//    their processes), and the context's order matters only to which principal
-//    outputs first, so the two children lead to the same runs.
+//  - An output that is an earlier output of the same prefix of the same
+//    principal with two interchangeable instances swapped (the partner chosen
+//    among them), when both wait to receive (an input comes first in their
+//    processes).
+//
+// Swapped, the child left out is the child kept but for the places of some
+// principals in the context: the mover goes first and the principals before it
+// follow in reverse order, so where the two stood shapes the order of the
+// others once one of them moves. That order decides only which principal
+// outputs first when several can. After a session's opening outputs only the
+// principal that just moved, which stands first, can output, unless an output
+// waits for another principal's move (a variable the join ties to another
+// principal's input, say). The reduction watches for that: an output by a
+// principal that does not stand first, after an input, in a session where it
+// left something out, throws OrderMatters, and the run is to be done again
+// without the reduction.
 #pragma once
 
 #include <cstdint>
 #include <set>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -35,6 +46,11 @@
 
 namespace analyser {
 
+// See above: the run depends on an order the reduction assumes it does not.
+struct OrderMatters : std::runtime_error {
+  OrderMatters() : std::runtime_error("an output waited for another principal's move") {}
+};
+
 class InterchangeableInstances : public Reduction {
  public:
   // The pairs of principals of start's session that its initial node and the
@@ -42,19 +58,26 @@ class InterchangeableInstances : public Reduction {
   InterchangeableInstances(const InitialNode& start, const ClauseList& formula);
 
   bool leaves_out(const Node& node, std::int64_t i) override;
-  void thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) override;
+  void thin_outputs(const Node& node, std::int64_t i, std::vector<StepCandidate>& outputs) override;
 
-  // The moves left out so far: a principal's moves at a node count as one.
+  // The choices left out so far: the moves of one principal at a node, or one
+  // output.
   std::int64_t moves_left_out() const { return moves_left_out_; }
 
  private:
   // Both principals are as the initial node holds them and the assignment names
-  // neither.
+  // neither (stricter than a swap that leaves the assignment as it is).
   bool untouched(const Status& s, const Principal& p, const Principal& q) const;
+  // Counts what was left out; throws OrderMatters once the session showed that
+  // the order of principals matters and something was left out.
+  void left_out(std::int64_t count);
+
+  NodeRef start_;
 
   Context initial_;  // the initial node's principals, as they were before any move
   std::set<std::pair<std::int64_t, std::int64_t>> alike_;  // instance pairs, smaller first
   std::int64_t moves_left_out_ = 0;
+  bool order_matters_ = false;
 };
 
 }  // namespace analyser

@@ -225,7 +225,7 @@ bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, Reduction*
     if (!batch.empty()) {
       if (sought == ProcessTag::Output) {
         cursor.mark_outputs_found();
-        if (reduction != nullptr) reduction->thin_outputs(node, batch);
+        if (reduction != nullptr) reduction->thin_outputs(node, i + 1, batch);
       }
       cursor.set_pending(std::move(batch));
       return true;

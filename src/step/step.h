@@ -3,7 +3,8 @@
 // Ordering invariants:
 //  1. Outputs first: the first principal (in context order) that has output
 //     candidates supplies every child of the node. Only when no principal can
-//     output are inputs explored, those of every principal in context order.
+//     output are inputs explored, those of every principal in context order
+//     (but for the moves a Reduction leaves out).
 //  2. Within a principal, prefixes in process order (the left side of a choice or
 //     parallel composition first); per prefix, its actions in the symbolic core's
 //     order; of actions with the same substituted message the first is kept.
@@ -63,9 +64,11 @@ class Reduction {
   // Once no principal can output: whether every move of principal i (from 1) of
   // node's context is left out.
   virtual bool leaves_out(const Node& node, std::int64_t i) = 0;
-  // While principals output: removes the candidates left out from outputs, the
-  // candidates of the principal that outputs at node, keeping their order.
-  virtual void thin_outputs(const Node& node, std::vector<StepCandidate>& outputs) = 0;
+  // While principals output: outputs are the candidates of principal i (from 1),
+  // the first of node's context that can output; removes those left out,
+  // keeping the order of the others.
+  virtual void thin_outputs(const Node& node, std::int64_t i,
+                            std::vector<StepCandidate>& outputs) = 0;
 };
 
 // The next child of node, its identifier from ids, or nullptr once node has no
