@@ -1,6 +1,7 @@
 #include "report/attack.h"
 
 #include <algorithm>
+#include <cassert>
 #include <functional>
 #include <map>
 #include <optional>
@@ -329,6 +330,7 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
     }
   }
 
+  assert(best && "an attack set has at least one candidate");
   Attack attack;
   attack.attack_set = state.attacks;
   attack.session = static_cast<std::int64_t>(j) + 1;
