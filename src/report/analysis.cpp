@@ -25,7 +25,10 @@ class AttackCollector : public SearchObserver {
 
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
-    groups_.add(describe_attack(state, leaf, candidates));
+    Attack attack = describe_attack(state, leaf, candidates);
+    // Only the first attack set of a group is shown, with its full report.
+    if (!groups_.has(attack.key)) attack.report = attack_set_report(state, leaf, candidates);
+    groups_.add(std::move(attack));
     if (first_only_) end_ = SearchEnd::FirstAttack;
   }
   // Verification mode reports neither traces nor graph paths.

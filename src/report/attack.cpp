@@ -352,9 +352,13 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
       attack.bystanders.push_back(instance_name(p.name(), p.instance()));
     }
   }
-  attack.report = printed([&](std::ostream& os) { print_attack(os, state, leaf, candidates); });
   attack.key = std::move(best->key);
   return attack;
+}
+
+std::string attack_set_report(const SearchState& state, const NodeRef& leaf,
+                              const std::vector<WorkItem>& candidates) {
+  return printed([&](std::ostream& os) { print_attack(os, state, leaf, candidates); });
 }
 
 }  // namespace analyser

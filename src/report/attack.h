@@ -44,14 +44,19 @@ struct Attack {
   std::vector<std::string> violated;
   std::vector<Exchange> exchanges;      // the involved instances' messages, in order
   std::vector<std::string> bystanders;  // the session's instances left out, "A_3"
-  std::string report;                   // the analyser's full text report of the set
-  std::string key;                      // equal for attacks that are the same
+  std::string report;  // the analyser's full text report of the set, for the one shown
+  std::string key;     // equal for attacks that are the same
 };
 
 // The attack found on leaf, the last attack set counted by state, described
 // under the model of a candidate (candidates is not empty) that gives the
-// smallest key: the same for runs that differ only by a swap of instances.
+// smallest key: the same for runs that differ only by a swap of instances. Its
+// report is left empty: attack_set_report writes it, for the attacks shown.
 Attack describe_attack(const SearchState& state, const NodeRef& leaf,
                        const std::vector<WorkItem>& candidates);
+
+// The analyser's full text report of that attack set.
+std::string attack_set_report(const SearchState& state, const NodeRef& leaf,
+                              const std::vector<WorkItem>& candidates);
 
 }  // namespace analyser
