@@ -12,10 +12,8 @@
 //
 // Two kinds of moves are left out:
 //  - Once no principal can output, the moves of a principal when the principal
-//    just before it in the context is interchangeable with it. Only adjacent
-//    principals are compared: a child's context puts the principal that moved
-//    first and keeps the others in order, so the child through the one left out,
-//    swapped, is exactly the child through the other.
+//    just before it in the context is interchangeable with it (adjacent ones
+//    only: the first of a row of such principals is the one that moves).
 //  - An output that is an earlier output of the same prefix of the same
 //    principal with two interchangeable instances swapped (the partner chosen
 //    among them), when both wait to receive (an input comes first in their
