@@ -215,19 +215,18 @@ std::vector<Formula> reason_of(const ClauseList& clauses, const ClauseList& eval
       if (false_in(c, violated[best])) falsified[c] = true;
     }
   }
-  // A literal taken early can become redundant once later ones falsify its
-  // clauses too: left out, last taken first.
+  // A literal taken early is redundant once every clause it falsifies is
+  // falsified by a later one too: left out, last taken first.
   for (std::size_t r = reason.size(); r-- > 0;) {
-    const auto still_falsified = [&](std::size_t c) {
+    const auto falsified_by_another = [&](std::size_t c) {
       for (std::size_t k = 0; k < reason.size(); ++k) {
         if (k != r && false_in(c, reason[k])) return true;
       }
-      return !std::any_of(reason.begin(), reason.end(),
-                          [&](const Formula& l) { return false_in(c, l); });
+      return false;
     };
     bool redundant = true;
     for (std::size_t c = 0; c < clauses.size() && c < evaluated.size() && redundant; ++c) {
-      redundant = still_falsified(c);
+      redundant = !false_in(c, reason[r]) || falsified_by_another(c);
     }
     if (redundant) reason.erase(reason.begin() + static_cast<std::ptrdiff_t>(r));
   }

@@ -98,9 +98,13 @@ const Principal* principal_of_instance(const Context& context, std::int64_t inst
   return nullptr;
 }
 
-bool mentioned_in(const Assignment& a, std::int64_t instance) {
-  for (const Binding& b : bindings(a)) {
-    if (mentions_instance(b.first, instance) || mentions_instance(b.second, instance)) return true;
+// Some binding of a names instance a or instance b.
+bool names_either(const Assignment& assignment, std::int64_t a, std::int64_t b) {
+  const auto names = [&](const Message& m) {
+    return mentions_instance(m, a) || mentions_instance(m, b);
+  };
+  for (const Binding& binding : bindings(assignment)) {
+    if (names(binding.first) || names(binding.second)) return true;
   }
   return false;
 }
@@ -123,10 +127,11 @@ InterchangeableInstances::InterchangeableInstances(const InitialNode& start,
 
 bool InterchangeableInstances::untouched(const Status& s, const Principal& p,
                                          const Principal& q) const {
+  // A principal that never moved is still the initial node's own handle.
   const Principal* p0 = principal_of_instance(initial_, p.instance());
   const Principal* q0 = principal_of_instance(initial_, q.instance());
-  return p0 != nullptr && q0 != nullptr && *p0 == p && *q0 == q &&
-         !mentioned_in(s.assignment, p.instance()) && !mentioned_in(s.assignment, q.instance());
+  return p0 != nullptr && q0 != nullptr && p0->same(p) && q0->same(q) &&
+         !names_either(s.assignment, p.instance(), q.instance());
 }
 
 void InterchangeableInstances::left_out(std::int64_t count) {
