@@ -16,7 +16,8 @@ void BM_Learn(benchmark::State& state) {
   std::vector<std::pair<Knowledge, Message>> cases;
   for (const auto& [parent, child] : steps) {
     const Action& out = child->action();
-    const Knowledge mapped = map_messages(parent->status().knowledge, child->status().assignment);
+    const Knowledge& before = parent->status().knowledge;
+    const Knowledge mapped = relabel(before, before.kid(), child->status().assignment);
     cases.emplace_back(mapped, apply(out.substitution, out.message));
   }
   for (auto _ : state) {

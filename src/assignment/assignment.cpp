@@ -259,6 +259,15 @@ Message apply(const Assignment& a, const Message& m) {
   return Substitution(a).resolve(m, true, 0);
 }
 
+void append_applied(std::string& s, const Assignment& a, const Message& m, Rendering r) {
+  if (a.is_empty() && !m.has_trick()) return append_message(s, m, r);
+  const Substitution substitution(a);
+  const PartValue value = [&substitution](const Message& part, bool whole) {
+    return substitution.resolve(part, whole, 0);
+  };
+  append_message(s, m, r, &value);
+}
+
 Assignment Assignment::joined(const Assignment& a, const Assignment& b, std::size_t room) {
   if (a.is_empty()) return b;
   if (b.is_empty()) return a;

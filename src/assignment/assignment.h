@@ -115,6 +115,8 @@ Message apply_once(Bindings bindings, const Message& m);
 // handle when nothing changes. Throws NoMeaning for a nested Trick and
 // CyclicBinding when the bindings would never reach a fixpoint.
 Message apply(const Assignment& a, const Message& m);
+// Appends the rendering of apply(a, m) to s without building it; throws as apply.
+void append_applied(std::string& s, const Assignment& a, const Message& m, Rendering r);
 
 // The bindings of a followed by those of b: lookups prefer a.
 Assignment compose(const Assignment& a, const Assignment& b);

@@ -24,15 +24,17 @@ std::vector<NodeRef> path_from_root(const NodeRef& leaf) {
 }
 
 void print_intruder_line(std::ostream& os, const Action& action, const Assignment& sigma) {
+  std::string s;
   if (action.kind == ActionKind::In) {
-    os << "I -> " << action.name << "_" << action.instance << ": ";
+    s = "I -> " + action.name + "_" + std::to_string(action.instance) + ": ";
   } else if (action.kind == ActionKind::Out) {
-    os << action.name << "_" << action.instance << " -> I: ";
+    s = action.name + "_" + std::to_string(action.instance) + " -> I: ";
   } else {
     return;
   }
-  print_message(os, apply(sigma, action.message));
-  os << "\n";
+  append_applied(s, sigma, action.message, Rendering::Printed);
+  s += '\n';
+  os << s;
 }
 
 }  // namespace
@@ -67,7 +69,7 @@ void print_attack(std::ostream& os, const SearchState& state, const NodeRef& lea
          << "Context:\n";
       print_context(os, context, sigma);
       os << "Knowledge:\n";
-      print_knowledge(os, map_messages(leaf->status().knowledge, sigma));
+      print_knowledge(os, leaf->status().knowledge, sigma);
       os << "\nModel:\n";
       print_model(os, models[i]);
       os << "Intruder:\n";

@@ -349,11 +349,6 @@ Knowledge learn(const Knowledge& k, const Message& m) {
   return grown ? with_content(k.kid(), std::move(*grown)) : k;
 }
 
-Knowledge map_messages(const Knowledge& k, const Assignment& f) {
-  if (f.is_empty()) return k;
-  return relabel(k, k.kid(), f);
-}
-
 Knowledge private_copy(const Knowledge& k, TermCopier& copier) {
   if (is_absent(k)) return k;
   std::vector<Message> messages;
@@ -470,12 +465,19 @@ bool can_derive(const Knowledge& k, const Assignment& f, const Message& m) {
 }
 
 void print_knowledge(std::ostream& os, const Knowledge& k) {
-  os << "Kid: " << numeral::Numeral{k.kid()} << "\n";
+  print_knowledge(os, k, empty_assignment());
+}
+
+void print_knowledge(std::ostream& os, const Knowledge& k, const Assignment& f) {
+  std::string s = "Kid: ";
+  numeral::append(s, k.kid());
+  s += '\n';
   for (const Message& m : content(k).newest_first()) {
-    print_message(os, m);
-    os << "\n";
+    append_applied(s, f, m, Rendering::Printed);
+    s += '\n';
   }
-  os << ".\n";
+  s += ".\n";
+  os << s;
 }
 
 std::string knowledge_to_string(const Knowledge& k) {

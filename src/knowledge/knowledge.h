@@ -13,7 +13,7 @@
 //     pass the first found is the newest: what m yields (a pair's first part
 //     before its second), then what the stored encryptions yield, newest first;
 //     a message found twice keeps its first place.
-//  3. map_messages and relabel keep every message in its place.
+//  3. relabel keeps every message in its place.
 //  4. The hash index answers membership only and never decides an order.
 #pragma once
 
@@ -67,13 +67,11 @@ struct LearningScratch {
 // learn(k, NoMessage) is k.
 Knowledge learn(const Knowledge& k, const Message& m);
 
-// Same kid, every message replaced by apply(f, message), order kept.
-Knowledge map_messages(const Knowledge& k, const Assignment& f);
 // k's messages, copied by copier, in the same order and under the same kid, in a
 // store of its own: knowledge sets extend their store in place, so one handed
 // to another thread must not share it.
 Knowledge private_copy(const Knowledge& k, TermCopier& copier);
-// map_messages under a new kid.
+// k under new_kid, every message replaced by apply(f, message), order kept.
 Knowledge relabel(const Knowledge& k, std::int64_t new_kid, const Assignment& f);
 // learn(relabel(k, new_kid, f), m), without building the intermediate knowledge,
 // working in scratch.
@@ -104,6 +102,8 @@ bool can_derive(const Knowledge& k, const Assignment& f, const Message& m);
 
 // "Kid: <kid>\n", one message a line, ".\n" on os.
 void print_knowledge(std::ostream& os, const Knowledge& k);
+// print_knowledge of relabel(k, k.kid(), f), without building it.
+void print_knowledge(std::ostream& os, const Knowledge& k, const Assignment& f);
 // "(<kid>)" then the messages in label form separated by ", ", then ".\\n\\n".
 std::string knowledge_to_string(const Knowledge& k);
 

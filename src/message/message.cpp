@@ -548,8 +548,13 @@ const char* label_kind(GenKind k) {
   return "(KG:";
 }
 
-// Both renderings; `label` selects the message_to_string form.
-void render(std::string& s, const Message& m, bool label) {
+// Both renderings; `label` selects the message_to_string form. See append_message
+// for value.
+void render(std::string& s, const Message& m, bool label, const PartValue* value, bool whole) {
+  if (value != nullptr && m.has_variables() && !m.is(Tag::Enc) && !m.is(Tag::Pair)) {
+    render(s, (*value)(m, whole), label, nullptr, whole);
+    return;
+  }
   if (m.is_atom()) {
     s += m.name();
     s += '_';
@@ -579,23 +584,23 @@ void render(std::string& s, const Message& m, bool label) {
       return;
     case Tag::Enc:
       s += '{';
-      render(s, m.body(), label);
+      render(s, m.body(), label, value, false);
       s += '}';
-      render(s, m.key(), label);
+      render(s, m.key(), label, value, false);
       return;
     case Tag::Pair:
       if (!label) s += '[';
-      render(s, m.first(), label);
+      render(s, m.first(), label, value, false);
       s += ',';
-      render(s, m.second(), label);
+      render(s, m.second(), label, value, false);
       if (!label) s += ']';
       return;
     case Tag::PubOf:
-      render(s, m.argument(), label);
+      render(s, m.argument(), label, nullptr, false);
       s += '+';
       return;
     case Tag::PrivOf:
-      render(s, m.argument(), label);
+      render(s, m.argument(), label, nullptr, false);
       s += '-';
       return;
     case Tag::Trick:
@@ -611,14 +616,18 @@ void render(std::string& s, const Message& m, bool label) {
 
 void print_message(std::ostream& os, const Message& m) {
   std::string s;
-  render(s, m, false);
+  render(s, m, false, nullptr, true);
   os << s;
 }
 
 std::string message_to_string(const Message& m) {
   std::string s;
-  render(s, m, true);
+  render(s, m, true, nullptr, true);
   return s;
+}
+
+void append_message(std::string& s, const Message& m, Rendering r, const PartValue* value) {
+  render(s, m, r == Rendering::Label, value, true);
 }
 
 std::string var_id_to_string(const VarId& v) {

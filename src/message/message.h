@@ -234,6 +234,20 @@ GenKind required_kind(const Message& m, const VarId& v);
 // is the label form (pairs without brackets, Gen kinds abbreviated).
 void print_message(std::ostream& os, const Message& m);
 std::string message_to_string(const Message& m);
+
+// The two renderings, for append_message.
+enum class Rendering { Printed, Label };
+
+// What a part of a term stands for where it is rendered: called on the parts
+// that hold variables and are not an Enc or a Pair, `whole` when the part is the
+// whole term rendered.
+using PartValue = std::function<Message(const Message& part, bool whole)>;
+
+// Appends the rendering of m to s. With value, the rendering of the term that m
+// becomes when each such part is replaced by value(part), without building it:
+// printing a term under an assignment then allocates nothing for its structure.
+void append_message(std::string& s, const Message& m, Rendering r,
+                    const PartValue* value = nullptr);
 std::string var_id_to_string(const VarId& v);
 std::string var_ids_to_string(const std::vector<VarId>& l);
 

@@ -50,6 +50,16 @@ bool still_unbound(const Assignment& a, const VarId& v) {
   return apply(a, x) == x;
 }
 
+// The parameters of p that a leaves unbound, in order.
+std::vector<VarId> unbound_params(const Assignment& a, const Principal& p) {
+  std::vector<VarId> params;
+  params.reserve(p.params().size());
+  for (const VarId& v : p.params()) {
+    if (still_unbound(a, v)) params.push_back(v);
+  }
+  return params;
+}
+
 // The kind the uses of v in p demand: along a sequence the first constraining
 // prefix decides; the two sides of a choice or parallel meet, left first.
 GenKind demanded_kind(const Process& p, const VarId& v) {
@@ -95,11 +105,7 @@ Principal make_principal(const std::string& name, std::int64_t instance,
 Principal apply_to_principal(const Assignment& a, const Principal& p) {
   if (a.is_empty()) return p;
   Process process = apply_to_process(a, p.process());
-  std::vector<VarId> params;
-  params.reserve(p.params().size());
-  for (const VarId& v : p.params()) {
-    if (still_unbound(a, v)) params.push_back(v);
-  }
+  std::vector<VarId> params = unbound_params(a, p);
   if (process.same(p.process()) && params.size() == p.params().size()) return p;
   return make(p.name(), p.instance(), std::move(params), std::move(process));
 }
@@ -126,9 +132,15 @@ GenKind param_kind(const Principal& p, const VarId& v) {
 }
 
 std::string principal_to_string(const Principal& p, const Assignment& a) {
-  Principal q = apply_to_principal(a, p);
-  return q.name() + "_" + std::to_string(q.instance()) + ": (" + var_ids_to_string(q.params()) +
-         ") [" + process_to_string(q.process()) + "]";
+  std::string s = p.name();
+  s += '_';
+  s += std::to_string(p.instance());
+  s += ": (";
+  s += var_ids_to_string(a.is_empty() ? p.params() : unbound_params(a, p));
+  s += ") [";
+  append_process(s, p.process(), a);
+  s += ']';
+  return s;
 }
 
 void print_principal(std::ostream& os, const Principal& p, const Assignment& a) {

@@ -56,6 +56,8 @@ bool process_well_formed(const Process& p);
 std::int64_t max_actions(const Process& p);
 // "In(t).rest", "Out(t)", "(l + r)", "(l | r)"; terms in label form.
 std::string process_to_string(const Process& p);
+// Appends process_to_string(apply_to_process(a, p)) to s, without building either.
+void append_process(std::string& s, const Process& p, const Assignment& a);
 void print_process(std::ostream& os, const Process& p);
 
 }  // namespace analyser

@@ -98,38 +98,41 @@ std::string print_key(const Message& variable) {
   return std::to_string(variable.var().instance) + variable.var().name;
 }
 
-struct KeyedConstraint {
-  std::string key;
-  const Constraint* constraint;
-};
-
 // The relation printed stores are arranged by with group: a binds and b
 // excludes, or both have one kind and a's key is the greater. group puts the
 // elements related to the first one ahead of the others, so exclusions and
 // smaller keys move forward, but only as far as group's rule takes them.
-bool arranged_before(const KeyedConstraint& a, const KeyedConstraint& b) {
-  const ConstraintKind ka = a.constraint->kind;
-  const ConstraintKind kb = b.constraint->kind;
-  if (ka == ConstraintKind::BindsTo && kb == ConstraintKind::Excludes) return true;
-  return ka == kb && a.key > b.key;
+bool arranged_before(const Constraint& a, const std::string& a_key, const Constraint& b,
+                     const std::string& b_key) {
+  if (a.kind == ConstraintKind::BindsTo && b.kind == ConstraintKind::Excludes) return true;
+  return a.kind == b.kind && a_key > b_key;
 }
 
-void print_constraint(std::ostream& os, const Constraint& c) {
+void append_constraint(std::string& s, const Constraint& c) {
   if (!c.variable.is(Tag::Var) || c.term.is(Tag::Gen)) return;
-  print_message(os, c.variable);
-  os << (c.kind == ConstraintKind::BindsTo ? " -> " : " \\> ");
-  print_message(os, c.term);
-  os << "\n";
+  append_message(s, c.variable, Rendering::Printed);
+  s += c.kind == ConstraintKind::BindsTo ? " -> " : " \\> ";
+  append_message(s, c.term, Rendering::Printed);
+  s += '\n';
 }
 
 void print_store(std::ostream& os, const ConstraintStore& store) {
-  std::vector<KeyedConstraint> keyed;
-  keyed.reserve(store.size());
-  for (const Constraint& c : store) keyed.push_back({print_key(c.variable), &c});
-  for (const KeyedConstraint& k : utils::group(keyed, arranged_before)) {
-    print_constraint(os, *k.constraint);
+  // Grouped by position, so that group moves small indices, not constraints.
+  std::vector<std::string> keys;
+  std::vector<std::uint32_t> positions;
+  keys.reserve(store.size());
+  positions.reserve(store.size());
+  for (const Constraint& c : store) {
+    positions.push_back(static_cast<std::uint32_t>(keys.size()));
+    keys.push_back(print_key(c.variable));
   }
-  os << "\n";
+  const auto before = [&](std::uint32_t a, std::uint32_t b) {
+    return arranged_before(store[a], keys[a], store[b], keys[b]);
+  };
+  std::string s;
+  for (const std::uint32_t i : utils::group(positions, before)) append_constraint(s, store[i]);
+  s += '\n';
+  os << s;
 }
 
 }  // namespace

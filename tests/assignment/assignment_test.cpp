@@ -114,15 +114,16 @@ TEST(LookupTest, FirstBindingWinsAndUnboundGivesTheTermItself) {
 
 // ---------------------------------------------------------------- apply
 
-TEST(ApplyTest, Table) {
+struct ApplyCase {
+  const char* what;
+  Assignment a;
+  Message term;
+  Message expected;
+};
+
+std::vector<ApplyCase> apply_cases() {
   const Message kk = sym_key("k", 1);
-  struct Case {
-    const char* what;
-    Assignment a;
-    Message term;
-    Message expected;
-  };
-  const std::vector<Case> cases = {
+  return {
       {"variable", of({{vx(), n1()}}), vx(), n1()},
       {"chain to the end", of({{vx(), vy()}, {vy(), kk}}), enc(vx(), vy()), enc(kk, kk)},
       {"chain in the other binding order", of({{vy(), kk}, {vx(), vy()}}), vx(), kk},
@@ -141,8 +142,32 @@ TEST(ApplyTest, Table) {
        enc(n1(), priv_of(vx())), enc(n1(), priv_key("B", 2))},
       {"duplicate bindings: the first wins", of({{vx(), n1()}, {vx(), vy()}}), vx(), n1()},
       {"variable bound to a trick", of({{vx(), trick({})}}), vx(), trick({{vx(), trick({})}})},
+      {"generated values in a pair", of({{gen(kY, 2, Name), agent("B", 1)}}),
+       pair(gen(kY, 2, Name), enc(gen(kZ, 3, RGen), pub_of(gen(kY, 2, Name)))),
+       pair(agent("B", 1), enc(gen(kZ, 3, RGen), pub_key("B", 1)))},
   };
-  for (const Case& c : cases) EXPECT_EQ(apply(c.a, c.term), c.expected) << c.what;
+}
+
+TEST(ApplyTest, Table) {
+  for (const ApplyCase& c : apply_cases()) EXPECT_EQ(apply(c.a, c.term), c.expected) << c.what;
+}
+
+TEST(ApplyTest, RenderingUnderAnAssignmentIsTheRenderingOfItsResult) {
+  for (const ApplyCase& c : apply_cases()) {
+    for (const Rendering r : {Rendering::Printed, Rendering::Label}) {
+      std::string expected = "prefix ";
+      std::string rendered = expected;
+      append_message(expected, c.expected, r);
+      append_applied(rendered, c.a, c.term, r);
+      EXPECT_EQ(rendered, expected) << c.what;
+    }
+  }
+  EXPECT_THROW(
+      {
+        std::string s;
+        append_applied(s, of({{vx(), trick({})}}), pair(n1(), vx()), Rendering::Printed);
+      },
+      NoMeaning);
 }
 
 TEST(ApplyTest, ApplyOnceMakesOnePass) {

@@ -79,7 +79,7 @@ TEST(PrintAttack, ReportLayout) {
     os << "|";
     print_context(os, t.session->status().context, sigma);
     os << "|";
-    print_knowledge(os, map_messages(t.output->status().knowledge, sigma));
+    print_knowledge(os, t.output->status().knowledge, sigma);
     os << "|";
     print_model(os, {store});
     os << "|";

@@ -129,7 +129,7 @@ TEST(Learn, KeepsTheKidAndLeavesTheOriginalUnchanged) {
 // learn re-examines it, and its body comes after what the new message yields.
 TEST(Learn, ReexaminesStoredEncryptionsAfterTheNewMessage) {
   Knowledge k = learn_all({enc(NA, K), g("x")});
-  Knowledge mapped = map_messages(k, extend(empty_assignment(), g("x"), K));
+  Knowledge mapped = relabel(k, k.kid(), extend(empty_assignment(), g("x"), K));
   EXPECT_EQ(texts(mapped.messages()), texts({K, enc(NA, K)}));
   EXPECT_EQ(texts(learn(mapped, NB).messages()), texts({NB, NA, K, enc(NA, K)}));
 }
@@ -170,19 +170,23 @@ TEST(EmptyKnowledge, IsAbsentAndEmpty) {
   EXPECT_TRUE(is_empty_knowledge(registered));
 }
 
-TEST(MapMessages, MapsEveryMessageInOrderWithoutAnalysis) {
+TEST(Relabel, MapsEveryMessageInOrderWithoutAnalysis) {
   Knowledge k = relabel(learn_all({g("x"), NA, g("y")}), 3, empty_assignment());
   Assignment f = extend(extend(empty_assignment(), g("x"), pair(A, B)), g("y"), NB);
-  Knowledge mapped = map_messages(k, f);
-  EXPECT_EQ(mapped.kid(), 3);
-  EXPECT_EQ(texts(mapped.messages()), texts({NB, NA, pair(A, B)}));
-  EXPECT_TRUE(knows(mapped, pair(A, B)));
-  EXPECT_FALSE(knows(mapped, A));
   Knowledge moved = relabel(k, 9, f);
   EXPECT_EQ(moved.kid(), 9);
-  EXPECT_EQ(texts(moved.messages()), texts(mapped.messages()));
+  EXPECT_EQ(texts(moved.messages()), texts({NB, NA, pair(A, B)}));
+  EXPECT_TRUE(knows(moved, pair(A, B)));
+  EXPECT_FALSE(knows(moved, A));
   EXPECT_EQ(k.kid(), 3);
   EXPECT_EQ(texts(k.messages()), texts({g("y"), NA, g("x")}));
+
+  std::ostringstream mapped_then_printed;
+  std::ostringstream printed_under_f;
+  print_knowledge(mapped_then_printed, relabel(k, k.kid(), f));
+  print_knowledge(printed_under_f, k, f);
+  EXPECT_EQ(printed_under_f.str(), mapped_then_printed.str());
+  EXPECT_EQ(printed_under_f.str(), "Kid: 3\nnb_1\nna_1\n[A_1,B_1]\n.\n");
 }
 
 // Queries on one knowledge where C is compromised (both key halves known), B has
