@@ -75,7 +75,8 @@ void BM_Step(benchmark::State& state) {
   for (auto _ : state) {
     for (const NodeRef& n : s.trace()) {
       const NodeRef fresh = create_node(s.node_ids(), n->status());
-      while (NodeRef child = step(s.core(), s.node_ids(), fresh)) {
+      StepCursor cursor;
+      while (NodeRef child = step(s.core(), s.node_ids(), fresh, cursor)) {
         benchmark::DoNotOptimize(child);
         ++children;
       }
@@ -92,10 +93,12 @@ void BM_Search(benchmark::State& state) {
   const Status& start = s.trace().front()->status();
   std::int64_t nodes = 0;
   for (auto _ : state) {
-    std::vector<NodeRef> stack{create_node(s.node_ids(), start)};
+    std::vector<std::pair<NodeRef, StepCursor>> stack;
+    stack.emplace_back(create_node(s.node_ids(), start), StepCursor());
     while (!stack.empty()) {
-      if (NodeRef child = step(s.core(), s.node_ids(), stack.back())) {
-        stack.push_back(std::move(child));
+      auto& [node, cursor] = stack.back();
+      if (NodeRef child = step(s.core(), s.node_ids(), node, cursor)) {
+        stack.emplace_back(std::move(child), StepCursor());
         ++nodes;
       } else {
         stack.pop_back();

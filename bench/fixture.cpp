@@ -1,12 +1,14 @@
 #include "bench/fixture.h"
 
 #include <algorithm>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <utility>
 
 #include "driver/driver.h"
+#include "search/subtree.h"
 #include "step/step.h"
 
 namespace analyser {
@@ -39,14 +41,16 @@ Scenario::Scenario(const std::string& example, std::int64_t session_size) {
   settings.join_file = dir + "join.txt";
   settings.knowledge_file = dir + "knowledge.txt";
   settings.principals_file = dir + "principals.txt";
-  settings.session_size = session_size;
-  const Inputs inputs = read_inputs(settings);
-  state_ = search::create(inputs.principals, inputs.knowledge, settings);
+  settings.search.session_size = session_size;
+  const Inputs inputs = read_inputs(settings, RunStreams{std::cerr, std::cerr});
+  state_ = search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
   search::join(state_, inputs.formula, inputs.join_components);
-  for (const std::vector<InitialNode>& initial : state_.initial_nodes) {
+  for (std::size_t j = 0; j < state_.starting_nodes.size(); ++j) {
+    const std::vector<InitialNode> initial = search::initial_nodes(state_, core(), j);
     if (initial.empty()) continue;
     trace_.push_back(initial.front().node);
-    while (NodeRef child = step(core(), node_ids(), trace_.back())) {
+    for (StepCursor cursor; NodeRef child = step(core(), node_ids(), trace_.back(), cursor);
+         cursor = StepCursor()) {
       trace_.push_back(std::move(child));
     }
     return;
