@@ -89,9 +89,26 @@ bool every_clause_false(const ClauseList& clauses) {
   });
 }
 
+// Equal literals have equal hashes: a cheap test before comparing two literals.
+std::size_t literal_hash(const Formula& literal) {
+  std::size_t h = static_cast<std::size_t>(literal.tag());
+  switch (literal.tag()) {
+    case FormulaTag::Equal:
+    case FormulaTag::NotEqual:
+      h = h * 1000003u ^ literal.variable().hash();
+      [[fallthrough]];
+    case FormulaTag::Derive:
+    case FormulaTag::NotDerive:
+      return h * 1000003u ^ literal.term().hash();
+    default:
+      return h;
+  }
+}
+
 }  // namespace
 
 ClauseLayout::ClauseLayout(const ClauseList& clauses) {
+  std::vector<std::size_t> hashes;  // of each distinct literal
   for (const Clause& clause : clauses) {
     for (const Formula& literal : clause) {
       if (literal.is(FormulaTag::True) || literal.is(FormulaTag::False)) {
@@ -99,9 +116,16 @@ ClauseLayout::ClauseLayout(const ClauseList& clauses) {
         written.push_back(literal.is(FormulaTag::True) ? Truth::True : Truth::False);
         continue;
       }
-      auto found = std::find(literals.begin(), literals.end(), literal);
-      if (found == literals.end()) found = literals.insert(literals.end(), literal);
-      entry_of_slot.push_back(static_cast<std::uint32_t>(found - literals.begin()));
+      const std::size_t h = literal_hash(literal);
+      std::size_t entry = 0;
+      while (entry < literals.size() && !(hashes[entry] == h && literals[entry] == literal)) {
+        ++entry;
+      }
+      if (entry == literals.size()) {
+        literals.push_back(literal);
+        hashes.push_back(h);
+      }
+      entry_of_slot.push_back(static_cast<std::uint32_t>(entry));
       written.push_back(Truth::Open);
     }
     clause_end.push_back(static_cast<std::uint32_t>(entry_of_slot.size()));
