@@ -293,7 +293,7 @@ Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkIte
     by_appearance.instance(s.action->instance);
     by_appearance.apply(s.message);
   }
-  r.reason = reason_of(state.formula, candidate.clauses, [&](const Formula& literal) {
+  r.reason = reason_of(state.formula.clauses(), candidate.clauses, [&](const Formula& literal) {
     Renumbering renumbering = by_appearance;
     const Formula renamed = renumbering.apply(literal);
     return printed([&](std::ostream& os) { print_formula(os, renamed); });

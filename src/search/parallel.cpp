@@ -335,7 +335,7 @@ class Walker {
       const NodeRef& session = run_.starting_nodes[j];
       formula_ =
           std::make_shared<const ClauseList>(prepare(run_.property, session->status().context));
-      walk_.formula = *formula_;
+      walk_.formula = LaidOutClauses(*formula_);
       walk_.starting_nodes = {session};
       walk_.subtree_index = 0;
       session_index_ = static_cast<std::int64_t>(j);
@@ -434,7 +434,7 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
     for (const Node* n = c.root.get(); n != nullptr; n = n->parent().get()) {
       if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
     }
-    s.formula = std::move(c.formula);
+    s.formula = LaidOutClauses(std::move(c.formula));
     s.starting_nodes = {c.session};
     s.subtree_index = 0;
     begin_segment(s, index);

@@ -262,10 +262,11 @@ bool run(SearchState& state, SearchObserver& observer) {
   for (state.subtree_index = 0; complete && state.subtree_index < starting;) {
     const auto j = static_cast<std::size_t>(state.subtree_index);
     if (state.initial_branching[j] > 0) {
-      state.formula = prepare(state.property, state.starting_nodes[j]->status().context);
+      state.formula =
+          LaidOutClauses(prepare(state.property, state.starting_nodes[j]->status().context));
       for (const InitialNode& start : initial_nodes(state, *state.core, j)) {
         if (state.options.symmetry_reduction) {
-          InterchangeableInstances reduction(start, state.formula);
+          InterchangeableInstances reduction(start, state.formula.clauses());
           complete = search_below(state, start, observer, &reduction);
           state.moves_left_out += reduction.moves_left_out();
         } else {

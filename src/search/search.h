@@ -75,9 +75,9 @@ struct SearchState {
   NodeRef root;
   std::vector<NodeRef> starting_nodes;
   std::vector<JoinNumbering> join_numbering;
-  Formula property;      // the formula file's property, as read
-  Formula negated_join;  // the negated join components, as read
-  ClauseList formula;    // the property prepared for the session being searched
+  Formula property;        // the formula file's property, as read
+  Formula negated_join;    // the negated join components, as read
+  LaidOutClauses formula;  // the property prepared for the session being searched
   // The run's knowledge sets with the intruder's initial knowledge, and its node
   // identifiers.
   std::unique_ptr<SymbolicCore> core;

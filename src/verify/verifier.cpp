@@ -107,6 +107,12 @@ std::size_t literal_hash(const Formula& literal) {
 
 }  // namespace
 
+LaidOutClauses::LaidOutClauses() : LaidOutClauses(ClauseList{}) {}
+
+LaidOutClauses::LaidOutClauses(ClauseList clauses)
+    : clauses_(std::make_shared<const ClauseList>(std::move(clauses))),
+      layout_(std::make_shared<const ClauseLayout>(*clauses_)) {}
+
 ClauseLayout::ClauseLayout(const ClauseList& clauses) {
   std::vector<std::size_t> hashes;  // of each distinct literal
   for (const Clause& clause : clauses) {
@@ -134,38 +140,44 @@ ClauseLayout::ClauseLayout(const ClauseList& clauses) {
 
 VerifierSearch::VerifierSearch(const ClauseList& clauses, const TraceQueries& queries,
                                bool falsifying_only, bool write_clauses)
-    : layout_(clauses),
+    : VerifierSearch(std::make_shared<const ClauseLayout>(clauses), queries, falsifying_only,
+                     write_clauses) {}
+
+VerifierSearch::VerifierSearch(std::shared_ptr<const ClauseLayout> layout,
+                               const TraceQueries& queries, bool falsifying_only,
+                               bool write_clauses)
+    : layout_(std::move(layout)),
       queries_(queries),
       falsifying_only_(falsifying_only),
       write_clauses_(write_clauses) {}
 
 void VerifierSearch::start(const Assignment& a, std::vector<ConstraintStore> stores) {
   Item item;
-  item.literals.reserve(layout_.literals.size());
-  for (const Formula& literal : layout_.literals) {
+  item.literals.reserve(layout_->literals.size());
+  for (const Formula& literal : layout_->literals) {
     item.literals.push_back(is_empty(a) ? literal : map_literal_terms(literal, a));
   }
-  item.open.assign(layout_.literals.size(), 0);
-  for (std::uint32_t entry : layout_.entry_of_slot) {
+  item.open.assign(layout_->literals.size(), 0);
+  for (std::uint32_t entry : layout_->entry_of_slot) {
     if (entry != ClauseLayout::kNoEntry) item.open[entry] += 1;
   }
-  item.truths = layout_.written;
+  item.truths = layout_->written;
   item.assignment = a;
   item.stores = std::move(stores);
   stack_.push_back(std::move(item));
 }
 
 bool VerifierSearch::clause_has_false(const Item& item, std::uint32_t clause) const {
-  const std::uint32_t begin = clause == 0 ? 0 : layout_.clause_end[clause - 1];
+  const std::uint32_t begin = clause == 0 ? 0 : layout_->clause_end[clause - 1];
   const auto first = item.truths.begin() + begin;
-  return std::find(first, item.truths.begin() + layout_.clause_end[clause], Truth::False) !=
-         item.truths.begin() + layout_.clause_end[clause];
+  return std::find(first, item.truths.begin() + layout_->clause_end[clause], Truth::False) !=
+         item.truths.begin() + layout_->clause_end[clause];
 }
 
 bool VerifierSearch::advance(Item& item) const {
-  const auto clauses = static_cast<std::uint32_t>(layout_.clause_end.size());
+  const auto clauses = static_cast<std::uint32_t>(layout_->clause_end.size());
   while (item.next_clause < clauses) {
-    const std::uint32_t end = layout_.clause_end[item.next_clause];
+    const std::uint32_t end = layout_->clause_end[item.next_clause];
     while (item.next_slot < end && item.truths[item.next_slot] != Truth::Open) ++item.next_slot;
     if (item.next_slot < end) return true;
     if (falsifying_only_ && !clause_has_false(item, item.next_clause)) return false;
@@ -176,7 +188,7 @@ bool VerifierSearch::advance(Item& item) const {
 
 void VerifierSearch::decide(Item& item) {
   const std::uint32_t slot = item.next_slot;
-  const std::uint32_t entry = layout_.entry_of_slot[slot];
+  const std::uint32_t entry = layout_->entry_of_slot[slot];
   const LiteralDecision d = decide_literal(item.literals[entry], queries_);
   item.open[entry] -= 1;
   if (d.solutions.empty()) {
@@ -220,8 +232,8 @@ std::optional<WorkItem> VerifierSearch::step() {
   if (!item.stores_checked) drop_inconsistent(item.stores);
   if (item.stores.empty()) return std::nullopt;
   if (!advance(item)) return std::nullopt;
-  if (item.next_clause == layout_.clause_end.size()) {
-    if (layout_.clause_end.empty()) return std::nullopt;
+  if (item.next_clause == layout_->clause_end.size()) {
+    if (layout_->clause_end.empty()) return std::nullopt;
     if (!write_clauses_) return WorkItem{{}, std::move(item.assignment), std::move(item.stores)};
     return written_out(item);
   }
@@ -231,9 +243,9 @@ std::optional<WorkItem> VerifierSearch::step() {
 
 WorkItem VerifierSearch::written_out(const Item& item) const {
   WorkItem written{{}, item.assignment, item.stores};
-  written.clauses.reserve(layout_.clause_end.size());
+  written.clauses.reserve(layout_->clause_end.size());
   std::uint32_t slot = 0;
-  for (std::uint32_t end : layout_.clause_end) {
+  for (std::uint32_t end : layout_->clause_end) {
     Clause clause;
     clause.reserve(end - slot);
     for (; slot < end; ++slot) {
@@ -245,7 +257,7 @@ WorkItem VerifierSearch::written_out(const Item& item) const {
           clause.push_back(formula_false());
           break;
         case Truth::Open:
-          clause.push_back(item.literals[layout_.entry_of_slot[slot]]);
+          clause.push_back(item.literals[layout_->entry_of_slot[slot]]);
           break;
       }
     }
@@ -264,7 +276,7 @@ namespace {
 
 // verify; without write_clauses the results keep only their assignments and
 // stores, which is all that solving the join needs (its clause lists are long).
-std::vector<WorkItem> search_results(const ClauseList& clauses,
+std::vector<WorkItem> search_results(const std::shared_ptr<const ClauseLayout>& layout,
                                      const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                      const Status& status, bool wanted, bool write_clauses) {
   const Assignment& a = status.assignment;
@@ -273,7 +285,7 @@ std::vector<WorkItem> search_results(const ClauseList& clauses,
   initial_stores = branch_all(generated_alternatives(a, core), initial_stores);
 
   const TraceQueries queries{core, status};
-  VerifierSearch search(clauses, queries, wanted, write_clauses);
+  VerifierSearch search(layout, queries, wanted, write_clauses);
   search.start(a, std::move(initial_stores));
   std::vector<WorkItem> results;
   while (!search.empty()) {
@@ -294,19 +306,21 @@ std::vector<WorkItem> search_results(const ClauseList& clauses,
 
 std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
                              SymbolicCore& core, const Status& status, bool wanted) {
-  return search_results(clauses, stores, core, status, wanted, true);
+  return search_results(std::make_shared<const ClauseLayout>(clauses), stores, core, status, wanted,
+                        true);
 }
 
-std::vector<WorkItem> attack_search(const ClauseList& clauses,
+std::vector<WorkItem> attack_search(const LaidOutClauses& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                     const Status& status) {
-  return verify(clauses, stores, core, status, true);
+  return search_results(clauses.layout(), stores, core, status, true, true);
 }
 
 std::vector<JoinSolution> solve_join(const ClauseList& clauses, SymbolicCore& core,
                                      const Status& status) {
   std::vector<JoinSolution> solutions;
-  for (WorkItem& item : search_results(clauses, {ConstraintStore{}}, core, status, true, false)) {
+  const auto layout = std::make_shared<const ClauseLayout>(clauses);
+  for (WorkItem& item : search_results(layout, {ConstraintStore{}}, core, status, true, false)) {
     const auto stores =
         std::make_shared<const std::vector<ConstraintStore>>(std::move(item.stores));
     for (Assignment& a : stores_to_assignments(*stores)) {

@@ -24,6 +24,23 @@
 
 namespace analyser {
 
+struct ClauseLayout;  // verifier_steps.h
+
+// A clause list laid out once for the verifier: a session's property is decided
+// on every finished run of the session.
+class LaidOutClauses {
+ public:
+  LaidOutClauses();  // no clause
+  explicit LaidOutClauses(ClauseList clauses);
+
+  const ClauseList& clauses() const { return *clauses_; }
+  const std::shared_ptr<const ClauseLayout>& layout() const { return layout_; }
+
+ private:
+  std::shared_ptr<const ClauseList> clauses_;
+  std::shared_ptr<const ClauseLayout> layout_;
+};
+
 struct WorkItem {
   ClauseList clauses;  // decided literals replaced by True or False
   Assignment assignment;
@@ -36,7 +53,7 @@ struct WorkItem {
 std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
                              SymbolicCore& core, const Status& status, bool wanted);
 // verify with wanted true: every way of making every clause false.
-std::vector<WorkItem> attack_search(const ClauseList& clauses,
+std::vector<WorkItem> attack_search(const LaidOutClauses& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                     const Status& status);
 // One way of making the (negated join) clauses false on a session's state: the

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -53,6 +54,8 @@ class VerifierSearch {
   // their assignments and stores matter).
   VerifierSearch(const ClauseList& clauses, const TraceQueries& queries, bool falsifying_only,
                  bool write_clauses = true);
+  VerifierSearch(std::shared_ptr<const ClauseLayout> layout, const TraceQueries& queries,
+                 bool falsifying_only, bool write_clauses = true);
 
   // Pushes the item that starts the search: every literal open, with a applied.
   void start(const Assignment& a, std::vector<ConstraintStore> stores);
@@ -85,7 +88,7 @@ class VerifierSearch {
   void decide(Item& item);
   WorkItem written_out(const Item& item) const;
 
-  ClauseLayout layout_;
+  std::shared_ptr<const ClauseLayout> layout_;  // never null
   const TraceQueries& queries_;
   bool falsifying_only_;
   bool write_clauses_;

@@ -97,7 +97,7 @@ TEST_F(VerifierTest, UnderivableTermBecomesFalseWithoutBranching) {
   expect_item(stack[0], {{formula_false()}}, empty_assignment(), {{}}, "decided item");
 
   const std::vector<WorkItem> attacks =
-      attack_search({{derive_formula(nonce("m", 7))}}, {{}}, core, node->status());
+      attack_search(LaidOutClauses({{derive_formula(nonce("m", 7))}}), {{}}, core, node->status());
   ASSERT_EQ(attacks.size(), 1u);
   expect_item(attacks[0], {{formula_false()}}, empty_assignment(), {{}}, "attack");
 }
@@ -108,7 +108,7 @@ TEST_F(VerifierTest, NotEqualWithoutSolutionBecomesTrue) {
   const std::vector<WorkItem> stack = after_one_step(clauses, node);
   ASSERT_EQ(stack.size(), 1u);
   EXPECT_EQ(stack[0].clauses, (ClauseList{{formula_true()}}));
-  EXPECT_TRUE(attack_search(clauses, {{}}, core, node->status()).empty());
+  EXPECT_TRUE(attack_search(LaidOutClauses(clauses), {{}}, core, node->status()).empty());
   EXPECT_EQ(verify(clauses, {{}}, core, node->status(), false).size(), 1u);
 }
 
@@ -161,7 +161,7 @@ TEST_F(VerifierTest, SolutionWithoutBindingsLeavesNoStores) {
   expect_item(stack[1], {{formula_false()}}, empty_assignment(), {}, "no solution");
   expect_item(stack[0], {{formula_true()}}, empty_assignment(), {{}}, "solution");
 
-  EXPECT_TRUE(attack_search(clauses, {{}}, core, node->status()).empty());
+  EXPECT_TRUE(attack_search(LaidOutClauses(clauses), {{}}, core, node->status()).empty());
   EXPECT_EQ(verify(clauses, {{}}, core, node->status(), false).size(), 1u);
 }
 
@@ -178,8 +178,8 @@ TEST_F(VerifierTest, ResultsInReverseOrderOfDiscovery) {
   const NodeRef node = node_with(empty_assignment());
   // Discovered in this order: no solution applies, then the first solution, then
   // the second; every one has a False in its only clause.
-  const std::vector<WorkItem> results =
-      attack_search({{not_derive_formula(g), formula_false()}}, {{}}, core, node->status());
+  const std::vector<WorkItem> results = attack_search(
+      LaidOutClauses({{not_derive_formula(g), formula_false()}}), {{}}, core, node->status());
   ASSERT_EQ(results.size(), 3u);
   const Formula T = formula_true(), F = formula_false();
   expect_item(results[0], {{F, F}}, assigned(g, keys[1]), {{{g, keys[1], B}}}, "second");
@@ -193,7 +193,8 @@ TEST_F(VerifierTest, NodeAssignmentAppliedToClausesAndAddedToStores) {
   const NodeRef node = node_with(a);
   // x = m_1 is false once x is replaced by n_1; unapplied it would unify.
   const ClauseList clauses = {{equal_formula(x, nonce("m", 1))}};
-  const std::vector<WorkItem> attacks = attack_search(clauses, {{}}, core, node->status());
+  const std::vector<WorkItem> attacks =
+      attack_search(LaidOutClauses(clauses), {{}}, core, node->status());
   ASSERT_EQ(attacks.size(), 1u);
   expect_item(attacks[0], {{formula_false()}}, a, {{{x, n1, B}}}, "attack");
   EXPECT_TRUE(verify(clauses, {{}}, core, node->status(), false).empty());
@@ -219,8 +220,8 @@ TEST_F(VerifierTest, GeneratedValuesBranchTheStores) {
         {{x, keys[1], B}, {y, keys[1], B}, {g, keys[1], B}, {x, g, B}, {y, g, B}}}},
   };
   for (const Case& c : cases) {
-    const std::vector<WorkItem> attacks =
-        attack_search({{formula_false()}}, {{}}, core, node_with(c.assignment)->status());
+    const std::vector<WorkItem> attacks = attack_search(LaidOutClauses({{formula_false()}}), {{}},
+                                                        core, node_with(c.assignment)->status());
     ASSERT_EQ(attacks.size(), 1u) << c.name;
     EXPECT_EQ(attacks[0].stores, c.stores) << c.name;
   }
