@@ -24,14 +24,12 @@ std::vector<NodeRef> path_from_root(const NodeRef& leaf) {
 }
 
 void print_intruder_line(std::ostream& os, const Action& action, const Assignment& sigma) {
-  std::string s;
-  if (action.kind == ActionKind::In) {
-    s = "I -> " + action.name + "_" + std::to_string(action.instance) + ": ";
-  } else if (action.kind == ActionKind::Out) {
-    s = action.name + "_" + std::to_string(action.instance) + " -> I: ";
-  } else {
-    return;
-  }
+  if (action.kind != ActionKind::In && action.kind != ActionKind::Out) return;
+  std::string s = action.kind == ActionKind::In ? "I -> " : "";
+  s += action.name;
+  s += '_';
+  utils::append_decimal(s, action.instance);
+  s += action.kind == ActionKind::In ? ": " : " -> I: ";
   append_applied(s, sigma, action.message, Rendering::Printed);
   s += '\n';
   os << s;

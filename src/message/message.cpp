@@ -505,7 +505,7 @@ void append_var_id(std::string& s, const VarId& v) {
   s += '_';
   s += v.owner;
   s += '_';
-  s += std::to_string(v.instance);
+  utils::append_decimal(s, v.instance);
 }
 
 const char* printed_kind(GenKind k) {
@@ -558,7 +558,7 @@ void render(std::string& s, const Message& m, bool label, const PartValue* value
   if (m.is_atom()) {
     s += m.name();
     s += '_';
-    s += std::to_string(m.index());
+    utils::append_decimal(s, m.index());
     if (m.is(Tag::PubKey)) s += '+';
     if (m.is(Tag::PrivKey)) s += '-';
     return;

@@ -134,7 +134,7 @@ GenKind param_kind(const Principal& p, const VarId& v) {
 std::string principal_to_string(const Principal& p, const Assignment& a) {
   std::string s = p.name();
   s += '_';
-  s += std::to_string(p.instance());
+  utils::append_decimal(s, p.instance());
   s += ": (";
   s += var_ids_to_string(a.is_empty() ? p.params() : unbound_params(a, p));
   s += ") [";

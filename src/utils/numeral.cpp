@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "utils/utils.h"
+
 namespace analyser::numeral {
 
 namespace {
@@ -63,7 +65,7 @@ void append(std::string& s, std::int64_t n) {
   if (is_provisional(n)) {
     append_marker(s, n);
   } else {
-    s += std::to_string(n);
+    utils::append_decimal(s, n);
   }
 }
 

@@ -2,6 +2,7 @@
 // few sequence utilities whose failures are part of the program's output.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -68,6 +69,14 @@ Failure stack_overflow();
 inline constexpr int kMaxNesting = 2000;
 
 namespace utils {
+
+// Appends n in decimal, as std::to_string writes it, without a temporary string:
+// reports write millions of numbers.
+inline void append_decimal(std::string& s, std::int64_t n) {
+  char digits[20];
+  const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  s.append(digits, end);
+}
 
 // Element n (from 0); throws UtilException("select!\n") when out of range.
 template <typename T>
