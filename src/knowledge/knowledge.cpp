@@ -473,7 +473,11 @@ void print_knowledge(std::ostream& os, const Knowledge& k, const Assignment& f) 
   numeral::append(s, k.kid());
   s += '\n';
   for (const Message& m : content(k).newest_first()) {
-    append_applied(s, f, m, Rendering::Printed);
+    if (f.is_empty()) {
+      append_message(s, m, Rendering::Printed);
+    } else {
+      append_applied(s, f, m, Rendering::Printed);
+    }
     s += '\n';
   }
   s += ".\n";

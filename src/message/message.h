@@ -244,7 +244,7 @@ enum class Rendering { Printed, Label };
 using PartValue = std::function<Message(const Message& part, bool whole)>;
 
 // Appends the rendering of m to s. With value, the rendering of the term that m
-// becomes when each such part is replaced by value(part), without building it:
+// becomes when each such part is replaced by value(part, whole), without building it:
 // printing a term under an assignment then allocates nothing for its structure.
 void append_message(std::string& s, const Message& m, Rendering r,
                     const PartValue* value = nullptr);

@@ -117,7 +117,7 @@ void append_constraint(std::string& s, const Constraint& c) {
 }
 
 void print_store(std::ostream& os, const ConstraintStore& store) {
-  // Grouped by position, so that group moves small indices, not constraints.
+  // Grouped by position, so that group copies small indices, not keys.
   std::vector<std::string> keys;
   std::vector<std::uint32_t> positions;
   keys.reserve(store.size());

@@ -138,11 +138,6 @@ ClauseLayout::ClauseLayout(const ClauseList& clauses) {
   }
 }
 
-VerifierSearch::VerifierSearch(const ClauseList& clauses, const TraceQueries& queries,
-                               bool falsifying_only, bool write_clauses)
-    : VerifierSearch(std::make_shared<const ClauseLayout>(clauses), queries, falsifying_only,
-                     write_clauses) {}
-
 VerifierSearch::VerifierSearch(std::shared_ptr<const ClauseLayout> layout,
                                const TraceQueries& queries, bool falsifying_only,
                                bool write_clauses)

@@ -52,8 +52,6 @@ class VerifierSearch {
   // could make every clause false.
   // Without write_clauses, results come without their clause lists (when only
   // their assignments and stores matter).
-  VerifierSearch(const ClauseList& clauses, const TraceQueries& queries, bool falsifying_only,
-                 bool write_clauses = true);
   VerifierSearch(std::shared_ptr<const ClauseLayout> layout, const TraceQueries& queries,
                  bool falsifying_only, bool write_clauses = true);
 

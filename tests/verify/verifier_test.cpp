@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ const Message y = var(VarId{"y", "A", 1});
 const Message n1 = nonce("n", 1);
 // A generated symmetric key to be chosen among those of knowledge 1.
 const Message g = gen(VarId{"g", "B", 1}, 1, GenKind::SKey);
+
+std::shared_ptr<const ClauseLayout> laid_out(const ClauseList& clauses) {
+  return std::make_shared<const ClauseLayout>(clauses);
+}
 
 // A run's knowledge: kid 0 empty, kid 1 with two symmetric keys and the nonce n_1.
 class VerifierTest : public ::testing::Test {
@@ -45,7 +50,7 @@ class VerifierTest : public ::testing::Test {
   // assignment, one empty store).
   std::vector<WorkItem> after_one_step(const ClauseList& clauses, const NodeRef& node) {
     const TraceQueries queries{core, node->status()};
-    VerifierSearch search(clauses, queries, false);
+    VerifierSearch search(laid_out(clauses), queries, false);
     search.start(empty_assignment(), {ConstraintStore{}});
     EXPECT_FALSE(search.step().has_value());
     return search.items();
@@ -129,7 +134,7 @@ TEST_F(VerifierTest, FalsifyingSearchDropsItemsWithAHoldingClause) {
   const NodeRef node = node_with(empty_assignment());
   const TraceQueries queries{core, node->status()};
   const Formula shared = not_equal_formula(nonce("a", 1), nonce("b", 1));  // always True
-  VerifierSearch search({{shared}, {shared, derive_formula(g)}}, queries, true);
+  VerifierSearch search(laid_out({{shared}, {shared, derive_formula(g)}}), queries, true);
   search.start(empty_assignment(), {ConstraintStore{}});
   EXPECT_FALSE(search.step().has_value());
   ASSERT_EQ(search.items().size(), 1u);
@@ -168,7 +173,7 @@ TEST_F(VerifierTest, SolutionWithoutBindingsLeavesNoStores) {
 TEST_F(VerifierTest, InconsistentItemIsDropped) {
   const NodeRef node = node_with(empty_assignment());
   const TraceQueries queries{core, node->status()};
-  VerifierSearch search({{formula_false()}}, queries, false);
+  VerifierSearch search(laid_out({{formula_false()}}), queries, false);
   search.start(empty_assignment(), {{{x, n1, B}, {x, n1, E}}});
   EXPECT_FALSE(search.step().has_value());
   EXPECT_TRUE(search.empty());
