@@ -161,9 +161,6 @@ bool Message::deep_equal(const Message& a, const Message& b) {
   }
 }
 
-bool Message::is_atom() const {
-  return is_atom_tag(node_->tag);
-}
 const std::string& Message::name() const {
   return is_atom_tag(node_->tag) ? as_atom(*node_).family->name : no_name();
 }

@@ -88,7 +88,8 @@ class Message {
 
   Tag tag() const { return node_->tag; }
   bool is(Tag t) const { return tag() == t; }
-  bool is_atom() const;  // SymKey, Agent, PubKey, PrivKey or Nonce
+  // SymKey, Agent, PubKey, PrivKey or Nonce, whose alternatives follow each other.
+  bool is_atom() const { return tag() >= Tag::SymKey && tag() <= Tag::Nonce; }
 
   // SymKey, Agent, PubKey, PrivKey, Nonce.
   const std::string& name() const;

@@ -9,18 +9,6 @@ namespace analyser {
 
 // One node of a process tree. Input and Output use `term` and `first` (the
 // continuation); Choice and Parallel use `first` (left) and `second` (right).
-struct Process::Node {
-  ProcessTag tag = ProcessTag::Nil;
-  Message term;
-  Process first;
-  Process second;
-
-  // Children of a node that has none stay empty handles; the accessors assert
-  // that they are never asked for.
-  explicit Node(ProcessTag t) : tag(t), first(nullptr), second(nullptr) {}
-  Node(ProcessTag t, Message m, Process a, Process b)
-      : tag(t), term(std::move(m)), first(std::move(a)), second(std::move(b)) {}
-};
 
 namespace {
 
@@ -96,10 +84,6 @@ void append_text(std::string& s, const Process& p, const Assignment& a) {
 }  // namespace
 
 Process::Process() : node_(nil_node()) {}
-
-ProcessTag Process::tag() const {
-  return node_->tag;
-}
 
 const Message& Process::term() const {
   assert(is_prefix(node_->tag));

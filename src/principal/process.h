@@ -7,6 +7,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "assignment/assignment.h"
 #include "message/message.h"
@@ -39,6 +40,25 @@ class Process {
  private:
   std::shared_ptr<const Node> node_;  // never null
 };
+
+// The node behind a handle; built by the factories below only. Its tag is read
+// at every step of every walk over a process, so tag() is inline.
+struct Process::Node {
+  ProcessTag tag = ProcessTag::Nil;
+  Message term;
+  Process first;
+  Process second;
+
+  // Children of a node that has none stay empty handles; the accessors assert
+  // that they are never asked for.
+  explicit Node(ProcessTag t) : tag(t), first(nullptr), second(nullptr) {}
+  Node(ProcessTag t, Message m, Process a, Process b)
+      : tag(t), term(std::move(m)), first(std::move(a)), second(std::move(b)) {}
+};
+
+inline ProcessTag Process::tag() const {
+  return node_->tag;
+}
 
 Process nil_process();
 Process input(const Message& pattern, const Process& next);
