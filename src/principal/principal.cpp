@@ -136,7 +136,7 @@ std::string principal_to_string(const Principal& p, const Assignment& a) {
   s += '_';
   utils::append_decimal(s, p.instance());
   s += ": (";
-  s += var_ids_to_string(a.is_empty() ? p.params() : unbound_params(a, p));
+  s += var_ids_to_string(unbound_params(a, p));
   s += ") [";
   append_process(s, p.process(), a);
   s += ']';

@@ -51,36 +51,6 @@ Process map_tree(const F& f, const Process& p) {
   return p;
 }
 
-// process_to_string(apply_to_process(a, p)).
-void append_text(std::string& s, const Process& p, const Assignment& a) {
-  switch (p.tag()) {
-    case ProcessTag::Nil:
-      return;
-    case ProcessTag::Input:
-    case ProcessTag::Output:
-      s += p.tag() == ProcessTag::Input ? "In(" : "Out(";
-      if (a.is_empty()) {
-        append_message(s, p.term(), Rendering::Label);
-      } else {
-        append_applied(s, a, p.term(), Rendering::Label);
-      }
-      s += ')';
-      if (!p.next().is_nil()) {
-        s += '.';
-        append_text(s, p.next(), a);
-      }
-      return;
-    case ProcessTag::Choice:
-    case ProcessTag::Parallel:
-      s += '(';
-      append_text(s, p.left(), a);
-      s += p.tag() == ProcessTag::Choice ? " + " : " | ";
-      append_text(s, p.right(), a);
-      s += ')';
-      return;
-  }
-}
-
 }  // namespace
 
 Process::Process() : node_(nil_node()) {}
@@ -177,12 +147,37 @@ std::int64_t max_actions(const Process& p) {
 
 std::string process_to_string(const Process& p) {
   std::string s;
-  append_text(s, p, empty_assignment());
+  append_process(s, p, empty_assignment());
   return s;
 }
 
 void append_process(std::string& s, const Process& p, const Assignment& a) {
-  append_text(s, p, a);
+  switch (p.tag()) {
+    case ProcessTag::Nil:
+      return;
+    case ProcessTag::Input:
+    case ProcessTag::Output:
+      s += p.tag() == ProcessTag::Input ? "In(" : "Out(";
+      if (a.is_empty()) {
+        append_message(s, p.term(), Rendering::Label);
+      } else {
+        append_applied(s, a, p.term(), Rendering::Label);
+      }
+      s += ')';
+      if (!p.next().is_nil()) {
+        s += '.';
+        append_process(s, p.next(), a);
+      }
+      return;
+    case ProcessTag::Choice:
+    case ProcessTag::Parallel:
+      s += '(';
+      append_process(s, p.left(), a);
+      s += p.tag() == ProcessTag::Choice ? " + " : " | ";
+      append_process(s, p.right(), a);
+      s += ')';
+      return;
+  }
 }
 
 void print_process(std::ostream& os, const Process& p) {
