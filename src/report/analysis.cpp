@@ -101,6 +101,7 @@ AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines
   settings.knowledge_file = options.knowledge_file;
   settings.search.session_size = options.session_size;
   settings.search.symmetry_reduction = !options.exhaustive;
+  settings.search.goal_directed = options.first_only && !options.exhaustive;
 
   const Inputs inputs = read_inputs(settings, RunStreams{error_lines, std::cerr});
   SearchState state =

@@ -12,6 +12,7 @@
 #include "knowledge/knowledge.h"
 #include "node/action.h"
 #include "principal/context.h"
+#include "search/goal.h"
 #include "search/subtree.h"
 #include "search/symmetry.h"
 #include "step/join.h"
@@ -254,9 +255,11 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   state.join_time = process_seconds() - start;
 }
 
-bool run(SearchState& state, SearchObserver& observer) {
-  state.search_time = process_seconds();
-  show_feedback(state, "\n\nSearching...\n\n");
+namespace {
+
+// Every session's initial nodes, in order, each searched to the end unless the
+// observer stops the search. Returns false then.
+bool search_sessions(SearchState& state, SearchObserver& observer) {
   const auto starting = static_cast<std::int64_t>(state.starting_nodes.size());
   bool complete = true;
   for (state.subtree_index = 0; complete && state.subtree_index < starting;) {
@@ -282,6 +285,16 @@ bool run(SearchState& state, SearchObserver& observer) {
   }
   // A stopped search leaves the index on the starting node it was in.
   if (complete) state.subtree_index -= 1;
+  return complete;
+}
+
+}  // namespace
+
+bool run(SearchState& state, SearchObserver& observer) {
+  state.search_time = process_seconds();
+  show_feedback(state, "\n\nSearching...\n\n");
+  const bool complete = (!state.options.goal_directed || hunt_attack(state, observer)) &&
+                        search_sessions(state, observer);
   print_progress(state, true);
   state.search_time = process_seconds() - state.search_time;
   return complete;

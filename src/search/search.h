@@ -124,7 +124,8 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
 void join(SearchState& state, const Formula& formula, const Formula& join_components);
 
 // Explores the tree below every initial node depth first and hands each leaf's
-// report to observer by the options' mode. Returns false when the observer
+// report to observer by the options' mode, after the hunt for a first attack
+// when the options ask for it (search/goal.h). Returns false when the observer
 // stopped the search before it was complete.
 bool run(SearchState& state, SearchObserver& observer);
 
