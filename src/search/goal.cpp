@@ -25,7 +25,14 @@ using Instances = std::vector<std::int64_t>;  // sorted
 // a key whose inverse it knows, or under a generated value that stands for such
 // a key (the public key of a compromised agent, a key pair it owns).
 bool intruder_opens(const Knowledge& k, const StepCandidate& c) {
-  const Message sent = apply(c.action.substitution, c.action.message);
+  Message sent;
+  try {
+    sent = apply(c.action.substitution, c.action.message);
+  } catch (const NoMeaning&) {
+    return false;  // the child fails the same way, if the search ever makes it
+  } catch (const CyclicBinding&) {
+    return false;
+  }
   if (!is_enc(sent)) return true;
   const Message& key = sent.second();
   if (key.is(Tag::PubOf) && key.first().is(Tag::Gen)) return key.first().kind() == GenKind::RName;
@@ -92,13 +99,13 @@ class ActivePrincipals : public Reduction {
 };
 
 // The runs below start in which only active's principals receive until they
-// have all finished. A choice between moves of another principal (an opening
-// output with its partner, or an input once the active ones have finished)
-// tries its next alternative only while, below it, the active principals have
-// finished but no run has, and that principal was the one left unable to go on:
-// one way for the others to finish is enough, where the active ones cannot
-// finish the others' choices are taken not to help, and a principal that cannot
-// finish is blamed on its own choices, not on those of the principals before it.
+// have all finished. A choice between inputs of another principal, which come
+// once the active ones have finished, tries its next alternative only while no
+// run has finished below it and, below the alternative tried last, the active
+// principals finished and that principal was the one left unable to go on: one
+// way for the others to finish is enough, where the active ones cannot finish
+// the others' choices are taken not to help, and a principal that cannot finish
+// is blamed on its own choices, not on those of the principals before it.
 bool search_with_active(SearchState& state, const InitialNode& start, Instances active,
                         SearchObserver& observer) {
   ActivePrincipals reduction(std::move(active));
@@ -106,9 +113,11 @@ bool search_with_active(SearchState& state, const InitialNode& start, Instances 
     NodeRef node;
     StepCursor cursor;
     std::int64_t mover = 0;     // the inactive principal its children move; 0: an active one
-    bool actives_done = false;  // below it, a leaf where the active principals finished
     bool run_finished = false;  // below it, a finished run
-    bool mover_stuck = false;   // below it, a leaf where the mover was the one to go on
+    // Below its last child: a leaf where the active principals finished, and one
+    // where the mover was the one to go on.
+    bool actives_done = false;
+    bool mover_stuck = false;
   };
   std::vector<Frame> stack;
   stack.push_back(Frame{start.node, {}});
@@ -123,6 +132,8 @@ bool search_with_active(SearchState& state, const InitialNode& start, Instances 
       state.max_node_id = std::max(state.max_node_id, child->id());
       const std::int64_t mover = child->action().instance;
       if (!reduction.is_active(mover)) top.mover = mover;
+      top.actives_done = false;
+      top.mover_stuck = false;
       stack.push_back(Frame{std::move(child), {}});
       continue;
     }

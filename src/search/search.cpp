@@ -288,12 +288,60 @@ bool search_sessions(SearchState& state, SearchObserver& observer) {
   return complete;
 }
 
+// What the search counts and numbers.
+struct Tally {
+  double branching_factor;
+  std::int64_t max_branching, min_branching, expanded_nodes, children_total, max_node_id;
+  std::int64_t traces, terminal_traces, attacks, last_kid;
+  double verify_time;
+  NodeIds node_ids;
+
+  explicit Tally(const SearchState& s)
+      : branching_factor(s.branching_factor),
+        max_branching(s.max_branching),
+        min_branching(s.min_branching),
+        expanded_nodes(s.expanded_nodes),
+        children_total(s.children_total),
+        max_node_id(s.max_node_id),
+        traces(s.traces),
+        terminal_traces(s.terminal_traces),
+        attacks(s.attacks),
+        last_kid(s.core->knowledge_manager().last_kid()),
+        verify_time(s.verify_time),
+        node_ids(s.node_ids) {}
+
+  void restore(SearchState& s) const {
+    s.branching_factor = branching_factor;
+    s.max_branching = max_branching;
+    s.min_branching = min_branching;
+    s.expanded_nodes = expanded_nodes;
+    s.children_total = children_total;
+    s.max_node_id = max_node_id;
+    s.traces = traces;
+    s.terminal_traces = terminal_traces;
+    s.attacks = attacks;
+    s.core->knowledge_manager().set_last_kid(last_kid);
+    s.verify_time = verify_time;
+    s.node_ids = node_ids;
+  }
+};
+
+// The hunt for a first attack; when it finds nothing, it leaves no trace: the full
+// search then counts, numbers and reports exactly as it would alone. Returns
+// false when the observer stopped it.
+bool hunt_without_trace(SearchState& state, SearchObserver& observer) {
+  const Tally before(state);
+  if (!hunt_attack(state, observer)) return false;
+  before.restore(state);
+  return true;
+}
+
 }  // namespace
 
 bool run(SearchState& state, SearchObserver& observer) {
   state.search_time = process_seconds();
   show_feedback(state, "\n\nSearching...\n\n");
-  const bool complete = (!state.options.goal_directed || hunt_attack(state, observer)) &&
+  const bool complete = (!state.options.goal_directed || hunt_without_trace(state, observer)) &&
                         search_sessions(state, observer);
   print_progress(state, true);
   state.search_time = process_seconds() - state.search_time;
