@@ -7,8 +7,11 @@
 //
 // Ordering invariants:
 //  1. Kids are handed out from 0 in increasing order, one per fresh_knowledge or
-//     derive_knowledge call, and never reused: the order of those calls (see
-//     search.h) fixes every kid, so a smaller kid is an older knowledge.
+//     derive_knowledge call: the order of those calls (see search.h) fixes every
+//     kid, so a smaller kid is an older knowledge. set_last_kid moves the
+//     counter: to rebuild, under the same kids, knowledge that was built and
+//     released; to take back the kids of a search whose states have all died; to
+//     start a piece of a parallel search on provisional kids.
 //  2. The table is a hash map looked up by kid only; nothing reads its order.
 #pragma once
 

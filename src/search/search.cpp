@@ -288,12 +288,11 @@ bool search_sessions(SearchState& state, SearchObserver& observer) {
   return complete;
 }
 
-// What the search counts and numbers.
+// What the search counts and numbers (not the time it takes).
 struct Tally {
   double branching_factor;
   std::int64_t max_branching, min_branching, expanded_nodes, children_total, max_node_id;
   std::int64_t traces, terminal_traces, attacks, last_kid;
-  double verify_time;
   NodeIds node_ids;
 
   explicit Tally(const SearchState& s)
@@ -307,7 +306,6 @@ struct Tally {
         terminal_traces(s.terminal_traces),
         attacks(s.attacks),
         last_kid(s.core->knowledge_manager().last_kid()),
-        verify_time(s.verify_time),
         node_ids(s.node_ids) {}
 
   void restore(SearchState& s) const {
@@ -321,18 +319,19 @@ struct Tally {
     s.terminal_traces = terminal_traces;
     s.attacks = attacks;
     s.core->knowledge_manager().set_last_kid(last_kid);
-    s.verify_time = verify_time;
     s.node_ids = node_ids;
   }
 };
 
-// The hunt for a first attack; when it finds nothing, it leaves no trace: the full
-// search then counts, numbers and reports exactly as it would alone. Returns
-// false when the observer stopped it.
+// The hunt for a first attack; when it finds nothing, it leaves no trace but the
+// time it took: the full search then counts, numbers and reports exactly as it
+// would alone. Returns false when the observer stopped it.
 bool hunt_without_trace(SearchState& state, SearchObserver& observer) {
   const Tally before(state);
   if (!hunt_attack(state, observer)) return false;
-  before.restore(state);
+  // An observer that let the hunt go on after an attack has seen it: the full
+  // search will show it again, and the counts stay as they are.
+  if (state.attacks == before.attacks) before.restore(state);
   return true;
 }
 
