@@ -92,7 +92,7 @@ AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Ses
 
 }  // namespace
 
-AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines) {
+Settings analysis_settings(const AnalysisOptions& options) {
   Settings settings;
   settings.search.mode = OutputMode::Verify;
   settings.principals_file = options.principals_file;
@@ -102,7 +102,11 @@ AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines
   settings.search.session_size = options.session_size;
   settings.search.symmetry_reduction = !options.exhaustive;
   settings.search.goal_directed = options.first_only && !options.exhaustive;
+  return settings;
+}
 
+AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines) {
+  const Settings settings = analysis_settings(options);
   const Inputs inputs = read_inputs(settings, RunStreams{error_lines, std::cerr});
   SearchState state =
       search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/settings.h"
 #include "report/attack_groups.h"
 
 namespace analyser {
@@ -66,5 +67,9 @@ struct AnalysisResult {
 // the parser's error line (if any) was written to error_lines and its
 // diagnostic to standard error.
 AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines);
+
+// The analyser's settings for an analysis: verification, the four files, the
+// session size and the reductions that options ask for.
+Settings analysis_settings(const AnalysisOptions& options);
 
 }  // namespace analyser

@@ -143,13 +143,7 @@ TEST(DistinctAttacks, DifferentOrdersOfOneInstancesMessagesStayApart) {
 // The keys of every attack the hunt for a first attack finds on options' model
 // when nothing stops it and no full search follows.
 std::set<std::string> hunted_keys(const AnalysisOptions& options) {
-  Settings settings;
-  settings.search.mode = OutputMode::Verify;
-  settings.principals_file = options.principals_file;
-  settings.logic_file = options.logic_file;
-  settings.join_file = options.join_file;
-  settings.knowledge_file = options.knowledge_file;
-  settings.search.session_size = options.session_size;
+  const Settings settings = analysis_settings(options);
   std::ostringstream ignored;
   const Inputs inputs = read_inputs(settings, RunStreams{ignored, ignored});
   SearchState state = search::create(inputs.principals, inputs.knowledge, settings.search, ignored);
