@@ -198,32 +198,53 @@ void VerifierSearch::decide(Item& item) {
   const Truth under_solution = d.positive ? Truth::True : Truth::False;
   const Truth under_none = d.positive ? Truth::False : Truth::True;
   item.truths[slot] = under_solution;
+  auto from = std::make_shared<Item>();
+  from->literals = item.literals;
+  from->open = item.open;
+  from->truths = item.truths;
+  from->next_slot = item.next_slot;
+  from->next_clause = item.next_clause;
+  from->assignment = item.assignment;
+  from->stores = std::move(item.stores);
   for (auto s = d.solutions.rbegin(); s != d.solutions.rend(); ++s) {
-    Item branch{{},
-                item.open,
-                item.truths,
-                item.next_slot,
-                item.next_clause,
-                compose(item.assignment, *s),
-                add_to_all(binds_to_constraints(bindings(*s)), item.stores),
-                false};
-    branch.literals.reserve(item.literals.size());
-    for (std::size_t e = 0; e < item.literals.size(); ++e) {
-      branch.literals.push_back(item.open[e] == 0 ? item.literals[e]
-                                                  : map_literal_terms(item.literals[e], *s));
-    }
-    stack_.push_back(std::move(branch));
+    stack_.push_back(PendingBranch{from, *s});
   }
   item.truths[slot] = under_none;
-  item.stores = excluding_all(d.solutions, item.stores);
+  item.stores = excluding_all(d.solutions, from->stores);
   item.stores_checked = false;
   stack_.push_back(std::move(item));
 }
 
+VerifierSearch::Item VerifierSearch::built(const PendingBranch& branch) const {
+  const Item& from = *branch.from;
+  Item item{{},
+            from.open,
+            from.truths,
+            from.next_slot,
+            from.next_clause,
+            compose(from.assignment, branch.solution),
+            add_to_all(binds_to_constraints(bindings(branch.solution)), from.stores),
+            false};
+  item.literals.reserve(from.literals.size());
+  for (std::size_t e = 0; e < from.literals.size(); ++e) {
+    item.literals.push_back(from.open[e] == 0
+                                ? from.literals[e]
+                                : map_literal_terms(from.literals[e], branch.solution));
+  }
+  return item;
+}
+
+VerifierSearch::Item VerifierSearch::built(const Entry& entry) const {
+  if (const auto* item = std::get_if<Item>(&entry)) return *item;
+  return built(std::get<PendingBranch>(entry));
+}
+
 std::optional<WorkItem> VerifierSearch::step() {
   if (stack_.empty()) throw StackException();
-  Item item = std::move(stack_.back());
+  Entry top = std::move(stack_.back());
   stack_.pop_back();
+  Item item = std::holds_alternative<Item>(top) ? std::move(std::get<Item>(top))
+                                                : built(std::get<PendingBranch>(top));
   if (!item.stores_checked) drop_inconsistent(item.stores);
   if (item.stores.empty()) return std::nullopt;
   if (!advance(item)) return std::nullopt;
@@ -263,7 +284,7 @@ WorkItem VerifierSearch::written_out(const Item& item) const {
 
 std::vector<WorkItem> VerifierSearch::items() const {
   std::vector<WorkItem> written;
-  for (const Item& item : stack_) written.push_back(written_out(item));
+  for (const Entry& entry : stack_) written.push_back(written_out(built(entry)));
   return written;
 }
 

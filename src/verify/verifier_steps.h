@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <variant>
 #include <vector>
 
 #include "principal/context.h"
@@ -79,6 +80,18 @@ class VerifierSearch {
     bool stores_checked = false;  // put back unchanged: no need to check again
   };
 
+  // A branch not built yet: the item it continues, as it stood once the literal
+  // was decided, and the solution it continues under. The branches of one literal
+  // share that item, so that a literal with many solutions keeps one copy of it on
+  // the stack, not one per solution, until each branch's turn comes.
+  struct PendingBranch {
+    std::shared_ptr<const Item> from;
+    Assignment solution;
+  };
+  using Entry = std::variant<Item, PendingBranch>;
+
+  Item built(const PendingBranch& branch) const;
+  Item built(const Entry& entry) const;
   // Moves the item's cursor to its first open slot; false when a clause passed
   // on the way holds and falsifying_only drops the item.
   bool advance(Item& item) const;
@@ -90,7 +103,7 @@ class VerifierSearch {
   const TraceQueries& queries_;
   bool falsifying_only_;
   bool write_clauses_;
-  std::vector<Item> stack_;  // top at the back
+  std::vector<Entry> stack_;  // top at the back
 };
 
 }  // namespace analyser
