@@ -222,7 +222,7 @@ VerifierSearch::Item VerifierSearch::built(const PendingBranch& branch) const {
             from.truths,
             from.next_slot,
             from.next_clause,
-            compose(from.assignment, branch.solution),
+            compose_growing(from.assignment, branch.solution),
             add_to_all(binds_to_constraints(bindings(branch.solution)), from.stores),
             false};
   item.literals.reserve(from.literals.size());
@@ -250,7 +250,7 @@ std::optional<WorkItem> VerifierSearch::step() {
   if (!advance(item)) return std::nullopt;
   if (item.next_clause == layout_->clause_end.size()) {
     if (layout_->clause_end.empty()) return std::nullopt;
-    if (!write_clauses_) return WorkItem{{}, std::move(item.assignment), std::move(item.stores)};
+    if (!write_clauses_) return WorkItem{{}, {}, std::move(item.stores)};
     return written_out(item);
   }
   decide(item);
@@ -290,8 +290,9 @@ std::vector<WorkItem> VerifierSearch::items() const {
 
 namespace {
 
-// verify; without write_clauses the results keep only their assignments and
-// stores, which is all that solving the join needs (its clause lists are long).
+// verify; without write_clauses the results keep only their stores, which is
+// all that solving the join needs (its clause lists are long, and every result
+// holds a whole assignment while the join's results are all kept at once).
 std::vector<WorkItem> search_results(const std::shared_ptr<const ClauseLayout>& layout,
                                      const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                      const Status& status, bool wanted, bool write_clauses) {

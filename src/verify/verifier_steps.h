@@ -51,8 +51,8 @@ class VerifierSearch {
   // With falsifying_only, an item in which some clause already holds (decided
   // without a False) is dropped before any further query: none of its results
   // could make every clause false.
-  // Without write_clauses, results come without their clause lists (when only
-  // their assignments and stores matter).
+  // Without write_clauses, results come with their stores only (when nothing
+  // else of them matters).
   VerifierSearch(std::shared_ptr<const ClauseLayout> layout, const TraceQueries& queries,
                  bool falsifying_only, bool write_clauses = true);
 
