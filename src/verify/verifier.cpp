@@ -135,6 +135,8 @@ ClauseLayout::ClauseLayout(const ClauseList& clauses) {
       written.push_back(Truth::Open);
     }
     clause_end.push_back(static_cast<std::uint32_t>(entry_of_slot.size()));
+    false_written.push_back(std::ranges::any_of(
+        clause, [](const Formula& literal) { return literal.is(FormulaTag::False); }));
   }
 }
 
@@ -148,46 +150,57 @@ VerifierSearch::VerifierSearch(std::shared_ptr<const ClauseLayout> layout,
 
 void VerifierSearch::start(const Assignment& a, std::vector<ConstraintStore> stores) {
   Item item;
-  item.literals.reserve(layout_->literals.size());
+  auto literals = std::make_shared<std::vector<Formula>>();
+  literals->reserve(layout_->literals.size());
   for (const Formula& literal : layout_->literals) {
-    item.literals.push_back(is_empty(a) ? literal : map_literal_terms(literal, a));
+    literals->push_back(is_empty(a) ? literal : map_literal_terms(literal, a));
   }
+  item.literals = std::move(literals);
   item.open.assign(layout_->literals.size(), 0);
   for (std::uint32_t entry : layout_->entry_of_slot) {
     if (entry != ClauseLayout::kNoEntry) item.open[entry] += 1;
   }
-  item.truths = layout_->written;
   item.assignment = a;
   item.stores = std::move(stores);
   stack_.push_back(std::move(item));
 }
 
-bool VerifierSearch::clause_has_false(const Item& item, std::uint32_t clause) const {
-  const std::uint32_t begin = clause == 0 ? 0 : layout_->clause_end[clause - 1];
-  const auto first = item.truths.begin() + begin;
-  return std::find(first, item.truths.begin() + layout_->clause_end[clause], Truth::False) !=
-         item.truths.begin() + layout_->clause_end[clause];
+VerifierSearch::Decision::~Decision() {
+  std::shared_ptr<const Decision> next = std::move(before);
+  while (next && next.use_count() == 1) next = std::move(next->before);
+}
+
+Truth VerifierSearch::cursor_truth(const Item& item) const {
+  if (item.decided && item.decided->slot == item.next_slot) return item.decided->truth;
+  return layout_->written[item.next_slot];
+}
+
+void VerifierSearch::record(Item& item, Truth truth) {
+  item.decided = std::make_shared<const Decision>(item.next_slot, truth, std::move(item.decided));
+  if (truth == Truth::False) item.false_decided = true;
 }
 
 bool VerifierSearch::advance(Item& item) const {
   const auto clauses = static_cast<std::uint32_t>(layout_->clause_end.size());
   while (item.next_clause < clauses) {
     const std::uint32_t end = layout_->clause_end[item.next_clause];
-    while (item.next_slot < end && item.truths[item.next_slot] != Truth::Open) ++item.next_slot;
+    while (item.next_slot < end && cursor_truth(item) != Truth::Open) ++item.next_slot;
     if (item.next_slot < end) return true;
-    if (falsifying_only_ && !clause_has_false(item, item.next_clause)) return false;
+    if (falsifying_only_ && !item.false_decided && !layout_->false_written[item.next_clause]) {
+      return false;
+    }
     ++item.next_clause;
+    item.false_decided = false;
   }
   return true;
 }
 
 void VerifierSearch::decide(Item& item) {
-  const std::uint32_t slot = item.next_slot;
-  const std::uint32_t entry = layout_->entry_of_slot[slot];
-  const LiteralDecision d = decide_literal(item.literals[entry], queries_);
+  const std::uint32_t entry = layout_->entry_of_slot[item.next_slot];
+  const LiteralDecision d = decide_literal((*item.literals)[entry], queries_);
   item.open[entry] -= 1;
   if (d.solutions.empty()) {
-    item.truths[slot] = d.positive ? Truth::False : Truth::True;
+    record(item, d.positive ? Truth::False : Truth::True);
     item.stores_checked = true;
     stack_.push_back(std::move(item));
     return;
@@ -197,19 +210,14 @@ void VerifierSearch::decide(Item& item) {
   // solution applies, pushed last so that it is explored first.
   const Truth under_solution = d.positive ? Truth::True : Truth::False;
   const Truth under_none = d.positive ? Truth::False : Truth::True;
-  item.truths[slot] = under_solution;
-  auto from = std::make_shared<Item>();
-  from->literals = item.literals;
-  from->open = item.open;
-  from->truths = item.truths;
-  from->next_slot = item.next_slot;
-  from->next_clause = item.next_clause;
-  from->assignment = item.assignment;
-  from->stores = std::move(item.stores);
+  auto from = std::make_shared<Item>(Item{item.literals, item.open, item.decided, item.next_slot,
+                                          item.next_clause, item.false_decided, item.assignment,
+                                          std::move(item.stores), false});
+  record(*from, under_solution);
   for (auto s = d.solutions.rbegin(); s != d.solutions.rend(); ++s) {
     stack_.push_back(PendingBranch{from, *s});
   }
-  item.truths[slot] = under_none;
+  record(item, under_none);
   item.stores = excluding_all(d.solutions, from->stores);
   item.stores_checked = false;
   stack_.push_back(std::move(item));
@@ -219,18 +227,20 @@ VerifierSearch::Item VerifierSearch::built(const PendingBranch& branch) const {
   const Item& from = *branch.from;
   Item item{{},
             from.open,
-            from.truths,
+            from.decided,
             from.next_slot,
             from.next_clause,
+            from.false_decided,
             compose_growing(from.assignment, branch.solution),
             add_to_all(binds_to_constraints(bindings(branch.solution)), from.stores),
             false};
-  item.literals.reserve(from.literals.size());
-  for (std::size_t e = 0; e < from.literals.size(); ++e) {
-    item.literals.push_back(from.open[e] == 0
-                                ? from.literals[e]
-                                : map_literal_terms(from.literals[e], branch.solution));
+  auto literals = std::make_shared<std::vector<Formula>>();
+  literals->reserve(from.literals->size());
+  for (std::size_t e = 0; e < from.literals->size(); ++e) {
+    const Formula& literal = (*from.literals)[e];
+    literals->push_back(from.open[e] == 0 ? literal : map_literal_terms(literal, branch.solution));
   }
+  item.literals = std::move(literals);
   return item;
 }
 
@@ -259,13 +269,15 @@ std::optional<WorkItem> VerifierSearch::step() {
 
 WorkItem VerifierSearch::written_out(const Item& item) const {
   WorkItem written{{}, item.assignment, item.stores};
+  std::vector<Truth> truths = layout_->written;
+  for (const Decision* d = item.decided.get(); d; d = d->before.get()) truths[d->slot] = d->truth;
   written.clauses.reserve(layout_->clause_end.size());
   std::uint32_t slot = 0;
   for (std::uint32_t end : layout_->clause_end) {
     Clause clause;
     clause.reserve(end - slot);
     for (; slot < end; ++slot) {
-      switch (item.truths[slot]) {
+      switch (truths[slot]) {
         case Truth::True:
           clause.push_back(formula_true());
           break;
@@ -273,7 +285,7 @@ WorkItem VerifierSearch::written_out(const Item& item) const {
           clause.push_back(formula_false());
           break;
         case Truth::Open:
-          clause.push_back(item.literals[layout_->entry_of_slot[slot]]);
+          clause.push_back((*item.literals)[layout_->entry_of_slot[slot]]);
           break;
       }
     }

@@ -3,9 +3,10 @@
 //
 // A clause list is laid out once per verification: every literal occurrence is
 // a slot, clause after clause, and the slots that hold the same literal share
-// one entry. A work item keeps the truth of every slot and the current form of
-// every entry, so that branching copies a few bytes per slot and applies a
-// solution once per distinct literal rather than once per occurrence. Each slot
+// one entry. A work item keeps the truths it decided, as a list it shares with
+// the items it comes from, and the current form of every entry, so that
+// branching copies a few bytes per entry and applies a solution once per
+// distinct literal rather than once per occurrence. Each slot
 // is still decided on its own, in clause order, exactly as if the clause list
 // were rewritten literal by literal.
 #pragma once
@@ -41,6 +42,7 @@ struct ClauseLayout {
   std::vector<std::uint32_t> entry_of_slot;  // kNoEntry for True and False
   std::vector<Truth> written;                // per slot: Open, or the constant written
   std::vector<std::uint32_t> clause_end;     // one past the last slot of each clause
+  std::vector<bool> false_written;           // per clause: a False among its constants
 };
 
 // The work stack of one verification. Items are taken from the top; the item in
@@ -69,12 +71,29 @@ class VerifierSearch {
   std::vector<WorkItem> items() const;
 
  private:
+  // Slots are decided in increasing order, each at most once along a path, so
+  // the latest decision is the only one that can be the cursor's slot.
+  struct Decision {
+    Decision(std::uint32_t slot, Truth truth, std::shared_ptr<const Decision> before)
+        : slot(slot), truth(truth), before(std::move(before)) {}
+    // Unlinks the list it alone holds one node at a time: a long list must not
+    // be freed by recursion.
+    ~Decision();
+    std::uint32_t slot;
+    Truth truth;
+    mutable std::shared_ptr<const Decision> before;
+  };
+
   struct Item {
-    std::vector<Formula> literals;    // per entry, with the item's solutions applied
+    // Per entry, with the item's solutions applied; shared by the items that
+    // apply no further solution (the item in which none applies keeps them).
+    std::shared_ptr<const std::vector<Formula>> literals;
     std::vector<std::uint32_t> open;  // per entry, its slots still open
-    std::vector<Truth> truths;        // per slot
-    std::uint32_t next_slot = 0;      // every slot before it is decided
-    std::uint32_t next_clause = 0;    // every clause before it is decided and checked
+    // The slots decided, the latest first; every other slot is as written.
+    std::shared_ptr<const Decision> decided;
+    std::uint32_t next_slot = 0;    // every slot before it is decided
+    std::uint32_t next_clause = 0;  // every clause before it is decided and checked
+    bool false_decided = false;     // in the clause at next_clause
     Assignment assignment;
     std::vector<ConstraintStore> stores;
     bool stores_checked = false;  // put back unchanged: no need to check again
@@ -95,7 +114,9 @@ class VerifierSearch {
   // Moves the item's cursor to its first open slot; false when a clause passed
   // on the way holds and falsifying_only drops the item.
   bool advance(Item& item) const;
-  bool clause_has_false(const Item& item, std::uint32_t clause) const;
+  // The truth of the cursor's slot.
+  Truth cursor_truth(const Item& item) const;
+  static void record(Item& item, Truth truth);
   void decide(Item& item);
   WorkItem written_out(const Item& item) const;
 
