@@ -46,9 +46,9 @@ Scenario::Scenario(const std::string& example, std::int64_t session_size) {
   state_ = search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
   search::join(state_, inputs.formula, inputs.join_components);
   for (std::size_t j = 0; j < state_.starting_nodes.size(); ++j) {
-    const std::vector<InitialNode> initial = search::initial_nodes(state_, core(), j);
-    if (initial.empty()) continue;
-    trace_.push_back(initial.front().node);
+    const search::InitialNodes initial(state_, core(), j);
+    if (initial.size() == 0) continue;
+    trace_.push_back(initial[0].node);
     for (StepCursor cursor; NodeRef child = step(core(), node_ids(), trace_.back(), cursor);
          cursor = StepCursor()) {
       trace_.push_back(std::move(child));

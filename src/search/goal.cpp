@@ -192,7 +192,9 @@ bool hunt_attack(SearchState& state, SearchObserver& observer) {
     state.formula =
         LaidOutClauses(prepare(state.property, state.starting_nodes[j]->status().context));
     if (cannot_fail(state.formula.clauses())) continue;
-    for (const InitialNode& start : initial_nodes(state, *state.core, j)) {
+    const InitialNodes initial(state, *state.core, j);
+    for (std::size_t i = 0; i < initial.size(); ++i) {
+      const InitialNode start = initial[i];
       Instances instances;
       for (const Principal& p : start.node->status().context) instances.push_back(p.instance());
       std::sort(instances.begin(), instances.end());

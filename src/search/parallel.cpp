@@ -328,7 +328,7 @@ class Walker {
   // Puts the next initial node on the stack, opening the next session with
   // initial nodes when the current one has no more; false at the end of the run.
   bool open_next_start() {
-    while (next_initial_ == initial_.size()) {
+    while (!initial_ || next_initial_ == initial_->size()) {
       if (next_session_ == run_.starting_nodes.size()) return false;
       const std::size_t j = next_session_++;
       if (run_.initial_branching[j] == 0) continue;
@@ -340,10 +340,10 @@ class Walker {
       walk_.subtree_index = 0;
       session_index_ = static_cast<std::int64_t>(j);
       split_depth_ = std::max<std::int64_t>(1, run_.trace_lengths[j] - kChunkLevels);
-      initial_ = initial_nodes(run_, *walk_.core, j);
+      initial_.emplace(run_, *walk_.core, j);
       next_initial_ = 0;
     }
-    start_ = initial_[next_initial_++];
+    start_ = (*initial_)[next_initial_++];
     stack_.push_back(Frame{start_.node, {}, 0, -1});
     return true;
   }
@@ -357,7 +357,7 @@ class Walker {
   std::int64_t session_index_ = 0;
   std::int64_t split_depth_ = 1;
   std::shared_ptr<const ClauseList> formula_;
-  std::vector<InitialNode> initial_;
+  std::optional<InitialNodes> initial_;
   std::size_t next_initial_ = 0;
   InitialNode start_;
   std::int64_t pieces_ = 0;

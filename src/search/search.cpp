@@ -198,24 +198,32 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
   return state;
 }
 
-std::vector<InitialNode> initial_nodes(const SearchState& state, SymbolicCore& core,
-                                       std::size_t j) {
-  const NodeRef& n = state.starting_nodes[j];
-  const auto solutions =
-      solve_join(prepare(state.negated_join, n->status().context), core, n->status());
-  std::vector<Assignment> assignments;
-  for (const JoinSolution& solution : solutions) assignments.push_back(solution.assignment);
-  NodeIds ids(state.join_numbering[j].last_node_id);
+InitialNodes::InitialNodes(const SearchState& state, SymbolicCore& core, std::size_t j)
+    : core_(core),
+      session_(state.starting_nodes[j]),
+      numbering_(state.join_numbering[j]),
+      solutions_(solve_join(prepare(state.negated_join, session_->status().context), core,
+                            session_->status())) {
   KnowledgeManager& mgr = core.knowledge_manager();
-  const std::int64_t last_kid = mgr.set_last_kid(state.join_numbering[j].last_kid);
-  const std::vector<NodeRef> nodes = apply_join(core, ids, n, assignments);
-  mgr.set_last_kid(std::max(last_kid, mgr.last_kid()));
-  assert(nodes.size() == solutions.size() && "one initial node per join solution");
-  std::vector<InitialNode> initial;
-  for (std::size_t i = 0; i < nodes.size(); ++i) {
-    initial.push_back(InitialNode{nodes[i], solutions[i].stores});
-  }
-  return initial;
+  const auto built = static_cast<std::int64_t>(solutions_.size());
+  mgr.set_last_kid(std::max(mgr.last_kid(), numbering_.last_kid + built));
+}
+
+InitialNode InitialNodes::operator[](std::size_t i) const {
+  // Each solution takes two identifiers and one kid.
+  NodeIds ids(numbering_.last_node_id + 2 * static_cast<std::int64_t>(i));
+  KnowledgeManager& mgr = core_.knowledge_manager();
+  const std::int64_t last_kid =
+      mgr.set_last_kid(numbering_.last_kid + static_cast<std::int64_t>(i));
+  NodeRef node = join_solution_node(core_, ids, session_, solutions_[i].assignment);
+  assert(mgr.last_kid() == numbering_.last_kid + static_cast<std::int64_t>(i) + 1 &&
+         "an initial node takes one kid");
+  mgr.set_last_kid(last_kid);
+  return InitialNode{std::move(node), solutions_[i].stores};
+}
+
+std::int64_t InitialNodes::last_node_id() const {
+  return numbering_.last_node_id + 2 * static_cast<std::int64_t>(solutions_.size());
 }
 
 void join(SearchState& state, const Formula& formula, const Formula& join_components) {
@@ -247,9 +255,11 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
     show_join_count(state, ++count);
     state.join_numbering.push_back(
         JoinNumbering{state.node_ids.last(), core.knowledge_manager().last_kid()});
-    const std::vector<InitialNode> initial = initial_nodes(state, *state.core, j);
+    const InitialNodes initial(state, *state.core, j);
+    // Built once here and let go, so that a join that cannot be applied fails now.
+    for (std::size_t i = 0; i < initial.size(); ++i) initial[i];
     // The search's nodes are numbered after the last initial node.
-    if (!initial.empty()) state.node_ids = NodeIds(initial.back().node->id());
+    if (initial.size() > 0) state.node_ids = NodeIds(initial.last_node_id());
     state.initial_branching.push_back(static_cast<double>(initial.size()));
   }
   state.join_time = process_seconds() - start;
@@ -267,7 +277,9 @@ bool search_sessions(SearchState& state, SearchObserver& observer) {
     if (state.initial_branching[j] > 0) {
       state.formula =
           LaidOutClauses(prepare(state.property, state.starting_nodes[j]->status().context));
-      for (const InitialNode& start : initial_nodes(state, *state.core, j)) {
+      const InitialNodes initial(state, *state.core, j);
+      for (std::size_t i = 0; i < initial.size(); ++i) {
+        const InitialNode start = initial[i];
         if (state.options.symmetry_reduction) {
           InterchangeableInstances reduction(start, state.formula.clauses());
           complete = search_below(state, start, observer, &reduction);

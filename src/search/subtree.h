@@ -12,8 +12,24 @@
 namespace analyser::search {
 
 // The initial nodes of starting node j, built with core and numbered as the
-// join numbered them.
-std::vector<InitialNode> initial_nodes(const SearchState& state, SymbolicCore& core, std::size_t j);
+// join numbered them. The join's solutions are kept, and each node is built only
+// when it is asked for, so that a session's initial nodes are not all held at
+// once. Making it sets core's kid counter past the kids of every one of them.
+class InitialNodes {
+ public:
+  InitialNodes(const SearchState& state, SymbolicCore& core, std::size_t j);
+  std::size_t size() const { return solutions_.size(); }
+  // Initial node i, under the identifiers and the kid the join gave it.
+  InitialNode operator[](std::size_t i) const;
+  // The last identifier of the last initial node.
+  std::int64_t last_node_id() const;
+
+ private:
+  SymbolicCore& core_;
+  NodeRef session_;
+  JoinNumbering numbering_;
+  std::vector<JoinSolution> solutions_;
+};
 
 // A node whose children are all made, below start: counted among the nodes that
 // had children, or, when it had none, a leaf that ends a trace, counted and

@@ -140,24 +140,28 @@ NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, c
   return node;
 }
 
+NodeRef join_solution_node(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
+                           const Assignment& solution) {
+  const Status& session = session_node->status();
+  const Assignment a1 = compose(session.assignment, solution);
+  NodeRef checked = create_child(ids, session_node, Status{session.context, a1, session.knowledge});
+  checked->set_action(join_action("Check Component", checked->id(), solution));
+
+  const Assignment a2 =
+      compose(closing_assignment(session.context, a1, session.knowledge.kid()), a1);
+  Status closed{apply_to_context(a2, session.context), a2,
+                derive_knowledge(core.knowledge_manager(), session.knowledge, a2, no_message())};
+  NodeRef initial = create_child(ids, checked, std::move(closed));
+  initial->set_action(join_action("Close Principals", initial->id(), a2));
+  return initial;
+}
+
 std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
                                 const std::vector<Assignment>& solutions) {
-  const Status& session = session_node->status();
   std::vector<NodeRef> initial_nodes;
   initial_nodes.reserve(solutions.size());
   for (const Assignment& solution : solutions) {
-    const Assignment a1 = compose(session.assignment, solution);
-    NodeRef checked =
-        create_child(ids, session_node, Status{session.context, a1, session.knowledge});
-    checked->set_action(join_action("Check Component", checked->id(), solution));
-
-    const Assignment a2 =
-        compose(closing_assignment(session.context, a1, session.knowledge.kid()), a1);
-    Status closed{apply_to_context(a2, session.context), a2,
-                  derive_knowledge(core.knowledge_manager(), session.knowledge, a2, no_message())};
-    NodeRef initial = create_child(ids, checked, std::move(closed));
-    initial->set_action(join_action("Close Principals", initial->id(), a2));
-    initial_nodes.push_back(std::move(initial));
+    initial_nodes.push_back(join_solution_node(core, ids, session_node, solution));
   }
   return initial_nodes;
 }

@@ -34,8 +34,12 @@ std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k);
 NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, const NodeRef& root,
                   std::int64_t& next_session);
 
-// One initial node per solution, in order: a "Check Component" node applying the
-// solution, and below it the "Close Principals" node closing unbound parameters.
+// The initial node of one solution: a "Check Component" node applying the
+// solution, and below it the "Close Principals" node closing unbound parameters,
+// which is returned. Takes two identifiers from ids and one kid.
+NodeRef join_solution_node(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
+                           const Assignment& solution);
+// One initial node per solution, in order.
 std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
                                 const std::vector<Assignment>& solutions);
 
