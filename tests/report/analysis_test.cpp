@@ -10,11 +10,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/driver.h"
 #include "report/attack.h"
 #include "search/goal.h"
+#include "search/subtree.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -140,14 +142,43 @@ TEST(DistinctAttacks, DifferentOrdersOfOneInstancesMessagesStayApart) {
             result.attacks[3].representative.attack_set);
 }
 
-// The keys of every attack the hunt for a first attack finds on options' model
-// when nothing stops it and no full search follows.
-std::set<std::string> hunted_keys(const AnalysisOptions& options) {
+// The run tool-report would make of options, its sessions joined.
+SearchState joined(const AnalysisOptions& options) {
   const Settings settings = analysis_settings(options);
   std::ostringstream ignored;
   const Inputs inputs = read_inputs(settings, RunStreams{ignored, ignored});
-  SearchState state = search::create(inputs.principals, inputs.knowledge, settings.search, ignored);
+  SearchState state =
+      search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
   search::join(state, inputs.formula, inputs.join_components);
+  return state;
+}
+
+// A session's initial nodes are built when asked for, in any order, each under
+// the numbers the join gave it, and the kids the search hands out come after
+// all of theirs.
+TEST(InitialNodes, BuiltInAnyOrderUnderTheJoinsNumbers) {
+  SearchState state = joined(example("nspk", 3));
+  ASSERT_EQ(state.initial_branching.at(1), 2);  // the session with two solutions
+  const auto numbers = [&state](const search::InitialNodes& initial, std::size_t i) {
+    const NodeRef node = initial[i].node;
+    return std::tuple(node->parent()->id(), node->id(), node->status().knowledge.kid());
+  };
+  const search::InitialNodes in_order(state, *state.core, 1);
+  const auto first = numbers(in_order, 0);
+  const auto second = numbers(in_order, 1);
+  const search::InitialNodes backwards(state, *state.core, 1);
+  EXPECT_EQ(numbers(backwards, 1), second);
+  EXPECT_EQ(numbers(backwards, 0), first);
+  EXPECT_EQ(std::get<1>(second), std::get<1>(first) + 2);
+  EXPECT_EQ(std::get<2>(second), std::get<2>(first) + 1);
+  EXPECT_EQ(std::get<1>(second), backwards.last_node_id());
+  EXPECT_GE(state.core->knowledge_manager().last_kid(), std::get<2>(second));
+}
+
+// The keys of every attack the hunt for a first attack finds on options' model
+// when nothing stops it and no full search follows.
+std::set<std::string> hunted_keys(const AnalysisOptions& options) {
+  SearchState state = joined(options);
   struct KeyCollector : SearchObserver {
     std::set<std::string> keys;
     void attack_found(const SearchState& s, const NodeRef& leaf,
