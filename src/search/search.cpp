@@ -249,14 +249,15 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
   state.max_node_id = state.starting_count + 1;
   state.children_total = state.starting_count;
 
-  // Each session's initial nodes are built here only to be counted and numbered.
+  // Each session's join is solved here to count and number its initial nodes.
   count = 0;
   for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
     show_join_count(state, ++count);
     state.join_numbering.push_back(
         JoinNumbering{state.node_ids.last(), core.knowledge_manager().last_kid()});
     const InitialNodes initial(state, *state.core, j);
-    // Built once here and let go, so that a join that cannot be applied fails now.
+    // Built once here and let go, so that a join that cannot be applied fails now,
+    // before the search.
     for (std::size_t i = 0; i < initial.size(); ++i) initial[i];
     // The search's nodes are numbered after the last initial node.
     if (initial.size() > 0) state.node_ids = NodeIds(initial.last_node_id());

@@ -156,14 +156,4 @@ NodeRef join_solution_node(SymbolicCore& core, NodeIds& ids, const NodeRef& sess
   return initial;
 }
 
-std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
-                                const std::vector<Assignment>& solutions) {
-  std::vector<NodeRef> initial_nodes;
-  initial_nodes.reserve(solutions.size());
-  for (const Assignment& solution : solutions) {
-    initial_nodes.push_back(join_solution_node(core, ids, session_node, solution));
-  }
-  return initial_nodes;
-}
-
 }  // namespace analyser

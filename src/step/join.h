@@ -39,8 +39,5 @@ NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, c
 // which is returned. Takes two identifiers from ids and one kid.
 NodeRef join_solution_node(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
                            const Assignment& solution);
-// One initial node per solution, in order.
-std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
-                                const std::vector<Assignment>& solutions);
 
 }  // namespace analyser

@@ -159,7 +159,7 @@ SearchState joined(const AnalysisOptions& options) {
 TEST(InitialNodes, BuiltInAnyOrderUnderTheJoinsNumbers) {
   SearchState state = joined(example("nspk", 3));
   ASSERT_EQ(state.initial_branching.at(1), 2);  // the session with two solutions
-  const auto numbers = [&state](const search::InitialNodes& initial, std::size_t i) {
+  const auto numbers = [](const search::InitialNodes& initial, std::size_t i) {
     const NodeRef node = initial[i].node;
     return std::tuple(node->parent()->id(), node->id(), node->status().knowledge.kid());
   };
@@ -169,6 +169,8 @@ TEST(InitialNodes, BuiltInAnyOrderUnderTheJoinsNumbers) {
   const search::InitialNodes backwards(state, *state.core, 1);
   EXPECT_EQ(numbers(backwards, 1), second);
   EXPECT_EQ(numbers(backwards, 0), first);
+  const JoinNumbering& join = state.join_numbering[1];
+  EXPECT_EQ(first, std::tuple(join.last_node_id + 1, join.last_node_id + 2, join.last_kid + 1));
   EXPECT_EQ(std::get<1>(second), std::get<1>(first) + 2);
   EXPECT_EQ(std::get<2>(second), std::get<2>(first) + 1);
   EXPECT_EQ(std::get<1>(second), backwards.last_node_id());

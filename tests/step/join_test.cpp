@@ -222,6 +222,15 @@ PrincipalPool key_sharing_pool() {
   return make_pool({a, b}, 2);
 }
 
+// One initial node per solution, in order, as the search builds them.
+std::vector<NodeRef> apply_join(SymbolicCore& core, NodeIds& ids, const NodeRef& session,
+                                const std::vector<Assignment>& solutions) {
+  std::vector<NodeRef> initial;
+  for (const Assignment& s : solutions)
+    initial.push_back(join_solution_node(core, ids, session, s));
+  return initial;
+}
+
 class ApplyJoinTest : public JoinTest {
  protected:
   // Session [1, 2] of key_sharing_pool: A_1, then B_2 in front of it (node id 3).
