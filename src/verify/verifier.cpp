@@ -231,7 +231,8 @@ VerifierSearch::Item VerifierSearch::built(const PendingBranch& branch) const {
             from.next_slot,
             from.next_clause,
             from.false_decided,
-            compose_growing(from.assignment, branch.solution),
+            // Results that come with their stores only need no assignment on the way.
+            write_clauses_ ? compose_growing(from.assignment, branch.solution) : Assignment(),
             add_to_all(binds_to_constraints(bindings(branch.solution)), from.stores),
             false};
   auto literals = std::make_shared<std::vector<Formula>>();
