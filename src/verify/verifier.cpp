@@ -162,7 +162,7 @@ void VerifierSearch::start(const Assignment& a, std::vector<ConstraintStore> sto
   }
   item.assignment = a;
   item.stores = std::move(stores);
-  stack_.push_back(std::move(item));
+  top_ = std::move(item);
 }
 
 VerifierSearch::Decision::~Decision() {
@@ -202,7 +202,7 @@ void VerifierSearch::decide(Item& item) {
   if (d.solutions.empty()) {
     record(item, d.positive ? Truth::False : Truth::True);
     item.stores_checked = true;
-    stack_.push_back(std::move(item));
+    top_ = std::move(item);
     return;
   }
   // The solutions continue from the version in which the literal holds
@@ -215,12 +215,12 @@ void VerifierSearch::decide(Item& item) {
                                           std::move(item.stores), false});
   record(*from, under_solution);
   for (auto s = d.solutions.rbegin(); s != d.solutions.rend(); ++s) {
-    stack_.push_back(PendingBranch{from, *s});
+    pending_.push_back(PendingBranch{from, *s});
   }
   record(item, under_none);
   item.stores = excluding_all(d.solutions, from->stores);
   item.stores_checked = false;
-  stack_.push_back(std::move(item));
+  top_ = std::move(item);
 }
 
 VerifierSearch::Item VerifierSearch::built(const PendingBranch& branch) const {
@@ -245,17 +245,16 @@ VerifierSearch::Item VerifierSearch::built(const PendingBranch& branch) const {
   return item;
 }
 
-VerifierSearch::Item VerifierSearch::built(const Entry& entry) const {
-  if (const auto* item = std::get_if<Item>(&entry)) return *item;
-  return built(std::get<PendingBranch>(entry));
-}
-
 std::optional<WorkItem> VerifierSearch::step() {
-  if (stack_.empty()) throw StackException();
-  Entry top = std::move(stack_.back());
-  stack_.pop_back();
-  Item item = std::holds_alternative<Item>(top) ? std::move(std::get<Item>(top))
-                                                : built(std::get<PendingBranch>(top));
+  if (empty()) throw StackException();
+  Item item;
+  if (top_) {
+    item = std::move(*top_);
+    top_.reset();
+  } else {
+    item = built(pending_.back());
+    pending_.pop_back();
+  }
   if (!item.stores_checked) drop_inconsistent(item.stores);
   if (item.stores.empty()) return std::nullopt;
   if (!advance(item)) return std::nullopt;
@@ -297,7 +296,8 @@ WorkItem VerifierSearch::written_out(const Item& item) const {
 
 std::vector<WorkItem> VerifierSearch::items() const {
   std::vector<WorkItem> written;
-  for (const Entry& entry : stack_) written.push_back(written_out(built(entry)));
+  for (const PendingBranch& branch : pending_) written.push_back(written_out(built(branch)));
+  if (top_) written.push_back(written_out(*top_));
   return written;
 }
 

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <variant>
 #include <vector>
 
 #include "principal/context.h"
@@ -58,9 +57,10 @@ class VerifierSearch {
   VerifierSearch(std::shared_ptr<const ClauseLayout> layout, const TraceQueries& queries,
                  bool falsifying_only, bool write_clauses = true);
 
-  // Pushes the item that starts the search: every literal open, with a applied.
+  // Pushes the item that starts the search, on an empty stack: every literal
+  // open, with a applied.
   void start(const Assignment& a, std::vector<ConstraintStore> stores);
-  bool empty() const { return stack_.empty(); }
+  bool empty() const { return !top_ && pending_.empty(); }
   // Takes the top item and handles it: drops it (inconsistent stores, or a
   // clause that holds), reports it as a result (every literal decided; not for
   // an empty clause list), puts it back with its next literal decided when that
@@ -107,10 +107,8 @@ class VerifierSearch {
     std::shared_ptr<const Item> from;
     Assignment solution;
   };
-  using Entry = std::variant<Item, PendingBranch>;
 
   Item built(const PendingBranch& branch) const;
-  Item built(const Entry& entry) const;
   // Moves the item's cursor to its first open slot; false when a clause passed
   // on the way holds and falsifying_only drops the item.
   bool advance(Item& item) const;
@@ -124,7 +122,10 @@ class VerifierSearch {
   const TraceQueries& queries_;
   bool falsifying_only_;
   bool write_clauses_;
-  std::vector<Entry> stack_;  // top at the back
+  // The stack, top at the back: only its top can be a whole item (the item put
+  // back, or the one in which no solution applies), above the pending branches.
+  std::vector<PendingBranch> pending_;
+  std::optional<Item> top_;
 };
 
 }  // namespace analyser
