@@ -1,6 +1,7 @@
 #include "verify/verifier.h"
 
 #include <algorithm>
+#include <cassert>
 #include <optional>
 #include <ranges>
 #include <stdexcept>
@@ -149,6 +150,7 @@ VerifierSearch::VerifierSearch(std::shared_ptr<const ClauseLayout> layout,
       write_clauses_(write_clauses) {}
 
 void VerifierSearch::start(const Assignment& a, std::vector<ConstraintStore> stores) {
+  assert(empty() && "a search starts on an empty stack");
   Item item;
   auto literals = std::make_shared<std::vector<Formula>>();
   literals->reserve(layout_->literals.size());
