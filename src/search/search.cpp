@@ -210,8 +210,8 @@ InitialNodes::InitialNodes(const SearchState& state, SymbolicCore& core, std::si
 }
 
 InitialNode InitialNodes::operator[](std::size_t i) const {
-  // Each solution takes two identifiers and one kid.
-  NodeIds ids(numbering_.last_node_id + 2 * static_cast<std::int64_t>(i));
+  // Each solution takes kNodesPerJoinSolution identifiers and one kid.
+  NodeIds ids(numbering_.last_node_id + kNodesPerJoinSolution * static_cast<std::int64_t>(i));
   KnowledgeManager& mgr = core_.knowledge_manager();
   const std::int64_t last_kid =
       mgr.set_last_kid(numbering_.last_kid + static_cast<std::int64_t>(i));
@@ -223,7 +223,8 @@ InitialNode InitialNodes::operator[](std::size_t i) const {
 }
 
 std::int64_t InitialNodes::last_node_id() const {
-  return numbering_.last_node_id + 2 * static_cast<std::int64_t>(solutions_.size());
+  return numbering_.last_node_id +
+         kNodesPerJoinSolution * static_cast<std::int64_t>(solutions_.size());
 }
 
 void join(SearchState& state, const Formula& formula, const Formula& join_components) {

@@ -34,9 +34,12 @@ std::vector<std::vector<std::int64_t>> sessions(std::int64_t n, std::int64_t k);
 NodeRef next_join(const PrincipalPool& pool, SymbolicCore& core, NodeIds& ids, const NodeRef& root,
                   std::int64_t& next_session);
 
+// The identifiers the nodes of one join solution take.
+inline constexpr std::int64_t kNodesPerJoinSolution = 2;
+
 // The initial node of one solution: a "Check Component" node applying the
 // solution, and below it the "Close Principals" node closing unbound parameters,
-// which is returned. Takes two identifiers from ids and one kid.
+// which is returned. Takes kNodesPerJoinSolution identifiers from ids and one kid.
 NodeRef join_solution_node(SymbolicCore& core, NodeIds& ids, const NodeRef& session_node,
                            const Assignment& solution);
 

@@ -143,11 +143,11 @@ ClauseLayout::ClauseLayout(const ClauseList& clauses) {
 
 VerifierSearch::VerifierSearch(std::shared_ptr<const ClauseLayout> layout,
                                const TraceQueries& queries, bool falsifying_only,
-                               bool write_clauses)
+                               bool whole_results)
     : layout_(std::move(layout)),
       queries_(queries),
       falsifying_only_(falsifying_only),
-      write_clauses_(write_clauses) {}
+      whole_results_(whole_results) {}
 
 void VerifierSearch::start(const Assignment& a, std::vector<ConstraintStore> stores) {
   assert(empty() && "a search starts on an empty stack");
@@ -234,7 +234,7 @@ VerifierSearch::Item VerifierSearch::built(const PendingBranch& branch) const {
             from.next_clause,
             from.false_decided,
             // Results that come with their stores only need no assignment on the way.
-            write_clauses_ ? compose_growing(from.assignment, branch.solution) : Assignment(),
+            whole_results_ ? compose_growing(from.assignment, branch.solution) : Assignment(),
             add_to_all(binds_to_constraints(bindings(branch.solution)), from.stores),
             false};
   auto literals = std::make_shared<std::vector<Formula>>();
@@ -262,7 +262,7 @@ std::optional<WorkItem> VerifierSearch::step() {
   if (!advance(item)) return std::nullopt;
   if (item.next_clause == layout_->clause_end.size()) {
     if (layout_->clause_end.empty()) return std::nullopt;
-    if (!write_clauses_) return WorkItem{{}, {}, std::move(item.stores)};
+    if (!whole_results_) return WorkItem{{}, {}, std::move(item.stores)};
     return written_out(item);
   }
   decide(item);
@@ -305,19 +305,19 @@ std::vector<WorkItem> VerifierSearch::items() const {
 
 namespace {
 
-// verify; without write_clauses the results keep only their stores, which is
-// all that solving the join needs (its clause lists are long, and every result
-// holds a whole assignment while the join's results are all kept at once).
+// verify; without whole_results the results keep only their stores, which is
+// all that solving the join needs (its clause lists are long, and its results
+// are all kept at once).
 std::vector<WorkItem> search_results(const std::shared_ptr<const ClauseLayout>& layout,
                                      const std::vector<ConstraintStore>& stores, SymbolicCore& core,
-                                     const Status& status, bool wanted, bool write_clauses) {
+                                     const Status& status, bool wanted, bool whole_results) {
   const Assignment& a = status.assignment;
   std::vector<ConstraintStore> initial_stores =
       add_to_all(binds_to_constraints(bindings(a)), stores);
   initial_stores = branch_all(generated_alternatives(a, core), initial_stores);
 
   const TraceQueries queries{core, status};
-  VerifierSearch search(layout, queries, wanted, write_clauses);
+  VerifierSearch search(layout, queries, wanted, whole_results);
   search.start(a, std::move(initial_stores));
   std::vector<WorkItem> results;
   while (!search.empty()) {
@@ -325,7 +325,7 @@ std::vector<WorkItem> search_results(const std::shared_ptr<const ClauseLayout>& 
     // Unwanted items are dropped as they come, so that they are never all kept at once.
     // (Searching for falsifying results only, every result already has a False in
     // each clause, written out or not.)
-    if (result && (!write_clauses || every_clause_false(result->clauses) == wanted) &&
+    if (result && (!whole_results || every_clause_false(result->clauses) == wanted) &&
         !result->stores.empty()) {
       results.push_back(std::move(*result));
     }

@@ -52,10 +52,11 @@ class VerifierSearch {
   // With falsifying_only, an item in which some clause already holds (decided
   // without a False) is dropped before any further query: none of its results
   // could make every clause false.
-  // Without write_clauses, results come with their stores only (when nothing
-  // else of them matters).
+  // Without whole_results, results come with their stores only (when nothing
+  // else of them matters): neither their clause lists nor their assignments
+  // are built, on the way or at the end.
   VerifierSearch(std::shared_ptr<const ClauseLayout> layout, const TraceQueries& queries,
-                 bool falsifying_only, bool write_clauses = true);
+                 bool falsifying_only, bool whole_results = true);
 
   // Pushes the item that starts the search, on an empty stack: every literal
   // open, with a applied.
@@ -121,7 +122,7 @@ class VerifierSearch {
   std::shared_ptr<const ClauseLayout> layout_;  // never null
   const TraceQueries& queries_;
   bool falsifying_only_;
-  bool write_clauses_;
+  bool whole_results_;
   // The stack, top at the back: only its top can be a whole item (the item put
   // back, or the one in which no solution applies), above the pending branches.
   std::vector<PendingBranch> pending_;
