@@ -84,6 +84,7 @@ AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Ses
                                     [](const Session& session) { return session.pruned; });
   s.attack_sets = state.attacks;
   s.moves_left_out = state.moves_left_out;
+  s.dead_ends = state.dead_ends;
   s.join_seconds = state.join_time;
   s.search_seconds = state.search_time - state.verify_time;
   s.verify_seconds = state.verify_time;
@@ -101,6 +102,7 @@ Settings analysis_settings(const AnalysisOptions& options) {
   settings.knowledge_file = options.knowledge_file;
   settings.search.session_size = options.session_size;
   settings.search.symmetry_reduction = !options.exhaustive;
+  settings.search.prune_dead_ends = options.prune_dead_ends && !options.exhaustive;
   settings.search.goal_directed = options.first_only && !options.exhaustive;
   return settings;
 }

@@ -24,6 +24,9 @@ struct AnalysisOptions {
   // Explore every run, not one per class of runs that differ only by swapping
   // interchangeable instances.
   bool exhaustive = false;
+  // Leave out the states from which no run can finish, unless exhaustive; they
+  // hold no finished run to verify.
+  bool prune_dead_ends = true;
   std::optional<double> time_limit;  // seconds of wall time for the search
   bool show_progress = false;        // a progress bar on standard error, a terminal
 };
@@ -45,6 +48,7 @@ struct AnalysisStatistics {
   std::int64_t pruned_sessions = 0;
   std::int64_t attack_sets = 0;
   std::int64_t moves_left_out = 0;  // by the symmetry reduction: none with --exhaustive
+  std::int64_t dead_ends = 0;       // states left out, from which no run finishes
   double join_seconds = 0.0;        // processor time
   double search_seconds = 0.0;
   double verify_seconds = 0.0;

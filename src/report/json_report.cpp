@@ -22,6 +22,7 @@ Json statistics_json(const AnalysisStatistics& s) {
   j["search_seconds"] = s.search_seconds;
   j["verify_seconds"] = s.verify_seconds;
   j["moves_left_out"] = s.moves_left_out;
+  j["dead_ends_left_out"] = s.dead_ends;
   return j;
 }
 

@@ -12,6 +12,7 @@
 #include "knowledge/knowledge.h"
 #include "node/action.h"
 #include "principal/context.h"
+#include "search/dead_ends.h"
 #include "search/goal.h"
 #include "search/subtree.h"
 #include "search/symmetry.h"
@@ -121,6 +122,10 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
     if (read_clock && now - state.last_feedback > 1.0) {
       state.last_feedback = now;
       print_progress(state);
+    }
+    if (child && state.options.prune_dead_ends && cannot_finish(child->status())) {
+      state.dead_ends += 1;
+      continue;
     }
     if (child) {
       stack.push_back(Frame{std::move(child), {}});
@@ -306,7 +311,7 @@ bool search_sessions(SearchState& state, SearchObserver& observer) {
 struct Tally {
   double branching_factor;
   std::int64_t max_branching, min_branching, expanded_nodes, children_total, max_node_id;
-  std::int64_t traces, terminal_traces, attacks, last_kid;
+  std::int64_t traces, terminal_traces, attacks, dead_ends, last_kid;
   NodeIds node_ids;
 
   explicit Tally(const SearchState& s)
@@ -319,6 +324,7 @@ struct Tally {
         traces(s.traces),
         terminal_traces(s.terminal_traces),
         attacks(s.attacks),
+        dead_ends(s.dead_ends),
         last_kid(s.core->knowledge_manager().last_kid()),
         node_ids(s.node_ids) {}
 
@@ -332,6 +338,7 @@ struct Tally {
     s.traces = traces;
     s.terminal_traces = terminal_traces;
     s.attacks = attacks;
+    s.dead_ends = dead_ends;
     s.core->knowledge_manager().set_last_kid(last_kid);
     s.node_ids = node_ids;
   }

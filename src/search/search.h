@@ -72,6 +72,7 @@ struct SearchState {
   std::int64_t terminal_traces = 0;  // final leaves met
   std::int64_t attacks = 0;
   std::int64_t moves_left_out = 0;  // by the symmetry reduction (options.symmetry_reduction)
+  std::int64_t dead_ends = 0;       // states left out by options.prune_dead_ends
   NodeRef root;
   std::vector<NodeRef> starting_nodes;
   std::vector<JoinNumbering> join_numbering;

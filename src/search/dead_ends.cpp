@@ -1,0 +1,177 @@
+#include "search/dead_ends.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "assignment/assignment.h"
+#include "knowledge/knowledge.h"
+#include "message/message.h"
+#include "principal/principal.h"
+
+namespace analyser {
+
+namespace {
+
+using Messages = std::vector<Message>;
+
+bool is_atomic_key(const Message& m) {
+  return m.is(Tag::SymKey) || m.is(Tag::PubKey) || m.is(Tag::PrivKey);
+}
+
+bool contains(const Messages& list, const Message& m) {
+  return std::find(list.begin(), list.end(), m) != list.end();
+}
+
+// Calls visit on m and on every part of it, outermost first.
+template <typename Visit>
+void for_each_part(const Message& m, Visit& visit) {
+  visit(m);
+  switch (m.tag()) {
+    case Tag::Enc:
+    case Tag::Pair:
+      for_each_part(m.first(), visit);
+      for_each_part(m.second(), visit);
+      return;
+    case Tag::PubOf:
+    case Tag::PrivOf:
+      for_each_part(m.argument(), visit);
+      return;
+    default:
+      return;
+  }
+}
+
+bool mentions_any(const Message& m, const Messages& atoms) {
+  if (m.is_atom()) return contains(atoms, m);
+  return (!m.first().is(Tag::NoMessage) && mentions_any(m.first(), atoms)) ||
+         (!m.second().is(Tag::NoMessage) && mentions_any(m.second(), atoms));
+}
+
+// A part that may stand for more than one message: a variable, a generated
+// value, a key of a value, a trick.
+bool is_open(const Message& m) {
+  return !m.is_atom() && !m.is(Tag::Pair) && !m.is(Tag::Enc);
+}
+
+// Whether pattern part p might fit message part t: false only where their
+// shapes or atoms differ for certain. Inside a pattern an encryption names the
+// key that opens it.
+bool may_fit(const Message& p, const Message& t) {
+  if (is_open(p) || is_open(t)) return true;
+  if (p.is_atom() || t.is_atom()) return p == t;
+  if (p.tag() != t.tag()) return false;
+  if (p.is(Tag::Enc) && is_atomic_key(p.key()) && is_atomic_key(t.key()) &&
+      inverse_key(p.key()) != t.key()) {
+    return false;
+  }
+  return may_fit(p.first(), t.first()) && (p.is(Tag::Enc) || may_fit(p.second(), t.second()));
+}
+
+// Whether some encryption of pattern may open one of the ciphertexts.
+bool may_open(const Message& pattern, const Messages& ciphertexts) {
+  bool opens = false;
+  auto visit = [&](const Message& part) {
+    if (opens || !part.is(Tag::Enc)) return;
+    if (!is_atomic_key(part.key())) {
+      opens = true;
+      return;
+    }
+    const Message key = inverse_key(part.key());
+    for (const Message& c : ciphertexts) {
+      if (c.key() == key && may_fit(part.body(), c.body())) opens = true;
+    }
+  };
+  for_each_part(pattern, visit);
+  return opens;
+}
+
+// Calls visit(prefix term, is_input) on every prefix of p, under a.
+template <typename Visit>
+void for_each_prefix(const Process& p, const Assignment& a, Visit& visit) {
+  switch (p.tag()) {
+    case ProcessTag::Nil:
+      return;
+    case ProcessTag::Input:
+    case ProcessTag::Output:
+      visit(apply(a, p.term()), p.tag() == ProcessTag::Input);
+      for_each_prefix(p.next(), a, visit);
+      return;
+    case ProcessTag::Choice:
+    case ProcessTag::Parallel:
+      for_each_prefix(p.left(), a, visit);
+      for_each_prefix(p.right(), a, visit);
+      return;
+  }
+}
+
+// The atoms of pattern that a message must carry, not counting the keys its
+// encryptions name.
+void carried_atoms(const Message& pattern, Messages& atoms) {
+  if (pattern.is_atom()) {
+    if (!contains(atoms, pattern)) atoms.push_back(pattern);
+  } else if (pattern.is(Tag::Enc)) {
+    carried_atoms(pattern.body(), atoms);
+  } else if (pattern.is(Tag::Pair)) {
+    carried_atoms(pattern.first(), atoms);
+    carried_atoms(pattern.second(), atoms);
+  }
+}
+
+// Whether value stays sealed, as the header says, while principal `waiting` of
+// s waits on pattern.
+bool sealed(const Status& s, const Message& value, std::size_t waiting, const Message& pattern) {
+  Messages stored = s.knowledge.messages();
+  for (Message& m : stored) {
+    m = apply(s.assignment, m);
+    if (m.has_trick()) return false;
+  }
+  Messages secrets{value};
+  Messages ciphertexts;
+  bool failed = false;
+  for (std::size_t i = 0; i < secrets.size() && !failed; ++i) {
+    if (can_derive(s.knowledge, s.assignment, secrets[i])) return false;
+    const Messages secret{secrets[i]};
+    auto visit = [&](const Message& part) {
+      if (failed || !part.is(Tag::Enc) || !mentions_any(part, secret)) return;
+      if (!is_atomic_key(part.key())) {
+        failed = true;
+        return;
+      }
+      if (!contains(ciphertexts, part)) ciphertexts.push_back(part);
+      const Message opener = inverse_key(part.key());
+      if (!contains(secrets, opener)) secrets.push_back(opener);
+    };
+    for (const Message& m : stored) for_each_part(m, visit);
+  }
+  if (failed || may_open(pattern, ciphertexts)) return false;
+  bool leaks = false;
+  auto visit = [&](const Message& term, bool is_input) {
+    if (leaks) return;
+    leaks =
+        term.has_trick() || (is_input ? may_open(term, ciphertexts) : mentions_any(term, secrets));
+  };
+  for (std::size_t j = 0; j < s.context.size() && !leaks; ++j) {
+    if (j != waiting) for_each_prefix(s.context[j].process(), s.assignment, visit);
+  }
+  return !leaks;
+}
+
+}  // namespace
+
+bool cannot_finish(const Status& s) {
+  for (std::size_t i = 0; i < s.context.size(); ++i) {
+    const Principal& p = s.context[i];
+    const Process& process = p.process();
+    if (process.tag() != ProcessTag::Input || !p.params().empty()) continue;
+    const Message pattern = apply(s.assignment, process.term());
+    if (pattern.has_trick()) continue;
+    Messages atoms;
+    carried_atoms(pattern, atoms);
+    for (const Message& atom : atoms) {
+      if (!can_derive(s.knowledge, s.assignment, atom) && sealed(s, atom, i, pattern)) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace analyser
