@@ -85,6 +85,11 @@ bool may_open(const Message& pattern, const Messages& ciphertexts) {
   return opens;
 }
 
+// m under a; cheap when m holds nothing a can change.
+Message under(const Assignment& a, const Message& m) {
+  return m.has_variables() ? apply(a, m) : m;
+}
+
 // Calls visit(prefix term, is_input) on every prefix of p, under a.
 template <typename Visit>
 void for_each_prefix(const Process& p, const Assignment& a, Visit& visit) {
@@ -93,7 +98,7 @@ void for_each_prefix(const Process& p, const Assignment& a, Visit& visit) {
       return;
     case ProcessTag::Input:
     case ProcessTag::Output:
-      visit(apply(a, p.term()), p.tag() == ProcessTag::Input);
+      visit(under(a, p.term()), p.tag() == ProcessTag::Input);
       for_each_prefix(p.next(), a, visit);
       return;
     case ProcessTag::Choice:
@@ -117,19 +122,44 @@ void carried_atoms(const Message& pattern, Messages& atoms) {
   }
 }
 
-// Whether value stays sealed, as the header says, while principal `waiting` of
-// s waits on pattern.
-bool sealed(const Status& s, const Message& value, std::size_t waiting, const Message& pattern) {
-  Messages stored = s.knowledge.messages();
-  for (Message& m : stored) {
-    m = apply(s.assignment, m);
-    if (m.has_trick()) return false;
+// The test of one state, its stored messages read once.
+class Sealing {
+ public:
+  explicit Sealing(const Status& s) : s_(s) {}
+
+  // Whether value stays sealed, as the header says, while principal `waiting`
+  // waits on pattern.
+  bool sealed(const Message& value, std::size_t waiting, const Message& pattern);
+
+ private:
+  // The stored messages under the assignment; false when one holds a trick.
+  bool read_stored();
+  // The ciphertexts holding a secret, the keys that open them added to
+  // secrets; false when one of those keys is not an atom or is derivable.
+  bool find_ciphertexts(Messages& secrets, Messages& ciphertexts) const;
+
+  const Status& s_;
+  bool read_ = false;
+  bool has_trick_ = false;
+  Messages stored_;
+};
+
+bool Sealing::read_stored() {
+  if (!read_) {
+    read_ = true;
+    stored_ = s_.knowledge.messages();
+    for (Message& m : stored_) {
+      m = under(s_.assignment, m);
+      has_trick_ = has_trick_ || m.has_trick();
+    }
   }
-  Messages secrets{value};
-  Messages ciphertexts;
+  return !has_trick_;
+}
+
+bool Sealing::find_ciphertexts(Messages& secrets, Messages& ciphertexts) const {
   bool failed = false;
   for (std::size_t i = 0; i < secrets.size() && !failed; ++i) {
-    if (can_derive(s.knowledge, s.assignment, secrets[i])) return false;
+    if (i > 0 && can_derive(s_.knowledge, s_.assignment, secrets[i])) return false;
     const Messages secret{secrets[i]};
     auto visit = [&](const Message& part) {
       if (failed || !part.is(Tag::Enc) || !mentions_any(part, secret)) return;
@@ -141,17 +171,26 @@ bool sealed(const Status& s, const Message& value, std::size_t waiting, const Me
       const Message opener = inverse_key(part.key());
       if (!contains(secrets, opener)) secrets.push_back(opener);
     };
-    for (const Message& m : stored) for_each_part(m, visit);
+    for (const Message& m : stored_) {
+      if (mentions_any(m, secret)) for_each_part(m, visit);
+    }
   }
-  if (failed || may_open(pattern, ciphertexts)) return false;
+  return !failed;
+}
+
+bool Sealing::sealed(const Message& value, std::size_t waiting, const Message& pattern) {
+  if (!read_stored()) return false;
+  Messages secrets{value};
+  Messages ciphertexts;
+  if (!find_ciphertexts(secrets, ciphertexts) || may_open(pattern, ciphertexts)) return false;
   bool leaks = false;
   auto visit = [&](const Message& term, bool is_input) {
     if (leaks) return;
     leaks =
         term.has_trick() || (is_input ? may_open(term, ciphertexts) : mentions_any(term, secrets));
   };
-  for (std::size_t j = 0; j < s.context.size() && !leaks; ++j) {
-    if (j != waiting) for_each_prefix(s.context[j].process(), s.assignment, visit);
+  for (std::size_t j = 0; j < s_.context.size() && !leaks; ++j) {
+    if (j != waiting) for_each_prefix(s_.context[j].process(), s_.assignment, visit);
   }
   return !leaks;
 }
@@ -159,16 +198,19 @@ bool sealed(const Status& s, const Message& value, std::size_t waiting, const Me
 }  // namespace
 
 bool cannot_finish(const Status& s) {
+  Sealing sealing(s);
   for (std::size_t i = 0; i < s.context.size(); ++i) {
     const Principal& p = s.context[i];
     const Process& process = p.process();
     if (process.tag() != ProcessTag::Input || !p.params().empty()) continue;
-    const Message pattern = apply(s.assignment, process.term());
+    const Message pattern = under(s.assignment, process.term());
     if (pattern.has_trick()) continue;
     Messages atoms;
     carried_atoms(pattern, atoms);
     for (const Message& atom : atoms) {
-      if (!can_derive(s.knowledge, s.assignment, atom) && sealed(s, atom, i, pattern)) return true;
+      if (!can_derive(s.knowledge, s.assignment, atom) && sealing.sealed(atom, i, pattern)) {
+        return true;
+      }
     }
   }
   return false;
