@@ -398,16 +398,23 @@ TEST(Reduction, GivesWayWhereAnOutputWaitsForAnotherPrincipal) {
 }
 
 // Responders that have not received anything yet are interchangeable while the
-// initiators' messages name none of them.
-TEST(Reduction, LeavesOutRunsThatOnlySwapInterchangeableInstances) {
+// initiators' messages name none of them; and states from which no run finishes
+// are left out.
+TEST(Reduction, LeavesOutRunsThatOnlySwapInterchangeableInstancesAndDeadEnds) {
   const Protocol open_nspk = {
       "A : (b) [ out({(na,A)}b+) . in({(na,?x)}A-) . out({x}b+) ] ;\n"
       "B : () [ in({(?y,?a)}B-) . out({(y,nb)}a+) . in({nb}B-) ] ;\n",
       "forall B.j: forall A.i: (a_j = A_i implies not :> nb_j) ;\n", "true ;\n"};
-  const auto [reduced, exhaustive] =
-      expect_same_findings(write_protocol("open-nspk", open_nspk, 4), "open nspk -max 4");
+  const AnalysisOptions options = write_protocol("open-nspk", open_nspk, 4);
+  const auto [reduced, exhaustive] = expect_same_findings(options, "open nspk -max 4");
   EXPECT_EQ(exhaustive, 8224);
   EXPECT_EQ(reduced, 2789);
+  // An initiator that addressed its nonce to another initiator, or a responder
+  // that took the intruder's nonce for its partner's, waits for good: every such
+  // state is left out, and every leaf met is a finished run.
+  const AnalysisStatistics s = analyse(options, std::cerr).statistics;
+  EXPECT_EQ(s.traces, s.finished_runs);
+  EXPECT_GT(s.dead_ends, 0);
 }
 
 // The hunt for a first attack lets the initiators and responders that play no
