@@ -69,6 +69,7 @@ bool may_fit(const Message& p, const Message& t) {
 
 // Whether some encryption of pattern may open one of the ciphertexts.
 bool may_open(const Message& pattern, const Messages& ciphertexts) {
+  if (ciphertexts.empty()) return false;
   bool opens = false;
   auto visit = [&](const Message& part) {
     if (opens || !part.is(Tag::Enc)) return;
