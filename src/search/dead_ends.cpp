@@ -41,10 +41,26 @@ void for_each_part(const Message& m, Visit& visit) {
   }
 }
 
-bool mentions_any(const Message& m, const Messages& atoms) {
-  if (m.is_atom()) return contains(atoms, m);
-  return (!m.first().is(Tag::NoMessage) && mentions_any(m.first(), atoms)) ||
-         (!m.second().is(Tag::NoMessage) && mentions_any(m.second(), atoms));
+bool is_key_pair_half(const Message& m) {
+  return m.is(Tag::PubKey) || m.is(Tag::PrivKey);
+}
+
+// Whether m holds one of the secrets where the intruder could take it out, given
+// the keys: anywhere but as the key of an encryption. The key of a value (b+,
+// b-) may turn out to be any agent's key once its value is settled, so it counts
+// as holding every secret key pair half.
+bool carries(const Message& m, const Messages& secrets) {
+  switch (m.tag()) {
+    case Tag::Enc:
+      return carries(m.body(), secrets);
+    case Tag::Pair:
+      return carries(m.first(), secrets) || carries(m.second(), secrets);
+    case Tag::PubOf:
+    case Tag::PrivOf:
+      return std::ranges::any_of(secrets, is_key_pair_half);
+    default:
+      return m.is_atom() && contains(secrets, m);
+  }
 }
 
 // A part that may stand for more than one message: a variable, a generated
@@ -128,8 +144,8 @@ class Sealing {
  public:
   explicit Sealing(const Status& s) : s_(s) {}
 
-  // Whether value stays sealed, as the header says, while principal `waiting`
-  // waits on pattern.
+  // Whether value stays sealed, as the header says, while the principal at
+  // index `waiting` of the context waits on pattern.
   bool sealed(const Message& value, std::size_t waiting, const Message& pattern);
 
  private:
@@ -163,7 +179,7 @@ bool Sealing::find_ciphertexts(Messages& secrets, Messages& ciphertexts) const {
     if (i > 0 && can_derive(s_.knowledge, s_.assignment, secrets[i])) return false;
     const Messages secret{secrets[i]};
     auto visit = [&](const Message& part) {
-      if (failed || !part.is(Tag::Enc) || !mentions_any(part, secret)) return;
+      if (failed || !part.is(Tag::Enc) || !carries(part, secret)) return;
       if (!is_atomic_key(part.key())) {
         failed = true;
         return;
@@ -173,7 +189,7 @@ bool Sealing::find_ciphertexts(Messages& secrets, Messages& ciphertexts) const {
       if (!contains(secrets, opener)) secrets.push_back(opener);
     };
     for (const Message& m : stored_) {
-      if (mentions_any(m, secret)) for_each_part(m, visit);
+      if (carries(m, secret)) for_each_part(m, visit);
     }
   }
   return !failed;
@@ -187,8 +203,7 @@ bool Sealing::sealed(const Message& value, std::size_t waiting, const Message& p
   bool leaks = false;
   auto visit = [&](const Message& term, bool is_input) {
     if (leaks) return;
-    leaks =
-        term.has_trick() || (is_input ? may_open(term, ciphertexts) : mentions_any(term, secrets));
+    leaks = term.has_trick() || (is_input ? may_open(term, ciphertexts) : carries(term, secrets));
   };
   for (std::size_t j = 0; j < s_.context.size() && !leaks; ++j) {
     if (j != waiting) for_each_prefix(s_.context[j].process(), s_.assignment, visit);

@@ -7,7 +7,9 @@
 //  - the intruder cannot derive the key that opens any stored ciphertext holding
 //    the value, nor, in turn, the keys that open the ciphertexts holding those
 //    keys (all of them "secrets");
-//  - no other principal sends a secret as written in what it has left to send;
+//  - no other principal sends a secret, or the key of a value that could turn
+//    out to be a secret key, in what it has left to send (a key that only
+//    encrypts is not sent);
 //  - no pattern that any principal has left to receive on, the waiting one's
 //    included, opens one of those ciphertexts: a pattern that names the key
 //    that opens it and whose body may fit the ciphertext's.
@@ -16,8 +18,9 @@
 // and a principal can take one in a variable and send it on, but never take it
 // apart. The waiting principal never receives, and the run never finishes.
 //
-// The test errs on the side of "may finish": a key that is not an atom, a
-// pattern whose key is a variable, or a trick anywhere ends it with false.
+// The test errs on the side of "may finish": a stored ciphertext under a key
+// that is not an atom, a pattern whose key is not an atom, or a trick in what
+// is stored or left to do ends it with false for that value.
 #pragma once
 
 #include "node/status.h"

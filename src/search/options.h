@@ -23,9 +23,9 @@ struct SearchOptions {
   // interchangeable instances (see search/symmetry.h): for front ends that want
   // the distinct attacks rather than every trace. Only search::run honours it.
   bool symmetry_reduction = false;
-  // Leave out the states from which no run can finish (see search/dead_ends.h):
-  // for front ends that look at finished runs only. The leaves met are then
-  // finished runs. Only search::run honours it.
+  // Leave out states from which no run can finish (see search/dead_ends.h):
+  // for front ends that look at finished runs only. The serial search honours
+  // it (search::run); the parallel one is for the analyser, which never sets it.
   bool prune_dead_ends = false;
   // Before the full search, hunt for an attack in the runs where only a few
   // principals exchange messages (see search/goal.h): for front ends that stop
