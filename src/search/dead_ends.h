@@ -18,9 +18,10 @@
 // and a principal can take one in a variable and send it on, but never take it
 // apart. The waiting principal never receives, and the run never finishes.
 //
-// The test errs on the side of "may finish": a stored ciphertext under a key
-// that is not an atom, a pattern whose key is not an atom, or a trick in what
-// is stored or left to do ends it with false for that value.
+// The test errs on the side of "may finish": a ciphertext holding a secret
+// under a key that is not an atom, a pattern whose key is not an atom while
+// some ciphertext holds a secret, or a trick in what is stored or left to do
+// ends it with false for that value.
 #pragma once
 
 #include "node/status.h"
