@@ -41,23 +41,23 @@ void for_each_part(const Message& m, Visit& visit) {
   }
 }
 
-bool is_key_pair_half(const Message& m) {
-  return m.is(Tag::PubKey) || m.is(Tag::PrivKey);
-}
-
 // Whether m holds one of the secrets where the intruder could take it out, given
-// the keys: anywhere but as the key of an encryption. The key of a value (b+,
-// b-) may turn out to be any agent's key once its value is settled, so it counts
-// as holding every secret key pair half.
+// the keys: anywhere but as the key of an encryption. The public or private key
+// of a value (b+, b-) may turn out to be any agent's once the value is settled,
+// so it counts as holding every secret key of its kind.
 bool carries(const Message& m, const Messages& secrets) {
+  const auto any_secret = [&](Tag tag) {
+    return std::ranges::any_of(secrets, [tag](const Message& s) { return s.is(tag); });
+  };
   switch (m.tag()) {
     case Tag::Enc:
       return carries(m.body(), secrets);
     case Tag::Pair:
       return carries(m.first(), secrets) || carries(m.second(), secrets);
     case Tag::PubOf:
+      return any_secret(Tag::PubKey);
     case Tag::PrivOf:
-      return std::ranges::any_of(secrets, is_key_pair_half);
+      return any_secret(Tag::PrivKey);
     default:
       return m.is_atom() && contains(secrets, m);
   }
