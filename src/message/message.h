@@ -213,6 +213,11 @@ Message agent_priv_key(const Message& m);
 bool is_pub_key(const Message& m);
 bool is_priv_key(const Message& m);
 bool is_sym_key(const Message& m);
+// SymKey, PubKey or PrivKey: a key that is an atom. Inline: unification asks
+// it of every encryption it meets.
+inline bool is_atomic_key(const Message& m) {
+  return m.is(Tag::SymKey) || m.is(Tag::PubKey) || m.is(Tag::PrivKey);
+}
 bool is_agent(const Message& m);
 bool is_enc(const Message& m);
 

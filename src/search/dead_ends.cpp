@@ -14,10 +14,6 @@ namespace {
 
 using Messages = std::vector<Message>;
 
-bool is_atomic_key(const Message& m) {
-  return m.is(Tag::SymKey) || m.is(Tag::PubKey) || m.is(Tag::PrivKey);
-}
-
 bool contains(const Messages& list, const Message& m) {
   return std::find(list.begin(), list.end(), m) != list.end();
 }

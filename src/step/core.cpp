@@ -28,9 +28,6 @@ Assignment bind(const Message& x, const Message& y, const Message& z, const Mess
   return extend(bind(x, y), z, w);
 }
 
-bool is_atomic_key(const Message& m) {
-  return m.is(Tag::SymKey) || m.is(Tag::PubKey) || m.is(Tag::PrivKey);
-}
 bool is_key_of(const Message& m) {
   return m.is(Tag::PubOf) || m.is(Tag::PrivOf);
 }
