@@ -370,10 +370,12 @@ std::shared_ptr<const std::vector<ConstraintStore>> private_copy(
     const std::vector<ConstraintStore>& stores, TermCopier& copier) {
   auto copy = std::make_shared<std::vector<ConstraintStore>>();
   for (const ConstraintStore& store : stores) {
-    ConstraintStore& s = copy->emplace_back();
+    std::vector<Constraint> constraints;
+    constraints.reserve(store.size());
     for (const Constraint& c : store) {
-      s.push_back(Constraint{copier.copy(c.variable), copier.copy(c.term), c.kind});
+      constraints.push_back(Constraint{copier.copy(c.variable), copier.copy(c.term), c.kind});
     }
+    copy->emplace_back(std::move(constraints));
   }
   return copy;
 }

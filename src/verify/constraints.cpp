@@ -34,8 +34,7 @@ void append_chained(const Walk& walk, const Constraint& c, std::vector<Constrain
 }
 
 // A store being extended: the constraints added so far, oldest first, in front
-// of the unchanged base store, so that the base is copied only once, when the
-// new store is finished.
+// of the unchanged base store, which the finished store shares.
 class GrowingStore {
  public:
   explicit GrowingStore(const ConstraintStore& base) : base_(base) {}
@@ -57,11 +56,7 @@ class GrowingStore {
     }
   }
 
-  ConstraintStore finish() && {
-    ConstraintStore store(added_.rbegin(), added_.rend());
-    store.insert(store.end(), base_.begin(), base_.end());
-    return store;
-  }
+  ConstraintStore finish() && { return base_.with(added_); }
 
  private:
   template <typename F>
@@ -116,7 +111,8 @@ void append_constraint(std::string& s, const Constraint& c) {
   s += '\n';
 }
 
-void print_store(std::ostream& os, const ConstraintStore& store) {
+void print_store(std::ostream& os, const ConstraintStore& stored) {
+  const std::vector<Constraint> store(stored.begin(), stored.end());
   // Grouped by position, so that group copies small indices, not keys.
   std::vector<std::string> keys;
   std::vector<std::uint32_t> positions;
@@ -136,6 +132,43 @@ void print_store(std::ostream& os, const ConstraintStore& store) {
 }
 
 }  // namespace
+
+ConstraintStore::Segment::~Segment() {
+  std::shared_ptr<const Segment> next = std::move(older);
+  while (next && next.use_count() == 1) next = std::move(next->older);
+}
+
+const Constraint& ConstraintStore::Iterator::operator*() const {
+  return segment_->newest_first[index_];
+}
+
+ConstraintStore::Iterator& ConstraintStore::Iterator::operator++() {
+  if (++index_ == segment_->newest_first.size()) {
+    segment_ = segment_->older.get();
+    index_ = 0;
+  }
+  return *this;
+}
+
+ConstraintStore::ConstraintStore(std::initializer_list<Constraint> newest_first)
+    : ConstraintStore(std::vector<Constraint>(newest_first)) {}
+
+ConstraintStore::ConstraintStore(std::vector<Constraint> newest_first)
+    : size_(newest_first.size()) {
+  if (!newest_first.empty())
+    newest_ = std::make_shared<const Segment>(std::move(newest_first), nullptr);
+}
+
+ConstraintStore ConstraintStore::with(const std::vector<Constraint>& added) const {
+  if (added.empty()) return *this;
+  return ConstraintStore(std::make_shared<const Segment>(
+                             std::vector<Constraint>(added.rbegin(), added.rend()), newest_),
+                         size_ + added.size());
+}
+
+bool operator==(const ConstraintStore& a, const ConstraintStore& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
 
 Constraint compose_constraints(const Constraint& c1, const Constraint& c2) {
   if (!composable(c1, c2)) return c1;

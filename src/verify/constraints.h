@@ -14,7 +14,11 @@
 //  4. is_consistent sorts by hash only to answer yes or no; no store is reordered.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -33,8 +37,77 @@ struct Constraint {
   friend bool operator==(const Constraint&, const Constraint&) = default;
 };
 
-// Most recently added first, closed under chaining.
-using ConstraintStore = std::vector<Constraint>;
+// A set of constraints closed under chaining, most recently added first. A store
+// never changes; adding to it makes a new store that shares the old one's
+// constraints instead of copying them, so that a verification branching
+// thousands of levels deep keeps each constraint once, not once per level.
+class ConstraintStore {
+  struct Segment;
+
+ public:
+  // Goes over the constraints, most recently added first.
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Constraint;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const Constraint*;
+    using reference = const Constraint&;
+
+    Iterator() = default;
+    reference operator*() const;
+    pointer operator->() const { return &**this; }
+    Iterator& operator++();
+    Iterator operator++(int) {
+      Iterator before = *this;
+      ++*this;
+      return before;
+    }
+    friend bool operator==(const Iterator&, const Iterator&) = default;
+
+   private:
+    friend class ConstraintStore;
+    explicit Iterator(const Segment* segment) : segment_(segment) {}
+    const Segment* segment_ = nullptr;  // null at the end
+    std::size_t index_ = 0;             // within segment_, never past its end
+  };
+  using const_iterator = Iterator;
+  using value_type = Constraint;
+
+  ConstraintStore() = default;
+  // Exactly these constraints, the most recent first (not closed under chaining).
+  ConstraintStore(std::initializer_list<Constraint> newest_first);
+  explicit ConstraintStore(std::vector<Constraint> newest_first);
+
+  // This store with added in front, the last of added the most recent.
+  ConstraintStore with(const std::vector<Constraint>& added) const;
+
+  Iterator begin() const { return Iterator(newest_.get()); }
+  Iterator end() const { return Iterator(); }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  friend bool operator==(const ConstraintStore& a, const ConstraintStore& b);
+
+ private:
+  // A run of constraints added together, in front of the older ones, which are
+  // shared with every store grown from them.
+  struct Segment {
+    Segment(std::vector<Constraint> newest_first, std::shared_ptr<const Segment> older)
+        : newest_first(std::move(newest_first)), older(std::move(older)) {}
+    // Unlinks the chain it alone holds one segment at a time: a long chain must
+    // not be freed by recursion.
+    ~Segment();
+    std::vector<Constraint> newest_first;  // never empty
+    mutable std::shared_ptr<const Segment> older;
+  };
+
+  ConstraintStore(std::shared_ptr<const Segment> newest, std::size_t size)
+      : newest_(std::move(newest)), size_(size) {}
+
+  std::shared_ptr<const Segment> newest_;  // null for the empty store
+  std::size_t size_ = 0;
+};
 
 // (variable of c1, term of c2) when c2's variable is c1's term and they are not
 // both Excludes: BindsTo for two BindsTo, Excludes for one of each; c1 otherwise.
