@@ -18,7 +18,9 @@ using namespace analyser;
 namespace {
 
 // Standard output through one large buffer: traces and graphs are long, and the
-// search writes them a few bytes at a time.
+// search writes them a few bytes at a time. A quarter of a megabyte already makes
+// the system calls rare; more would only add to the memory of every run that
+// writes much.
 class StdoutBuffer : public std::streambuf {
  public:
   StdoutBuffer() { setp(buffer_.get(), buffer_.get() + kSize); }
@@ -53,7 +55,7 @@ class StdoutBuffer : public std::streambuf {
   }
 
  private:
-  static constexpr std::size_t kSize = 1 << 20;  // 1 MiB
+  static constexpr std::size_t kSize = 1 << 18;  // 256 KiB
   // Left uninitialised: the system maps its pages only as output fills them, so
   // a run that writes little keeps its memory small.
   std::unique_ptr<char[]> buffer_{new char[kSize]};
