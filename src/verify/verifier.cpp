@@ -237,13 +237,17 @@ VerifierSearch::Item VerifierSearch::built(const PendingBranch& branch) const {
             whole_results_ ? compose_growing(from.assignment, branch.solution) : Assignment(),
             add_to_all(binds_to_constraints(bindings(branch.solution)), from.stores),
             false};
-  auto literals = std::make_shared<std::vector<Formula>>();
-  literals->reserve(from.literals->size());
+  // The literals are copied only once the solution changes one of them.
+  std::shared_ptr<std::vector<Formula>> changed;
   for (std::size_t e = 0; e < from.literals->size(); ++e) {
+    if (from.open[e] == 0) continue;
     const Formula& literal = (*from.literals)[e];
-    literals->push_back(from.open[e] == 0 ? literal : map_literal_terms(literal, branch.solution));
+    Formula mapped = map_literal_terms(literal, branch.solution);
+    if (mapped.same(literal)) continue;
+    if (!changed) changed = std::make_shared<std::vector<Formula>>(*from.literals);
+    (*changed)[e] = std::move(mapped);
   }
-  item.literals = std::move(literals);
+  item.literals = changed ? std::move(changed) : from.literals;
   return item;
 }
 

@@ -86,8 +86,9 @@ class VerifierSearch {
   };
 
   struct Item {
-    // Per entry, with the item's solutions applied; shared by the items that
-    // apply no further solution (the item in which none applies keeps them).
+    // Per entry, with the item's solutions applied; shared with the item it
+    // comes from when its solution changes none of the open ones (the item in
+    // which no solution applies always keeps them).
     std::shared_ptr<const std::vector<Formula>> literals;
     std::vector<std::uint32_t> open;  // per entry, its slots still open
     // The slots decided, the latest first; every other slot is as written.
