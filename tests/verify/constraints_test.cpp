@@ -121,6 +121,25 @@ TEST(AddConstraint, CyclicBindingsTerminate) {
   EXPECT_EQ(store, (ConstraintStore{binds(x, x), binds(y, y), binds(y, x), binds(x, y)}));
 }
 
+TEST(ConstraintStore, GrowingLeavesTheOriginalAsItWasAndFreesLongChains) {
+  const Message x = v("x"), a = nonce("a", 1), b = nonce("b", 1);
+  const ConstraintStore base = built({binds(x, a)});
+  const ConstraintStore left = add_constraint(base, excludes(x, b));
+  const ConstraintStore right = add_constraint(base, binds(v("y"), b));
+  EXPECT_EQ(base, (ConstraintStore{binds(x, a)}));
+  EXPECT_EQ(left, (ConstraintStore{excludes(x, b), binds(x, a)}));
+  EXPECT_EQ(right, (ConstraintStore{binds(v("y"), b), binds(x, a)}));
+  EXPECT_FALSE(left == right);
+
+  // A verification can grow a store a million times; dropping it must not
+  // recurse once per addition.
+  ConstraintStore deep;
+  for (int i = 0; i < 1'000'000; ++i) deep = deep.with({excludes(x, a)});
+  EXPECT_EQ(deep.size(), 1'000'000u);
+  deep = ConstraintStore();
+  EXPECT_TRUE(deep.empty());
+}
+
 TEST(AddToAll, AppliesTheLastConstraintFirstToEveryStore) {
   const Constraint c1 = binds(v("x"), nonce("n", 1));
   const Constraint c2 = excludes(v("y"), nonce("m", 1));
