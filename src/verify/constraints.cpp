@@ -56,7 +56,7 @@ class GrowingStore {
     }
   }
 
-  ConstraintStore finish() && { return base_.with(added_); }
+  ConstraintStore finish() && { return base_.with(std::move(added_)); }
 
  private:
   template <typename F>
@@ -159,14 +159,16 @@ ConstraintStore::ConstraintStore(std::vector<Constraint> newest_first)
     newest_ = std::make_shared<const Segment>(std::move(newest_first), nullptr);
 }
 
-ConstraintStore ConstraintStore::with(const std::vector<Constraint>& added) const {
+ConstraintStore ConstraintStore::with(std::vector<Constraint> added) const {
   if (added.empty()) return *this;
-  return ConstraintStore(std::make_shared<const Segment>(
-                             std::vector<Constraint>(added.rbegin(), added.rend()), newest_),
-                         size_ + added.size());
+  const std::size_t size = size_ + added.size();
+  std::ranges::reverse(added);
+  added.shrink_to_fit();  // the segment is kept, often long after its store is made
+  return ConstraintStore(std::make_shared<const Segment>(std::move(added), newest_), size);
 }
 
 bool operator==(const ConstraintStore& a, const ConstraintStore& b) {
+  if (a.newest_ == b.newest_) return true;  // the same segments, and so the same size
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 

@@ -40,7 +40,9 @@ struct Constraint {
 // A set of constraints closed under chaining, most recently added first. A store
 // never changes; adding to it makes a new store that shares the old one's
 // constraints instead of copying them, so that a verification branching
-// thousands of levels deep keeps each constraint once, not once per level.
+// thousands of levels deep keeps each constraint once, not once per level. Like
+// terms, stores are never shared between threads: a thread hands another only
+// private copies.
 class ConstraintStore {
   struct Segment;
 
@@ -80,7 +82,7 @@ class ConstraintStore {
   explicit ConstraintStore(std::vector<Constraint> newest_first);
 
   // This store with added in front, the last of added the most recent.
-  ConstraintStore with(const std::vector<Constraint>& added) const;
+  ConstraintStore with(std::vector<Constraint> added) const;
 
   Iterator begin() const { return Iterator(newest_.get()); }
   Iterator end() const { return Iterator(); }
