@@ -8,12 +8,7 @@ namespace analyser {
 Node::Node(std::int64_t id, Status status) : status_(std::move(status)), id_(id) {}
 
 Node::~Node() {
-  NodeRef ancestor = std::move(parent_);
-  while (ancestor && ancestor.use_count() == 1) {
-    // Detach the next level first: destroying `ancestor` then frees one node only.
-    NodeRef next = std::move(ancestor->parent_);
-    ancestor = std::move(next);
-  }
+  utils::release_chain(std::move(parent_), [](Node& n) -> NodeRef& { return n.parent_; });
 }
 
 NodeRef create_node(NodeIds& ids, Status status) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace analyser {
@@ -124,6 +125,15 @@ std::vector<T> group(const std::vector<T>& l, R r) {
   std::vector<T> rest = group(others, r);
   result.insert(result.end(), rest.begin(), rest.end());
   return result;
+}
+
+// Drops a chain of shared links (a state's ancestors, a list sharing its tail)
+// from first on, one link at a time for as long as this holder is the last:
+// leaving it to each link's destructor to free the next would recurse once per
+// link. next(link) is the link's own pointer to the next one.
+template <typename Ptr, typename Next>
+void release_chain(Ptr first, Next next) {
+  while (first && first.use_count() == 1) first = std::move(next(*first));
 }
 
 // Keeps the first occurrence of every element, by ==.

@@ -134,8 +134,8 @@ void print_store(std::ostream& os, const ConstraintStore& stored) {
 }  // namespace
 
 ConstraintStore::Segment::~Segment() {
-  std::shared_ptr<const Segment> next = std::move(older);
-  while (next && next.use_count() == 1) next = std::move(next->older);
+  utils::release_chain(
+      std::move(older), [](const Segment& s) -> auto& { return s.older; });
 }
 
 const Constraint& ConstraintStore::Iterator::operator*() const {

@@ -168,8 +168,8 @@ void VerifierSearch::start(const Assignment& a, std::vector<ConstraintStore> sto
 }
 
 VerifierSearch::Decision::~Decision() {
-  std::shared_ptr<const Decision> next = std::move(before);
-  while (next && next.use_count() == 1) next = std::move(next->before);
+  utils::release_chain(
+      std::move(before), [](const Decision& d) -> auto& { return d.before; });
 }
 
 Truth VerifierSearch::cursor_truth(const Item& item) const {
