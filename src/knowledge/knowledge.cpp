@@ -28,6 +28,12 @@ struct Backwards {
 // new set shares what its predecessor knows instead of copying it, and every
 // shorter view stays as it was. The messages alone fix every order; the index
 // and the lists of ages only answer questions about them.
+//
+// The knowledge sets alive count themselves by the size of their view, so that
+// a store whose newest messages no live set sees any more takes them back: in a
+// depth-first search the first child of a state learns into its parent's store,
+// and once its subtree is done, the next child learns into the same room
+// instead of copying the store.
 struct Store {
   std::vector<Message> messages;  // oldest first; never reallocated
   // Open addressing on the message hash, a power of two in size and sized for
@@ -36,6 +42,7 @@ struct Store {
   std::vector<std::uint32_t> index;
   std::vector<std::uint32_t> open;  // ages of the messages an assignment can change, ascending
   std::vector<std::uint32_t> encs;  // ages of the encryptions, ascending
+  std::vector<std::uint32_t> live;  // by view size: the live knowledge sets of that size
 
   // A store of the messages (oldest first) with room for `room` more, indexed.
   Store(std::span<const Message> oldest_first, std::size_t room) {
@@ -43,7 +50,35 @@ struct Store {
     std::size_t slots = 16;
     while (slots < 2 * messages.capacity()) slots *= 2;
     index.assign(slots, 0);
+    live.assign(messages.capacity() + 1, 0);
     for (const Message& m : oldest_first) add(m);
+  }
+
+  // Whether some live knowledge set sees beyond the oldest `size` messages.
+  bool seen_beyond(std::uint32_t size) const {
+    return std::any_of(live.begin() + size + 1, live.begin() + messages.size() + 1,
+                       [](std::uint32_t count) { return count != 0; });
+  }
+
+  // Drops the messages from age `size` on, newest first. Removing the newest
+  // entries of a linear-probing index in the reverse order of their insertion
+  // leaves it exactly as it was before they came: no later entry probed past them.
+  void truncate(std::uint32_t size) {
+    const std::size_t mask = index.size() - 1;
+    while (messages.size() > size) {
+      const auto age = static_cast<std::uint32_t>(messages.size() - 1);
+      const Message& m = messages.back();
+      for (std::size_t slot = m.hash() & mask;; slot = (slot + 1) & mask) {
+        if (index[slot] == age + 1) {
+          index[slot] = 0;
+          break;
+        }
+        if (messages[index[slot] - 1] == m) break;  // an older equal message holds the entry
+      }
+      if (!open.empty() && open.back() == age) open.pop_back();
+      if (!encs.empty() && encs.back() == age) encs.pop_back();
+      messages.pop_back();
+    }
   }
 
   // Stores m as the newest message (there must be room) and indexes it.
@@ -102,6 +137,7 @@ struct Content {
   Content with_newest(const std::vector<Message>& fresh) const {
     std::shared_ptr<Store> target = store;
     const std::size_t grown = size + fresh.size();
+    if (size != store->messages.size() && !store->seen_beyond(size)) store->truncate(size);
     if (size != store->messages.size() || grown > store->messages.capacity()) {
       target = std::make_shared<Store>(oldest_first(), grown);
     }
@@ -119,9 +155,17 @@ struct Content {
   }
 };
 
+// A knowledge set counts itself among its store's live views while it lives.
 struct Knowledge::Data {
   std::int64_t kid = -1;
   Content content;
+
+  Data(std::int64_t k, Content c) : kid(k), content(std::move(c)) {
+    content.store->live[content.size] += 1;
+  }
+  ~Data() { content.store->live[content.size] -= 1; }
+  Data(const Data&) = delete;
+  Data& operator=(const Data&) = delete;
 };
 
 namespace {
@@ -277,7 +321,7 @@ std::optional<Content> learnt_content(const Content& c, const Message& m,
 }
 
 Knowledge with_content(std::int64_t kid, Content c) {
-  return Knowledge(std::make_shared<const Data>(Data{kid, std::move(c)}));
+  return Knowledge(std::make_shared<const Data>(kid, std::move(c)));
 }
 
 // Some stored x with f(x) = m. A message without variables is its own image, so

@@ -209,6 +209,23 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
   return child;
 }
 
+// Whether a process can have moves of the kind sought: false when its first
+// prefix is of the other kind or it has none. Most principals of a state are
+// waiting for one kind or have finished, and this spares them the walk.
+bool may_offer(const Process& p, ProcessTag sought) {
+  switch (p.tag()) {
+    case ProcessTag::Nil:
+      return false;
+    case ProcessTag::Input:
+    case ProcessTag::Output:
+      return p.tag() == sought;
+    case ProcessTag::Choice:
+    case ProcessTag::Parallel:
+      break;
+  }
+  return true;
+}
+
 // Stores the next non-empty batch of candidates of node, visiting the principals
 // in turn; false when every principal has been visited in both phases.
 bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, Reduction* reduction) {
@@ -220,8 +237,10 @@ bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, Reduction*
     if (sought == ProcessTag::Input && reduction != nullptr && reduction->leaves_out(node, i + 1)) {
       continue;
     }
-    std::vector<StepCandidate> batch =
-        unapplied_candidates(core, s.knowledge, s.assignment, s.context, i + 1, sought);
+    std::vector<StepCandidate> batch;
+    if (may_offer(nth_principal(s.context, i + 1).process(), sought)) {
+      batch = unapplied_candidates(core, s.knowledge, s.assignment, s.context, i + 1, sought);
+    }
     if (!batch.empty()) {
       if (sought == ProcessTag::Output) {
         cursor.mark_outputs_found();
