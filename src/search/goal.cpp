@@ -134,7 +134,7 @@ bool search_with_active(SearchState& state, const InitialNode& start, Instances 
       if (!reduction.is_active(mover)) top.mover = mover;
       top.actives_done = false;
       top.mover_stuck = false;
-      stack.push_back(Frame{std::move(child), {}});
+      stack.push_back(Frame{std::move(child), top.cursor.below()});
       continue;
     }
     const NodeRef done = std::move(top.node);

@@ -316,7 +316,7 @@ class Walker {
         return Chunk{std::move(child), start_, formula_, run_.starting_nodes[session_index_]};
       }
       if (child) {
-        stack_.push_back(Frame{std::move(child), {}, top.depth + 1, index});
+        stack_.push_back(Frame{std::move(child), top.cursor.below(), top.depth + 1, index});
         continue;
       }
       const NodeRef closed = std::move(top.node);

@@ -128,7 +128,7 @@ bool search_below(SearchState& state, const InitialNode& start, SearchObserver& 
       continue;
     }
     if (child) {
-      stack.push_back(Frame{std::move(child), {}});
+      stack.push_back(Frame{std::move(child), top.cursor.below()});
       continue;
     }
     const NodeRef done = std::move(top.node);

@@ -209,6 +209,38 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
   return child;
 }
 
+}  // namespace
+
+struct InputMemo {
+  // Each principal (as a context holds it) with its candidates, unapplied.
+  std::vector<std::pair<Principal, std::vector<StepCandidate>>> batches;
+};
+
+namespace {
+
+// The input candidates of principal i, computed once per family of states that
+// receive alike: they depend on nothing else than the knowledge, the principal
+// and what the assignment binds.
+std::vector<StepCandidate> input_batch(SymbolicCore& core, const Status& s, std::int64_t i,
+                                       StepCursor& cursor) {
+  InputMemo& memo = cursor.input_memo();
+  const Principal& p = nth_principal(s.context, i);
+  for (const auto& [principal, batch] : memo.batches) {
+    if (principal.same(p)) return batch;
+  }
+  std::vector<StepCandidate> batch =
+      unapplied_candidates(core, s.knowledge, s.assignment, s.context, i, ProcessTag::Input);
+  memo.batches.emplace_back(p, batch);
+  return batch;
+}
+
+// Whether every variable sigma binds is already bound in a: then a followed by
+// sigma binds exactly what a binds.
+bool binds_nothing_new(const Assignment& a, const Assignment& sigma) {
+  return std::ranges::none_of(bindings(sigma),
+                              [&a](const Binding& b) { return apply(a, b.first).same(b.first); });
+}
+
 // Whether a process can have moves of the kind sought: false when its first
 // prefix is of the other kind or it has none. Most principals of a state are
 // waiting for one kind or have finished, and this spares them the walk.
@@ -239,7 +271,9 @@ bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, Reduction*
     }
     std::vector<StepCandidate> batch;
     if (may_offer(nth_principal(s.context, i + 1).process(), sought)) {
-      batch = unapplied_candidates(core, s.knowledge, s.assignment, s.context, i + 1, sought);
+      batch = sought == ProcessTag::Input
+                  ? input_batch(core, s, i + 1, cursor)
+                  : unapplied_candidates(core, s.knowledge, s.assignment, s.context, i + 1, sought);
     }
     if (!batch.empty()) {
       if (sought == ProcessTag::Output) {
@@ -271,6 +305,17 @@ std::vector<StepCandidate> input_candidates(SymbolicCore& core, const Knowledge&
   return candidates(core, k, a, c, i, ProcessTag::Input);
 }
 
+StepCursor StepCursor::below() const {
+  StepCursor child;
+  if (last_child_alike_) child.inputs_ = inputs_;
+  return child;
+}
+
+InputMemo& StepCursor::input_memo() {
+  if (!inputs_) inputs_ = std::make_shared<InputMemo>();
+  return *inputs_;
+}
+
 void StepCursor::set_pending(std::vector<StepCandidate> candidates) {
   pending_ = std::move(candidates);
   pending_next_ = 0;
@@ -291,6 +336,9 @@ NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& 
   while (cursor.phase_index() != -1) {
     switch (cursor.next_pending(&c)) {
       case StepCursor::Pending::Candidate:
+        cursor.set_last_child_alike(c.action.kind == ActionKind::In &&
+                                    binds_nothing_new(node->status().assignment,
+                                                      c.action.substitution));
         return make_child(core, ids, node, std::move(c));
       case StepCursor::Pending::Refill:
         if (refill(core, *node, cursor, reduction)) continue;

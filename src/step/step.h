@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "node/node.h"
@@ -29,12 +30,22 @@ struct StepCandidate {
   Principal after;
 };
 
+// The input candidates computed in a family of states that receive alike: the
+// same knowledge, and assignments that bind the same variables to the same
+// values. A child reached by an input that binds nothing its parent had not
+// bound is in its parent's family.
+struct InputMemo;
+
 // How far the step function has gone through the children of one node: the
 // phase (outputs, then inputs), the principal whose candidates were computed
 // last, and the batch of candidates not yet turned into children. The search
 // keeps one beside each node on its stack; a node itself holds only its state.
 class StepCursor {
  public:
+  // A fresh cursor for the child that step() made last, sharing the input
+  // candidates of the family when the child is in its parent's.
+  StepCursor below() const;
+
   // What next_pending found.
   enum class Pending { Candidate, Refill, End };
   // Removes the first pending candidate into *out; Refill when none is pending and
@@ -47,6 +58,8 @@ class StepCursor {
   void mark_outputs_found() { outputs_found_ = true; }
   bool output_phase() const { return output_phase_; }
   void end_output_phase() { output_phase_ = false; }
+  InputMemo& input_memo();
+  void set_last_child_alike(bool alike) { last_child_alike_ = alike; }
 
  private:
   std::int64_t phase_index_ = 0;  // 1-based principal computed last; -1 when exhausted
@@ -54,6 +67,8 @@ class StepCursor {
   std::size_t pending_next_ = 0;  // first candidate of pending_ not yet taken
   bool outputs_found_ = false;
   bool output_phase_ = true;
+  std::shared_ptr<InputMemo> inputs_;  // made on the first input computed
+  bool last_child_alike_ = false;      // the last child is in this node's family
 };
 
 // The moves a reduced search leaves out at a node, because the runs they start
