@@ -159,6 +159,10 @@ struct Content {
 struct Knowledge::Data {
   std::int64_t kid = -1;
   Content content;
+  // What refining a name asks of the knowledge it was generated from, again and
+  // again: found on the first question. A set stays within one thread.
+  mutable std::optional<std::vector<Message>> honest_agents;
+  mutable std::optional<bool> has_compromised_agent;
 
   Data(std::int64_t k, Content c) : kid(k), content(std::move(c)) {
     content.store->live[content.size] += 1;
@@ -428,9 +432,13 @@ std::vector<Message> compromised_agents(const Knowledge& k) {
 }
 
 std::vector<Message> honest_agents(const Knowledge& k) {
-  const Content& d = content(k);
-  return messages_where(
-      k, [&](const Message& m) { return m.is(Tag::Agent) && !knows_both_halves(d, m); });
+  std::optional<std::vector<Message>>& known = k.data()->honest_agents;
+  if (!known) {
+    const Content& d = content(k);
+    known = messages_where(
+        k, [&](const Message& m) { return m.is(Tag::Agent) && !knows_both_halves(d, m); });
+  }
+  return *known;
 }
 
 std::vector<Message> usable_pub_keys(const Knowledge& k) {
@@ -487,9 +495,13 @@ bool has_key_pair(const Knowledge& k) {
 }
 
 bool has_compromised_agent(const Knowledge& k) {
-  const Content& d = content(k);
-  return any_message(k,
-                     [&](const Message& m) { return m.is(Tag::Agent) && knows_both_halves(d, m); });
+  std::optional<bool>& known = k.data()->has_compromised_agent;
+  if (!known) {
+    const Content& d = content(k);
+    known = any_message(
+        k, [&](const Message& m) { return m.is(Tag::Agent) && knows_both_halves(d, m); });
+  }
+  return *known;
 }
 
 std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {

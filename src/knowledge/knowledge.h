@@ -30,7 +30,7 @@ namespace analyser {
 
 class Knowledge {
  public:
-  struct Data;  // kid and the messages with their lookup index, shared between kids
+  struct Data;  // kid, the messages with their lookup index, answers found about them
 
   // The empty, unregistered knowledge (kid -1).
   Knowledge();

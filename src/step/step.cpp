@@ -213,23 +213,28 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
 
 struct InputMemo {
   // Each principal (as a context holds it) with its candidates, unapplied.
-  std::vector<std::pair<Principal, std::vector<StepCandidate>>> batches;
+  std::vector<std::pair<Principal, CandidateBatch>> batches;
 };
 
 namespace {
 
+CandidateBatch shared_batch(std::vector<StepCandidate> candidates) {
+  if (candidates.empty()) return nullptr;
+  return std::make_shared<const std::vector<StepCandidate>>(std::move(candidates));
+}
+
 // The input candidates of principal i, computed once per family of states that
 // receive alike: they depend on nothing else than the knowledge, the principal
 // and what the assignment binds.
-std::vector<StepCandidate> input_batch(SymbolicCore& core, const Status& s, std::int64_t i,
-                                       StepCursor& cursor) {
+CandidateBatch input_batch(SymbolicCore& core, const Status& s, std::int64_t i,
+                           StepCursor& cursor) {
   InputMemo& memo = cursor.input_memo();
   const Principal& p = nth_principal(s.context, i);
   for (const auto& [principal, batch] : memo.batches) {
     if (principal.same(p)) return batch;
   }
-  std::vector<StepCandidate> batch =
-      unapplied_candidates(core, s.knowledge, s.assignment, s.context, i, ProcessTag::Input);
+  CandidateBatch batch = shared_batch(
+      unapplied_candidates(core, s.knowledge, s.assignment, s.context, i, ProcessTag::Input));
   memo.batches.emplace_back(p, batch);
   return batch;
 }
@@ -258,6 +263,26 @@ bool may_offer(const Process& p, ProcessTag sought) {
   return true;
 }
 
+// Makes the candidates of principal i of the kind sought pending in cursor;
+// false when it has none.
+bool take_batch(SymbolicCore& core, const Node& node, std::int64_t i, ProcessTag sought,
+                StepCursor& cursor, Reduction* reduction) {
+  const Status& s = node.status();
+  if (sought == ProcessTag::Input) {
+    CandidateBatch batch = input_batch(core, s, i, cursor);
+    if (!batch) return false;
+    cursor.set_pending(std::move(batch));
+    return true;
+  }
+  std::vector<StepCandidate> batch =
+      unapplied_candidates(core, s.knowledge, s.assignment, s.context, i, sought);
+  if (batch.empty()) return false;
+  cursor.mark_outputs_found();
+  if (reduction != nullptr) reduction->thin_outputs(node, i, batch);
+  cursor.set_pending(shared_batch(std::move(batch)));
+  return true;
+}
+
 // Stores the next non-empty batch of candidates of node, visiting the principals
 // in turn; false when every principal has been visited in both phases.
 bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, Reduction* reduction) {
@@ -269,18 +294,8 @@ bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, Reduction*
     if (sought == ProcessTag::Input && reduction != nullptr && reduction->leaves_out(node, i + 1)) {
       continue;
     }
-    std::vector<StepCandidate> batch;
-    if (may_offer(nth_principal(s.context, i + 1).process(), sought)) {
-      batch = sought == ProcessTag::Input
-                  ? input_batch(core, s, i + 1, cursor)
-                  : unapplied_candidates(core, s.knowledge, s.assignment, s.context, i + 1, sought);
-    }
-    if (!batch.empty()) {
-      if (sought == ProcessTag::Output) {
-        cursor.mark_outputs_found();
-        if (reduction != nullptr) reduction->thin_outputs(node, i + 1, batch);
-      }
-      cursor.set_pending(std::move(batch));
+    if (may_offer(nth_principal(s.context, i + 1).process(), sought) &&
+        take_batch(core, node, i + 1, sought, cursor, reduction)) {
       return true;
     }
     if (sought == ProcessTag::Output && i + 1 == n) {
@@ -316,15 +331,15 @@ InputMemo& StepCursor::input_memo() {
   return *inputs_;
 }
 
-void StepCursor::set_pending(std::vector<StepCandidate> candidates) {
+void StepCursor::set_pending(CandidateBatch candidates) {
   pending_ = std::move(candidates);
   pending_next_ = 0;
 }
 
 StepCursor::Pending StepCursor::next_pending(StepCandidate* out) {
-  if (pending_next_ < pending_.size()) {
-    *out = std::move(pending_[pending_next_++]);
-    if (pending_next_ == pending_.size()) set_pending({});  // release the used batch
+  if (pending_ && pending_next_ < pending_->size()) {
+    *out = (*pending_)[pending_next_++];
+    if (pending_next_ == pending_->size()) set_pending(nullptr);  // release the used batch
     return Pending::Candidate;
   }
   return outputs_found_ ? Pending::End : Pending::Refill;

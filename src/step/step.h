@@ -36,6 +36,10 @@ struct StepCandidate {
 // bound is in its parent's family.
 struct InputMemo;
 
+// Candidates computed together, shared by the cursors that take them and the
+// memo of their family; nullptr when there are none.
+using CandidateBatch = std::shared_ptr<const std::vector<StepCandidate>>;
+
 // How far the step function has gone through the children of one node: the
 // phase (outputs, then inputs), the principal whose candidates were computed
 // last, and the batch of candidates not yet turned into children. The search
@@ -48,10 +52,10 @@ class StepCursor {
 
   // What next_pending found.
   enum class Pending { Candidate, Refill, End };
-  // Removes the first pending candidate into *out; Refill when none is pending and
+  // Takes the first pending candidate into *out; Refill when none is pending and
   // no outputs were found, End when none is pending but outputs were found.
   Pending next_pending(StepCandidate* out);
-  void set_pending(std::vector<StepCandidate> candidates);
+  void set_pending(CandidateBatch candidates);
 
   std::int64_t phase_index() const { return phase_index_; }
   void set_phase_index(std::int64_t i) { phase_index_ = i; }
@@ -63,7 +67,7 @@ class StepCursor {
 
  private:
   std::int64_t phase_index_ = 0;  // 1-based principal computed last; -1 when exhausted
-  std::vector<StepCandidate> pending_;
+  CandidateBatch pending_;
   std::size_t pending_next_ = 0;  // first candidate of pending_ not yet taken
   bool outputs_found_ = false;
   bool output_phase_ = true;
