@@ -351,9 +351,9 @@ NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& 
   while (cursor.phase_index() != -1) {
     switch (cursor.next_pending(&c)) {
       case StepCursor::Pending::Candidate:
-        cursor.set_last_child_alike(c.action.kind == ActionKind::In &&
-                                    binds_nothing_new(node->status().assignment,
-                                                      c.action.substitution));
+        cursor.set_last_child_alike(
+            c.action.kind == ActionKind::In &&
+            binds_nothing_new(node->status().assignment, c.action.substitution));
         return make_child(core, ids, node, std::move(c));
       case StepCursor::Pending::Refill:
         if (refill(core, *node, cursor, reduction)) continue;

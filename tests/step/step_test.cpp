@@ -270,15 +270,18 @@ TEST_F(ReceiveUnderPublicKeyTest, CandidatesCarryingTheSameMessageAppearOnce) {
 // Driving the search to exhaustion.
 
 // The actions of the subtree below node in depth-first order, each indented by
-// its depth.
+// its depth. Each child starts from cursor.below() with `families`, the way the
+// search goes, and from a fresh cursor without.
 std::vector<std::string> explore(SymbolicCore& core, NodeIds& ids, const NodeRef& node,
-                                 int depth = 0) {
+                                 int depth = 0, StepCursor cursor = {}, bool families = true) {
   std::vector<std::string> lines;
-  StepCursor cursor;
   while (NodeRef child = step(core, ids, node, cursor)) {
     lines.push_back(std::string(static_cast<std::size_t>(depth), ' ') +
                     action_to_string(child->action()));
-    for (std::string& line : explore(core, ids, child, depth + 1)) lines.push_back(std::move(line));
+    const StepCursor below = families ? cursor.below() : StepCursor();
+    for (std::string& line : explore(core, ids, child, depth + 1, below, families)) {
+      lines.push_back(std::move(line));
+    }
   }
   return lines;
 }
@@ -308,6 +311,37 @@ TEST_F(StepTest, SmallProtocolExploredToExhaustion) {
                                       }));
 }
 
+Principal unnumbered(const std::string& name, std::int64_t instance, const Process& process) {
+  return Principal(
+      std::make_shared<const Principal::Data>(Principal::Data{name, instance, {}, process}));
+}
+
+// Receiving a nonce the intruder knows binds nothing: the child receives as its
+// parent does and reuses the input candidates computed there. The tree is the
+// one that computing them again at every state gives.
+TEST_F(StepTest, StatesThatReceiveAlikeShareTheirInputsWithoutChangingTheTree) {
+  const Message n = nonce("n", 0);
+  const Knowledge k = knowing(pair(agent("I", 0), n));
+  const Context roles{
+      unnumbered("B", 1, input(n, out_nonce("m", in_any("y")))),
+      unnumbered("C", 2, input(n, in_any("z", input(n, nil_process())))),
+  };
+  const std::int64_t last_kid = mgr.last_kid();
+  NodeIds fresh_ids;
+  const std::vector<std::string> fresh = explore(
+      core, fresh_ids, create_node(fresh_ids, Status{roles, empty_assignment(), k}), 0, {}, false);
+  mgr.set_last_kid(last_kid);
+  const std::vector<std::string> shared =
+      explore(core, ids, create_node(ids, Status{roles, empty_assignment(), k}));
+  EXPECT_EQ(shared, fresh);
+  EXPECT_EQ(ids.last(), fresh_ids.last());
+  EXPECT_GT(shared.size(), 20u);
+}
+
+CandidateBatch batch_of(std::vector<StepCandidate> candidates) {
+  return std::make_shared<const std::vector<StepCandidate>>(std::move(candidates));
+}
+
 StepCandidate candidate_labelled(const std::string& name) {
   return StepCandidate{Principal(), out_action(name, 1, nonce("n", 1), empty_assignment()),
                        Principal()};
@@ -317,7 +351,7 @@ TEST(StepCursorTest, NextPendingGivesCandidatesInOrderThenRefill) {
   StepCursor cursor;
   StepCandidate c;
   EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Refill);
-  cursor.set_pending({candidate_labelled("A"), candidate_labelled("B")});
+  cursor.set_pending(batch_of({candidate_labelled("A"), candidate_labelled("B")}));
   ASSERT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
   EXPECT_EQ(c.action.name, "A");
   ASSERT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
@@ -330,7 +364,7 @@ TEST(StepCursorTest, NextPendingEndsOnceOutputsWereFound) {
   StepCursor cursor;
   StepCandidate c;
   cursor.mark_outputs_found();
-  cursor.set_pending({candidate_labelled("A")});
+  cursor.set_pending(batch_of({candidate_labelled("A")}));
   EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
   EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::End);
   EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::End);
