@@ -135,4 +135,29 @@ TEST(SharedMessagesTest, LongChainsAnswerAsIfEachSetWereCopied) {
   }
 }
 
+// In a depth-first search a set's children come one after another, each gone
+// before the next is made: the next one learns in the room the previous one
+// used. Each must answer as if it had been learnt alone, and a sibling that is
+// still alive must keep what it knows.
+TEST(SharedMessagesTest, ChildrenLearntOneAfterAnotherAnswerAsIfLearntAlone) {
+  const Message key = pub_key("K", 1);
+  const Knowledge parent = learn(learn(empty_knowledge(), pairs_of(0, 12)), enc(n(50), key));
+  const Knowledge kept = learn(parent, pair(n(300), enc(n(301), key)));
+  for (int child = 0; child < 40; ++child) {
+    // Messages that collide in the index with the parent's and the kept sibling's.
+    const Message secret = enc(n(1000 + child), key);
+    const Knowledge k = learn(parent, pair(pairs_of(100 + 3 * child, 3 + child % 4), secret));
+    const Knowledge alone = learn(learn(learn(empty_knowledge(), pairs_of(0, 12)), enc(n(50), key)),
+                                  pair(pairs_of(100 + 3 * child, 3 + child % 4), secret));
+    ASSERT_EQ(k.messages(), alone.messages()) << child;
+    EXPECT_EQ(encryptions_under(k, key), encryptions_under(alone, key)) << child;
+    EXPECT_TRUE(knows(k, secret));
+    EXPECT_FALSE(knows(k, enc(n(999 + child), key)));
+    EXPECT_FALSE(knows(k, n(300)));
+  }
+  EXPECT_TRUE(knows(kept, n(300)));
+  EXPECT_EQ(encryptions_under(kept, key), (std::vector<Message>{enc(n(301), key), enc(n(50), key)}));
+  EXPECT_EQ(parent.messages().size(), 13u);
+}
+
 }  // namespace analyser
