@@ -210,6 +210,10 @@ Assignment extend(const Assignment& a, const Message& variable, const Message& v
   return Assignment(store_with_room({&first, 1}, a.bindings(), 0), a.bindings().size() + 1);
 }
 
+bool is_bound(const Assignment& a, const Message& v) {
+  return value_of(a, v) != nullptr;
+}
+
 Message lookup(Bindings bindings, const Message& t) {
   for (const Binding& b : bindings) {
     if (b.first == t) return b.second;

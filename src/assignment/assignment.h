@@ -105,6 +105,9 @@ bool is_empty(const Assignment& a);
 // Throws NeedVariable unless var is a Var or a Gen term.
 Assignment extend(const Assignment& a, const Message& var, const Message& value);
 
+// Whether a has a binding for variable v.
+bool is_bound(const Assignment& a, const Message& v);
+
 // The value of the first binding whose variable equals t; t itself when none.
 Message lookup(Bindings bindings, const Message& t);
 

@@ -1,6 +1,7 @@
 #include "step/step.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -10,10 +11,17 @@ namespace analyser {
 
 namespace {
 
+// An action of a prefix, with its message under its substitution when that was
+// computed to tell duplicates apart.
+struct Move {
+  Action action;
+  std::optional<Message> exchanged;
+};
+
 // The actions of one prefix, duplicates removed, and what remains of the process
 // of the principal after it. All the actions of a prefix share that remainder.
 struct PrefixMoves {
-  std::vector<Action> actions;
+  std::vector<Move> moves;
   Process rest;
 };
 
@@ -66,16 +74,17 @@ bool is_mixed_choice(const Process& p) {
 }
 
 // Keeps the first of the actions that carry the same message once substituted.
-std::vector<Action> without_duplicates(std::vector<Action> actions) {
-  if (actions.size() < 2) return actions;
-  std::vector<Action> kept;
-  std::vector<Message> exchanged;  // the substituted message of each kept action
+std::vector<Move> without_duplicates(std::vector<Action> actions) {
+  std::vector<Move> kept;
   kept.reserve(actions.size());
+  if (actions.size() < 2) {
+    for (Action& action : actions) kept.push_back({std::move(action), std::nullopt});
+    return kept;
+  }
   for (Action& action : actions) {
     Message m = apply(action.substitution, action.message);
-    if (std::find(exchanged.begin(), exchanged.end(), m) != exchanged.end()) continue;
-    exchanged.push_back(std::move(m));
-    kept.push_back(std::move(action));
+    if (std::ranges::any_of(kept, [&m](const Move& k) { return *k.exchanged == m; })) continue;
+    kept.push_back({std::move(action), std::move(m)});
   }
   return kept;
 }
@@ -134,9 +143,9 @@ void collect(Walk& w, const Process& p, bool both_kinds) {
     case ProcessTag::Output: {
       if (p.tag() != w.sought && !both_kinds) return;
       const Message t = apply(w.assignment, p.term());
-      std::vector<Action> actions = without_duplicates(
+      std::vector<Move> moves = without_duplicates(
           p.tag() == ProcessTag::Output ? output_actions(w, t) : input_actions(w, t));
-      if (!actions.empty()) w.found.push_back({std::move(actions), p.next()});
+      if (!moves.empty()) w.found.push_back({std::move(moves), p.next()});
       return;
     }
     case ProcessTag::Choice:
@@ -175,11 +184,13 @@ std::vector<StepCandidate> unapplied_candidates(SymbolicCore& core, const Knowle
 
   std::vector<StepCandidate> result;
   std::size_t count = 0;
-  for (const PrefixMoves& moves : w.found) count += moves.actions.size();
+  for (const PrefixMoves& prefix : w.found) count += prefix.moves.size();
   result.reserve(count);
-  for (PrefixMoves& moves : w.found) {
-    const Principal after = with_process(before, std::move(moves.rest));
-    for (Action& action : moves.actions) result.push_back({before, std::move(action), after});
+  for (PrefixMoves& prefix : w.found) {
+    const Principal after = with_process(before, std::move(prefix.rest));
+    for (Move& move : prefix.moves) {
+      result.push_back({before, std::move(move.action), after, std::move(move.exchanged)});
+    }
   }
   return result;
 }
@@ -198,10 +209,12 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
   Assignment assignment = compose_growing(s.assignment, c.action.substitution);
   Principal stepped = apply_to_principal(assignment, c.after);
   Context context = replace_principal(s.context, {std::move(c.before), std::move(stepped)});
-  Knowledge knowledge = c.action.kind == ActionKind::Out
-                            ? derive_knowledge(core.knowledge_manager(), s.knowledge, assignment,
-                                               apply(c.action.substitution, c.action.message))
-                            : s.knowledge;
+  Knowledge knowledge = s.knowledge;
+  if (c.action.kind == ActionKind::Out) {
+    const Message sent =
+        c.exchanged ? *c.exchanged : apply(c.action.substitution, c.action.message);
+    knowledge = derive_knowledge(core.knowledge_manager(), s.knowledge, assignment, sent);
+  }
   NodeRef child =
       create_node(ids, Status{std::move(context), std::move(assignment), std::move(knowledge)});
   set_parent(child, node);
@@ -242,8 +255,8 @@ CandidateBatch input_batch(SymbolicCore& core, const Status& s, std::int64_t i,
 // Whether every variable sigma binds is already bound in a: then a followed by
 // sigma binds exactly what a binds.
 bool binds_nothing_new(const Assignment& a, const Assignment& sigma) {
-  return std::ranges::none_of(bindings(sigma),
-                              [&a](const Binding& b) { return apply(a, b.first).same(b.first); });
+  return std::ranges::all_of(bindings(sigma),
+                             [&a](const Binding& b) { return is_bound(a, b.first); });
 }
 
 // Whether a process can have moves of the kind sought: false when its first

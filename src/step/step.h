@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "node/node.h"
@@ -23,11 +24,13 @@
 namespace analyser {
 
 // A candidate child computed by the step function: the principal as the context
-// holds it, the action, and the principal with its process advanced.
+// holds it, the action, and the principal with its process advanced; with the
+// action's message under its substitution when that is already known.
 struct StepCandidate {
   Principal before;
   Action action;
   Principal after;
+  std::optional<Message> exchanged;
 };
 
 // The input candidates computed in a family of states that receive alike: the

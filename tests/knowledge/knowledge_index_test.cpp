@@ -156,7 +156,8 @@ TEST(SharedMessagesTest, ChildrenLearntOneAfterAnotherAnswerAsIfLearntAlone) {
     EXPECT_FALSE(knows(k, n(300)));
   }
   EXPECT_TRUE(knows(kept, n(300)));
-  EXPECT_EQ(encryptions_under(kept, key), (std::vector<Message>{enc(n(301), key), enc(n(50), key)}));
+  EXPECT_EQ(encryptions_under(kept, key),
+            (std::vector<Message>{enc(n(301), key), enc(n(50), key)}));
   EXPECT_EQ(parent.messages().size(), 13u);
 }
 

@@ -344,7 +344,7 @@ CandidateBatch batch_of(std::vector<StepCandidate> candidates) {
 
 StepCandidate candidate_labelled(const std::string& name) {
   return StepCandidate{Principal(), out_action(name, 1, nonce("n", 1), empty_assignment()),
-                       Principal()};
+                       Principal(), std::nullopt};
 }
 
 TEST(StepCursorTest, NextPendingGivesCandidatesInOrderThenRefill) {
