@@ -35,6 +35,10 @@ struct Backwards {
 // and once its subtree is done, the next child learns into the same room
 // instead of copying the store.
 struct Store {
+  // The least room a store that holds something is made with: the sets learnt
+  // along a trace then share one store for long, and a small store costs little.
+  static constexpr std::size_t kMinimumRoom = 32;
+
   std::vector<Message> messages;  // oldest first; never reallocated
   // Open addressing on the message hash, a power of two in size and sized for
   // the capacity: each slot holds 1 + the age of the first of equal messages, 0
@@ -110,9 +114,11 @@ struct Content {
   bool analysed = false;
 
   // A content of exactly these messages, oldest first, in a store with room for
-  // as many more.
+  // as many more (and at least the minimum; none when there are no messages).
   static Content of(std::span<const Message> oldest_first) {
-    return whole(std::make_shared<Store>(oldest_first, oldest_first.size()));
+    const std::size_t room =
+        oldest_first.empty() ? 0 : std::max(oldest_first.size(), Store::kMinimumRoom);
+    return whole(std::make_shared<Store>(oldest_first, room));
   }
 
   const Message& by_age(std::uint32_t age) const { return store->messages[age]; }
@@ -139,7 +145,7 @@ struct Content {
     const std::size_t grown = size + fresh.size();
     if (size != store->messages.size() && !store->seen_beyond(size)) store->truncate(size);
     if (size != store->messages.size() || grown > store->messages.capacity()) {
-      target = std::make_shared<Store>(oldest_first(), grown);
+      target = std::make_shared<Store>(oldest_first(), std::max(grown, Store::kMinimumRoom));
     }
     for (auto m = fresh.rbegin(); m != fresh.rend(); ++m) target->add(*m);
     return whole(std::move(target));
