@@ -1,37 +1,68 @@
 #include "knowledge/kmanager.h"
 
-#include <algorithm>
-#include <unordered_map>
+#include <vector>
 
 namespace analyser {
 
 // Registered knowledge by kid, held by weak references so that the table never
-// keeps a knowledge alive. Entries of released knowledge are swept out whenever
-// the table has doubled since the last sweep, so its size follows the live
-// knowledge sets (amortised constant time per registration).
+// keeps a knowledge alive: open addressing on the kid, a power of two in size.
+// Entries of released knowledge stay until the table is half full; they are
+// then swept out, and the table is rebuilt at twice the size of what lives
+// (amortised constant time per registration, without an allocation each).
 struct KnowledgeManager::Table {
-  static constexpr std::size_t kFirstSweep = 1024;
+  static constexpr std::size_t kFirstSlots = 1024;
 
-  std::unordered_map<std::int64_t, std::weak_ptr<const Knowledge::Data>> entries;
-  std::size_t sweep_at = kFirstSweep;  // size that triggers the next sweep
+  struct Entry {
+    std::int64_t kid = -1;  // -1: free
+    std::weak_ptr<const Knowledge::Data> data;
+  };
+  std::vector<Entry> slots = std::vector<Entry>(kFirstSlots);
+  std::size_t used = 0;  // slots whose kid is set
 
   void add(const Knowledge& k) {
-    entries[k.kid()] = k.data();
-    if (entries.size() >= sweep_at) sweep();
+    if (is_absent(k)) return;  // never looked up
+    Entry& e = slot_of(k.kid());
+    if (e.kid == -1) {
+      e.kid = k.kid();
+      used += 1;
+    }
+    e.data = k.data();
+    if (2 * used > slots.size()) sweep();
   }
 
   // The live knowledge under kid, or the absent knowledge.
   Knowledge find(std::int64_t kid) {
-    auto it = entries.find(kid);
-    if (it == entries.end()) return empty_knowledge();
-    if (auto data = it->second.lock()) return Knowledge(std::move(data));
-    entries.erase(it);
+    const Entry& e = slot_of(kid);
+    if (e.kid == -1) return empty_knowledge();
+    if (auto data = e.data.lock()) return Knowledge(std::move(data));
     return empty_knowledge();
   }
 
+ private:
+  // The slot holding kid, or the free slot where it would go.
+  Entry& slot_of(std::int64_t kid) {
+    const std::size_t mask = slots.size() - 1;
+    // Kids come in sequence: spread them over the table.
+    for (std::size_t i = (static_cast<std::size_t>(kid) * 0x9E3779B97F4A7C15ull) & mask;;
+         i = (i + 1) & mask) {
+      if (slots[i].kid == kid || slots[i].kid == -1) return slots[i];
+    }
+  }
+
   void sweep() {
-    std::erase_if(entries, [](const auto& entry) { return entry.second.expired(); });
-    sweep_at = std::max(kFirstSweep, 2 * entries.size());
+    std::vector<Entry> live;
+    for (Entry& e : slots) {
+      if (e.kid != -1 && !e.data.expired()) live.push_back(std::move(e));
+    }
+    std::size_t size = kFirstSlots;
+    while (size < 4 * live.size()) size *= 2;
+    slots.assign(size, Entry{});
+    used = 0;
+    for (Entry& e : live) {
+      Entry& slot = slot_of(e.kid);
+      slot = std::move(e);
+      used += 1;
+    }
   }
 };
 

@@ -33,7 +33,10 @@ struct Backwards {
 // a store whose newest messages no live set sees any more takes them back: in a
 // depth-first search the first child of a state learns into its parent's store,
 // and once its subtree is done, the next child learns into the same room
-// instead of copying the store.
+// instead of copying the store. A store is changed by the thread that searches
+// with it only; another thread may copy the messages of a set that stays alive
+// meanwhile, which appending and cutting back, both past every live set, leave
+// as they are.
 struct Store {
   // The least room a store that holds something is made with: the sets learnt
   // along a trace then share one store for long, and a small store costs little.
@@ -46,6 +49,9 @@ struct Store {
   std::vector<std::uint32_t> index;
   std::vector<std::uint32_t> open;  // ages of the messages an assignment can change, ascending
   std::vector<std::uint32_t> encs;  // ages of the encryptions, ascending
+  // Beside each entry of encs, the hash of its key: looking for the encryptions
+  // under a key compares numbers until one may match.
+  std::vector<std::size_t> enc_key_hashes;
   std::vector<std::uint32_t> live;  // by view size: the live knowledge sets of that size
 
   // A store of the messages (oldest first) with room for `room` more, indexed.
@@ -56,6 +62,16 @@ struct Store {
     index.assign(slots, 0);
     live.assign(messages.capacity() + 1, 0);
     for (const Message& m : oldest_first) add(m);
+  }
+
+  // A live knowledge set of the oldest `size` messages comes and goes. A store
+  // without room (the empty knowledge's, shared by every thread) is never
+  // appended to nor cut back, and counts nothing.
+  void hold(std::uint32_t size) {
+    if (messages.capacity() != 0) live[size] += 1;
+  }
+  void release(std::uint32_t size) {
+    if (messages.capacity() != 0) live[size] -= 1;
   }
 
   // Whether some live knowledge set sees beyond the oldest `size` messages.
@@ -80,7 +96,10 @@ struct Store {
         if (messages[index[slot] - 1] == m) break;  // an older equal message holds the entry
       }
       if (!open.empty() && open.back() == age) open.pop_back();
-      if (!encs.empty() && encs.back() == age) encs.pop_back();
+      if (!encs.empty() && encs.back() == age) {
+        encs.pop_back();
+        enc_key_hashes.pop_back();
+      }
       messages.pop_back();
     }
   }
@@ -90,7 +109,10 @@ struct Store {
     const auto age = static_cast<std::uint32_t>(messages.size());
     messages.push_back(m);
     if (m.has_variables()) open.push_back(age);
-    if (m.is(Tag::Enc)) encs.push_back(age);
+    if (m.is(Tag::Enc)) {
+      encs.push_back(age);
+      enc_key_hashes.push_back(m.key().hash());
+    }
     const std::size_t mask = index.size() - 1;
     for (std::size_t slot = m.hash() & mask;; slot = (slot + 1) & mask) {
       if (index[slot] == 0) {
@@ -166,14 +188,15 @@ struct Knowledge::Data {
   std::int64_t kid = -1;
   Content content;
   // What refining a name asks of the knowledge it was generated from, again and
-  // again: found on the first question. A set stays within one thread.
+  // again: found on the first question. Only the thread that searches with a set
+  // asks it questions (others only copy its messages).
   mutable std::optional<std::vector<Message>> honest_agents;
   mutable std::optional<bool> has_compromised_agent;
 
   Data(std::int64_t k, Content c) : kid(k), content(std::move(c)) {
-    content.store->live[content.size] += 1;
+    content.store->hold(content.size);
   }
-  ~Data() { content.store->live[content.size] -= 1; }
+  ~Data() { content.store->release(content.size); }
   Data(const Data&) = delete;
   Data& operator=(const Data&) = delete;
 };
@@ -515,8 +538,10 @@ std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {
   const Message inverse = inverse_key(key);
   if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
   std::vector<Message> result;
-  for (const std::uint32_t e : Backwards<std::uint32_t>{d.encs()}) {
-    const Message& m = d.by_age(e);
+  const std::size_t key_hash = key.hash();
+  for (std::size_t i = d.encs_count; i-- > 0;) {
+    if (d.store->enc_key_hashes[i] != key_hash) continue;
+    const Message& m = d.by_age(d.store->encs[i]);
     if (m.key() == key) result.push_back(m);
   }
   return result;

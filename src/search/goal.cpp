@@ -27,7 +27,7 @@ using Instances = std::vector<std::int64_t>;  // sorted
 bool intruder_opens(const Knowledge& k, const StepCandidate& c) {
   Message sent;
   try {
-    sent = apply(c.action.substitution, c.action.message);
+    sent = exchanged_message(c);
   } catch (const NoMeaning&) {
     return false;  // the child fails the same way, if the search ever makes it
   } catch (const CyclicBinding&) {

@@ -190,7 +190,7 @@ void InterchangeableInstances::thin_outputs(const Node& node, std::int64_t i,
   std::vector<StepCandidate> kept;
   std::vector<Sent> sent;
   for (StepCandidate& c : outputs) {
-    const Message m = apply(c.action.substitution, c.action.message);
+    const Message m = exchanged_message(c);
     const bool swapped_earlier = std::any_of(swaps.begin(), swaps.end(), [&](const Swap& swap) {
       const Message other = swap.term(m);
       return other != m && std::any_of(sent.begin(), sent.end(), [&](const Sent& earlier) {

@@ -211,9 +211,8 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
   Context context = replace_principal(s.context, {std::move(c.before), std::move(stepped)});
   Knowledge knowledge = s.knowledge;
   if (c.action.kind == ActionKind::Out) {
-    const Message sent =
-        c.exchanged ? *c.exchanged : apply(c.action.substitution, c.action.message);
-    knowledge = derive_knowledge(core.knowledge_manager(), s.knowledge, assignment, sent);
+    knowledge =
+        derive_knowledge(core.knowledge_manager(), s.knowledge, assignment, exchanged_message(c));
   }
   NodeRef child =
       create_node(ids, Status{std::move(context), std::move(assignment), std::move(knowledge)});
@@ -253,7 +252,9 @@ CandidateBatch input_batch(SymbolicCore& core, const Status& s, std::int64_t i,
 }
 
 // Whether every variable sigma binds is already bound in a: then a followed by
-// sigma binds exactly what a binds.
+// sigma binds exactly what a binds, and substitutes every term as a does. (Not
+// a Trick term, which stands for the bindings themselves; none reaches the step
+// function.)
 bool binds_nothing_new(const Assignment& a, const Assignment& sigma) {
   return std::ranges::all_of(bindings(sigma),
                              [&a](const Binding& b) { return is_bound(a, b.first); });
@@ -342,6 +343,10 @@ StepCursor StepCursor::below() const {
 InputMemo& StepCursor::input_memo() {
   if (!inputs_) inputs_ = std::make_shared<InputMemo>();
   return *inputs_;
+}
+
+Message exchanged_message(const StepCandidate& c) {
+  return c.exchanged ? *c.exchanged : apply(c.action.substitution, c.action.message);
 }
 
 void StepCursor::set_pending(CandidateBatch candidates) {

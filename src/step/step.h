@@ -43,6 +43,9 @@ struct InputMemo;
 // memo of their family; nullptr when there are none.
 using CandidateBatch = std::shared_ptr<const std::vector<StepCandidate>>;
 
+// The message c's action exchanges: its message under its substitution.
+Message exchanged_message(const StepCandidate& c);
+
 // How far the step function has gone through the children of one node: the
 // phase (outputs, then inputs), the principal whose candidates were computed
 // last, and the batch of candidates not yet turned into children. The search
@@ -65,6 +68,8 @@ class StepCursor {
   void mark_outputs_found() { outputs_found_ = true; }
   bool output_phase() const { return output_phase_; }
   void end_output_phase() { output_phase_ = false; }
+  // For the step function: the family's memo, and whether the child it made
+  // last belongs to the family.
   InputMemo& input_memo();
   void set_last_child_alike(bool alike) { last_child_alike_ = alike; }
 
