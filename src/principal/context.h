@@ -22,8 +22,16 @@ namespace analyser {
 
 using Context = std::vector<Principal>;
 
-// The i-th principal, from 1.
-const Principal& nth_principal(const Context& c, std::int64_t i);
+// Ends the run for an index nth_principal does not have: the step function only
+// asks for existing ones, so a wrong one is a bug in the caller.
+[[noreturn]] void no_principal_at(std::int64_t i);
+
+// The i-th principal, from 1. Inline: the step function asks it of every
+// principal of every state.
+inline const Principal& nth_principal(const Context& c, std::int64_t i) {
+  if (i < 1 || i > static_cast<std::int64_t>(c.size())) no_principal_at(i);
+  return c[static_cast<std::size_t>(i - 1)];
+}
 // new, then the elements before the first one equal to old in reverse order, then
 // those after it; new followed by all of c reversed when old does not occur.
 Context replace_principal(const Context& c, const std::pair<Principal, Principal>& old_new);
