@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace analyser {
 
@@ -240,9 +241,21 @@ Assignments Refiner::refine(const Message& t) {
 Assignments Refiner::refine_each(const Message& g, const std::vector<Message>& candidates,
                                  const Message& t) {
   Assignments result;
+  // refine(t), once a candidate has shown that t does not hold g: then t is the
+  // same term whatever g stands for (every candidate differs from g), and
+  // refines the same way.
+  std::optional<Assignments> refined_alike;
   for (const Message& c : candidates) {
     const Assignment sigma = bind(g, c);
-    for (const Assignment& tau : refine(apply(sigma, t))) result.push_back(compose(tau, sigma));
+    if (!refined_alike) {
+      const Message applied = apply(sigma, t);
+      if (!applied.same(t)) {
+        for (const Assignment& tau : refine(applied)) result.push_back(compose(tau, sigma));
+        continue;
+      }
+      refined_alike = refine(t);
+    }
+    for (const Assignment& tau : *refined_alike) result.push_back(compose(tau, sigma));
   }
   return result;
 }
