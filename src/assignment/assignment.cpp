@@ -6,13 +6,6 @@ namespace {
 
 using Store = Assignment::Store;
 
-const std::shared_ptr<Store>& no_bindings() {
-  // Never written: an empty assignment has no room to grow in place.
-  static const Store none;
-  static const std::shared_ptr<Store> empty = unowned(const_cast<Store&>(none));
-  return empty;
-}
-
 // A store holding the bindings of first then those of then, with room for `room`
 // more: the assignments that extend it append there.
 std::shared_ptr<Store> store_with_room(Bindings first, Bindings then, std::size_t room) {
@@ -177,8 +170,6 @@ class Substitution {
 };
 
 }  // namespace
-
-Assignment::Assignment() : store_(no_bindings()) {}
 
 Assignment::Assignment(std::vector<Binding> bindings) : Assignment() {
   if (bindings.empty()) return;

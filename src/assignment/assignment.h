@@ -66,8 +66,8 @@ class Assignment {
     mutable std::size_t indexed = 0;  // bindings entered in the index
   };
 
-  // The empty assignment.
-  Assignment();
+  // The empty assignment. Inline: results of unification start as one.
+  Assignment() : store_(no_bindings()) {}
   // Exactly these bindings, in this order (not checked).
   explicit Assignment(std::vector<Binding> bindings);
   Bindings bindings() const { return {store_->bindings.data(), size_}; }
@@ -85,6 +85,13 @@ class Assignment {
   friend Assignment extend(const Assignment& a, const Message& var, const Message& value);
 
  private:
+  // The store of the empty assignment, never written: it has no room to grow
+  // in place. Its handles are not counted.
+  static const std::shared_ptr<Store>& no_bindings() {
+    static Store none;
+    static const std::shared_ptr<Store> empty = unowned(none);
+    return empty;
+  }
   // The first size bindings of store.
   Assignment(std::shared_ptr<Store> store, std::size_t size)
       : store_(std::move(store)), size_(size) {}

@@ -53,13 +53,6 @@ std::size_t tag_seed(Tag tag) {
   return static_cast<std::size_t>(tag) * 1000003u;
 }
 
-const TermPtr<const Node>& no_message_node() {
-  static const Node none;
-  // Counts no references (see unowned).
-  static const TermPtr<const Node> node(TermPtr<const Node>(), &none);
-  return node;
-}
-
 // What accessors of fields an alternative lacks return.
 const Message& none() {
   static const Message empty;
@@ -132,8 +125,6 @@ Message compound(Tag tag, const Message& a, const Message& b) {
 
 }  // namespace
 
-Message::Message() : node_(no_message_node()) {}
-
 bool Message::deep_equal(const Message& a, const Message& b) {
   const Node& x = *a.node_;
   const Node& y = *b.node_;
@@ -175,7 +166,7 @@ const std::vector<Binding>& Message::trick_bindings() const {
 }
 
 Message no_message() {
-  return Message(no_message_node());
+  return Message();
 }
 
 Message atom(Tag tag, const std::string& name, std::int64_t index) {

@@ -83,8 +83,9 @@ class Message {
     std::size_t var_hash = 0;  // Var, BindVar, Gen: the hash of var(var)
   };
 
-  // NoMessage.
-  Message();
+  // NoMessage. Inline, and without counting: every default part of every term
+  // node starts as one.
+  Message() : node_(no_message_node()) {}
 
   Tag tag() const { return node_->tag; }
   bool is(Tag t) const { return tag() == t; }
@@ -135,6 +136,12 @@ class Message {
   }
   // What the part accessors return for a term without parts: NoMessage.
   static const Message& no_part();
+  // The node of NoMessage, one for the whole program, its handles not counted.
+  static const TermPtr<const Node>& no_message_node() {
+    static const Node none;
+    static const TermPtr<const Node> node(TermPtr<const Node>(), &none);
+    return node;
+  }
 
   TermPtr<const Node> node_;  // never null
 };
