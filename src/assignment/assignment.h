@@ -88,8 +88,8 @@ class Assignment {
   // The store of the empty assignment, never written: it has no room to grow
   // in place. Its handles are not counted.
   static const std::shared_ptr<Store>& no_bindings() {
-    static Store none;
-    static const std::shared_ptr<Store> empty = unowned(none);
+    static const Store none;
+    static const std::shared_ptr<Store> empty = unowned(const_cast<Store&>(none));
     return empty;
   }
   // The first size bindings of store.
