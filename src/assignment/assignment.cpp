@@ -125,7 +125,8 @@ class Substitution {
 
   // top: m is the whole term (a Trick there stands for the assignment itself).
   Message resolve(const Message& m, bool top, std::size_t steps) const {
-    if (!m.has_variables()) return m;
+    // Holding no bound variable and no Trick, m stays as it is.
+    if ((m.variable_bits() & a_.bound_bits()) == 0 && !m.has_trick()) return m;
     switch (m.tag()) {
       case Tag::Var:
       case Tag::Gen:
@@ -174,6 +175,7 @@ class Substitution {
 Assignment::Assignment(std::vector<Binding> bindings) : Assignment() {
   if (bindings.empty()) return;
   size_ = bindings.size();
+  for (const Binding& b : bindings) bound_bits_ |= variable_bit(b.first.hash());
   store_ = std::make_shared<Store>(Store{std::move(bindings), {}, 0});
 }
 
@@ -198,7 +200,8 @@ Assignment extend(const Assignment& a, const Message& variable, const Message& v
   const Message* bound = value_of(a, variable);
   if (bound != nullptr && *bound != variable) return a;
   const Binding first{variable, value};
-  return Assignment(store_with_room({&first, 1}, a.bindings(), 0), a.bindings().size() + 1);
+  return Assignment(store_with_room({&first, 1}, a.bindings(), 0), a.bindings().size() + 1,
+                    a.bound_bits_ | variable_bit(variable.hash()));
 }
 
 bool is_bound(const Assignment& a, const Message& v) {
@@ -272,9 +275,10 @@ Assignment Assignment::joined(const Assignment& a, const Assignment& b, std::siz
     // Nothing follows a in its store yet: b goes there, without reallocating
     // (b may be a view of the same store), so no other prefix sees a change.
     for (std::size_t i = 0; i < b.size_; ++i) held.push_back(b.store_->bindings[i]);
-    return Assignment(a.store_, size);
+    return Assignment(a.store_, size, a.bound_bits_ | b.bound_bits_);
   }
-  return Assignment(store_with_room(a.bindings(), b.bindings(), room), size);
+  return Assignment(store_with_room(a.bindings(), b.bindings(), room), size,
+                    a.bound_bits_ | b.bound_bits_);
 }
 
 Assignment compose(const Assignment& a, const Assignment& b) {

@@ -72,6 +72,9 @@ class Assignment {
   explicit Assignment(std::vector<Binding> bindings);
   Bindings bindings() const { return {store_->bindings.data(), size_}; }
   bool is_empty() const { return size_ == 0; }
+  // A filter of the variables bound: the variable_bit of each binding's
+  // variable. A term whose variable_bits miss it holds no bound variable.
+  std::uint64_t bound_bits() const { return bound_bits_; }
   bool same(const Assignment& other) const {
     return store_ == other.store_ && size_ == other.size_;
   }
@@ -92,15 +95,16 @@ class Assignment {
     static const std::shared_ptr<Store> empty = unowned(const_cast<Store&>(none));
     return empty;
   }
-  // The first size bindings of store.
-  Assignment(std::shared_ptr<Store> store, std::size_t size)
-      : store_(std::move(store)), size_(size) {}
+  // The first size bindings of store, whose variables have the bits given.
+  Assignment(std::shared_ptr<Store> store, std::size_t size, std::uint64_t bound_bits)
+      : store_(std::move(store)), size_(size), bound_bits_(bound_bits) {}
   // a followed by b: appended to a's store when it has room, otherwise in a new
   // store with room for `room` more bindings.
   static Assignment joined(const Assignment& a, const Assignment& b, std::size_t room);
 
   std::shared_ptr<Store> store_;  // never null; shared by the prefixes of one store
   std::size_t size_ = 0;
+  std::uint64_t bound_bits_ = 0;
 };
 
 Assignment empty_assignment();

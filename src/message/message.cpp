@@ -108,6 +108,7 @@ Message finish_var(TermPtr<VarNode> n) {
   }
   n->hash = h;
   n->has_variables = true;
+  n->variable_bits = variable_bit(n->tag == Tag::BindVar ? n->var_hash : h);
   return Message(std::move(n));
 }
 
@@ -120,6 +121,7 @@ Message compound(Tag tag, const Message& a, const Message& b) {
   n->hash = h;
   n->has_variables = a.has_variables() || b.has_variables();
   n->has_trick = a.has_trick() || b.has_trick();
+  n->variable_bits = a.variable_bits() | b.variable_bits();
   return Message(std::move(n));
 }
 
@@ -242,6 +244,7 @@ Message trick(std::vector<Binding> bindings) {
   n->hash = h;
   n->has_variables = true;
   n->has_trick = true;
+  n->variable_bits = ~std::uint64_t{0};
   return Message(std::move(n));
 }
 

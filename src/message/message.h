@@ -78,9 +78,10 @@ class Message {
     GenKind kind = GenKind::Gen;
     bool has_variables = false;
     bool has_trick = false;
-    std::int64_t number = 0;   // atom index, or the kid of a Gen
-    std::size_t hash = 0;      // computed once, when the node is built
-    std::size_t var_hash = 0;  // Var, BindVar, Gen: the hash of var(var)
+    std::int64_t number = 0;          // atom index, or the kid of a Gen
+    std::size_t hash = 0;             // computed once, when the node is built
+    std::size_t var_hash = 0;         // Var, BindVar, Gen: the hash of var(var)
+    std::uint64_t variable_bits = 0;  // see Message::variable_bits
   };
 
   // NoMessage. Inline, and without counting: every default part of every term
@@ -114,6 +115,10 @@ class Message {
   bool has_variables() const { return node_->has_variables; }
   // Whether a Trick occurs anywhere in the term.
   bool has_trick() const { return node_->has_trick; }
+  // A filter of the variables the term holds: the variable_bit of each Var and
+  // Gen term's hash, and of the Var hash of each BindVar. A variable whose bit is
+  // not set does not occur in the term. All bits for a Trick.
+  std::uint64_t variable_bits() const { return node_->variable_bits; }
   std::size_t hash() const { return node_->hash; }
   // The very same node: cheaper than ==, and what "unchanged" means for
   // operations that return their argument when they change nothing.
@@ -182,6 +187,11 @@ Message pair(const Message& first, const Message& second);
 Message pub_of(const Message& x);
 Message priv_of(const Message& x);
 Message trick(std::vector<Binding> bindings);
+
+// The bit of a variable with this hash in the filters of terms and assignments.
+inline std::uint64_t variable_bit(std::size_t hash) {
+  return std::uint64_t{1} << ((hash * 0x9E3779B97F4A7C15u) >> 58);
+}
 
 // The hash that var(m.var()) has for a Var, BindVar or Gen term m: indexes find
 // such terms without building them.

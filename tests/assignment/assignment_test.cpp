@@ -198,6 +198,25 @@ TEST(ApplyTest, UnchangedTermsAreTheVerySameHandle) {
   EXPECT_TRUE(apply(of({{vz(), vz()}}), self).same(self));
 }
 
+// Terms whose variables are all unbound are passed over by a filter of bits:
+// whatever bit a variable lands on, each form it takes in a term must still find
+// its binding, alone or beside another variable bound in the same assignment.
+TEST(ApplyTest, EveryFormOfABoundVariableIsSubstitutedWhateverItsFilterBit) {
+  for (int i = 0; i < 200; ++i) {
+    const VarId v{"v" + std::to_string(i), "A", 1};
+    const Message g = gen(v, 3, Gen);
+    const Assignment a = of({{var(v), n1()}, {g, agent("B", 1)}, {vz(), n1()}});
+    const Assignment alone = of({{var(v), n1()}});
+    EXPECT_EQ(apply(a, var(v)), n1()) << i;
+    EXPECT_EQ(apply(alone, bind_var(v)), n1()) << i;
+    EXPECT_EQ(apply(a, enc(pair(agent("A", 1), var(v)), pub_key("B", 1))),
+              enc(pair(agent("A", 1), n1()), pub_key("B", 1)))
+        << i;
+    EXPECT_EQ(apply(a, pub_of(g)), pub_key("B", 1)) << i;
+    EXPECT_EQ(apply(alone, pair(g, vz())), pair(g, vz())) << i;
+  }
+}
+
 TEST(ApplyTest, TrickYieldsTheAssignmentsOwnBindings) {
   const std::vector<Binding> own = {{vx(), n1()}, {vy(), agent("A", 1)}};
   const Message carried = trick({{vz(), n1()}});
