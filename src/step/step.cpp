@@ -247,6 +247,8 @@ CandidateBatch input_batch(SymbolicCore& core, const Status& s, std::int64_t i,
   }
   CandidateBatch batch = shared_batch(
       unapplied_candidates(core, s.knowledge, s.assignment, s.context, i, ProcessTag::Input));
+  // Room for a batch per principal at once: most families compute one for each.
+  if (memo.batches.empty()) memo.batches.reserve(s.context.size());
   memo.batches.emplace_back(p, batch);
   return batch;
 }
