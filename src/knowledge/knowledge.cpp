@@ -537,10 +537,15 @@ std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {
   const Content& d = content(k);
   const Message inverse = inverse_key(key);
   if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
-  std::vector<Message> result;
   const std::size_t key_hash = key.hash();
+  const std::size_t* hashes = d.store->enc_key_hashes.data();
+  // Counted first, so that the list is allocated once.
+  const auto candidates = std::count(hashes, hashes + d.encs_count, key_hash);
+  if (candidates == 0) return {};
+  std::vector<Message> result;
+  result.reserve(static_cast<std::size_t>(candidates));
   for (std::size_t i = d.encs_count; i-- > 0;) {
-    if (d.store->enc_key_hashes[i] != key_hash) continue;
+    if (hashes[i] != key_hash) continue;
     const Message& m = d.by_age(d.store->encs[i]);
     if (m.key() == key) result.push_back(m);
   }

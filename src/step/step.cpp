@@ -204,11 +204,11 @@ std::vector<StepCandidate> candidates(SymbolicCore& core, const Knowledge& k, co
 }
 
 // The child reached through candidate c.
-NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCandidate c) {
+NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, const StepCandidate& c) {
   const Status& s = node->status();
   Assignment assignment = compose_growing(s.assignment, c.action.substitution);
   Principal stepped = apply_to_principal(assignment, c.after);
-  Context context = replace_principal(s.context, {std::move(c.before), std::move(stepped)});
+  Context context = replace_principal(s.context, {c.before, std::move(stepped)});
   Knowledge knowledge = s.knowledge;
   if (c.action.kind == ActionKind::Out) {
     knowledge =
@@ -217,7 +217,7 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCa
   NodeRef child =
       create_node(ids, Status{std::move(context), std::move(assignment), std::move(knowledge)});
   set_parent(child, node);
-  child->set_action(std::move(c.action));
+  child->set_action(c.action);
   return child;
 }
 
@@ -356,10 +356,12 @@ void StepCursor::set_pending(CandidateBatch candidates) {
   pending_next_ = 0;
 }
 
-StepCursor::Pending StepCursor::next_pending(StepCandidate* out) {
+StepCursor::Pending StepCursor::next_pending(const StepCandidate** out) {
+  taken_ = nullptr;  // the candidate taken last is no longer read
   if (pending_ && pending_next_ < pending_->size()) {
-    *out = (*pending_)[pending_next_++];
-    if (pending_next_ == pending_->size()) set_pending(nullptr);  // release the used batch
+    *out = &(*pending_)[pending_next_++];
+    // A used batch is released once its last candidate is no longer read.
+    if (pending_next_ == pending_->size()) taken_ = std::exchange(pending_, nullptr);
     return Pending::Candidate;
   }
   return outputs_found_ ? Pending::End : Pending::Refill;
@@ -367,14 +369,14 @@ StepCursor::Pending StepCursor::next_pending(StepCandidate* out) {
 
 NodeRef step(SymbolicCore& core, NodeIds& ids, const NodeRef& node, StepCursor& cursor,
              Reduction* reduction) {
-  StepCandidate c;
+  const StepCandidate* c = nullptr;
   while (cursor.phase_index() != -1) {
     switch (cursor.next_pending(&c)) {
       case StepCursor::Pending::Candidate:
         cursor.set_last_child_alike(
-            c.action.kind == ActionKind::In &&
-            binds_nothing_new(node->status().assignment, c.action.substitution));
-        return make_child(core, ids, node, std::move(c));
+            c->action.kind == ActionKind::In &&
+            binds_nothing_new(node->status().assignment, c->action.substitution));
+        return make_child(core, ids, node, *c);
       case StepCursor::Pending::Refill:
         if (refill(core, *node, cursor, reduction)) continue;
         break;

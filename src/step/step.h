@@ -58,9 +58,10 @@ class StepCursor {
 
   // What next_pending found.
   enum class Pending { Candidate, Refill, End };
-  // Takes the first pending candidate into *out; Refill when none is pending and
-  // no outputs were found, End when none is pending but outputs were found.
-  Pending next_pending(StepCandidate* out);
+  // Takes the first pending candidate: points *out at it, which stays valid until
+  // the next call. Refill when none is pending and no outputs were found, End
+  // when none is pending but outputs were found.
+  Pending next_pending(const StepCandidate** out);
   void set_pending(CandidateBatch candidates);
 
   std::int64_t phase_index() const { return phase_index_; }
@@ -77,6 +78,7 @@ class StepCursor {
   std::int64_t phase_index_ = 0;  // 1-based principal computed last; -1 when exhausted
   CandidateBatch pending_;
   std::size_t pending_next_ = 0;  // first candidate of pending_ not yet taken
+  CandidateBatch taken_;          // the batch of the candidate taken last, all taken
   bool outputs_found_ = false;
   bool output_phase_ = true;
   std::shared_ptr<InputMemo> inputs_;  // made on the first input computed

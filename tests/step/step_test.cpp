@@ -349,20 +349,20 @@ StepCandidate candidate_labelled(const std::string& name) {
 
 TEST(StepCursorTest, NextPendingGivesCandidatesInOrderThenRefill) {
   StepCursor cursor;
-  StepCandidate c;
+  const StepCandidate* c = nullptr;
   EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Refill);
   cursor.set_pending(batch_of({candidate_labelled("A"), candidate_labelled("B")}));
   ASSERT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
-  EXPECT_EQ(c.action.name, "A");
+  EXPECT_EQ(c->action.name, "A");
   ASSERT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
-  EXPECT_EQ(c.action.name, "B");
+  EXPECT_EQ(c->action.name, "B");
   EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Refill);
   EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Refill);
 }
 
 TEST(StepCursorTest, NextPendingEndsOnceOutputsWereFound) {
   StepCursor cursor;
-  StepCandidate c;
+  const StepCandidate* c = nullptr;
   cursor.mark_outputs_found();
   cursor.set_pending(batch_of({candidate_labelled("A")}));
   EXPECT_EQ(cursor.next_pending(&c), StepCursor::Pending::Candidate);
