@@ -32,6 +32,9 @@ class Principal {
     std::int64_t instance = 0;
     std::vector<VarId> params;
     Process process;
+    // The tag of process, kept beside it: the step function reads it for every
+    // principal of every state, and most need no more.
+    ProcessTag head = process.tag();
   };
 
   Principal();  // the placeholder: empty name, instance -1, no parameters, Nil
@@ -41,6 +44,7 @@ class Principal {
   std::int64_t instance() const { return data_->instance; }
   const std::vector<VarId>& params() const { return data_->params; }
   const Process& process() const { return data_->process; }
+  ProcessTag head() const { return data_->head; }
 
   bool same(const Principal& other) const { return data_ == other.data_; }
   friend bool operator==(const Principal& a, const Principal& b);

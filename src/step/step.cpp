@@ -262,16 +262,16 @@ bool binds_nothing_new(const Assignment& a, const Assignment& sigma) {
                              [&a](const Binding& b) { return is_bound(a, b.first); });
 }
 
-// Whether a process can have moves of the kind sought: false when its first
+// Whether a principal can have moves of the kind sought: false when its first
 // prefix is of the other kind or it has none. Most principals of a state are
 // waiting for one kind or have finished, and this spares them the walk.
-bool may_offer(const Process& p, ProcessTag sought) {
-  switch (p.tag()) {
+bool may_offer(const Principal& p, ProcessTag sought) {
+  switch (p.head()) {
     case ProcessTag::Nil:
       return false;
     case ProcessTag::Input:
     case ProcessTag::Output:
-      return p.tag() == sought;
+      return p.head() == sought;
     case ProcessTag::Choice:
     case ProcessTag::Parallel:
       break;
@@ -310,7 +310,7 @@ bool refill(SymbolicCore& core, const Node& node, StepCursor& cursor, Reduction*
     if (sought == ProcessTag::Input && reduction != nullptr && reduction->leaves_out(node, i + 1)) {
       continue;
     }
-    if (may_offer(nth_principal(s.context, i + 1).process(), sought) &&
+    if (may_offer(nth_principal(s.context, i + 1), sought) &&
         take_batch(core, node, i + 1, sought, cursor, reduction)) {
       return true;
     }
