@@ -18,10 +18,12 @@ struct Move {
   std::optional<Message> exchanged;
 };
 
-// The actions of one prefix, duplicates removed, and what remains of the process
-// of the principal after it. All the actions of a prefix share that remainder.
+// The moves of one prefix, duplicates removed, as a range of the walk's list of
+// moves, and what remains of the process of the principal after it. All the
+// moves of a prefix share that remainder.
 struct PrefixMoves {
-  std::vector<Move> moves;
+  std::size_t first;  // the range [first, last) of Walk::moves
+  std::size_t last;
   Process rest;
 };
 
@@ -36,6 +38,7 @@ struct Walk {
   const Assignment& assignment;  // the node's
   const Principal& principal;    // as the context holds it
   ProcessTag sought;             // Input or Output
+  std::vector<Move> moves;       // of every prefix found, in order
   std::vector<PrefixMoves> found;
 };
 
@@ -73,55 +76,58 @@ bool is_mixed_choice(const Process& p) {
   return kinds.in && kinds.out;
 }
 
-// Keeps the first of the actions that carry the same message once substituted.
-std::vector<Move> without_duplicates(std::vector<Action> actions) {
-  std::vector<Move> kept;
-  kept.reserve(actions.size());
-  if (actions.size() < 2) {
-    for (Action& action : actions) kept.push_back({std::move(action), std::nullopt});
-    return kept;
+// Of the moves from index `from` on, keeps the first of those that carry the same
+// message once substituted.
+void drop_duplicates(std::vector<Move>& moves, std::size_t from) {
+  if (moves.size() - from < 2) return;
+  std::size_t kept = from;
+  for (std::size_t i = from; i < moves.size(); ++i) {
+    Move& move = moves[i];
+    Message m = apply(move.action.substitution, move.action.message);
+    const auto same_message = [&m](const Move& k) { return *k.exchanged == m; };
+    if (std::any_of(moves.begin() + static_cast<std::ptrdiff_t>(from),
+                    moves.begin() + static_cast<std::ptrdiff_t>(kept), same_message)) {
+      continue;
+    }
+    move.exchanged = std::move(m);
+    if (kept != i) moves[kept] = std::move(move);
+    ++kept;
   }
-  for (Action& action : actions) {
-    Message m = apply(action.substitution, action.message);
-    if (std::ranges::any_of(kept, [&m](const Move& k) { return *k.exchanged == m; })) continue;
-    kept.push_back({std::move(action), std::move(m)});
-  }
-  return kept;
+  moves.erase(moves.begin() + static_cast<std::ptrdiff_t>(kept), moves.end());
 }
 
-// Sending t: one action per refinement of the generated values t uses; none when
+// Sending t: one move per refinement of the generated values t uses; none when
 // t cannot be built.
-std::vector<Action> output_actions(const Walk& w, const Message& t) {
-  std::vector<Action> actions;
+void add_output_moves(Walk& w, const Message& t) {
   if (refines_to_nothing(t)) {
-    actions.push_back(out_action(w.principal.name(), w.principal.instance(), t, Assignment()));
-    return actions;
+    w.moves.push_back(
+        {out_action(w.principal.name(), w.principal.instance(), t, Assignment()), std::nullopt});
+    return;
   }
   for (Assignment& rho : w.core.refine(t)) {
-    actions.push_back(out_action(w.principal.name(), w.principal.instance(), t, std::move(rho)));
+    w.moves.push_back(
+        {out_action(w.principal.name(), w.principal.instance(), t, std::move(rho)), std::nullopt});
   }
-  return actions;
 }
 
 // Receiving on pattern t: for each refinement a of t (the empty one when there is
 // none), every message the intruder can build to fit t under a, the ciphertexts
 // it replays read under the node's assignment.
-std::vector<Action> input_actions(const Walk& w, const Message& t) {
-  std::vector<Action> actions;
+void add_input_moves(Walk& w, const Message& t) {
   const auto add_candidates = [&](const Assignment& a) {
     for (Candidate& c : w.core.synthesize(w.knowledge, a, apply(a, t), w.assignment)) {
-      actions.push_back(in_action(w.principal.name(), w.principal.instance(), c.message,
-                                  compose(a, c.assignment)));
+      w.moves.push_back({in_action(w.principal.name(), w.principal.instance(), c.message,
+                                   compose(a, c.assignment)),
+                         std::nullopt});
     }
   };
   if (refines_to_nothing(t)) {
     add_candidates(Assignment());
-    return actions;
+    return;
   }
   std::vector<Assignment> refinements = w.core.refine(t);
   if (refinements.empty()) refinements.push_back(empty_assignment());
   for (const Assignment& a : refinements) add_candidates(a);
-  return actions;
 }
 
 // The remainders found from index `from` on, put in parallel with the side of a
@@ -143,9 +149,14 @@ void collect(Walk& w, const Process& p, bool both_kinds) {
     case ProcessTag::Output: {
       if (p.tag() != w.sought && !both_kinds) return;
       const Message t = apply(w.assignment, p.term());
-      std::vector<Move> moves = without_duplicates(
-          p.tag() == ProcessTag::Output ? output_actions(w, t) : input_actions(w, t));
-      if (!moves.empty()) w.found.push_back({std::move(moves), p.next()});
+      const std::size_t from = w.moves.size();
+      if (p.tag() == ProcessTag::Output) {
+        add_output_moves(w, t);
+      } else {
+        add_input_moves(w, t);
+      }
+      drop_duplicates(w.moves, from);
+      if (w.moves.size() > from) w.found.push_back({from, w.moves.size(), p.next()});
       return;
     }
     case ProcessTag::Choice:
@@ -179,16 +190,15 @@ std::vector<StepCandidate> unapplied_candidates(SymbolicCore& core, const Knowle
                                                 const Assignment& a, const Context& c,
                                                 std::int64_t i, ProcessTag sought) {
   const Principal& before = nth_principal(c, i);
-  Walk w{core, k, a, before, sought, {}};
+  Walk w{core, k, a, before, sought, {}, {}};
   collect(w, before.process(), false);
 
   std::vector<StepCandidate> result;
-  std::size_t count = 0;
-  for (const PrefixMoves& prefix : w.found) count += prefix.moves.size();
-  result.reserve(count);
+  result.reserve(w.moves.size());
   for (PrefixMoves& prefix : w.found) {
     const Principal after = with_process(before, std::move(prefix.rest));
-    for (Move& move : prefix.moves) {
+    for (std::size_t i = prefix.first; i < prefix.last; ++i) {
+      Move& move = w.moves[i];
       result.push_back({before, std::move(move.action), after, std::move(move.exchanged)});
     }
   }
