@@ -535,13 +535,14 @@ bool has_compromised_agent(const Knowledge& k) {
 
 std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {
   const Content& d = content(k);
-  const Message inverse = inverse_key(key);
-  if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
   const std::size_t key_hash = key.hash();
   const std::size_t* hashes = d.store->enc_key_hashes.data();
-  // Counted first, so that the list is allocated once.
+  // Counted first, so that the list is allocated once, and the pair of keys
+  // looked up only when some encryption may be under the key.
   const auto candidates = std::count(hashes, hashes + d.encs_count, key_hash);
   if (candidates == 0) return {};
+  const Message inverse = inverse_key(key);
+  if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
   std::vector<Message> result;
   result.reserve(static_cast<std::size_t>(candidates));
   for (std::size_t i = d.encs_count; i-- > 0;) {
