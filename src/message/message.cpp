@@ -107,7 +107,6 @@ Message finish_var(TermPtr<VarNode> n) {
     h = mix(mix(h, std::hash<std::int64_t>{}(n->number)), static_cast<std::size_t>(n->kind));
   }
   n->hash = h;
-  n->has_variables = true;
   n->variable_bits = variable_bit(n->tag == Tag::BindVar ? n->var_hash : h);
   return Message(std::move(n));
 }
@@ -119,7 +118,6 @@ Message compound(Tag tag, const Message& a, const Message& b) {
   std::size_t h = mix(tag_seed(tag), a.hash());
   if (tag == Tag::Enc || tag == Tag::Pair) h = mix(h, b.hash());
   n->hash = h;
-  n->has_variables = a.has_variables() || b.has_variables();
   n->has_trick = a.has_trick() || b.has_trick();
   n->variable_bits = a.variable_bits() | b.variable_bits();
   return Message(std::move(n));
@@ -242,7 +240,6 @@ Message trick(std::vector<Binding> bindings) {
   for (const Binding& b : bindings) h = mix(mix(h, b.first.hash()), b.second.hash());
   n->bindings = std::move(bindings);
   n->hash = h;
-  n->has_variables = true;
   n->has_trick = true;
   n->variable_bits = ~std::uint64_t{0};
   return Message(std::move(n));

@@ -76,7 +76,6 @@ class Message {
   struct Node {
     Tag tag = Tag::NoMessage;
     GenKind kind = GenKind::Gen;
-    bool has_variables = false;
     bool has_trick = false;
     std::int64_t number = 0;          // atom index, or the kid of a Gen
     std::size_t hash = 0;             // computed once, when the node is built
@@ -112,7 +111,7 @@ class Message {
 
   // False for terms that hold no Var, BindVar, Gen or Trick anywhere: applying an
   // assignment to them never changes them.
-  bool has_variables() const { return node_->has_variables; }
+  bool has_variables() const { return node_->variable_bits != 0; }
   // Whether a Trick occurs anywhere in the term.
   bool has_trick() const { return node_->has_trick; }
   // A filter of the variables the term holds: the variable_bit of each Var and

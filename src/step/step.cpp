@@ -197,8 +197,8 @@ std::vector<StepCandidate> unapplied_candidates(SymbolicCore& core, const Knowle
   result.reserve(w.moves.size());
   for (PrefixMoves& prefix : w.found) {
     const Principal after = with_process(before, std::move(prefix.rest));
-    for (std::size_t i = prefix.first; i < prefix.last; ++i) {
-      Move& move = w.moves[i];
+    for (std::size_t m = prefix.first; m < prefix.last; ++m) {
+      Move& move = w.moves[m];
       result.push_back({before, std::move(move.action), after, std::move(move.exchanged)});
     }
   }
