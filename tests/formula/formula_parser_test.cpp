@@ -7,17 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "formula_helpers.h"
 #include "parser/tokenizer.h"
 
 namespace analyser {
 
 namespace {
 
-std::string printed(const Formula& f) {
-  std::ostringstream captured;
-  print_formula(captured, f);
-  return captured.str();
-}
+using formula_tests::printed;
 
 std::string parsed(const std::string& text) {
   tokenizer::Lexer lexer(text);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "formula_helpers.h"
 #include "principal/principal.h"
 
 namespace analyser {
@@ -14,11 +15,7 @@ namespace {
 
 // ------------------------------------------------------------------ helpers
 
-std::string printed(const Formula& f) {
-  std::ostringstream captured;
-  print_formula(captured, f);
-  return captured.str();
-}
+using formula_tests::printed;
 
 std::string printed(const ClauseList& clauses) {
   std::ostringstream captured;

@@ -7,19 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "knowledge_helpers.h"
+
 namespace analyser {
 
 namespace {
 
-Message g(const std::string& name) {
-  return gen(VarId{name, "I", 1}, 0, GenKind::Gen);
-}
-
-std::string texts(const std::vector<Message>& ms) {
-  std::string s;
-  for (const Message& m : ms) s += message_to_string(m) + ";";
-  return s;
-}
+using knowledge_tests::g;
+using knowledge_tests::texts;
 
 // Runs find_knowledge expecting NoKnowledge; returns the output it carries.
 std::string failed_lookup(KnowledgeManager& mgr, std::int64_t kid) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "knowledge_helpers.h"
+
 namespace analyser {
 
 namespace {
@@ -22,9 +24,8 @@ const Message PRIV_B = priv_key("B", 1);
 const Message PUB_C = pub_key("C", 1);
 const Message PRIV_C = priv_key("C", 1);
 
-Message g(const std::string& name, std::int64_t kid = 0, GenKind kind = GenKind::Gen) {
-  return gen(VarId{name, "I", 1}, kid, kind);
-}
+using knowledge_tests::g;
+using knowledge_tests::texts;
 
 Message v(const std::string& name) {
   return var(VarId{name, "A", 1});
@@ -39,12 +40,6 @@ std::string printed(const Knowledge& k) {
   std::ostringstream s;
   print_knowledge(s, k);
   return s.str();
-}
-
-std::string texts(const std::vector<Message>& ms) {
-  std::string s;
-  for (const Message& m : ms) s += message_to_string(m) + ";";
-  return s;
 }
 
 // Learning: each case learns the messages in order, starting from nothing, and

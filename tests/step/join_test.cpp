@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "step_helpers.h"
+
 namespace analyser {
 
 namespace {
@@ -104,9 +106,7 @@ TEST(SessionsTest, SessionCount) {
 
 // Session composition over real principals and knowledge.
 
-VarId parsed(const std::string& name) {
-  return VarId{name, "", 0};
-}
+using step_tests::parsed;
 
 Principal role(const std::string& name, const std::vector<VarId>& params, const Process& process) {
   return make_principal(name, 0, params, process);
@@ -117,11 +117,7 @@ Principal plain_role(const std::string& name) {
   return role(name, {}, output(nonce("n" + name, 0), nil_process()));
 }
 
-std::vector<std::string> identities(const Context& c) {
-  std::vector<std::string> result;
-  for (const Principal& p : c) result.push_back(p.name() + "_" + std::to_string(p.instance()));
-  return result;
-}
+using step_tests::identities;
 
 class JoinTest : public ::testing::Test {
  protected:

@@ -9,14 +9,13 @@
 
 #include "parser/parser.h"
 #include "parser/tokenizer.h"
+#include "step_helpers.h"
 
 namespace analyser {
 
 namespace {
 
-VarId parsed(const std::string& name) {
-  return VarId{name, "", 0};
-}
+using step_tests::parsed;
 
 // A principal instance built from a template process written with parsed names.
 Principal instance(const std::string& name, std::int64_t n, const Process& process) {
@@ -31,11 +30,7 @@ Process in_any(const std::string& x, const Process& next = nil_process()) {
   return input(bind_var(parsed(x)), next);
 }
 
-std::vector<std::string> identities(const Context& c) {
-  std::vector<std::string> result;
-  for (const Principal& p : c) result.push_back(p.name() + "_" + std::to_string(p.instance()));
-  return result;
-}
+using step_tests::identities;
 
 class StepTest : public ::testing::Test {
  protected:

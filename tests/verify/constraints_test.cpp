@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "utils/utils.h"
+#include "verify_helpers.h"
 
 namespace analyser {
 
 namespace {
 
-constexpr ConstraintKind B = ConstraintKind::BindsTo;
-constexpr ConstraintKind E = ConstraintKind::Excludes;
+using verify_tests::B;
+using verify_tests::E;
 
 Message v(const std::string& name, std::int64_t instance = 1, const std::string& owner = "A") {
   return var(VarId{name, owner, instance});

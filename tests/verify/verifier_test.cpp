@@ -9,13 +9,14 @@
 #include "knowledge/kmanager.h"
 #include "node/node.h"
 #include "verify/verifier_steps.h"
+#include "verify_helpers.h"
 
 namespace analyser {
 
 namespace {
 
-constexpr ConstraintKind B = ConstraintKind::BindsTo;
-constexpr ConstraintKind E = ConstraintKind::Excludes;
+using verify_tests::B;
+using verify_tests::E;
 
 const Message x = var(VarId{"x", "A", 1});
 const Message y = var(VarId{"y", "A", 1});
