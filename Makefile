@@ -10,8 +10,8 @@ PREFIX ?= /usr/local
 
 .PHONY: run test deps build-deps build release report install clean
 
-# Unity builds (several sources compiled as one) take the test build from seven
-# minutes to under three on two cores.
+# A unity build (several sources compiled as one) takes the test build from seven
+# minutes to three and a half on two cores.
 build:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
 	cmake --build build -j $(JOBS)

@@ -7,8 +7,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$here/build"
 
-cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=None \
-  -DCMAKE_UNITY_BUILD=ON >/dev/null
+cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=None >/dev/null
 if [ $# -eq 0 ]; then set -- principals formula knowledge driver; fi
 targets=()
 for name in "$@"; do targets+=("${name}_fuzzer"); done

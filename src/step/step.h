@@ -59,8 +59,9 @@ class StepCursor {
   // What next_pending found.
   enum class Pending { Candidate, Refill, End };
   // Takes the first pending candidate: points *out at it, which stays valid until
-  // the next call, the next set_pending or the cursor's end. Refill when none is pending and no
-  // outputs were found, End when none is pending but outputs were found.
+  // the next call, the next set_pending or the cursor's end. Refill when none is
+  // pending and no outputs were found, End when none is pending but outputs were
+  // found.
   Pending next_pending(const StepCandidate** out);
   void set_pending(CandidateBatch candidates);
 
