@@ -662,10 +662,31 @@ Candidates ReceivingRules::synthesize_under_symbolic_key(Unifier<ReceivingRules>
   return {};
 }
 
+// Whether a pattern p and a message m differ where neither holds a variable or
+// a generated value: at an atom, or between a pair, an encryption under an
+// atomic key and an atom. Whatever those stand for, the receiving rules then
+// unify nothing, and substituting them leaves the difference as it is.
+bool surely_apart(const Message& m, const Message& p) {
+  const auto rigid = [](const Message& t) {
+    return t.is_atom() || t.is(Tag::Pair) || t.is(Tag::Enc);
+  };
+  if (!rigid(m) || !rigid(p)) return false;
+  if (m.is_atom() || p.is_atom()) return !(m == p);
+  if (m.tag() != p.tag()) return true;
+  if (m.is(Tag::Pair)) {
+    return surely_apart(m.first(), p.first()) || surely_apart(m.second(), p.second());
+  }
+  if (!is_atomic_key(m.key()) || !p.key().is_atom()) return false;
+  return !decrypts(p.key(), m.key()) || surely_apart(m.body(), p.body());
+}
+
 Candidates ReceivingRules::replay(Unifier<ReceivingRules>& u, const Assignment& ctx,
                                   const std::vector<Message>& ciphertexts,
                                   const Message& body) const {
-  const auto unify_body = [&](const Message& known_body) { return u.unify(ctx, known_body, body); };
+  // A ciphertext whose body is apart from the pattern's fits under no reading.
+  const auto unify_body = [&](const Message& known_body) {
+    return surely_apart(known_body, body) ? Assignments{} : u.unify(ctx, known_body, body);
+  };
   if (replay_bindings == nullptr || is_empty(*replay_bindings)) {
     return replayed(ciphertexts, unify_body);
   }
@@ -680,6 +701,7 @@ Candidates ReceivingRules::replay(Unifier<ReceivingRules>& u, const Assignment& 
   };
   Candidates result;
   for (const Message& c : ciphertexts) {
+    if (surely_apart(c.body(), body)) continue;
     Message sent = with_fixed_values(fixed, c);
     std::vector<Assignment> unifiers = unify_body(sent.body());
     if (std::ranges::any_of(unifiers, rebinds)) {

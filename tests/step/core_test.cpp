@@ -4,6 +4,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace analyser {
@@ -361,6 +362,31 @@ TEST_F(SynthesizeTest, ReplayedCiphertextsAreReadUnderTheReplayBindings) {
   EXPECT_EQ(synthesize_(k, enc(K2, K1)), "{g__0(K:0:gen)}k_1 {g__0(K:0:gen)->k_2}");
   EXPECT_EQ(synthesize_(k, enc(K2, K1), {}, to_nonce), "");
   EXPECT_EQ(synthesize_(k, enc(K2, K1), {}, to_key), "{h__0(K:0:skey)}k_1 {h__0(K:0:skey)->k_2}");
+}
+
+// Replay passes over a ciphertext only where its body differs from the
+// pattern's at a fixed atom, pair or encryption: a generated value, or a key of
+// one, may still be read as what the replay bindings fix it to.
+TEST_F(SynthesizeTest, ReplayPassesOverOnlyBodiesThatCannotFit) {
+  const Message g = G("g", 0);
+  const Message a = G("a", 0, kName);
+  Knowledge k = know({enc(pair(N1, N2), K1), enc(pair(g, N2), K1), enc(pub_of(a), K1),
+                      enc(enc(N1, PUB_B), K1), enc(N3, K1)});
+  const Assignment fixed = extend(extend(empty_assignment(), g, N1), a, B);
+  const std::vector<std::tuple<Message, Assignment, std::string>> rows = {
+      {pair(N1, BX("y")), {}, "{[n_1,n_2]}k_1 {y__0->n_2}"},
+      {pair(N1, BX("y")), fixed, "{[n_1,n_2]}k_1 {y__0->n_2} | {[n_1,n_2]}k_1 {y__0->n_2}"},
+      {pair(N2, BX("y")), fixed, ""},
+      {pub_of(G("b", 0, kName)),
+       {},
+       "{a__0(K:0:name)+}k_1 {b__0(K:0:name)->a__0(K:0:name), a__0(K:0:name)->a__0(K:0:name)}"},
+      {enc(BX("y"), PRIV_B), {}, "{{n_1}B_1+}k_1 {y__0->n_1}"},
+      {enc(BX("y"), PRIV_C), {}, ""},
+      {N3, fixed, "{n_3}k_1 {}"},
+  };
+  for (const auto& [body, replay, expected] : rows) {
+    EXPECT_EQ(synthesize_(k, enc(body, K1), {}, replay), expected) << show(body);
+  }
 }
 
 TEST_F(SynthesizeTest, DerivabilityUsesTheContext) {
