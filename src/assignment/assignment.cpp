@@ -1,18 +1,34 @@
 #include "assignment/assignment.h"
 
+#include <memory>
+#include <new>
+
 namespace analyser {
 
 namespace {
 
 using Store = Assignment::Store;
 
+// An empty store with room for `capacity` bindings.
+Store* new_store(std::size_t capacity) {
+  void* memory = ::operator new(sizeof(Store) + capacity * sizeof(Binding));
+  Store* store = new (memory) Store();
+  store->capacity = static_cast<std::uint32_t>(capacity);
+  return store;
+}
+
+// Makes b the store's next binding (there must be room).
+void append(Store& store, Binding b) {
+  new (store.bindings() + store.size) Binding(std::move(b));
+  ++store.size;
+}
+
 // A store holding the bindings of first then those of then, with room for `room`
 // more: the assignments that extend it append there.
-std::shared_ptr<Store> store_with_room(Bindings first, Bindings then, std::size_t room) {
-  auto store = std::make_shared<Store>();
-  store->bindings.reserve(first.size() + then.size() + room);
-  store->bindings.insert(store->bindings.end(), first.begin(), first.end());
-  store->bindings.insert(store->bindings.end(), then.begin(), then.end());
+Store* store_with_room(Bindings first, Bindings then, std::size_t room) {
+  Store* store = new_store(first.size() + then.size() + room);
+  for (const Binding& b : first) append(*store, b);
+  for (const Binding& b : then) append(*store, b);
   return store;
 }
 
@@ -34,18 +50,18 @@ struct Probe {
 const std::vector<std::uint32_t>& index_of(const Store& d, std::size_t size) {
   if (d.index.empty()) {
     std::size_t slots = 16;
-    while (slots < 2 * d.bindings.capacity()) slots *= 2;
+    while (slots < 2 * d.capacity) slots *= 2;
     d.index.assign(slots, 0);
   }
   for (; d.indexed < size; ++d.indexed) {
-    const Message& v = d.bindings[d.indexed].first;
+    const Message& v = d.bindings()[d.indexed].first;
     for (Probe p(d.index, v.hash());; p.next()) {
       const std::uint32_t entry = d.index[p.slot];
       if (entry == 0) {
         d.index[p.slot] = static_cast<std::uint32_t>(d.indexed + 1);
         break;
       }
-      if (d.bindings[entry - 1].first == v) break;  // a later binding of the same variable
+      if (d.bindings()[entry - 1].first == v) break;  // a later binding of the same variable
     }
   }
   return d.index;
@@ -57,7 +73,7 @@ template <typename Is>
 const Message* find_binding(const Store& d, std::size_t size, std::size_t hash, Is is_it) {
   if (size <= kScanLimit) {
     for (std::size_t i = 0; i < size; ++i) {
-      if (is_it(d.bindings[i].first)) return &d.bindings[i].second;
+      if (is_it(d.bindings()[i].first)) return &d.bindings()[i].second;
     }
     return nullptr;
   }
@@ -65,19 +81,21 @@ const Message* find_binding(const Store& d, std::size_t size, std::size_t hash, 
   for (Probe p(index, hash);; p.next()) {
     const std::uint32_t entry = index[p.slot];
     if (entry == 0) return nullptr;
-    const Binding& b = d.bindings[entry - 1];
+    const Binding& b = d.bindings()[entry - 1];
     if (is_it(b.first)) return entry <= size ? &b.second : nullptr;
   }
 }
 
 // The value bound to t in a, or nullptr.
 const Message* value_of(const Assignment& a, const Message& t) {
+  if (a.is_empty()) return nullptr;
   return find_binding(a.store(), a.bindings().size(), t.hash(),
                       [&t](const Message& v) { return v == t; });
 }
 
 // The value bound to Var(v) in a for the variable v of a BindVar, or nullptr.
 const Message* value_of_var(const Assignment& a, const Message& bind_var) {
+  if (a.is_empty()) return nullptr;
   const VarId& v = bind_var.var();
   return find_binding(a.store(), a.bindings().size(), var_hash(bind_var),
                       [&v](const Message& x) { return x.is(Tag::Var) && x.var() == v; });
@@ -176,7 +194,15 @@ Assignment::Assignment(std::vector<Binding> bindings) : Assignment() {
   if (bindings.empty()) return;
   size_ = bindings.size();
   for (const Binding& b : bindings) bound_bits_ |= variable_bit(b.first.hash());
-  store_ = std::make_shared<Store>(Store{std::move(bindings), {}, 0});
+  Store* store = new_store(bindings.size());
+  for (Binding& b : bindings) append(*store, std::move(b));
+  store_ = Handle(store);
+}
+
+void Assignment::Handle::destroy(Store* store) {
+  std::destroy_n(store->bindings(), store->size);
+  store->~Store();
+  ::operator delete(store);
 }
 
 Assignment empty_assignment() {
@@ -200,8 +226,8 @@ Assignment extend(const Assignment& a, const Message& variable, const Message& v
   const Message* bound = value_of(a, variable);
   if (bound != nullptr && *bound != variable) return a;
   const Binding first{variable, value};
-  return Assignment(store_with_room({&first, 1}, a.bindings(), 0), a.bindings().size() + 1,
-                    a.bound_bits_ | variable_bit(variable.hash()));
+  return Assignment(Assignment::Handle(store_with_room({&first, 1}, a.bindings(), 0)),
+                    a.bindings().size() + 1, a.bound_bits_ | variable_bit(variable.hash()));
 }
 
 bool is_bound(const Assignment& a, const Message& v) {
@@ -270,14 +296,14 @@ Assignment Assignment::joined(const Assignment& a, const Assignment& b, std::siz
   if (a.is_empty()) return b;
   if (b.is_empty()) return a;
   const std::size_t size = a.size_ + b.size_;
-  std::vector<Binding>& held = a.store_->bindings;
-  if (a.size_ == held.size() && size <= held.capacity()) {
-    // Nothing follows a in its store yet: b goes there, without reallocating
-    // (b may be a view of the same store), so no other prefix sees a change.
-    for (std::size_t i = 0; i < b.size_; ++i) held.push_back(b.store_->bindings[i]);
+  Store& held = *a.store_.get();
+  if (a.size_ == held.size && size <= held.capacity) {
+    // Nothing follows a in its store yet: b goes there, where the bindings never
+    // move (b may be a view of the same store), so no other prefix sees a change.
+    for (std::size_t i = 0; i < b.size_; ++i) append(held, b.store_.get()->bindings()[i]);
     return Assignment(a.store_, size, a.bound_bits_ | b.bound_bits_);
   }
-  return Assignment(store_with_room(a.bindings(), b.bindings(), room), size,
+  return Assignment(Handle(store_with_room(a.bindings(), b.bindings(), room)), size,
                     a.bound_bits_ | b.bound_bits_);
 }
 

@@ -18,6 +18,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "message/message.h"
@@ -50,27 +51,39 @@ using Bindings = std::span<const Binding>;
 class Assignment {
  public:
   // The bindings of a family of assignments that share their beginning: each
-  // assignment is a prefix of `bindings`. Composing an assignment that ends where
-  // the store ends appends to the store instead of copying it (a child state
-  // extends its parent's assignment so), and within the capacity reserved at
-  // creation only: the bindings never move, so views of shorter prefixes stay
+  // assignment is a prefix of the store's bindings. Composing an assignment that
+  // ends where the store ends appends to the store instead of copying it (a child
+  // state extends its parent's assignment so), and within the capacity reserved
+  // at creation only: the bindings never move, so views of shorter prefixes stay
   // valid and unchanged. The index lists the first binding of each variable, so
   // that it serves every prefix: a variable first bound at or after the end of a
   // prefix is not bound in it.
-  struct Store {
-    std::vector<Binding> bindings;  // never reallocated
+  //
+  // A store is one allocation, its bindings right behind it, and counts its
+  // handles without atomic operations, as terms do (see TermPtr): a thread hands
+  // assignments to another only as private copies.
+  struct alignas(Binding) Store {
+    std::uint32_t handles = 0;   // the Handles on it
+    std::uint32_t size = 0;      // the bindings made, from the first
+    std::uint32_t capacity = 0;  // the room for bindings, fixed at creation
     // Open addressing on the variable's hash, a power of two in size: each slot
     // holds 1 + the position of the first binding of a variable, or 0 when free.
     // Built on the first lookup in a long prefix, extended as the store grows.
     mutable std::vector<std::uint32_t> index;
     mutable std::size_t indexed = 0;  // bindings entered in the index
+
+    Binding* bindings() { return reinterpret_cast<Binding*>(this + 1); }
+    const Binding* bindings() const { return reinterpret_cast<const Binding*>(this + 1); }
   };
 
-  // The empty assignment. Inline: results of unification start as one.
-  Assignment() : store_(no_bindings()) {}
+  // The empty assignment, which has no store. Inline: results of unification
+  // start as one.
+  Assignment() = default;
   // Exactly these bindings, in this order (not checked).
   explicit Assignment(std::vector<Binding> bindings);
-  Bindings bindings() const { return {store_->bindings.data(), size_}; }
+  Bindings bindings() const {
+    return store_.get() == nullptr ? Bindings() : Bindings(store_.get()->bindings(), size_);
+  }
   bool is_empty() const { return size_ == 0; }
   // A filter of the variables bound: the variable_bit of each binding's
   // variable. A term whose variable_bits miss it holds no bound variable.
@@ -78,7 +91,7 @@ class Assignment {
   bool same(const Assignment& other) const {
     return store_ == other.store_ && size_ == other.size_;
   }
-  const Store& store() const { return *store_; }
+  const Store& store() const { return *store_.get(); }  // not for the empty assignment
 
   friend bool operator==(const Assignment& a, const Assignment& b) {
     return a.same(b) || std::ranges::equal(a.bindings(), b.bindings());
@@ -88,21 +101,40 @@ class Assignment {
   friend Assignment extend(const Assignment& a, const Message& var, const Message& value);
 
  private:
-  // The store of the empty assignment, never written: it has no room to grow
-  // in place. Its handles are not counted.
-  static const std::shared_ptr<Store>& no_bindings() {
-    static const Store none;
-    static const std::shared_ptr<Store> empty = unowned(const_cast<Store&>(none));
-    return empty;
-  }
+  // A counted handle on a store; the last one destroys it.
+  class Handle {
+   public:
+    Handle() = default;
+    explicit Handle(Store* store) : store_(store) { hold(); }
+    Handle(const Handle& other) : store_(other.store_) { hold(); }
+    Handle(Handle&& other) noexcept : store_(std::exchange(other.store_, nullptr)) {}
+    Handle& operator=(Handle other) noexcept {
+      std::swap(store_, other.store_);
+      return *this;
+    }
+    ~Handle() {
+      if (store_ != nullptr && --store_->handles == 0) destroy(store_);
+    }
+    Store* get() const { return store_; }
+    friend bool operator==(const Handle&, const Handle&) = default;
+
+   private:
+    void hold() const {
+      if (store_ != nullptr) ++store_->handles;
+    }
+    static void destroy(Store* store);
+
+    Store* store_ = nullptr;
+  };
+
   // The first size bindings of store, whose variables have the bits given.
-  Assignment(std::shared_ptr<Store> store, std::size_t size, std::uint64_t bound_bits)
+  Assignment(Handle store, std::size_t size, std::uint64_t bound_bits)
       : store_(std::move(store)), size_(size), bound_bits_(bound_bits) {}
   // a followed by b: appended to a's store when it has room, otherwise in a new
   // store with room for `room` more bindings.
   static Assignment joined(const Assignment& a, const Assignment& b, std::size_t room);
 
-  std::shared_ptr<Store> store_;  // never null; shared by the prefixes of one store
+  Handle store_;  // null for the empty assignment; shared by the prefixes of one store
   std::size_t size_ = 0;
   std::uint64_t bound_bits_ = 0;
 };

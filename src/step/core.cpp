@@ -576,7 +576,8 @@ Candidates Unifier<Rules>::synthesize_encryption(const Knowledge& k, const Assig
   const Message e = inverse_key(key);
   Candidates result;
   if (can_derive(k, ctx, e)) result = with_key(synthesize(k, ctx, body), Rules::built_key(key, e));
-  append(result, rules_.replay(*this, ctx, encryptions_under(k, e), body));
+  const std::vector<Message> known = encryptions_under(k, e);
+  if (!known.empty()) append(result, rules_.replay(*this, ctx, known, body));
   return result;
 }
 
@@ -585,6 +586,7 @@ Candidates Unifier<Rules>::synthesize_pair(const Knowledge& k, const Assignment&
                                            const Message& target) {
   const Message& second = target.second();
   Candidates firsts = synthesize(k, ctx, target.first());
+  if (firsts.empty()) return firsts;
   if constexpr (Rules::kRefinesPairs) {
     // The first components, each refined so that the second can be built.
     Candidates refined;
