@@ -9,11 +9,18 @@ namespace {
 
 using Store = Assignment::Store;
 
-// An empty store with room for `capacity` bindings.
-Store* new_store(std::size_t capacity) {
-  void* memory = ::operator new(sizeof(Store) + capacity * sizeof(Binding));
+// An empty store with room for `capacity` bindings, counting its live
+// assignments by size when `counted`.
+Store* new_store(std::size_t capacity, bool counted) {
+  const std::size_t counts = counted ? capacity + 1 : 0;
+  void* memory =
+      ::operator new(sizeof(Store) + capacity * sizeof(Binding) + counts * sizeof(std::uint32_t));
   Store* store = new (memory) Store();
   store->capacity = static_cast<std::uint32_t>(capacity);
+  if (counted) {
+    store->views = reinterpret_cast<std::uint32_t*>(store->bindings() + capacity);
+    std::uninitialized_fill_n(store->views, counts, 0);
+  }
   return store;
 }
 
@@ -26,7 +33,7 @@ void append(Store& store, Binding b) {
 // A store holding the bindings of first then those of then, with room for `room`
 // more: the assignments that extend it append there.
 Store* store_with_room(Bindings first, Bindings then, std::size_t room) {
-  Store* store = new_store(first.size() + then.size() + room);
+  Store* store = new_store(first.size() + then.size() + room, room != 0);
   for (const Binding& b : first) append(*store, b);
   for (const Binding& b : then) append(*store, b);
   return store;
@@ -83,6 +90,38 @@ const Message* find_binding(const Store& d, std::size_t size, std::size_t hash, 
     if (entry == 0) return nullptr;
     const Binding& b = d.bindings()[entry - 1];
     if (is_it(b.first)) return entry <= size ? &b.second : nullptr;
+  }
+}
+
+// Whether some live assignment of a store that counts them sees beyond its
+// first `size` bindings; true for a store that does not count them.
+bool seen_beyond(const Store& d, std::size_t size) {
+  if (d.views == nullptr) return true;
+  return std::any_of(d.views + size + 1, d.views + d.size + 1,
+                     [](std::uint32_t count) { return count != 0; });
+}
+
+// Drops the bindings from position `size` on, newest first. Removing the
+// newest entries of a linear-probing index in the reverse order of their
+// insertion leaves it exactly as it was before they came: no later entry
+// probed past them.
+void take_back(Store& d, std::size_t size) {
+  while (d.size > size) {
+    const std::size_t last = d.size - 1;
+    Binding& b = d.bindings()[last];
+    if (last < d.indexed) {
+      for (Probe p(d.index, b.first.hash());; p.next()) {
+        const std::uint32_t entry = d.index[p.slot];
+        if (entry == last + 1) {
+          d.index[p.slot] = 0;
+          break;
+        }
+        if (d.bindings()[entry - 1].first == b.first) break;  // an older binding holds it
+      }
+      d.indexed = last;
+    }
+    std::destroy_at(&b);
+    d.size = static_cast<std::uint32_t>(last);
   }
 }
 
@@ -192,17 +231,18 @@ class Substitution {
 
 Assignment::Assignment(std::vector<Binding> bindings) : Assignment() {
   if (bindings.empty()) return;
-  size_ = bindings.size();
   for (const Binding& b : bindings) bound_bits_ |= variable_bit(b.first.hash());
-  Store* store = new_store(bindings.size());
+  Store* store = new_store(bindings.size(), false);
   for (Binding& b : bindings) append(*store, std::move(b));
-  store_ = Handle(store);
+  view_ = View(store, bindings.size());
 }
 
-void Assignment::Handle::destroy(Store* store) {
-  std::destroy_n(store->bindings(), store->size);
-  store->~Store();
-  ::operator delete(store);
+void Assignment::View::release() const {
+  if (store_->views != nullptr) --store_->views[size_];
+  if (--store_->handles != 0) return;
+  std::destroy_n(store_->bindings(), store_->size);
+  store_->~Store();
+  ::operator delete(store_);
 }
 
 Assignment empty_assignment() {
@@ -226,8 +266,8 @@ Assignment extend(const Assignment& a, const Message& variable, const Message& v
   const Message* bound = value_of(a, variable);
   if (bound != nullptr && *bound != variable) return a;
   const Binding first{variable, value};
-  return Assignment(Assignment::Handle(store_with_room({&first, 1}, a.bindings(), 0)),
-                    a.bindings().size() + 1, a.bound_bits_ | variable_bit(variable.hash()));
+  return Assignment(store_with_room({&first, 1}, a.bindings(), 0), a.bindings().size() + 1,
+                    a.bound_bits_ | variable_bit(variable.hash()));
 }
 
 bool is_bound(const Assignment& a, const Message& v) {
@@ -295,15 +335,19 @@ void append_applied(std::string& s, const Assignment& a, const Message& m, Rende
 Assignment Assignment::joined(const Assignment& a, const Assignment& b, std::size_t room) {
   if (a.is_empty()) return b;
   if (b.is_empty()) return a;
-  const std::size_t size = a.size_ + b.size_;
-  Store& held = *a.store_.get();
-  if (a.size_ == held.size && size <= held.capacity) {
-    // Nothing follows a in its store yet: b goes there, where the bindings never
-    // move (b may be a view of the same store), so no other prefix sees a change.
-    for (std::size_t i = 0; i < b.size_; ++i) append(held, b.store_.get()->bindings()[i]);
-    return Assignment(a.store_, size, a.bound_bits_ | b.bound_bits_);
+  const std::size_t size = a.view_.size() + b.view_.size();
+  Store& held = *a.view_.store();
+  if (a.view_.size() != held.size && !seen_beyond(held, a.view_.size())) {
+    take_back(held, a.view_.size());
   }
-  return Assignment(Handle(store_with_room(a.bindings(), b.bindings(), room)), size,
+  if (a.view_.size() == held.size && size <= held.capacity) {
+    // Nothing follows a in its store now: b goes there, where the bindings never
+    // move (b may be a view of the same store), so no other prefix sees a change.
+    const Binding* added = b.view_.store()->bindings();
+    for (std::size_t i = 0; i < b.view_.size(); ++i) append(held, added[i]);
+    return Assignment(&held, size, a.bound_bits_ | b.bound_bits_);
+  }
+  return Assignment(store_with_room(a.bindings(), b.bindings(), room), size,
                     a.bound_bits_ | b.bound_bits_);
 }
 

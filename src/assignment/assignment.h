@@ -59,13 +59,20 @@ class Assignment {
   // that it serves every prefix: a variable first bound at or after the end of a
   // prefix is not bound in it.
   //
-  // A store is one allocation, its bindings right behind it, and counts its
-  // handles without atomic operations, as terms do (see TermPtr): a thread hands
-  // assignments to another only as private copies.
+  // A store with room to grow also counts the live assignments by their size,
+  // so that the bindings no live assignment sees any more are taken back: in a
+  // depth-first search the first child of a state appends to its parent's
+  // store, and once its subtree is done, the next child appends in the same room
+  // instead of copying the store.
+  //
+  // A store is one allocation, its bindings right behind it (then the counts by
+  // size), and counts its handles without atomic operations, as terms do (see
+  // TermPtr): a thread hands assignments to another only as private copies.
   struct alignas(Binding) Store {
-    std::uint32_t handles = 0;   // the Handles on it
-    std::uint32_t size = 0;      // the bindings made, from the first
-    std::uint32_t capacity = 0;  // the room for bindings, fixed at creation
+    std::uint32_t handles = 0;       // the assignments that hold it
+    std::uint32_t size = 0;          // the bindings made, from the first
+    std::uint32_t capacity = 0;      // the room for bindings, fixed at creation
+    std::uint32_t* views = nullptr;  // by size, the live assignments; none without room
     // Open addressing on the variable's hash, a power of two in size: each slot
     // holds 1 + the position of the first binding of a variable, or 0 when free.
     // Built on the first lookup in a long prefix, extended as the store grows.
@@ -82,16 +89,17 @@ class Assignment {
   // Exactly these bindings, in this order (not checked).
   explicit Assignment(std::vector<Binding> bindings);
   Bindings bindings() const {
-    return store_.get() == nullptr ? Bindings() : Bindings(store_.get()->bindings(), size_);
+    return view_.store() == nullptr ? Bindings()
+                                    : Bindings(view_.store()->bindings(), view_.size());
   }
-  bool is_empty() const { return size_ == 0; }
+  bool is_empty() const { return view_.size() == 0; }
   // A filter of the variables bound: the variable_bit of each binding's
   // variable. A term whose variable_bits miss it holds no bound variable.
   std::uint64_t bound_bits() const { return bound_bits_; }
   bool same(const Assignment& other) const {
-    return store_ == other.store_ && size_ == other.size_;
+    return view_.store() == other.view_.store() && view_.size() == other.view_.size();
   }
-  const Store& store() const { return *store_.get(); }  // not for the empty assignment
+  const Store& store() const { return *view_.store(); }  // not for the empty assignment
 
   friend bool operator==(const Assignment& a, const Assignment& b) {
     return a.same(b) || std::ranges::equal(a.bindings(), b.bindings());
@@ -101,41 +109,46 @@ class Assignment {
   friend Assignment extend(const Assignment& a, const Message& var, const Message& value);
 
  private:
-  // A counted handle on a store; the last one destroys it.
-  class Handle {
+  // A counted handle on the first `size` bindings of a store; the last handle
+  // on a store destroys it.
+  class View {
    public:
-    Handle() = default;
-    explicit Handle(Store* store) : store_(store) { hold(); }
-    Handle(const Handle& other) : store_(other.store_) { hold(); }
-    Handle(Handle&& other) noexcept : store_(std::exchange(other.store_, nullptr)) {}
-    Handle& operator=(Handle other) noexcept {
+    View() = default;
+    View(Store* store, std::size_t size) : store_(store), size_(size) { hold(); }
+    View(const View& other) : store_(other.store_), size_(other.size_) { hold(); }
+    View(View&& other) noexcept
+        : store_(std::exchange(other.store_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+    View& operator=(View other) noexcept {
       std::swap(store_, other.store_);
+      std::swap(size_, other.size_);
       return *this;
     }
-    ~Handle() {
-      if (store_ != nullptr && --store_->handles == 0) destroy(store_);
+    ~View() {
+      if (store_ != nullptr) release();
     }
-    Store* get() const { return store_; }
-    friend bool operator==(const Handle&, const Handle&) = default;
+    Store* store() const { return store_; }
+    std::size_t size() const { return size_; }
 
    private:
     void hold() const {
-      if (store_ != nullptr) ++store_->handles;
+      if (store_ == nullptr) return;
+      ++store_->handles;
+      if (store_->views != nullptr) ++store_->views[size_];
     }
-    static void destroy(Store* store);
+    void release() const;
 
     Store* store_ = nullptr;
+    std::size_t size_ = 0;
   };
 
   // The first size bindings of store, whose variables have the bits given.
-  Assignment(Handle store, std::size_t size, std::uint64_t bound_bits)
-      : store_(std::move(store)), size_(size), bound_bits_(bound_bits) {}
+  Assignment(Store* store, std::size_t size, std::uint64_t bound_bits)
+      : view_(store, size), bound_bits_(bound_bits) {}
   // a followed by b: appended to a's store when it has room, otherwise in a new
   // store with room for `room` more bindings.
   static Assignment joined(const Assignment& a, const Assignment& b, std::size_t room);
 
-  Handle store_;  // null for the empty assignment; shared by the prefixes of one store
-  std::size_t size_ = 0;
+  View view_;  // of no store for the empty assignment
   std::uint64_t bound_bits_ = 0;
 };
 

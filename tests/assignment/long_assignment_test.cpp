@@ -142,6 +142,25 @@ TEST(SharedPrefixTest, SiblingsSeeOnlyTheirOwnBindings) {
   EXPECT_NE(&second.store(), &parent.store());
 }
 
+// Once the first child is gone, the second appends where it was: its bindings
+// and their index entries are taken back, the parent's earlier binding of a
+// variable the first child bound again included.
+TEST(SharedPrefixTest, ADroppedChildsBindingsAreTakenBack) {
+  const Assignment parent = composed(chain(12));
+  {
+    const Assignment first =
+        compose(parent, assignment_of_bindings({{v(40), nonce("a", 1)}, {v(3), nonce("c", 1)}}));
+    EXPECT_EQ(apply(first, v(40)), nonce("a", 1));
+    EXPECT_EQ(&first.store(), &parent.store());
+  }
+  const Assignment second = compose(parent, assignment_of_bindings({{v(41), nonce("b", 1)}}));
+  EXPECT_EQ(&second.store(), &parent.store());
+  EXPECT_EQ(apply(second, v(40)), v(40));
+  EXPECT_EQ(apply(second, v(41)), nonce("b", 1));
+  EXPECT_EQ(apply(second, v(3)), nonce("end", 1));
+  EXPECT_EQ(second.bindings().size(), 13u);
+}
+
 TEST(SharedPrefixTest, LongChainsOfChildrenAnswerAsFlatLists) {
   // Each child extends the previous one, as the states along a trace do; the
   // prefixes are looked up through one index after the store has grown past them.
