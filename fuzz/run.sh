@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs each of them for SECONDS (default 60), JOBS
 # (default 2) at a time, starting from seed corpora made of the input files of
-# examples/ and tests/e2e/ (and of the case folders listed in FUZZ_EXTRA_CASES, if any). Fails when a target finds a
-# crash, a sanitizer report, an input slower than FUZZ_TIMEOUT seconds (default
-# 30) or one that exhausts memory; the reproducer is left in fuzz/build/artifacts/.
+# examples/ and tests/e2e/ (and of the case folders listed in FUZZ_EXTRA_CASES,
+# if any). Fails when a target finds a crash, a sanitizer report, an input slower
+# than FUZZ_TIMEOUT seconds (default 30) or one that exhausts memory; the
+# reproducer is left in fuzz/build/artifacts/.
 #   usage: fuzz/run.sh [SECONDS] [TARGET...]   targets: principals formula knowledge driver
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

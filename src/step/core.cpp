@@ -685,12 +685,13 @@ bool surely_apart(const Message& m, const Message& p) {
 Candidates ReceivingRules::replay(Unifier<ReceivingRules>& u, const Assignment& ctx,
                                   const std::vector<Message>& ciphertexts,
                                   const Message& body) const {
-  // A ciphertext whose body is apart from the pattern's fits under no reading.
-  const auto unify_body = [&](const Message& known_body) {
-    return surely_apart(known_body, body) ? Assignments{} : u.unify(ctx, known_body, body);
-  };
+  const auto unify_body = [&](const Message& known_body) { return u.unify(ctx, known_body, body); };
+  // A ciphertext whose body is apart from the pattern's fits under no reading:
+  // each is passed over once, before it is read or unified.
   if (replay_bindings == nullptr || is_empty(*replay_bindings)) {
-    return replayed(ciphertexts, unify_body);
+    return replayed(ciphertexts, [&](const Message& known_body) {
+      return surely_apart(known_body, body) ? Assignments{} : unify_body(known_body);
+    });
   }
   const Assignment& fixed = *replay_bindings;
   // A unifier that binds a generated value the run has already bound treats a
