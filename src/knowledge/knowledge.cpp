@@ -52,6 +52,7 @@ struct Store {
   // Beside each entry of encs, the hash of its key: looking for the encryptions
   // under a key compares numbers until one may match.
   std::vector<std::size_t> enc_key_hashes;
+  std::vector<std::uint32_t> agents;  // ages of the agent names, ascending
   std::vector<std::uint32_t> live;  // by view size: the live knowledge sets of that size
 
   // A store of the messages (oldest first) with room for `room` more, indexed.
@@ -100,6 +101,7 @@ struct Store {
         encs.pop_back();
         enc_key_hashes.pop_back();
       }
+      if (!agents.empty() && agents.back() == age) agents.pop_back();
       messages.pop_back();
     }
   }
@@ -113,6 +115,7 @@ struct Store {
       encs.push_back(age);
       enc_key_hashes.push_back(m.key().hash());
     }
+    if (m.is(Tag::Agent)) agents.push_back(age);
     const std::size_t mask = index.size() - 1;
     for (std::size_t slot = m.hash() & mask;; slot = (slot + 1) & mask) {
       if (index[slot] == 0) {
@@ -130,6 +133,7 @@ struct Content {
   std::uint32_t size = 0;
   std::uint32_t open_count = 0;  // the entries of store->open below size
   std::uint32_t encs_count = 0;  // the entries of store->encs below size
+  std::uint32_t agents_count = 0;  // the entries of store->agents below size
   // Made by learn and not mapped since: its stored encryptions were examined
   // against exactly these messages and opened what they could, so examining
   // them again yields nothing until a new fact is added.
@@ -148,6 +152,7 @@ struct Content {
   Backwards<Message> newest_first() const { return {oldest_first()}; }
   std::span<const std::uint32_t> open() const { return {store->open.data(), open_count}; }
   std::span<const std::uint32_t> encs() const { return {store->encs.data(), encs_count}; }
+  std::span<const std::uint32_t> agents() const { return {store->agents.data(), agents_count}; }
 
   bool contains(const Message& m) const {
     const std::vector<std::uint32_t>& index = store->index;
@@ -179,7 +184,8 @@ struct Content {
     const auto size = static_cast<std::uint32_t>(store->messages.size());
     const auto open = static_cast<std::uint32_t>(store->open.size());
     const auto encs = static_cast<std::uint32_t>(store->encs.size());
-    return Content{std::move(store), size, open, encs, false};
+    const auto agents = static_cast<std::uint32_t>(store->agents.size());
+    return Content{std::move(store), size, open, encs, agents, false};
   }
 };
 
@@ -243,6 +249,17 @@ std::vector<Message> messages_where(const Knowledge& k, Keep keep) {
   std::vector<Message> result;
   for (const Message& m : content(k).newest_first()) {
     if (keep(m)) result.push_back(m);
+  }
+  return result;
+}
+
+// The agent names of k for which keep holds, newest first.
+template <typename Keep>
+std::vector<Message> agents_where(const Knowledge& k, Keep keep) {
+  const Content& d = content(k);
+  std::vector<Message> result;
+  for (const std::uint32_t age : Backwards<std::uint32_t>{d.agents()}) {
+    if (keep(d.by_age(age))) result.push_back(d.by_age(age));
   }
   return result;
 }
@@ -451,21 +468,19 @@ Knowledge relabel_and_learn(const Knowledge& k, std::int64_t new_kid, const Assi
 }
 
 std::vector<Message> known_agents(const Knowledge& k) {
-  return messages_where(k, [](const Message& m) { return m.is(Tag::Agent); });
+  return agents_where(k, [](const Message&) { return true; });
 }
 
 std::vector<Message> compromised_agents(const Knowledge& k) {
   const Content& d = content(k);
-  return messages_where(
-      k, [&](const Message& m) { return m.is(Tag::Agent) && knows_both_halves(d, m); });
+  return agents_where(k, [&](const Message& m) { return knows_both_halves(d, m); });
 }
 
 std::vector<Message> honest_agents(const Knowledge& k) {
   std::optional<std::vector<Message>>& known = k.data()->honest_agents;
   if (!known) {
     const Content& d = content(k);
-    known = messages_where(
-        k, [&](const Message& m) { return m.is(Tag::Agent) && !knows_both_halves(d, m); });
+    known = agents_where(k, [&](const Message& m) { return !knows_both_halves(d, m); });
   }
   return *known;
 }
@@ -527,28 +542,27 @@ bool has_compromised_agent(const Knowledge& k) {
   std::optional<bool>& known = k.data()->has_compromised_agent;
   if (!known) {
     const Content& d = content(k);
-    known = any_message(
-        k, [&](const Message& m) { return m.is(Tag::Agent) && knows_both_halves(d, m); });
+    known = std::ranges::any_of(
+        d.agents(), [&](std::uint32_t age) { return knows_both_halves(d, d.by_age(age)); });
   }
   return *known;
 }
 
-std::vector<Message> encryptions_under(const Knowledge& k, const Message& key) {
+std::vector<Message> encryptions_under(const Knowledge& k, const Message& key,
+                                       const std::function<bool(const Message&)>& may_fit) {
   const Content& d = content(k);
   const std::size_t key_hash = key.hash();
   const std::size_t* hashes = d.store->enc_key_hashes.data();
-  // Counted first, so that the list is allocated once, and the pair of keys
-  // looked up only when some encryption may be under the key.
-  const auto candidates = std::count(hashes, hashes + d.encs_count, key_hash);
-  if (candidates == 0) return {};
+  const std::size_t* end = hashes + d.encs_count;
+  // The pair of keys is looked up only when some encryption may be under the key.
+  if (std::find(hashes, end, key_hash) == end) return {};
   const Message inverse = inverse_key(key);
   if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
   std::vector<Message> result;
-  result.reserve(static_cast<std::size_t>(candidates));
   for (std::size_t i = d.encs_count; i-- > 0;) {
     if (hashes[i] != key_hash) continue;
     const Message& m = d.by_age(d.store->encs[i]);
-    if (m.key() == key) result.push_back(m);
+    if (m.key() == key && may_fit(m)) result.push_back(m);
   }
   return result;
 }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -94,8 +95,10 @@ bool has_sym_key(const Knowledge& k);
 bool has_key_pair(const Knowledge& k);
 bool has_compromised_agent(const Knowledge& k);
 
-// The stored encryptions under key; empty when both key and its inverse are known.
-std::vector<Message> encryptions_under(const Knowledge& k, const Message& key);
+// The stored encryptions under key that may_fit accepts, newest first; empty when
+// both key and its inverse are known.
+std::vector<Message> encryptions_under(const Knowledge& k, const Message& key,
+                                       const std::function<bool(const Message&)>& may_fit);
 
 // Whether the intruder can produce m from k, every stored message mapped by f.
 bool can_derive(const Knowledge& k, const Assignment& f, const Message& m);

@@ -343,6 +343,9 @@ struct ReceivingRules {
   Candidates synthesize_key_of(Unifier<ReceivingRules>& u, const Message& target) const;
   Candidates synthesize_under_symbolic_key(Unifier<ReceivingRules>& u, const Knowledge& k,
                                            const Assignment& ctx, const Message& target) const;
+  // Whether known ciphertext c may fit a pattern's body: not when they are
+  // apart at a rigid position, which spares reading and unifying most of them.
+  static bool may_replay(const Message& c, const Message& body);
   // For each known ciphertext in order, each unifier of its body with body.
   Candidates replay(Unifier<ReceivingRules>& u, const Assignment& ctx,
                     const std::vector<Message>& ciphertexts, const Message& body) const;
@@ -376,6 +379,7 @@ struct VerifyingRules {
   Candidates synthesize_key_of(Unifier<VerifyingRules>& u, const Message& target) const;
   Candidates synthesize_under_symbolic_key(Unifier<VerifyingRules>& u, const Knowledge& k,
                                            const Assignment& ctx, const Message& target) const;
+  static bool may_replay(const Message& /*c*/, const Message& /*body*/) { return true; }
   Candidates replay(Unifier<VerifyingRules>& u, const Assignment& ctx,
                     const std::vector<Message>& ciphertexts, const Message& body) const;
 };
@@ -576,7 +580,8 @@ Candidates Unifier<Rules>::synthesize_encryption(const Knowledge& k, const Assig
   const Message e = inverse_key(key);
   Candidates result;
   if (can_derive(k, ctx, e)) result = with_key(synthesize(k, ctx, body), Rules::built_key(key, e));
-  const std::vector<Message> known = encryptions_under(k, e);
+  const std::vector<Message> known =
+      encryptions_under(k, e, [&](const Message& c) { return rules_.may_replay(c, body); });
   if (!known.empty()) append(result, rules_.replay(*this, ctx, known, body));
   return result;
 }
@@ -682,16 +687,16 @@ bool surely_apart(const Message& m, const Message& p) {
   return !decrypts(p.key(), m.key()) || surely_apart(m.body(), p.body());
 }
 
+bool ReceivingRules::may_replay(const Message& c, const Message& body) {
+  return !surely_apart(c.body(), body);
+}
+
 Candidates ReceivingRules::replay(Unifier<ReceivingRules>& u, const Assignment& ctx,
                                   const std::vector<Message>& ciphertexts,
                                   const Message& body) const {
   const auto unify_body = [&](const Message& known_body) { return u.unify(ctx, known_body, body); };
-  // A ciphertext whose body is apart from the pattern's fits under no reading:
-  // each is passed over once, before it is read or unified.
   if (replay_bindings == nullptr || is_empty(*replay_bindings)) {
-    return replayed(ciphertexts, [&](const Message& known_body) {
-      return surely_apart(known_body, body) ? Assignments{} : unify_body(known_body);
-    });
+    return replayed(ciphertexts, unify_body);
   }
   const Assignment& fixed = *replay_bindings;
   // A unifier that binds a generated value the run has already bound treats a
@@ -704,7 +709,6 @@ Candidates ReceivingRules::replay(Unifier<ReceivingRules>& u, const Assignment& 
   };
   Candidates result;
   for (const Message& c : ciphertexts) {
-    if (surely_apart(c.body(), body)) continue;
     Message sent = with_fixed_values(fixed, c);
     std::vector<Assignment> unifiers = unify_body(sent.body());
     if (std::ranges::any_of(unifiers, rebinds)) {
