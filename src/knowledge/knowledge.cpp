@@ -554,16 +554,16 @@ std::vector<Message> encryptions_under(const Knowledge& k, const Message& key,
   const std::size_t key_hash = key.hash();
   const std::size_t* hashes = d.store->enc_key_hashes.data();
   const std::size_t* end = hashes + d.encs_count;
-  // The pair of keys is looked up only when some encryption may be under the key.
-  if (std::find(hashes, end, key_hash) == end) return {};
-  const Message inverse = inverse_key(key);
-  if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) return {};
   std::vector<Message> result;
-  for (std::size_t i = d.encs_count; i-- > 0;) {
-    if (hashes[i] != key_hash) continue;
-    const Message& m = d.by_age(d.store->encs[i]);
+  for (const std::size_t* h = end; h-- != hashes;) {
+    if (*h != key_hash) continue;
+    const Message& m = d.by_age(d.store->encs[static_cast<std::size_t>(h - hashes)]);
     if (m.key() == key && may_fit(m)) result.push_back(m);
   }
+  // The pair of keys is looked up only when some encryption was found.
+  if (result.empty()) return result;
+  const Message inverse = inverse_key(key);
+  if (!inverse.is(Tag::NoMessage) && stored(d, key) && stored(d, inverse)) result.clear();
   return result;
 }
 
