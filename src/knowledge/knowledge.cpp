@@ -53,7 +53,7 @@ struct Store {
   // under a key compares numbers until one may match.
   std::vector<std::size_t> enc_key_hashes;
   std::vector<std::uint32_t> agents;  // ages of the agent names, ascending
-  std::vector<std::uint32_t> live;  // by view size: the live knowledge sets of that size
+  std::vector<std::uint32_t> live;    // by view size: the live knowledge sets of that size
 
   // A store of the messages (oldest first) with room for `room` more, indexed.
   Store(std::span<const Message> oldest_first, std::size_t room) {
@@ -131,8 +131,8 @@ struct Store {
 struct Content {
   std::shared_ptr<Store> store;  // never null
   std::uint32_t size = 0;
-  std::uint32_t open_count = 0;  // the entries of store->open below size
-  std::uint32_t encs_count = 0;  // the entries of store->encs below size
+  std::uint32_t open_count = 0;    // the entries of store->open below size
+  std::uint32_t encs_count = 0;    // the entries of store->encs below size
   std::uint32_t agents_count = 0;  // the entries of store->agents below size
   // Made by learn and not mapped since: its stored encryptions were examined
   // against exactly these messages and opened what they could, so examining

@@ -10,8 +10,8 @@ using Scope = std::pair<std::string, std::int64_t>;
 
 Principal make(std::string name, std::int64_t instance, std::vector<VarId> params,
                Process process) {
-  return Principal(std::make_shared<const Principal::Data>(
-      Principal::Data{std::move(name), instance, std::move(params), std::move(process)}));
+  return Principal(
+      Principal::Data{std::move(name), instance, std::move(params), std::move(process)});
 }
 
 // A template term made specific to one instance: atoms take the instance as
@@ -77,7 +77,7 @@ GenKind demanded_kind(const Process& p, const VarId& v) {
 
 Principal::Principal() {
   static const Data none{"", -1, {}, Process()};
-  static const std::shared_ptr<const Data> placeholder = unowned(none);
+  static const TermPtr<const Data> placeholder(TermPtr<const Data>(), &none);
   data_ = placeholder;
 }
 
@@ -87,8 +87,7 @@ bool operator==(const Principal& a, const Principal& b) {
 }
 
 Principal private_copy(const Principal& p, TermCopier& copier) {
-  return make(p.name(), p.instance(), p.params(),
-              map_terms([&copier](const Message& t) { return copier.copy(t); }, p.process()));
+  return make(p.name(), p.instance(), p.params(), private_copy(p.process(), copier));
 }
 
 Principal make_principal(const std::string& name, std::int64_t instance,

@@ -38,7 +38,8 @@ class Principal {
   };
 
   Principal();  // the placeholder: empty name, instance -1, no parameters, Nil
-  explicit Principal(std::shared_ptr<const Data> data) : data_(std::move(data)) {}
+  explicit Principal(Data data)
+      : data_(std::__make_shared<const Data, kTermLocking>(std::move(data))) {}
 
   const std::string& name() const { return data_->name; }
   std::int64_t instance() const { return data_->instance; }
@@ -50,7 +51,9 @@ class Principal {
   friend bool operator==(const Principal& a, const Principal& b);
 
  private:
-  std::shared_ptr<const Data> data_;  // never null
+  // Counted without atomic operations, as terms are (see TermPtr): a thread
+  // hands principals to another only as private copies.
+  TermPtr<const Data> data_;  // never null
 };
 
 // The record with the parameters and every term of the process bound to the

@@ -12,15 +12,16 @@ namespace analyser {
 
 namespace {
 
-const std::shared_ptr<const Process::Node>& nil_node() {
+// Shared by every thread, so uncounted.
+const TermPtr<const Process::Node>& nil_node() {
   static const Process::Node nil(ProcessTag::Nil);
-  static const std::shared_ptr<const Process::Node> node = unowned(nil);
+  static const TermPtr<const Process::Node> node(TermPtr<const Process::Node>(), &nil);
   return node;
 }
 
 Process make(ProcessTag tag, Message term, Process first, Process second) {
-  return Process(std::make_shared<const Process::Node>(tag, std::move(term), std::move(first),
-                                                       std::move(second)));
+  return Process(std::__make_shared<const Process::Node, kTermLocking>(
+      tag, std::move(term), std::move(first), std::move(second)));
 }
 
 [[maybe_unused]] bool is_prefix(ProcessTag tag) {
@@ -114,6 +115,20 @@ Process map_terms(const std::function<Message(const Message&)>& f, const Process
 Process apply_to_process(const Assignment& a, const Process& p) {
   if (a.is_empty()) return p;
   return map_tree([&a](const Message& t) { return t.has_variables() ? apply(a, t) : t; }, p);
+}
+
+Process private_copy(const Process& p, TermCopier& copier) {
+  switch (p.tag()) {
+    case ProcessTag::Nil:
+      return Process();
+    case ProcessTag::Input:
+    case ProcessTag::Output:
+      return make(p.tag(), copier.copy(p.term()), private_copy(p.next(), copier), Process());
+    case ProcessTag::Choice:
+    case ProcessTag::Parallel:
+      break;
+  }
+  return make(p.tag(), Message(), private_copy(p.left(), copier), private_copy(p.right(), copier));
 }
 
 bool process_well_formed(const Process& p) {

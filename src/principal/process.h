@@ -22,7 +22,7 @@ class Process {
 
   // Nil.
   Process();
-  explicit Process(std::shared_ptr<const Node> node) : node_(std::move(node)) {}
+  explicit Process(TermPtr<const Node> node) : node_(std::move(node)) {}
 
   ProcessTag tag() const;
   bool is_nil() const { return tag() == ProcessTag::Nil; }
@@ -38,7 +38,9 @@ class Process {
   friend bool operator==(const Process& a, const Process& b);
 
  private:
-  std::shared_ptr<const Node> node_;  // never null
+  // Counted without atomic operations, as terms are (see TermPtr): a thread
+  // hands processes to another only inside private copies.
+  TermPtr<const Node> node_;  // never null
 };
 
 // The node behind a handle; built by the factories below only. Its tag is read
@@ -71,6 +73,9 @@ Process parallel(const Process& left, const Process& right);
 Process map_terms(const std::function<Message(const Message&)>& f, const Process& p);
 // map_terms with an assignment applied to every term.
 Process apply_to_process(const Assignment& a, const Process& p);
+// A copy of p that shares no counted node with it, its terms copied by copier:
+// for handing a process to another thread.
+Process private_copy(const Process& p, TermCopier& copier);
 bool process_well_formed(const Process& p);
 // The largest number of prefixes p can perform.
 std::int64_t max_actions(const Process& p);

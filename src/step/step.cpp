@@ -180,8 +180,7 @@ void collect(Walk& w, const Process& p, bool both_kinds) {
 }
 
 Principal with_process(const Principal& p, Process process) {
-  return Principal(std::make_shared<const Principal::Data>(
-      Principal::Data{p.name(), p.instance(), p.params(), std::move(process)}));
+  return Principal(Principal::Data{p.name(), p.instance(), p.params(), std::move(process)});
 }
 
 // The candidates of principal i, each with the principal after it as the

@@ -12,6 +12,11 @@ namespace analyser {
 
 namespace {
 
+// Every stored encryption under key, as synthesis lists them before it filters.
+std::vector<Message> all_under(const Knowledge& k, const Message& key) {
+  return encryptions_under(k, key, [](const Message&) { return true; });
+}
+
 const Message A = agent("A", 1);
 const Message B = agent("B", 1);
 const Message C = agent("C", 1);
@@ -215,15 +220,19 @@ TEST_F(QueryTest, KeyLists) {
 
 TEST_F(QueryTest, EncryptionsUnder) {
   Knowledge with_pub = learn_all({enc(NB, PUB_B), enc(NA, pub_key("A", 1)), enc(A, PUB_B)});
-  EXPECT_EQ(texts(encryptions_under(with_pub, PUB_B)), texts({enc(A, PUB_B), enc(NB, PUB_B)}));
-  EXPECT_TRUE(encryptions_under(with_pub, PRIV_B).empty());
+  EXPECT_EQ(texts(all_under(with_pub, PUB_B)), texts({enc(A, PUB_B), enc(NB, PUB_B)}));
+  // Only those the filter accepts, newest first still.
+  EXPECT_EQ(texts(encryptions_under(with_pub, PUB_B,
+                                    [](const Message& c) { return !c.body().is(Tag::Agent); })),
+            texts({enc(NB, PUB_B)}));
+  EXPECT_TRUE(all_under(with_pub, PRIV_B).empty());
   // One known half is not enough to make them rebuildable.
-  EXPECT_EQ(encryptions_under(learn(with_pub, PUB_B), PUB_B).size(), 2u);
-  EXPECT_TRUE(encryptions_under(learn_all({PUB_B, PRIV_B}, with_pub), PUB_B).empty());
+  EXPECT_EQ(all_under(learn(with_pub, PUB_B), PUB_B).size(), 2u);
+  EXPECT_TRUE(all_under(learn_all({PUB_B, PRIV_B}, with_pub), PUB_B).empty());
   // The symmetric key is known, and it is its own inverse.
-  EXPECT_TRUE(encryptions_under(k, K).empty());
+  EXPECT_TRUE(all_under(k, K).empty());
   Knowledge without_key = learn_all({enc(NA, K), enc(NB, K2), enc(NB, K)});
-  EXPECT_EQ(texts(encryptions_under(without_key, K)), texts({enc(NB, K), enc(NA, K)}));
+  EXPECT_EQ(texts(all_under(without_key, K)), texts({enc(NB, K), enc(NA, K)}));
 }
 
 struct PredicateCase {

@@ -307,8 +307,7 @@ TEST_F(StepTest, SmallProtocolExploredToExhaustion) {
 }
 
 Principal unnumbered(const std::string& name, std::int64_t instance, const Process& process) {
-  return Principal(
-      std::make_shared<const Principal::Data>(Principal::Data{name, instance, {}, process}));
+  return Principal(Principal::Data{name, instance, {}, process});
 }
 
 // Receiving a nonce the intruder knows binds nothing: the child receives as its
