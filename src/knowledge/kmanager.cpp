@@ -14,7 +14,7 @@ struct KnowledgeManager::Table {
 
   struct Entry {
     std::int64_t kid = -1;  // -1: free
-    std::weak_ptr<const Knowledge::Data> data;
+    std::__weak_ptr<const Knowledge::Data, kTermLocking> data;
   };
   std::vector<Entry> slots = std::vector<Entry>(kFirstSlots);
   std::size_t used = 0;  // slots whose kid is set

@@ -129,7 +129,7 @@ struct Store {
 
 // What one knowledge set knows: the oldest `size` messages of a store.
 struct Content {
-  std::shared_ptr<Store> store;  // never null
+  TermPtr<Store> store;  // never null
   std::uint32_t size = 0;
   std::uint32_t open_count = 0;    // the entries of store->open below size
   std::uint32_t encs_count = 0;    // the entries of store->encs below size
@@ -144,8 +144,11 @@ struct Content {
   static Content of(std::span<const Message> oldest_first) {
     const std::size_t room =
         oldest_first.empty() ? 0 : std::max(oldest_first.size(), Store::kMinimumRoom);
-    return whole(std::make_shared<Store>(oldest_first, room));
+    return whole(std::__make_shared<Store, kTermLocking>(oldest_first, room));
   }
+  // The content of store, which outlives every copy and is counted by none: the
+  // empty knowledge's, which every thread copies.
+  static Content uncounted(Store& store) { return whole(TermPtr<Store>(TermPtr<Store>(), &store)); }
 
   const Message& by_age(std::uint32_t age) const { return store->messages[age]; }
   std::span<const Message> oldest_first() const { return {store->messages.data(), size}; }
@@ -168,11 +171,12 @@ struct Content {
   // appended to the store when it has room after this view, otherwise in a new
   // store. Not analysed.
   Content with_newest(const std::vector<Message>& fresh) const {
-    std::shared_ptr<Store> target = store;
+    TermPtr<Store> target = store;
     const std::size_t grown = size + fresh.size();
     if (size != store->messages.size() && !store->seen_beyond(size)) store->truncate(size);
     if (size != store->messages.size() || grown > store->messages.capacity()) {
-      target = std::make_shared<Store>(oldest_first(), std::max(grown, Store::kMinimumRoom));
+      target = std::__make_shared<Store, kTermLocking>(oldest_first(),
+                                                       std::max(grown, Store::kMinimumRoom));
     }
     for (auto m = fresh.rbegin(); m != fresh.rend(); ++m) target->add(*m);
     return whole(std::move(target));
@@ -180,7 +184,7 @@ struct Content {
 
  private:
   // Every message of store, not analysed.
-  static Content whole(std::shared_ptr<Store> store) {
+  static Content whole(TermPtr<Store> store) {
     const auto size = static_cast<std::uint32_t>(store->messages.size());
     const auto open = static_cast<std::uint32_t>(store->open.size());
     const auto encs = static_cast<std::uint32_t>(store->encs.size());
@@ -211,13 +215,14 @@ namespace {
 
 using Data = Knowledge::Data;
 
-const std::shared_ptr<const Data>& empty_data() {
+const TermPtr<const Data>& empty_data() {
+  static Store nothing({}, 0);
   static const Data none = [] {
-    Content c = Content::of({});
+    Content c = Content::uncounted(nothing);
     c.analysed = true;  // no encryption to examine
     return Data{-1, std::move(c)};
   }();
-  static const std::shared_ptr<const Data> empty = unowned(none);
+  static const TermPtr<const Data> empty(TermPtr<const Data>(), &none);
   return empty;
 }
 
@@ -371,7 +376,7 @@ std::optional<Content> learnt_content(const Content& c, const Message& m,
 }
 
 Knowledge with_content(std::int64_t kid, Content c) {
-  return Knowledge(std::make_shared<const Data>(kid, std::move(c)));
+  return Knowledge(std::__make_shared<const Data, kTermLocking>(kid, std::move(c)));
 }
 
 // Some stored x with f(x) = m. A message without variables is its own image, so

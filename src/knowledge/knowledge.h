@@ -35,17 +35,19 @@ class Knowledge {
 
   // The empty, unregistered knowledge (kid -1).
   Knowledge();
-  explicit Knowledge(std::shared_ptr<const Data> data) : data_(std::move(data)) {}
+  explicit Knowledge(TermPtr<const Data> data) : data_(std::move(data)) {}
 
   std::int64_t kid() const;
   // Newest first (a copy: the search itself asks the queries below).
   std::vector<Message> messages() const;
 
-  const std::shared_ptr<const Data>& data() const { return data_; }
+  const TermPtr<const Data>& data() const { return data_; }
   bool same(const Knowledge& other) const { return data_ == other.data_; }
 
  private:
-  std::shared_ptr<const Data> data_;  // never null
+  // Counted without atomic operations, as terms are (see TermPtr): a thread
+  // hands knowledge to another only as private copies.
+  TermPtr<const Data> data_;  // never null
 };
 
 Knowledge empty_knowledge();

@@ -12,7 +12,7 @@ Node::~Node() {
 }
 
 NodeRef create_node(NodeIds& ids, Status status) {
-  return std::make_shared<Node>(ids.next(), std::move(status));
+  return std::__make_shared<Node, kTermLocking>(ids.next(), std::move(status));
 }
 
 void set_parent(const NodeRef& node, const NodeRef& parent) {
@@ -24,17 +24,19 @@ NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier) {
   std::vector<const Node*> path;
   for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) path.push_back(n);
   NodeRef copy;
-  Knowledge original;  // a knowledge set often passes unchanged from parent to child
+  // A knowledge set often passes unchanged from parent to child. The original is
+  // only pointed at: its handles are the other thread's to count.
+  const Knowledge::Data* original = nullptr;
   Knowledge knowledge;
   for (auto it = path.rbegin(); it != path.rend(); ++it) {
     const Status& s = (*it)->status();
-    if (!copy || s.knowledge.data() != original.data()) {
-      original = s.knowledge;
+    if (!copy || s.knowledge.data().get() != original) {
+      original = s.knowledge.data().get();
       knowledge = private_copy(s.knowledge, copier);
     }
     Context context;
     for (const Principal& p : s.context) context.push_back(private_copy(p, copier));
-    auto node = std::make_shared<Node>(
+    auto node = std::__make_shared<Node, kTermLocking>(
         (*it)->id(), Status{std::move(context), private_copy(s.assignment, copier), knowledge});
     const Action& a = (*it)->action();
     node->set_action(Action{a.kind, a.name, a.instance, copier.copy(a.message),

@@ -241,7 +241,7 @@ namespace {
 
 CandidateBatch shared_batch(std::vector<StepCandidate> candidates) {
   if (candidates.empty()) return nullptr;
-  return std::make_shared<const std::vector<StepCandidate>>(std::move(candidates));
+  return std::__make_shared<const std::vector<StepCandidate>, kTermLocking>(std::move(candidates));
 }
 
 // The input candidates of principal i, computed once per family of states that
@@ -352,7 +352,7 @@ StepCursor StepCursor::below() const {
 }
 
 InputMemo& StepCursor::input_memo() {
-  if (!inputs_) inputs_ = std::make_shared<InputMemo>();
+  if (!inputs_) inputs_ = std::__make_shared<InputMemo, kTermLocking>();
   return *inputs_;
 }
 

@@ -74,7 +74,7 @@ TEST(KnowledgeManager, ReleasedKnowledgeIsNoLongerFoundAndItsKidNotReused) {
 
 TEST(KnowledgeManager, TheTableDoesNotKeepKnowledgeAlive) {
   KnowledgeManager mgr;
-  std::weak_ptr<const Knowledge::Data> watched;
+  std::__weak_ptr<const Knowledge::Data, kTermLocking> watched;
   {
     Knowledge k = fresh_knowledge(mgr);
     watched = k.data();
