@@ -216,7 +216,7 @@ namespace {
 using Data = Knowledge::Data;
 
 const TermPtr<const Data>& empty_data() {
-  static Store nothing({}, 0);
+  static Store nothing({}, 0);  // without room: never appended to, cut back or counted
   static const Data none = [] {
     Content c = Content::uncounted(nothing);
     c.analysed = true;  // no encryption to examine
