@@ -557,12 +557,11 @@ std::vector<Message> encryptions_under(const Knowledge& k, const Message& key,
                                        const std::function<bool(const Message&)>& may_fit) {
   const Content& d = content(k);
   const std::size_t key_hash = key.hash();
-  const std::size_t* hashes = d.store->enc_key_hashes.data();
-  const std::size_t* end = hashes + d.encs_count;
+  const std::vector<std::size_t>& hashes = d.store->enc_key_hashes;
   std::vector<Message> result;
-  for (const std::size_t* h = end; h-- != hashes;) {
-    if (*h != key_hash) continue;
-    const Message& m = d.by_age(d.store->encs[static_cast<std::size_t>(h - hashes)]);
+  for (std::size_t i = d.encs_count; i-- > 0;) {
+    if (hashes[i] != key_hash) continue;
+    const Message& m = d.by_age(d.store->encs[i]);
     if (m.key() == key && may_fit(m)) result.push_back(m);
   }
   // The pair of keys is looked up only when some encryption was found.
