@@ -23,8 +23,9 @@ void inspect(std::ostream& os, const std::vector<Message>& terms) {
   const Knowledge k = derive_knowledge(mgr, empty, empty_assignment(), all);
   os << knowledge_to_string(k);
   for (const Message& a : known_agents(k)) is_compromised(k, a);
-  for (const Message& key : usable_pub_keys(k)) encryptions_under(k, inverse_key(key));
-  for (const Message& key : known_sym_keys(k)) encryptions_under(k, key);
+  const auto any = [](const Message&) { return true; };
+  for (const Message& key : usable_pub_keys(k)) encryptions_under(k, inverse_key(key), any);
+  for (const Message& key : known_sym_keys(k)) encryptions_under(k, key, any);
   for (const Message& t : terms) can_derive(k, empty_assignment(), t);
   honest_agents(k);
   unpaired_pub_keys(k);

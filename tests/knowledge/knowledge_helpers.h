@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "knowledge/knowledge.h"
 #include "message/message.h"
 
 namespace analyser::knowledge_tests {
@@ -19,6 +20,11 @@ inline std::string texts(const std::vector<Message>& ms) {
   std::string s;
   for (const Message& m : ms) s += message_to_string(m) + ";";
   return s;
+}
+
+// Every stored encryption under key, as synthesis lists them before it filters.
+inline std::vector<Message> all_under(const Knowledge& k, const Message& key) {
+  return encryptions_under(k, key, [](const Message&) { return true; });
 }
 
 }  // namespace analyser::knowledge_tests

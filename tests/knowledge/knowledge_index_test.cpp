@@ -6,15 +6,13 @@
 #include <vector>
 
 #include "knowledge/knowledge.h"
+#include "knowledge_helpers.h"
 
 namespace analyser {
 
 namespace {
 
-// Every stored encryption under key, as synthesis lists them before it filters.
-std::vector<Message> all_under(const Knowledge& k, const Message& key) {
-  return encryptions_under(k, key, [](const Message&) { return true; });
-}
+using knowledge_tests::all_under;
 
 Message n(int i) {
   return nonce("n", i);

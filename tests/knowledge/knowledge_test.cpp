@@ -12,11 +12,6 @@ namespace analyser {
 
 namespace {
 
-// Every stored encryption under key, as synthesis lists them before it filters.
-std::vector<Message> all_under(const Knowledge& k, const Message& key) {
-  return encryptions_under(k, key, [](const Message&) { return true; });
-}
-
 const Message A = agent("A", 1);
 const Message B = agent("B", 1);
 const Message C = agent("C", 1);
@@ -29,6 +24,7 @@ const Message PRIV_B = priv_key("B", 1);
 const Message PUB_C = pub_key("C", 1);
 const Message PRIV_C = priv_key("C", 1);
 
+using knowledge_tests::all_under;
 using knowledge_tests::g;
 using knowledge_tests::texts;
 
