@@ -30,8 +30,8 @@ namespace {
 enum FileKind { kPrincipals, kLogic, kJoin, kKnowledge };
 
 const char* const kFixedTexts[] = {
-    "A : (b) [ out({(na,A)}b+) . in({(na,?y)}A-) . out({y}b+) ] ;\n"
-    "B : (a) [ in({(?x,a)}B-) . out({(x,nb)}a+) . in({nb}B-) ] ;\n",
+    ("A : (b) [ out({(na,A)}b+) . in({(na,?y)}A-) . out({y}b+) ] ;\n"
+     "B : (a) [ in({(?x,a)}B-) . out({(x,nb)}a+) . in({nb}B-) ] ;\n"),
     "forall B.i: (not :> nb_i) and (exists A.j: b_j = B_i) ;\n",
     "forall B.i: exists A.j: a_i = A_j ;\n",
     "I_0, I_0+, I_0- ;\n",

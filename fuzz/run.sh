@@ -4,7 +4,8 @@
 # examples/ and tests/e2e/ (and of the case folders listed in FUZZ_EXTRA_CASES,
 # if any). Fails when a target finds a crash, a sanitizer report, an input slower
 # than FUZZ_TIMEOUT seconds (default 30) or one that exhausts memory; the
-# reproducer is left in fuzz/build/artifacts/.
+# reproducer is left in fuzz/build/artifacts/. With FUZZ_BINARIES set, the targets
+# are taken from that folder (a build of the project with BUILD_FUZZERS) instead.
 #   usage: fuzz/run.sh [SECONDS] [TARGET...]   targets: principals formula knowledge driver
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -14,7 +15,12 @@ seconds="${1:-60}"
 shift $(($# > 0 ? 1 : 0))
 if [ $# -gt 0 ]; then targets=("$@"); else targets=(principals formula knowledge driver); fi
 
-"$here/build.sh" "${targets[@]}" || exit 1
+if [ -n "${FUZZ_BINARIES:-}" ]; then
+  binaries="$(cd "$FUZZ_BINARIES" && pwd)"
+else
+  "$here/build.sh" "${targets[@]}" || exit 1
+  binaries="$build"
+fi
 
 rm -rf "$build/seeds"
 # shellcheck disable=SC2086 # FUZZ_EXTRA_CASES is a list of folders
@@ -28,7 +34,7 @@ rm -f "$build"/logs/*.status
 run_target() {
   local target=$1
   mkdir -p "$build/corpus/$target" "$build/seeds/$target"
-  "$build/${target}_fuzzer" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-30}" \
+  "$binaries/${target}_fuzzer" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-30}" \
     -rss_limit_mb=2048 -print_final_stats=1 -dict="$here/protocol.dict" \
     -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target" "$build/seeds/$target" \
     >"$build/logs/$target.log" 2>&1

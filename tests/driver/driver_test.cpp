@@ -170,7 +170,8 @@ TEST(ConcurrentRuns, EachWritesWhatItWritesAlone) {
     const Outcome first_alone = run_example(first.example, first.options);
     const Outcome second_alone = run_example(second.example, second.options);
     Outcome first_together, second_together;
-    std::thread other([&] { second_together = run_example(second.example, second.options); });
+    std::thread other(
+        [&, &job = second] { second_together = run_example(job.example, job.options); });
     first_together = run_example(first.example, first.options);
     other.join();
     EXPECT_EQ(first_together, first_alone) << first.example;
