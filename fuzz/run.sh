@@ -16,7 +16,7 @@ shift $(($# > 0 ? 1 : 0))
 if [ $# -gt 0 ]; then targets=("$@"); else targets=(principals formula knowledge driver); fi
 
 if [ -n "${FUZZ_BINARIES:-}" ]; then
-  binaries="$(cd "$FUZZ_BINARIES" && pwd)"
+  binaries="$(cd "$FUZZ_BINARIES" && pwd)" || exit 1
 else
   "$here/build.sh" "${targets[@]}" || exit 1
   binaries="$build"

@@ -148,7 +148,7 @@ struct Content {
   }
   // The content of store, which outlives every copy and is counted by none: the
   // empty knowledge's, which every thread copies.
-  static Content uncounted(Store& store) { return whole(TermPtr<Store>(TermPtr<Store>(), &store)); }
+  static Content of_uncounted(Store& store) { return whole(uncounted(store)); }
 
   const Message& by_age(std::uint32_t age) const { return store->messages[age]; }
   std::span<const Message> oldest_first() const { return {store->messages.data(), size}; }
@@ -218,11 +218,11 @@ using Data = Knowledge::Data;
 const TermPtr<const Data>& empty_data() {
   static Store nothing({}, 0);  // without room: never appended to, cut back or counted
   static const Data none = [] {
-    Content c = Content::uncounted(nothing);
+    Content c = Content::of_uncounted(nothing);
     c.analysed = true;  // no encryption to examine
     return Data{-1, std::move(c)};
   }();
-  static const TermPtr<const Data> empty(TermPtr<const Data>(), &none);
+  static const TermPtr<const Data> empty = uncounted(none);
   return empty;
 }
 

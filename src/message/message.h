@@ -57,13 +57,22 @@ struct VarId {
   friend bool operator==(const VarId&, const VarId&) = default;
 };
 
-// Term nodes count their handles without atomic operations. Copying terms is
-// what the search does most, and two threads never hold handles on the same
-// node: a thread hands terms to another only as private copies (TermCopier),
-// and what a thread reads of another's terms it reads through references.
+// Term nodes count their handles without atomic operations, and so do the other
+// values a search holds (processes, principals, knowledge sets, nodes). Copying
+// them is what the search does most, and two threads never hold handles on the
+// same node: a thread hands values to another only as private copies
+// (TermCopier), and what a thread reads of another's values it reads through
+// references.
 inline constexpr __gnu_cxx::_Lock_policy kTermLocking = __gnu_cxx::_S_single;
 template <typename T>
 using TermPtr = std::__shared_ptr<T, kTermLocking>;
+
+// A handle on object, which must outlive every copy of it, that counts nothing:
+// for the values that every thread copies (the empty term, the nil process...).
+template <typename T>
+TermPtr<T> uncounted(T& object) {
+  return TermPtr<T>(TermPtr<T>(), &object);
+}
 
 class Message;
 // A (variable, value) pair of an assignment; also carried by Trick terms.
@@ -143,7 +152,7 @@ class Message {
   // The node of NoMessage, one for the whole program, its handles not counted.
   static const TermPtr<const Node>& no_message_node() {
     static const Node none;
-    static const TermPtr<const Node> node(TermPtr<const Node>(), &none);
+    static const TermPtr<const Node> node = uncounted(none);
     return node;
   }
 

@@ -27,7 +27,7 @@ class Node;
 // nullptr is the null node. Counted without atomic operations, as terms are (see
 // TermPtr): a thread hands nodes to another only as private copies of paths, and
 // what it hands on it takes back and drops on its own turn.
-using NodeRef = std::__shared_ptr<Node, kTermLocking>;
+using NodeRef = TermPtr<Node>;
 
 // The identifiers of one run's nodes, handed out in creation order from 1.
 class NodeIds {

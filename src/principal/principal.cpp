@@ -77,7 +77,7 @@ GenKind demanded_kind(const Process& p, const VarId& v) {
 
 Principal::Principal() {
   static const Data none{"", -1, {}, Process()};
-  static const TermPtr<const Data> placeholder(TermPtr<const Data>(), &none);
+  static const TermPtr<const Data> placeholder = uncounted(none);
   data_ = placeholder;
 }
 

@@ -15,7 +15,7 @@ namespace {
 // Shared by every thread, so uncounted.
 const TermPtr<const Process::Node>& nil_node() {
   static const Process::Node nil(ProcessTag::Nil);
-  static const TermPtr<const Process::Node> node(TermPtr<const Process::Node>(), &nil);
+  static const TermPtr<const Process::Node> node = uncounted(nil);
   return node;
 }
 

@@ -43,7 +43,7 @@ struct InputMemo;
 // memo of their family; nullptr when there are none. Cursors stay on the thread
 // that searches, so batches and memos count their handles without atomic
 // operations.
-using CandidateBatch = std::__shared_ptr<const std::vector<StepCandidate>, kTermLocking>;
+using CandidateBatch = TermPtr<const std::vector<StepCandidate>>;
 
 // The message c's action exchanges: its message under its substitution.
 Message exchanged_message(const StepCandidate& c);
@@ -84,8 +84,8 @@ class StepCursor {
   CandidateBatch taken_;          // the batch of the candidate taken last, all taken
   bool outputs_found_ = false;
   bool output_phase_ = true;
-  std::__shared_ptr<InputMemo, kTermLocking> inputs_;  // made on the first input computed
-  bool last_child_alike_ = false;                      // the last child is in this node's family
+  TermPtr<InputMemo> inputs_;      // made on the first input computed
+  bool last_child_alike_ = false;  // the last child is in this node's family
 };
 
 // The moves a reduced search leaves out at a node, because the runs they start

@@ -15,9 +15,9 @@
 namespace analyser {
 
 // A handle on object, which must outlive every copy of it, that counts no
-// references. The values every state holds (the empty term, the empty
-// assignment, ...) are copied all the time on every thread: copies of a counted
-// handle would all write to the one counter.
+// references. Values that every thread copies all the time (the true and false
+// formulas) would otherwise have all threads write to the one counter; the
+// values counted without atomic operations have their own (see uncounted).
 template <typename T>
 std::shared_ptr<T> unowned(T& object) {
   return std::shared_ptr<T>(std::shared_ptr<T>(), &object);
