@@ -57,9 +57,9 @@ void report_diagnostic(const RunStreams& io, syntax::Diagnostic diagnostic,
 // lexer, after the carry-over of the file read before it, which then becomes
 // this file's.
 template <typename Parse>
-auto read_file(const RunStreams& io, const std::string& path, tokenizer::CarryOver& carried,
-               Parse parse, const std::string& failure_text) {
-  const tokenizer::SourceFile file = tokenizer::read_source_file(path);
+auto read_file(const RunStreams& io, const SourceReader& read_source, const std::string& path,
+               tokenizer::CarryOver& carried, Parse parse, const std::string& failure_text) {
+  const tokenizer::SourceFile file = read_source(path);
   tokenizer::Lexer lexer(file, std::move(carried));
   try {
     auto result = parse(lexer);
@@ -70,16 +70,17 @@ auto read_file(const RunStreams& io, const std::string& path, tokenizer::CarryOv
   }
 }
 
-// The principals of the file at path, read by lexer, in the reverse of their
-// order in the file. A file that ends inside a block comment is warned about.
-std::vector<Principal> principals_of(const RunStreams& io, const std::string& path,
+// The principals file at path, read by lexer, its principals in the reverse of
+// their order in the file. A file that ends inside a block comment is warned
+// about.
+parser::PrincipalsFile principals_of(const RunStreams& io, const std::string& path,
                                      tokenizer::Lexer& lexer) {
   parser::PrincipalsFile file = parser::parse_principals(lexer);
   if (file.unclosed_comment) {
     warn(io, path + ": " + file.unclosed_comment->text + "; everything after it was ignored");
   }
   std::reverse(file.principals.begin(), file.principals.end());
-  return std::move(file.principals);
+  return file;
 }
 
 // What the finished run has to say beyond its output: why it checked nothing,
@@ -165,31 +166,35 @@ void run(const std::vector<std::string>& args, const RunStreams& io, const Paral
 
 std::vector<std::string> input_warnings(const Settings& settings, const Inputs& inputs) {
   std::vector<std::string> warnings;
-  for (const std::string& text : undeclared_names(inputs.formula, inputs.principals)) {
-    warnings.push_back(settings.logic_file + ": " + text);
+  for (const NameFinding& finding : undeclared_names(inputs.formula, inputs.principals)) {
+    warnings.push_back(settings.logic_file + ": " + finding.text);
   }
-  for (const std::string& text : undeclared_names(inputs.join_components, inputs.principals)) {
-    warnings.push_back(settings.join_file + ": " + text);
+  for (const NameFinding& finding : undeclared_names(inputs.join_components, inputs.principals)) {
+    warnings.push_back(settings.join_file + ": " + finding.text);
   }
   return warnings;
 }
 
-Inputs read_inputs(const Settings& settings, const RunStreams& io) {
+Inputs read_inputs(const Settings& settings, const RunStreams& io,
+                   const SourceReader& read_source) {
   Inputs inputs;
   tokenizer::CarryOver carried;
-  inputs.formula = read_file(io, settings.logic_file, carried, formula_parser::parse_formula,
-                             "\nSyntax error in parsing formula\n");
-  inputs.join_components = read_file(io, settings.join_file, carried, formula_parser::parse_formula,
-                                     "\nSyntax error in parsing join components\n");
+  inputs.formula = read_file(io, read_source, settings.logic_file, carried,
+                             formula_parser::parse_formula, "\nSyntax error in parsing formula\n");
+  inputs.join_components =
+      read_file(io, read_source, settings.join_file, carried, formula_parser::parse_formula,
+                "\nSyntax error in parsing join components\n");
   formula_parser::KnowledgeFile knowledge =
-      read_file(io, settings.knowledge_file, carried, formula_parser::parse_knowledge,
+      read_file(io, read_source, settings.knowledge_file, carried, formula_parser::parse_knowledge,
                 "\nSyntax error in parsing knowledge\n");
   inputs.knowledge = std::move(knowledge.terms);
   inputs.too_few_knowledge_terms = std::move(knowledge.too_few_terms);
-  inputs.principals = read_file(
-      io, settings.principals_file, carried,
+  parser::PrincipalsFile principals = read_file(
+      io, read_source, settings.principals_file, carried,
       [&](tokenizer::Lexer& lexer) { return principals_of(io, settings.principals_file, lexer); },
       "\nSyntax error in parsing principals\n");
+  inputs.principals = std::move(principals.principals);
+  inputs.unclosed_comment = std::move(principals.unclosed_comment);
   return inputs;
 }
 

@@ -10,6 +10,7 @@
 //  2. input_warnings lists the formula's findings, then the join components'.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -20,6 +21,7 @@
 #include "formula/formula.h"
 #include "message/message.h"
 #include "parser/syntax.h"
+#include "parser/tokenizer.h"
 #include "principal/principal.h"
 #include "utils/utils.h"
 
@@ -34,7 +36,14 @@ struct Inputs {
   // Set when the knowledge holds one term only, which the analysis cannot pair:
   // the explanation at the end of the knowledge file.
   std::optional<syntax::Diagnostic> too_few_knowledge_terms;
+  // Set when the principals file ends inside a block comment, which hides the
+  // declarations after it: where the comment opens.
+  std::optional<syntax::Diagnostic> unclosed_comment;
 };
+
+// How a run gets the text of an input file from its path: by default it reads
+// the file; a program that read its inputs already hands over the texts.
+using SourceReader = std::function<tokenizer::SourceFile(const std::string& path)>;
 
 // Where a run writes: standard output, standard error, and whether the latter
 // is a terminal (a person watching a verification is told its verdict).
@@ -53,7 +62,8 @@ struct RunStreams {
 // diagnostic. A file that cannot be read throws Sys_error. Later files are then
 // not opened. A principals file that ends inside a block comment is warned
 // about on io.err.
-Inputs read_inputs(const Settings& settings, const RunStreams& io);
+Inputs read_inputs(const Settings& settings, const RunStreams& io,
+                   const SourceReader& read_source = tokenizer::read_source_file);
 
 // What the inputs hold that is most likely a slip, one text per finding (without
 // a "warning: " prefix): names the formula and the join components use that no

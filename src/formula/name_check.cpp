@@ -8,8 +8,8 @@ namespace analyser {
 
 namespace {
 
-// A role's variables: its parameters, then what its process binds, in order of
-// first appearance.
+// A role's variables: its parameters, then those its process binds or uses (a
+// variable it only uses is bound by the join), in order of first appearance.
 std::vector<std::string> role_variables(const Principal& role) {
   std::vector<std::string> names;
   const auto add = [&names](const std::string& name) {
@@ -26,7 +26,7 @@ std::vector<std::string> role_variables(const Principal& role) {
   while (!pending.empty()) {
     const Message t = pending.back();
     pending.pop_back();
-    if (t.is(Tag::BindVar)) add(t.var().name);
+    if (t.is(Tag::BindVar) || t.is(Tag::Var)) add(t.var().name);
     if (t.first().tag() != Tag::NoMessage) pending.push_back(t.first());
     if (t.second().tag() != Tag::NoMessage) pending.push_back(t.second());
   }
@@ -50,7 +50,7 @@ class Checker {
     switch (f.tag()) {
       case FormulaTag::Forall:
       case FormulaTag::Exists: {
-        role_named(f.principal());
+        role_named(f.principal(), f.principal());
         const auto outer = scope_.find(f.index());
         const std::optional<std::string> shadowed =
             outer == scope_.end() ? std::nullopt : std::optional(outer->second);
@@ -86,7 +86,7 @@ class Checker {
     }
   }
 
-  std::vector<std::string> found() && { return std::move(found_); }
+  std::vector<NameFinding> found() && { return std::move(found_); }
 
  private:
   void term(const Message& root) {
@@ -102,26 +102,33 @@ class Checker {
 
   // x_A_1 names role A; y_i the role of the quantifier that binds i.
   void variable(const VarId& v) {
+    std::string written = v.name;
+    written.append("_").append(v.owner);
+    if (v.instance != 0) written.append("_").append(std::to_string(v.instance));
     std::string role = v.owner;
     if (const auto bound = scope_.find(v.owner); bound != scope_.end()) {
       role = bound->second;
     } else if (v.instance == 0 && !is_role_name(v.owner)) {
-      note("index " + v.owner + " of " + v.name + "_" + v.owner +
-           " is bound by no quantifier (write forall ROLE." + v.owner + ": ...)");
+      note(NameProblem::UnboundIndex,
+           "index " + v.owner + " of " + v.name + "_" + v.owner +
+               " is bound by no quantifier (write forall ROLE." + v.owner + ": ...)",
+           written);
       return;
     }
-    if (!role_named(role)) return;
+    if (!role_named(role, written)) return;
     const std::vector<std::string>& known = variables_.at(role);
     if (std::find(known.begin(), known.end(), v.name) == known.end()) {
-      note("role " + role + " has no variable " + v.name + " (its variables: " + joined(known) +
-           ")");
+      note(
+          NameProblem::MissingVariable,
+          "role " + role + " has no variable " + v.name + " (its variables: " + joined(known) + ")",
+          written);
     }
   }
 
-  // Whether role is declared; notes it when not.
-  bool role_named(const std::string& role) {
+  // Whether role is declared; notes it, at written, when not.
+  bool role_named(const std::string& role, const std::string& written) {
     if (variables_.count(role) != 0) return true;
-    note("role " + role + " is declared by no principal");
+    note(NameProblem::UndeclaredRole, "role " + role + " is declared by no principal", written);
     return false;
   }
 
@@ -130,23 +137,40 @@ class Checker {
                                      [](char c) { return (c >= 'A' && c <= 'Z') || c == '_'; });
   }
 
-  void note(std::string text) {
-    if (std::find(found_.begin(), found_.end(), text) == found_.end()) {
-      found_.push_back(std::move(text));
-    }
+  void note(NameProblem problem, std::string text, const std::string& written) {
+    const bool known = std::any_of(found_.begin(), found_.end(),
+                                   [&](const NameFinding& f) { return f.text == text; });
+    if (!known) found_.push_back(NameFinding{problem, std::move(text), written});
   }
 
   std::map<std::string, std::vector<std::string>> variables_;  // by role name
   std::map<std::string, std::string> scope_;  // index variable -> role of its quantifier
-  std::vector<std::string> found_;
+  std::vector<NameFinding> found_;
 };
 
 }  // namespace
 
-std::vector<std::string> undeclared_names(const Formula& f, const std::vector<Principal>& roles) {
+std::vector<NameFinding> undeclared_names(const Formula& f, const std::vector<Principal>& roles) {
   Checker checker(roles);
   checker.formula(f);
   return std::move(checker).found();
+}
+
+bool speaks_of_knowledge(const Formula& f) {
+  switch (f.tag()) {
+    case FormulaTag::Derive:
+    case FormulaTag::NotDerive:
+      return true;
+    case FormulaTag::Forall:
+    case FormulaTag::Exists:
+    case FormulaTag::Not:
+      return speaks_of_knowledge(f.body());
+    case FormulaTag::And:
+    case FormulaTag::Or:
+      return speaks_of_knowledge(f.left()) || speaks_of_knowledge(f.right());
+    default:
+      return false;
+  }
 }
 
 }  // namespace analyser

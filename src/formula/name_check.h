@@ -15,10 +15,24 @@
 
 namespace analyser {
 
-// One text per undeclared name, in the order of first use in f, each naming the
-// role and what it lacks: a quantified or owning role that no role of roles
+// An undeclared name: what is wrong, and the identifier as the formula file
+// writes it ("R" for a quantified role, "bb_i" for a variable), so that a
+// program can point at its first use.
+enum class NameProblem { UndeclaredRole, UnboundIndex, MissingVariable };
+
+struct NameFinding {
+  NameProblem problem;
+  std::string text;
+  std::string identifier;
+};
+
+// One finding per undeclared name, in the order of first use in f, each naming
+// the role and what it lacks: a quantified or owning role that no role of roles
 // declares, an index used but bound by no quantifier, a variable its role does
 // not have (its parameters and the variables its process binds).
-std::vector<std::string> undeclared_names(const Formula& f, const std::vector<Principal>& roles);
+std::vector<NameFinding> undeclared_names(const Formula& f, const std::vector<Principal>& roles);
+
+// Whether f has a literal about the intruder's knowledge (":>").
+bool speaks_of_knowledge(const Formula& f);
 
 }  // namespace analyser

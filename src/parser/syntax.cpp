@@ -154,6 +154,25 @@ int TokenReader::scan_token(Token* token) {
   }
 }
 
+std::optional<tokenizer::Location> locate_token(const tokenizer::SourceFile& file,
+                                                const TokenMatch& matches) {
+  static constexpr const char* kMessages[] = {"", "Comment not opened", "Comment not closed",
+                                              "Unknown token"};
+  tokenizer::Lexer lexer(file);
+  TokenReader reader(lexer, kMessages, "locate_token");
+  try {
+    Token token = reader.read();
+    while (!token.is(tokenizer::TokenKind::EndOfInput)) {
+      Token next = reader.read();
+      if (matches(token, next)) return token.where;
+      token = std::move(next);
+    }
+  } catch (const ParseAbort&) {  // a character no token uses
+  } catch (const Failure&) {     // the rest of the file could not be read
+  }
+  return std::nullopt;
+}
+
 }  // namespace syntax
 
 }  // namespace analyser

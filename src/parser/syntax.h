@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "parser/tokenizer.h"
@@ -135,6 +137,14 @@ class TokenReader {
   std::string detail_;
   Diagnostic diagnostic_;
 };
+
+// Where the first token of file, read on its own and with comments skipped,
+// that matches starts; matches sees the token and the one after it. Nothing
+// when no token before the end of the file, or before a character no token
+// uses, matches.
+using TokenMatch = std::function<bool(const tokenizer::Token&, const tokenizer::Token&)>;
+std::optional<tokenizer::Location> locate_token(const tokenizer::SourceFile& file,
+                                                const TokenMatch& matches);
 
 }  // namespace syntax
 

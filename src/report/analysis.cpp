@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <sstream>
 
 #include "driver/driver.h"
 #include "report/progress_bar.h"
+#include "report/slips.h"
 #include "search/outcome.h"
 #include "search/search.h"
 #include "search/symmetry.h"
@@ -91,6 +93,86 @@ AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Ses
   return s;
 }
 
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::string without_line_end(std::string line) {
+  while (!line.empty() && line.back() == '\n') line.pop_back();
+  return line;
+}
+
+// The inputs parsed from the texts of model. A syntax error or a slip throws
+// InputError with its diagnostics; the principals file's warnings join warnings.
+Inputs parse_model(const AnalysisOptions& options, const std::vector<InputFile>& model,
+                   std::vector<std::string>& warnings) {
+  const auto text_at = [&](const std::string& path) {
+    for (const InputFile& file : model) {
+      if (file.path == path) return tokenizer::SourceFile{path, file.text, ""};
+    }
+    return tokenizer::read_source_file(path);
+  };
+  std::ostringstream error_lines;  // the analyser's legacy error lines: not shown
+  std::ostringstream diagnostics;
+  Inputs inputs;
+  try {
+    inputs = read_inputs(analysis_settings(options), RunStreams{error_lines, diagnostics}, text_at);
+  } catch (const Failure&) {
+    std::vector<std::string> errors;
+    for (std::string& line : lines_of(diagnostics.str())) {
+      if (line.find(": error: ") != std::string::npos) errors.push_back(std::move(line));
+    }
+    if (errors.empty()) throw;
+    throw InputError(std::move(errors));
+  }
+  const std::string warning = "warning: ";
+  for (std::string& line : lines_of(diagnostics.str())) {
+    if (line.rfind(warning, 0) == 0) warnings.push_back(line.substr(warning.size()));
+  }
+  std::vector<std::string> errors;
+  if (inputs.too_few_knowledge_terms) {
+    errors.push_back(without_line_end(syntax::diagnostic_line(*inputs.too_few_knowledge_terms)));
+  }
+  for (const syntax::Diagnostic& slip : model_slips(model, inputs, options.knowledge_in_join)) {
+    errors.push_back(without_line_end(syntax::diagnostic_line(slip)));
+  }
+  if (!errors.empty()) throw InputError(std::move(errors));
+  return inputs;
+}
+
+// Searches the model of inputs; when the symmetry reduction cannot be trusted
+// on it, searches every run again.
+AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs) {
+  const Settings settings = analysis_settings(options);
+  SearchState state =
+      search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
+  search::join(state, inputs.formula, inputs.join_components);
+  AttackCollector collector(options);
+  try {
+    search::run(state, collector);
+  } catch (const OrderMatters& e) {
+    AnalysisOptions exhaustive = options;
+    exhaustive.exhaustive = true;
+    if (options.time_limit) {
+      exhaustive.time_limit = std::max(1e-9, *options.time_limit - collector.elapsed());
+    }
+    AnalysisResult result = search_model(exhaustive, inputs);
+    result.warnings.push_back(std::string("the symmetry reduction does not hold here (") +
+                              e.what() + "): every run was explored");
+    return result;
+  }
+  AnalysisResult result;
+  result.warnings = run_warnings(state);
+  result.end = collector.end();
+  result.sessions = sessions_of(state);
+  result.attacks = collector.groups().ordered();
+  result.statistics = statistics_of(state, result.sessions);
+  return result;
+}
+
 }  // namespace
 
 Settings analysis_settings(const AnalysisOptions& options) {
@@ -107,35 +189,16 @@ Settings analysis_settings(const AnalysisOptions& options) {
   return settings;
 }
 
-AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines) {
-  const Settings settings = analysis_settings(options);
-  const Inputs inputs = read_inputs(settings, RunStreams{error_lines, std::cerr});
-  SearchState state =
-      search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
-  search::join(state, inputs.formula, inputs.join_components);
-  AttackCollector collector(options);
-  try {
-    search::run(state, collector);
-  } catch (const OrderMatters& e) {
-    // The reduction cannot be trusted on this model: everything again, every run.
-    AnalysisOptions exhaustive = options;
-    exhaustive.exhaustive = true;
-    if (options.time_limit) {
-      exhaustive.time_limit = std::max(1e-9, *options.time_limit - collector.elapsed());
-    }
-    AnalysisResult result = analyse(exhaustive, error_lines);
-    result.warnings.push_back(std::string("the symmetry reduction does not hold here (") +
-                              e.what() + "): every run was explored");
-    return result;
-  }
-
-  AnalysisResult result;
-  result.warnings = input_warnings(settings, inputs);
-  for (std::string& text : run_warnings(state)) result.warnings.push_back(std::move(text));
-  result.end = collector.end();
-  result.sessions = sessions_of(state);
-  result.attacks = collector.groups().ordered();
-  result.statistics = statistics_of(state, result.sessions);
+AnalysisResult analyse(const AnalysisOptions& options) {
+  std::vector<InputFile> model = model_files(
+      {options.principals_file, options.logic_file, options.join_file, options.knowledge_file});
+  read_texts(model);
+  std::vector<std::string> warnings;
+  const Inputs inputs = parse_model(options, model, warnings);
+  AnalysisResult result = search_model(options, inputs);
+  warnings.insert(warnings.end(), result.warnings.begin(), result.warnings.end());
+  result.warnings = std::move(warnings);
+  result.inputs = std::move(model);
   return result;
 }
 

@@ -11,6 +11,7 @@
 
 #include "driver/settings.h"
 #include "report/attack_groups.h"
+#include "report/model.h"
 
 namespace analyser {
 
@@ -27,6 +28,8 @@ struct AnalysisOptions {
   // Leave out the states from which no run can finish, unless exhaustive; they
   // hold no finished run to verify.
   bool prune_dead_ends = true;
+  // The user means the join formula to speak of the intruder's knowledge.
+  bool knowledge_in_join = false;
   std::optional<double> time_limit;  // seconds of wall time for the search
   bool show_progress = false;        // a progress bar on standard error, a terminal
 };
@@ -58,19 +61,22 @@ struct AnalysisStatistics {
 enum class SearchEnd { Complete, FirstAttack, TimeLimit };
 
 struct AnalysisResult {
+  std::vector<InputFile> inputs;  // the texts analysed, in the order of the command line
   SearchEnd end = SearchEnd::Complete;
   std::vector<Session> sessions;
   std::vector<AttackGroup> attacks;  // most frequent first
   AnalysisStatistics statistics;
-  // Why the run may mean less than it seems: names no role declares, no session,
-  // every session pruned, no finished run. One text each, without a prefix.
+  // Why the run may mean less than it seems: no session, every session pruned,
+  // no finished run, a principals file ending inside a comment. One text each,
+  // without a prefix.
   std::vector<std::string> warnings;
 };
 
-// Runs the analysis. Input that cannot be read or parsed throws Failure, after
-// the parser's error line (if any) was written to error_lines and its
-// diagnostic to standard error.
-AnalysisResult analyse(const AnalysisOptions& options, std::ostream& error_lines);
+// Reads each input file once and runs the analysis. A file that cannot be read,
+// a syntax error and a slip (see report/slips.h) throw InputError with the
+// lines that explain it; other failures of the analyser (nesting too deep,
+// say) throw Failure.
+AnalysisResult analyse(const AnalysisOptions& options);
 
 // The analyser's settings for an analysis: verification, the four files, the
 // session size and the reductions that options ask for.

@@ -1,12 +1,9 @@
-// Whole files in and out, with failures that name the file.
+// Whole files out, with failures that name the file.
 #pragma once
 
 #include <string>
 
 namespace analyser {
-
-// The contents of path; throws Sys_error naming it when it cannot be read.
-std::string read_file(const std::string& path);
 
 // Replaces the contents of path with text; throws Sys_error naming it when it
 // cannot be written.

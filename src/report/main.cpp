@@ -38,6 +38,10 @@ std::vector<std::string> arguments(int argc, char** argv) {
 
 // A failure's description on one line: the text of a Failure("...") alone.
 std::string failure_text(std::string description) {
+  if (description == "Stack_overflow") {
+    return "an input nests deeper than 2000 levels (parentheses, braces, process or formula "
+           "operators) or lists more than 2000 knowledge terms";
+  }
   const std::string prefix = "Failure(\"";
   const std::string suffix = "\")";
   if (description.rfind(prefix, 0) == 0 && description.size() >= prefix.size() + suffix.size() &&
@@ -50,6 +54,19 @@ std::string failure_text(std::string description) {
     if (c != '\n') line += c;
   }
   return line;
+}
+
+// A validator that names a value that is not a number, as CLI11's own checks
+// do not.
+CLI::Validator number(const std::string& what) {
+  return CLI::Validator(
+      [what](std::string& value) -> std::string {
+        std::istringstream in(value);
+        double number = 0;
+        if (in >> number && in.peek() == std::char_traits<char>::eof()) return "";
+        return "'" + value + "' is not " + what;
+      },
+      "");
 }
 
 void write_charts(const std::string& dir, const std::vector<std::string>& charts) {
@@ -71,22 +88,27 @@ int main(int argc, char** argv) {
       "tool-report"};
   app.set_version_flag("--version", std::string("tool-report ") + PROJECT_VERSION);
   AnalysisOptions options;
-  app.add_option("principals", options.principals_file, "the roles")->required();
-  app.add_option("logic", options.logic_file, "the security property")->required();
-  app.add_option("join", options.join_file, "how the principals of a session are bound")
-      ->required();
-  app.add_option("knowledge", options.knowledge_file, "the intruder's initial knowledge")
+  std::vector<std::string> model;
+  app.add_option("model", model,
+                 "a model folder (principals.txt, logic.txt, join.txt, knowledge.txt), or the "
+                 "principals (the roles), logic (the security property), join (how the "
+                 "principals of a session are bound) and knowledge (the intruder's initial "
+                 "knowledge) files")
       ->required();
   app.add_option("--max,--session", options.session_size,
                  "the number of principals in a session (also -max N)")
       ->required()
+      ->check(number("a number"))
       ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()));
   app.add_flag("--first", options.first_only, "stop at the first attack");
   app.add_flag("--exhaustive", options.exhaustive,
                "explore every run, also those that only swap interchangeable instances");
   app.add_option("--time-limit", options.time_limit, "stop the search after SECONDS of wall time")
       ->type_name("SECONDS")
+      ->check(number("a number of seconds"))
       ->check(CLI::PositiveNumber);
+  app.add_flag("--knowledge-in-join", options.knowledge_in_join,
+               "accept a join formula about the intruder's knowledge (':>')");
   std::string svg_dir;
   app.add_option("--svg-dir", svg_dir,
                  "write the chart of each distinct attack as DIR/attack-K.svg")
@@ -105,17 +127,24 @@ int main(int argc, char** argv) {
   }
 
   options.show_progress = isatty(STDERR_FILENO) != 0;
-  std::ostringstream diagnostics;  // the parsers' error lines, for standard error
   AnalysisResult result;
   try {
-    result = analyse(options, diagnostics);
+    const std::vector<InputFile> files = model_files(model);
+    check_outputs(files, {{"--svg-dir", svg_dir}, {"--json", json_file}, {"--html", html_file}});
+    options.principals_file = files[0].path;
+    options.logic_file = files[1].path;
+    options.join_file = files[2].path;
+    options.knowledge_file = files[3].path;
+    result = analyse(options);
+  } catch (const InputError& e) {
+    for (const std::string& line : e.lines()) {
+      std::cerr << (e.located() ? "" : "tool-report: ") << line << "\n";
+    }
+    return kBadInput;
   } catch (const std::bad_alloc&) {  // a session size beyond what memory holds, say
     std::cerr << "tool-report: out of memory\n";
     return kBadInput;
   } catch (const std::exception& e) {
-    if (const auto* failure = dynamic_cast<const Failure*>(&e)) diagnostics << failure->output();
-    std::istringstream lines(diagnostics.str());
-    for (std::string line; std::getline(lines, line);) std::cerr << "tool-report: " << line << "\n";
     std::cerr << "tool-report: bad input: " << failure_text(e.what()) << "\n";
     return kBadInput;
   }

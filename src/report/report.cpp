@@ -1,19 +1,13 @@
 #include "report/report.h"
 
 #include "report/chart.h"
-#include "report/files.h"
 
 namespace analyser {
 
 Report make_report(const AnalysisOptions& options, AnalysisResult result, Verdict verdict) {
   Report report;
   report.session_size = options.session_size;
-  for (const auto& [role, path] : {std::pair{"principals", options.principals_file},
-                                   {"logic", options.logic_file},
-                                   {"join", options.join_file},
-                                   {"knowledge", options.knowledge_file}}) {
-    report.inputs.push_back(InputFile{role, path, read_file(path)});
-  }
+  report.inputs = std::move(result.inputs);
   report.charts = charts_of(result);
   report.result = std::move(result);
   report.verdict = std::move(verdict);

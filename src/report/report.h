@@ -8,15 +8,10 @@
 #include <vector>
 
 #include "report/analysis.h"
+#include "report/model.h"
 #include "report/verdict.h"
 
 namespace analyser {
-
-struct InputFile {
-  std::string role;  // "principals", "logic", "join" or "knowledge"
-  std::string path;
-  std::string text;
-};
 
 struct Report {
   std::int64_t session_size = 0;
@@ -26,8 +21,8 @@ struct Report {
   std::vector<std::string> charts;  // the SVG chart of each of result.attacks
 };
 
-// Reads the input files again and draws the charts; throws Failure when a file
-// cannot be read or GraphViz refuses a chart.
+// The report of an analysis, its charts drawn; throws Failure when GraphViz
+// refuses a chart.
 Report make_report(const AnalysisOptions& options, AnalysisResult result, Verdict verdict);
 
 // The SVG chart of each distinct attack, in the order of result.attacks.
