@@ -120,7 +120,7 @@ void search_and_report(SearchState& state, const Settings& settings, const RunSt
   options.shards = parallelism.shards;
   options.shard = parallelism.shard;
   const std::int64_t pieces = search::run_parallel(state, printer_for, options, *shard);
-  shard->search_done(pieces, state.search_time);
+  shard->search_done(pieces, state.times.search_time);
 }
 
 void run(const std::vector<std::string>& args, const RunStreams& io, const Parallelism& parallelism,

@@ -38,7 +38,7 @@ void print_intruder_line(std::ostream& os, const Action& action, const Assignmen
 }  // namespace
 
 void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf) {
-  os << "\n-------\n Trace (" << numeral::Numeral{state.traces}
+  os << "\n-------\n Trace (" << numeral::Numeral{state.counts.traces}
      << ")|<<---------------------------|\n-------\n\n";
   for (const NodeRef& n : path_from_root(leaf)) print_node(os, n);
 }
@@ -51,7 +51,7 @@ void print_attack(std::ostream& os, const SearchState& state, const NodeRef& lea
   const ClauseList& formula = state.formula.clauses();
   const Context& context = state.starting_nodes[j]->status().context;
   const std::vector<NodeRef> path = path_from_root(leaf);
-  os << "  ATTACK SET " << numeral::Numeral{state.attacks} << kRule;
+  os << "  ATTACK SET " << numeral::Numeral{state.counts.attacks} << kRule;
   for (const WorkItem& candidate : candidates) {
     os << "Violated Constraints:\n";
     for (const Formula& literal : violated_literals(formula, candidate.clauses)) {

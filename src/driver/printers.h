@@ -22,10 +22,10 @@
 
 namespace analyser {
 
-// The text trace ending at leaf, numbered by state.traces.
+// The text trace ending at leaf, numbered by state.counts.traces.
 void print_trace(std::ostream& os, const SearchState& state, const NodeRef& leaf);
 
-// The attack report of leaf, numbered by state.attacks, then flushed. Within a
+// The attack report of leaf, numbered by state.counts.attacks, then flushed. Within a
 // report, candidates come in the verifier's order, and for each its models in
 // the order of its stores.
 void print_attack(std::ostream& os, const SearchState& state, const NodeRef& leaf,

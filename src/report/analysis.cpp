@@ -76,20 +76,20 @@ std::vector<Session> sessions_of(const SearchState& state) {
 
 AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Session>& sessions) {
   AnalysisStatistics s;
-  s.traces = state.traces;
-  s.finished_runs = state.terminal_traces;
-  s.nodes = state.max_node_id;
+  s.traces = state.counts.traces;
+  s.finished_runs = state.counts.terminal_traces;
+  s.nodes = state.counts.max_node_id;
   s.sessions = state.starting_count;
   // The search leaves the index on the last session it entered.
   s.sessions_searched = state.subtree_index + 1;
   s.pruned_sessions = std::count_if(sessions.begin(), sessions.end(),
                                     [](const Session& session) { return session.pruned; });
-  s.attack_sets = state.attacks;
-  s.moves_left_out = state.moves_left_out;
-  s.dead_ends = state.dead_ends;
-  s.join_seconds = state.join_time;
-  s.search_seconds = state.search_time - state.verify_time;
-  s.verify_seconds = state.verify_time;
+  s.attack_sets = state.counts.attacks;
+  s.moves_left_out = state.counts.moves_left_out;
+  s.dead_ends = state.counts.dead_ends;
+  s.join_seconds = state.times.join_time;
+  s.search_seconds = state.times.search_time - state.times.verify_time;
+  s.verify_seconds = state.times.verify_time;
   return s;
 }
 

@@ -331,7 +331,7 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
 
   assert(best && "an attack set has at least one candidate");
   Attack attack;
-  attack.attack_set = state.attacks;
+  attack.attack_set = state.counts.attacks;
   attack.session = static_cast<std::int64_t>(j) + 1;
   for (const Formula& literal : best->reason) {
     attack.violated.push_back(printed([&](std::ostream& os) { print_formula(os, literal); }));

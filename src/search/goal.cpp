@@ -129,7 +129,7 @@ bool search_with_active(SearchState& state, const InitialNode& start, Instances 
     NodeRef child =
         enough ? nullptr : step(*state.core, state.node_ids, top.node, top.cursor, &reduction);
     if (child) {
-      state.max_node_id = std::max(state.max_node_id, child->id());
+      state.counts.max_node_id = std::max(state.counts.max_node_id, child->id());
       const std::int64_t mover = child->action().instance;
       if (!reduction.is_active(mover)) top.mover = mover;
       top.actives_done = false;

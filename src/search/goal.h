@@ -23,7 +23,7 @@
 // that the time to the first attack stops growing with the session size.
 #pragma once
 
-#include "search/search.h"
+#include "search/state.h"
 
 namespace analyser::search {
 

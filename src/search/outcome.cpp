@@ -1,5 +1,7 @@
 #include "search/outcome.h"
 
+#include "search/statistics.h"
+
 namespace analyser {
 
 namespace {
@@ -24,7 +26,7 @@ std::vector<std::string> run_warnings(const SearchState& state) {
             counted(state.starting_count, "session", "sessions") +
             "): nothing was searched; check the join file"};
   }
-  if (state.options.mode == OutputMode::Verify && state.terminal_traces == 0) {
+  if (state.options.mode == OutputMode::Verify && state.counts.terminal_traces == 0) {
     return {
         "no run reached its end, so nothing was verified; look for a pattern that can "
         "never be received, for example a variable written without its '?'"};
@@ -34,11 +36,11 @@ std::vector<std::string> run_warnings(const SearchState& state) {
 
 std::string verdict_line(const SearchState& state) {
   const std::string found =
-      state.attacks == 0
+      state.counts.attacks == 0
           ? "no attack found"
-          : counted(state.attacks, "attack set", "attack sets") + " found (see the report)";
+          : counted(state.counts.attacks, "attack set", "attack sets") + " found (see the report)";
   return "verdict: " + found + "; " +
-         counted(state.terminal_traces, "finished run", "finished runs") + " verified in " +
+         counted(state.counts.terminal_traces, "finished run", "finished runs") + " verified in " +
          counted(state.starting_count - search::pruned_count(state), "session", "sessions") +
          " of " + counted(state.options.session_size, "principal", "principals") +
          "; the result holds for sessions of this size only";

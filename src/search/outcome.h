@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "search/search.h"
+#include "search/state.h"
 
 namespace analyser {
 

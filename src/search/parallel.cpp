@@ -487,8 +487,8 @@ class Handoff {
 
 std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
                           const ParallelOptions& options, SegmentSink& sink) {
-  state.search_time = process_seconds();
-  if (state.options.feedback) *state.feedback << "\n\nSearching...\n\n" << std::flush;
+  state.times.search_time = process_seconds();
+  if (state.options.feedback) *state.progress.out << "\n\nSearching...\n\n" << std::flush;
   std::int64_t pieces = 0;
   Handoff handoff;
   std::exception_ptr failure;
@@ -557,7 +557,7 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
   if (failure) std::rethrow_exception(failure);
   state.subtree_index = static_cast<std::int64_t>(state.starting_nodes.size()) - 1;
   print_progress(state, true);
-  state.search_time = process_seconds() - state.search_time;
+  state.times.search_time = process_seconds() - state.times.search_time;
   return pieces;
 }
 

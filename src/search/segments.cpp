@@ -12,14 +12,10 @@ using numeral::Counter;
 void begin_segment(SearchState& state, std::int64_t index) {
   state.node_ids = NodeIds(numeral::provisional(Counter::Node, index, 0));
   state.core->knowledge_manager().set_last_kid(numeral::provisional(Counter::Kid, index, 0));
-  state.traces = numeral::provisional(Counter::Trace, index, 0);
-  state.attacks = numeral::provisional(Counter::Attack, index, 0);
-  state.terminal_traces = 0;
-  state.expanded_nodes = 0;
-  state.children_total = 0;
-  state.max_branching = 0;
-  state.min_branching = 0;
-  state.verify_time = 0.0;
+  state.counts = SearchCounts{};
+  state.counts.traces = numeral::provisional(Counter::Trace, index, 0);
+  state.counts.attacks = numeral::provisional(Counter::Attack, index, 0);
+  state.times.verify_time = 0.0;
 }
 
 Tally tally_of(const SearchState& state, std::int64_t index) {
@@ -27,18 +23,14 @@ Tally tally_of(const SearchState& state, std::int64_t index) {
   t[Counter::Node] = state.node_ids.last() - numeral::provisional(Counter::Node, index, 0);
   t[Counter::Kid] =
       state.core->knowledge_manager().last_kid() - numeral::provisional(Counter::Kid, index, 0);
-  t[Counter::Trace] = state.traces - numeral::provisional(Counter::Trace, index, 0);
-  t[Counter::Attack] = state.attacks - numeral::provisional(Counter::Attack, index, 0);
+  t[Counter::Trace] = state.counts.traces - numeral::provisional(Counter::Trace, index, 0);
+  t[Counter::Attack] = state.counts.attacks - numeral::provisional(Counter::Attack, index, 0);
   // A segment must stay within its numbers' range, or they would run into the next.
   for (std::int64_t used : t.used) {
     if (used > numeral::kMaxOffset) throw Failure("Search.SegmentTooLarge");
   }
-  t.terminal_traces = state.terminal_traces;
-  t.expanded_nodes = state.expanded_nodes;
-  t.children_total = state.children_total;
-  t.max_branching = state.max_branching;
-  t.min_branching = state.min_branching;
-  t.verify_time = state.verify_time;
+  t.counts = state.counts;
+  t.verify_time = state.times.verify_time;
   return t;
 }
 
@@ -67,23 +59,15 @@ void Renumbering::add(const Segment& segment, SearchState& state, std::string& o
   const Tally& t = segment.tally;
   if (t[Counter::Node] > 0) {
     const std::int64_t last_node = last_[static_cast<std::size_t>(Counter::Node)];
-    state.max_node_id = std::max(state.max_node_id, last_node + t[Counter::Node]);
+    state.counts.max_node_id = std::max(state.counts.max_node_id, last_node + t[Counter::Node]);
   }
   for (std::size_t c = 0; c < last_.size(); ++c) last_[c] += t.used[c];
-  state.traces += t[Counter::Trace];
-  state.attacks += t[Counter::Attack];
-  state.terminal_traces += t.terminal_traces;
-  state.verify_time += t.verify_time;
-  if (t.expanded_nodes > 0) {
-    state.expanded_nodes += t.expanded_nodes;
-    state.children_total += t.children_total;
-    state.max_branching = std::max(state.max_branching, t.max_branching);
-    if (state.min_branching == 0 || t.min_branching < state.min_branching) {
-      state.min_branching = t.min_branching;
-    }
-    state.branching_factor =
-        static_cast<double>(state.children_total) / static_cast<double>(state.expanded_nodes);
-  }
+  SearchCounts counted = t.counts;
+  counted.max_node_id = 0;
+  counted.traces = t[Counter::Trace];
+  counted.attacks = t[Counter::Attack];
+  state.counts += counted;
+  state.times.verify_time += t.verify_time;
   if (segment.failure) {
     try {
       std::rethrow_exception(segment.failure);

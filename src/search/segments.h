@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "search/search.h"
+#include "search/state.h"
 #include "utils/numeral.h"
 
 namespace analyser {
@@ -25,11 +25,9 @@ namespace analyser {
 // What one segment adds to the run's counts.
 struct Tally {
   std::array<std::int64_t, numeral::kCounters> used{};  // numbers handed out, by counter
-  std::int64_t terminal_traces = 0;
-  std::int64_t expanded_nodes = 0;
-  std::int64_t children_total = 0;
-  std::int64_t max_branching = 0;
-  std::int64_t min_branching = 0;  // 0: no closed node with children
+  // Its traces, attack sets and node identifiers are the segment's provisional
+  // numbers, not counts: used gives those.
+  SearchCounts counts;
   double verify_time = 0.0;
 
   std::int64_t& operator[](numeral::Counter c) { return used[static_cast<std::size_t>(c)]; }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "search/search.h"
+#include "search/state.h"
 #include "step/step.h"
 
 namespace analyser::search {

@@ -39,7 +39,7 @@
 #include <vector>
 
 #include "formula/formula.h"
-#include "search/search.h"
+#include "search/state.h"
 #include "step/step.h"
 
 namespace analyser {

@@ -122,11 +122,11 @@ void segment_fields(Io& io, S& s) {
   io(s.index);
   io(s.session);
   for (auto& used : s.tally.used) io(used);
-  io(s.tally.terminal_traces);
-  io(s.tally.expanded_nodes);
-  io(s.tally.children_total);
-  io(s.tally.max_branching);
-  io(s.tally.min_branching);
+  io(s.tally.counts.terminal_traces);
+  io(s.tally.counts.expanded_nodes);
+  io(s.tally.counts.children_total);
+  io(s.tally.counts.max_branching);
+  io(s.tally.counts.min_branching);
   io(s.tally.verify_time);
   io(s.live);
   io(s.more);
@@ -152,13 +152,13 @@ void figure_fields(Io& io, F& f) {
 // that field: one list for taking them from a state and for giving them back.
 template <typename F, typename S, typename Visit>
 void state_fields(F& f, S& state, Visit visit) {
-  visit(f.max_node_id, state.max_node_id);
-  visit(f.children_total, state.children_total);
+  visit(f.max_node_id, state.counts.max_node_id);
+  visit(f.children_total, state.counts.children_total);
   visit(f.starting_count, state.starting_count);
   visit(f.initial_branching, state.initial_branching);
   visit(f.trace_lengths, state.trace_lengths);
   visit(f.options, state.options);
-  visit(f.join_time, state.join_time);
+  visit(f.join_time, state.times.join_time);
 }
 
 // An N record.
@@ -486,7 +486,7 @@ int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::os
   }
   for (const std::string& t : first.text_after) out << t;
   out << std::flush;
-  state.search_time = search_time;
+  state.times.search_time = search_time;
   // What the run says beyond its output, as a run in one piece says it.
   const std::vector<std::string> warnings = run_warnings(state);
   const bool verdict = state.options.mode == OutputMode::Verify && err_is_terminal;

@@ -52,7 +52,7 @@ TEST(PrintTrace, HeaderThenEveryNodeFromTheRoot) {
   const Message x = var(VarId{"x", "A", 1});
   const Trace t = make_trace(x, nonce("na", 1));
   SearchState s;
-  s.traces = 3;
+  s.counts.traces = 3;
   const std::string nodes = captured([&](std::ostream& os) {
     for (const NodeRef& n : {t.root, t.session, t.input, t.output}) print_node(os, n);
   });
@@ -65,7 +65,7 @@ TEST(PrintAttack, ReportLayout) {
   const Message na = nonce("na", 1);
   const Trace t = make_trace(x, na);
   SearchState s;
-  s.attacks = 1;
+  s.counts.attacks = 1;
   s.subtree_index = 0;
   s.starting_nodes = {t.session};
   const Formula secret = derive_formula(na);
@@ -109,7 +109,7 @@ TEST(PrintAttack, JoinOnlyTraceHasNoIntruderLine) {
   const Message na = nonce("na", 1);
   const Trace t = make_trace(var(VarId{"x", "A", 1}), na);
   SearchState s;
-  s.attacks = 2;
+  s.counts.attacks = 2;
   s.starting_nodes = {t.session};
   s.formula = LaidOutClauses({{derive_formula(na)}});
   const WorkItem candidate{{{formula_false()}}, empty_assignment(), {ConstraintStore{}}};

@@ -55,21 +55,20 @@ TEST(FormatDuration, HoursMinutesSecondsOfTheCeiling) {
 
 SearchState statistics_state() {
   SearchState s;
-  s.traces = 6;
-  s.terminal_traces = 4;
-  s.max_node_id = 41;
+  s.counts.traces = 6;
+  s.counts.terminal_traces = 4;
+  s.counts.max_node_id = 41;
   s.starting_count = 3;
   s.initial_branching = {1.0, 0.0, 2.0};
   s.trace_lengths = {6, 6, 5};
-  s.children_total = 34;
-  s.expanded_nodes = 21;
-  s.branching_factor = 34.0 / 21.0;
-  s.max_branching = 2;
-  s.min_branching = 1;
-  s.attacks = 2;
-  s.join_time = 1.5;
-  s.search_time = 12.0;
-  s.verify_time = 2.0;
+  s.counts.children_total = 34;
+  s.counts.expanded_nodes = 21;
+  s.counts.max_branching = 2;
+  s.counts.min_branching = 1;
+  s.counts.attacks = 2;
+  s.times.join_time = 1.5;
+  s.times.search_time = 12.0;
+  s.times.verify_time = 2.0;
   return s;
 }
 
@@ -113,8 +112,8 @@ std::string line_of(const std::string& block, const std::string& title) {
 
 TEST(PrintStatistics, RatesWithoutMeasuredTimeAreZero) {
   SearchState s = statistics_state();
-  s.search_time = 0.0;
-  s.verify_time = 0.0;
+  s.times.search_time = 0.0;
+  s.times.verify_time = 0.0;
   const std::string block = statistics(s);
   EXPECT_EQ(line_of(block, "node/s"), "node/s: 0");
   EXPECT_EQ(line_of(block, "trace/s"), "trace/s: 0");
@@ -123,8 +122,8 @@ TEST(PrintStatistics, RatesWithoutMeasuredTimeAreZero) {
 
 TEST(PrintStatistics, RatesAreTruncated) {
   SearchState s = statistics_state();
-  s.search_time = 3.25;
-  s.verify_time = 0.25;  // 41 / 3 nodes, 6 / 3 traces, 4 / 0.25 verifications per second
+  s.times.search_time = 3.25;
+  s.times.verify_time = 0.25;  // 41 / 3 nodes, 6 / 3 traces, 4 / 0.25 verifications per second
   const std::string block = statistics(s);
   EXPECT_EQ(line_of(block, "node/s"), "node/s: 13");
   EXPECT_EQ(line_of(block, "trace/s"), "trace/s: 2");
@@ -133,28 +132,29 @@ TEST(PrintStatistics, RatesAreTruncated) {
 
 TEST(PrintStatistics, BranchingFactorForms) {
   struct Case {
-    double factor;
+    std::int64_t children;
+    std::int64_t expanded;
     std::string text;
   };
   const std::vector<Case> cases = {
-      {0.0, "0."},
-      {2.0, "2."},
-      {2.5, "2.5"},
-      {1e15, "1e+15"},
-      {123456789012.0, "123456789012."},
-      {1.0 / 3.0, "0.333333333333"},
+      {0, 0, "0., (0/0)"},
+      {2, 1, "2., (2/1)"},
+      {5, 2, "2.5, (5/2)"},
+      {1000000000000000, 1, "1e+15, (1000000000000000/1)"},
+      {123456789012, 1, "123456789012., (123456789012/1)"},
+      {1, 3, "0.333333333333, (1/3)"},
   };
   for (const Case& c : cases) {
     SearchState s;
-    s.branching_factor = c.factor;
-    EXPECT_EQ(line_of(statistics(s), "branching factor"),
-              "branching factor: " + c.text + ", (0/0)");
+    s.counts.children_total = c.children;
+    s.counts.expanded_nodes = c.expanded;
+    EXPECT_EQ(line_of(statistics(s), "branching factor"), "branching factor: " + c.text);
   }
 }
 
 TEST(PrintStatistics, EmptyRun) {
   SearchState s;
-  s.max_node_id = 1;
+  s.counts.max_node_id = 1;
   const std::string block = statistics(s);
   EXPECT_EQ(line_of(block, "Total nodes"), "Total nodes: 1");
   EXPECT_EQ(line_of(block, "Total pruned"), "Total pruned starting nodes: 0");
@@ -166,10 +166,11 @@ const std::string kBack(63, '\b');
 
 TEST(ProgressText, EstimateFromTheBranchingOfTheRemainingSubtrees) {
   SearchState s;
-  s.max_node_id = 10;
+  s.counts.max_node_id = 10;
   s.starting_count = 3;
   s.subtree_index = 1;
-  s.branching_factor = 2.0;
+  s.counts.children_total = 2;  // a branching factor of 2
+  s.counts.expanded_nodes = 1;
   s.initial_branching = {5.0, 1.0, 1.0};
   s.trace_lengths = {9, 3, 2};
   // estimate = 10 + 1 * 2^3 + 1 * 2^2 = 22; 10 / 22 = 45.45 %
@@ -180,18 +181,19 @@ TEST(ProgressText, EstimateFromTheBranchingOfTheRemainingSubtrees) {
 
 TEST(ProgressText, VerificationMarkAndEmptyEstimate) {
   SearchState s;
-  s.max_node_id = 7;
+  s.counts.max_node_id = 7;
   s.subtree_index = -1;  // after the last of no starting node
-  s.verifying = true;
+  s.progress.verifying = true;
   EXPECT_EQ(search::progress_text(s, 0.0),
             kBack + "100% elapsed 0:0:0 ~ remaining 0:0:0  subtree 0/0 - V   ");
 }
 
 TEST(ProgressText, HugeEstimateGivesZeroPercentAndInfiniteRemainder) {
   SearchState s;
-  s.max_node_id = 7;
+  s.counts.max_node_id = 7;
   s.starting_count = 1;
-  s.branching_factor = 1e10;
+  s.counts.children_total = 10000000000;  // a branching factor of 1e10
+  s.counts.expanded_nodes = 1;
   s.initial_branching = {1.0};
   s.trace_lengths = {400};  // 1e4000 overflows
   EXPECT_EQ(search::progress_text(s, 3.0),
@@ -200,9 +202,10 @@ TEST(ProgressText, HugeEstimateGivesZeroPercentAndInfiniteRemainder) {
 
 TEST(ProgressText, UndefinedPercentIsWrittenZero) {
   SearchState s;
-  s.max_node_id = 7;
+  s.counts.max_node_id = 7;
   s.starting_count = 1;
-  s.branching_factor = 1e10;
+  s.counts.children_total = 10000000000;  // a branching factor of 1e10
+  s.counts.expanded_nodes = 1;
   s.initial_branching = {0.0};  // 0 * infinity
   s.trace_lengths = {400};
   EXPECT_EQ(search::progress_text(s, 1.0),
@@ -245,7 +248,7 @@ TEST(Create, RootHoldsTheInitialKnowledge) {
   EXPECT_TRUE(knows(k, pub_key("I", 0)));
   EXPECT_TRUE(knows(k, priv_key("I", 0)));
   EXPECT_EQ(s.starting_count, 0);  // no principal: no session
-  EXPECT_EQ(s.max_node_id, 0);
+  EXPECT_EQ(s.counts.max_node_id, 0);
 }
 
 // Two runs in one process number their nodes and knowledge sets each on its own.
