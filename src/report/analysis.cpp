@@ -151,9 +151,8 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
       search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
   search::join(state, inputs.formula, inputs.join_components);
   AttackCollector collector(options);
-  try {
-    search::run(state, collector);
-  } catch (const OrderMatters& e) {
+  if (search::run(state, collector) == search::RunEnd::OrderMatters) {
+    // The reduction cannot be trusted on this model: everything again, every run.
     AnalysisOptions exhaustive = options;
     exhaustive.exhaustive = true;
     if (options.time_limit) {
@@ -161,7 +160,7 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
     }
     AnalysisResult result = search_model(exhaustive, inputs);
     result.warnings.push_back(std::string("the symmetry reduction does not hold here (") +
-                              e.what() + "): every run was explored");
+                              kOrderMatters + "): every run was explored");
     return result;
   }
   AnalysisResult result;

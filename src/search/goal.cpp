@@ -106,12 +106,43 @@ class ActivePrincipals : public Reduction {
 // way for the others to finish is enough, where the active ones cannot finish
 // the others' choices are taken not to help, and a principal that cannot finish
 // is blamed on its own choices, not on those of the principals before it.
-bool search_with_active(SearchState& state, const InitialNode& start, Instances active,
-                        SearchObserver& observer) {
-  ActivePrincipals reduction(std::move(active));
-  struct Frame {
-    NodeRef node;
-    StepCursor cursor;
+class OneWayToFinish : public SearchHooks {
+ public:
+  explicit OneWayToFinish(const ActivePrincipals& reduction) : reduction_(reduction) {}
+
+  bool enough(const std::vector<Frame>&) override {
+    const Flags& top = flags_.back();
+    return top.mover != 0 && (top.run_finished || !top.actives_done || !top.mover_stuck);
+  }
+
+  void entering(const std::vector<Frame>& stack, const NodeRef& node) override {
+    if (!stack.empty()) {
+      Flags& parent = flags_.back();
+      const std::int64_t mover = node->action().instance;
+      if (!reduction_.is_active(mover)) parent.mover = mover;
+      parent.actives_done = false;
+      parent.mover_stuck = false;
+    }
+    flags_.emplace_back();
+  }
+
+  void closed(const std::vector<Frame>&, const NodeRef& node) override {
+    flags_.pop_back();
+    if (node->children() != 0) return;
+    const Context& c = node->status().context;
+    const bool actives_done = reduction_.finished(c);
+    const bool run_finished = is_final(node);
+    const std::int64_t stuck = actives_done ? reduction_.next_to_move(c) : 0;
+    for (Flags& f : flags_) {
+      f.actives_done = f.actives_done || actives_done;
+      f.run_finished = f.run_finished || run_finished;
+      f.mover_stuck = f.mover_stuck || (stuck != 0 && f.mover == stuck);
+    }
+  }
+
+ private:
+  // Beside each frame of the stack.
+  struct Flags {
     std::int64_t mover = 0;     // the inactive principal its children move; 0: an active one
     bool run_finished = false;  // below it, a finished run
     // Below its last child: a leaf where the active principals finished, and one
@@ -119,40 +150,27 @@ bool search_with_active(SearchState& state, const InitialNode& start, Instances 
     bool actives_done = false;
     bool mover_stuck = false;
   };
-  std::vector<Frame> stack;
-  stack.push_back(Frame{start.node, {}});
-  while (!stack.empty()) {
-    if (observer.stop_requested(state)) return false;
-    Frame& top = stack.back();
-    const bool enough =
-        top.mover != 0 && (top.run_finished || !top.actives_done || !top.mover_stuck);
-    NodeRef child =
-        enough ? nullptr : step(*state.core, state.node_ids, top.node, top.cursor, &reduction);
-    if (child) {
-      state.counts.max_node_id = std::max(state.counts.max_node_id, child->id());
-      const std::int64_t mover = child->action().instance;
-      if (!reduction.is_active(mover)) top.mover = mover;
-      top.actives_done = false;
-      top.mover_stuck = false;
-      stack.push_back(Frame{std::move(child), top.cursor.below()});
-      continue;
-    }
-    const NodeRef done = std::move(top.node);
-    const bool leaf = done->children() == 0;
-    stack.pop_back();
-    close_node(state, done, start, observer);
-    if (!leaf) continue;
-    const Context& c = done->status().context;
-    const bool actives_done = reduction.finished(c);
-    const bool run_finished = is_final(done);
-    const std::int64_t stuck = actives_done ? reduction.next_to_move(c) : 0;
-    for (Frame& f : stack) {
-      f.actives_done = f.actives_done || actives_done;
-      f.run_finished = f.run_finished || run_finished;
-      f.mover_stuck = f.mover_stuck || (stuck != 0 && f.mover == stuck);
-    }
-  }
-  return true;
+
+  const ActivePrincipals& reduction_;
+  std::vector<Flags> flags_;
+};
+
+// The runs below start in which only active's principals receive until they
+// have all finished. A choice between inputs of another principal, which come
+// once the active ones have finished, tries its next alternative only while no
+// run has finished below it and, below the alternative tried last, the active
+// principals finished and that principal was the one left unable to go on: one
+// way for the others to finish is enough, where the active ones cannot finish
+// the others' choices are taken not to help, and a principal that cannot finish
+// is blamed on its own choices, not on those of the principals before it.
+// Returns false when the observer stopped it.
+bool search_with_active(SearchState& state, const InitialNode& start, Instances active,
+                        SearchObserver& observer) {
+  ActivePrincipals reduction(std::move(active));
+  OneWayToFinish hooks(reduction);
+  DepthFirst search(state, observer, {&reduction, &hooks, false});
+  search.start(start);
+  return search.run() == SubtreeEnd::Done;
 }
 
 // Calls visit with every choice of k of the instances, in lexicographic order,

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 
 #include "knowledge/kmanager.h"
@@ -239,13 +240,15 @@ class ChunkOutput : public std::streambuf {
 
 // The depth-first walk of the run down to the split depth, one piece at a time.
 // It searches with the run's own core, which it holds while it lives.
-class Walker {
+class Walker : private SearchHooks {
  public:
-  Walker(SearchState& run, const ObserverFactory& observer_for) : run_(run) {
+  Walker(SearchState& run, const ObserverFactory& observer_for)
+      : run_(run),
+        observer_(observer_for(out_)),
+        search_(walk_, *observer_, {nullptr, this, false}) {
     walk_.options = run.options;
     walk_.options.feedback = false;
     walk_.core = std::move(run.core);
-    observer_ = observer_for(out_);
   }
   ~Walker() { run_.core = std::move(walk_.core); }
   Walker(const Walker&) = delete;
@@ -282,7 +285,7 @@ class Walker {
     piece.walk.index = index;
     piece.walk.session = session_index_;
     piece.walk.output = out_.str();
-    for (const Frame& frame : stack_) {
+    for (const Frame& frame : search_.stack()) {
       if (frame.segment >= 0) piece.walk.live.push_back(frame.segment);
     }
     piece.walk.live.push_back(index);
@@ -300,28 +303,19 @@ class Walker {
     retired.swap(retired_);
   }
 
-  struct Frame {
-    NodeRef node;
-    StepCursor cursor;
-    std::int64_t depth;    // below the initial node
-    std::int64_t segment;  // where the node was made; -1: by the join
-  };
+  // Chunks are cut at the split depth, while segment numbers last.
+  bool pause_at(const std::vector<Frame>& stack, const NodeRef&) override {
+    return stack.back().depth + 1 >= split_depth_ && pieces_ < kMaxPieces;
+  }
 
   std::optional<Chunk> walk_to_chunk(std::int64_t index) {
+    search_.set_segment(index);
     while (true) {
-      if (stack_.empty() && !open_next_start()) return std::nullopt;
-      Frame& top = stack_.back();
-      NodeRef child = step(*walk_.core, walk_.node_ids, top.node, top.cursor);
-      if (child && top.depth + 1 >= split_depth_ && pieces_ < kMaxPieces) {
+      if (search_.stack().empty() && !open_next_start()) return std::nullopt;
+      NodeRef child;
+      if (search_.run(&child) == SubtreeEnd::Paused) {
         return Chunk{std::move(child), start_, formula_, run_.starting_nodes[session_index_]};
       }
-      if (child) {
-        stack_.push_back(Frame{std::move(child), top.cursor.below(), top.depth + 1, index});
-        continue;
-      }
-      const NodeRef closed = std::move(top.node);
-      stack_.pop_back();
-      close_node(walk_, closed, start_, *observer_);
     }
   }
 
@@ -344,7 +338,7 @@ class Walker {
       next_initial_ = 0;
     }
     start_ = (*initial_)[next_initial_++];
-    stack_.push_back(Frame{start_.node, {}, 0, -1});
+    search_.start(start_);
     return true;
   }
 
@@ -352,7 +346,7 @@ class Walker {
   SearchState walk_;  // the walk's segment: its counters, core and reports' context
   std::ostringstream out_;
   std::unique_ptr<SearchObserver> observer_;
-  std::vector<Frame> stack_;
+  DepthFirst search_;
   std::size_t next_session_ = 0;
   std::int64_t session_index_ = 0;
   std::int64_t split_depth_ = 1;
@@ -487,6 +481,14 @@ class Handoff {
 
 std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
                           const ParallelOptions& options, SegmentSink& sink) {
+  // The pieces are cut from the tree every run explores; a reduction would have
+  // to carry its state into each chunk.
+  if (state.options.symmetry_reduction || state.options.prune_dead_ends ||
+      state.options.goal_directed) {
+    throw std::invalid_argument(
+        "the threaded search explores every run: it takes no symmetry reduction, dead-end "
+        "pruning or hunt for a first attack");
+  }
   state.times.search_time = process_seconds();
   if (state.options.feedback) *state.progress.out << "\n\nSearching...\n\n" << std::flush;
   std::int64_t pieces = 0;

@@ -60,7 +60,8 @@ struct ParallelOptions {
 // The search of run(), on options.threads threads, handing each segment of the
 // share to sink in order. After the last segment (or one that failed), state
 // holds the run's timing and progress fields; the counts are the sink's to add.
-// Returns the number of pieces the run was cut into.
+// Returns the number of pieces the run was cut into. Throws invalid_argument
+// when state's options ask for a reduction or the hunt, which it does not do.
 std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
                           const ParallelOptions& options, SegmentSink& sink);
 

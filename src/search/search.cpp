@@ -90,36 +90,35 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
 namespace {
 
 // Every session's initial nodes, in order, each searched to the end unless the
-// observer stops the search. Returns false then.
-bool search_sessions(SearchState& state, SearchObserver& observer) {
+// observer stops the search or the symmetry reduction does not hold.
+SubtreeEnd search_sessions(SearchState& state, SearchObserver& observer) {
   const auto starting = static_cast<std::int64_t>(state.starting_nodes.size());
-  bool complete = true;
-  for (state.subtree_index = 0; complete && state.subtree_index < starting;) {
+  SubtreeEnd end = SubtreeEnd::Done;
+  for (state.subtree_index = 0; end == SubtreeEnd::Done && state.subtree_index < starting;) {
     const auto j = static_cast<std::size_t>(state.subtree_index);
     if (state.initial_branching[j] > 0) {
       state.formula =
           LaidOutClauses(prepare(state.property, state.starting_nodes[j]->status().context));
       const InitialNodes initial(state, *state.core, j);
-      for (std::size_t i = 0; i < initial.size(); ++i) {
+      for (std::size_t i = 0; i < initial.size() && end == SubtreeEnd::Done; ++i) {
         const InitialNode start = initial[i];
         if (state.options.symmetry_reduction) {
           InterchangeableInstances reduction(start, state.formula.clauses());
-          complete = search_below(state, start, observer, &reduction);
+          end = search_below(state, start, observer, &reduction);
           state.counts.moves_left_out += reduction.moves_left_out();
         } else {
-          complete = search_below(state, start, observer);
+          end = search_below(state, start, observer);
         }
-        if (!complete) break;
       }
     }
-    if (complete) {
+    if (end == SubtreeEnd::Done) {
       state.subtree_index += 1;
       print_progress(state);
     }
   }
   // A stopped search leaves the index on the starting node it was in.
-  if (complete) state.subtree_index -= 1;
-  return complete;
+  if (end == SubtreeEnd::Done) state.subtree_index -= 1;
+  return end;
 }
 
 // What the search counts and numbers (not the time it takes).
@@ -150,16 +149,28 @@ bool hunt_without_trace(SearchState& state, SearchObserver& observer) {
   return true;
 }
 
+RunEnd run_end(SubtreeEnd end) {
+  switch (end) {
+    case SubtreeEnd::Done:
+      return RunEnd::Complete;
+    case SubtreeEnd::OrderMatters:
+      return RunEnd::OrderMatters;
+    default:
+      return RunEnd::Stopped;
+  }
+}
+
 }  // namespace
 
-bool run(SearchState& state, SearchObserver& observer) {
+RunEnd run(SearchState& state, SearchObserver& observer) {
   state.times.search_time = process_seconds();
   show_feedback(state, "\n\nSearching...\n\n");
-  const bool complete = (!state.options.goal_directed || hunt_without_trace(state, observer)) &&
-                        search_sessions(state, observer);
+  const RunEnd end = !state.options.goal_directed || hunt_without_trace(state, observer)
+                         ? run_end(search_sessions(state, observer))
+                         : RunEnd::Stopped;
   print_progress(state, true);
   state.times.search_time = process_seconds() - state.times.search_time;
-  return complete;
+  return end;
 }
 
 }  // namespace search

@@ -44,11 +44,17 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
 // initial nodes; prepares the formula for each.
 void join(SearchState& state, const Formula& formula, const Formula& join_components);
 
+// How a run's search ended.
+enum class RunEnd {
+  Complete,
+  Stopped,       // the observer stopped it before it was complete
+  OrderMatters,  // the symmetry reduction does not hold: search again without it
+};
+
 // Explores the tree below every initial node depth first and hands each leaf's
 // report to observer by the options' mode, after the hunt for a first attack
-// when the options ask for it (search/goal.h). Returns false when the observer
-// stopped the search before it was complete.
-bool run(SearchState& state, SearchObserver& observer);
+// when the options ask for it (search/goal.h).
+RunEnd run(SearchState& state, SearchObserver& observer);
 
 }  // namespace search
 

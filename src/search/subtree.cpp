@@ -93,45 +93,75 @@ void close_node(SearchState& state, const NodeRef& node, const InitialNode& star
   }
 }
 
-bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
-                  Reduction* reduction) {
-  SymbolicCore& core = *state.core;
-  // Each node on the stack with how far the step function has gone through its children.
-  struct Frame {
-    NodeRef node;
-    StepCursor cursor;
-  };
-  std::vector<Frame> stack;
-  stack.push_back(Frame{start.node, {}});
+bool SearchHooks::enough(const std::vector<Frame>&) {
+  return false;
+}
+bool SearchHooks::pause_at(const std::vector<Frame>&, const NodeRef&) {
+  return false;
+}
+void SearchHooks::entering(const std::vector<Frame>&, const NodeRef&) {}
+void SearchHooks::closed(const std::vector<Frame>&, const NodeRef&) {}
+
+DepthFirst::DepthFirst(SearchState& state, SearchObserver& observer, Setup setup)
+    : state_(state),
+      observer_(observer),
+      setup_(setup),
+      hooks_(setup.hooks != nullptr ? *setup.hooks : plain_) {}
+
+void DepthFirst::start(const InitialNode& start) {
+  start_ = start;
+  hooks_.entering(stack_, start.node);
+  stack_.push_back(Frame{start.node, {}, 0, -1});
+}
+
+SubtreeEnd DepthFirst::run(NodeRef* paused) {
   // The clock only drives the progress display, throttled to one refresh a
   // second: it is not read without the display, and with it only every so many
   // steps, since reading the process clock costs a system call and a step far less.
   constexpr std::uint32_t kStepsPerClockReading = 256;
-  std::uint32_t steps = 0;
-  while (!stack.empty()) {
-    if (observer.stop_requested(state)) return false;
-    const bool read_clock = state.options.feedback && steps++ % kStepsPerClockReading == 0;
+  while (!stack_.empty()) {
+    if (observer_.stop_requested(state_)) return SubtreeEnd::Stopped;
+    const bool read_clock = state_.options.feedback && steps_++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
-    Frame& top = stack.back();
-    NodeRef child = step(core, state.node_ids, top.node, top.cursor, reduction);
-    if (child && child->id() > state.counts.max_node_id) state.counts.max_node_id = child->id();
-    if (read_clock && now - state.progress.last_feedback > 1.0) {
-      state.progress.last_feedback = now;
-      print_progress(state);
+    Frame& top = stack_.back();
+    NodeRef child = hooks_.enough(stack_) ? nullptr
+                                          : step(*state_.core, state_.node_ids, top.node,
+                                                 top.cursor, setup_.reduction);
+    if (setup_.reduction != nullptr && setup_.reduction->invalidated()) {
+      return SubtreeEnd::OrderMatters;
     }
-    if (child && state.options.prune_dead_ends && cannot_finish(child->status())) {
-      state.counts.dead_ends += 1;
+    if (child && child->id() > state_.counts.max_node_id) state_.counts.max_node_id = child->id();
+    if (read_clock && now - state_.progress.last_feedback > 1.0) {
+      state_.progress.last_feedback = now;
+      print_progress(state_);
+    }
+    if (child && hooks_.pause_at(stack_, child)) {
+      if (paused != nullptr) *paused = std::move(child);
+      return SubtreeEnd::Paused;
+    }
+    if (child && setup_.prune_dead_ends && cannot_finish(child->status())) {
+      state_.counts.dead_ends += 1;
       continue;
     }
     if (child) {
-      stack.push_back(Frame{std::move(child), top.cursor.below()});
+      hooks_.entering(stack_, child);
+      const std::int64_t depth = top.depth + 1;
+      stack_.push_back(Frame{std::move(child), top.cursor.below(), depth, segment_});
       continue;
     }
     const NodeRef done = std::move(top.node);
-    stack.pop_back();
-    close_node(state, done, start, observer);
+    stack_.pop_back();
+    close_node(state_, done, start_, observer_);
+    hooks_.closed(stack_, done);
   }
-  return true;
+  return SubtreeEnd::Done;
+}
+
+SubtreeEnd search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
+                        Reduction* reduction) {
+  DepthFirst search(state, observer, {reduction, nullptr, state.options.prune_dead_ends});
+  search.start(start);
+  return search.run();
 }
 
 }  // namespace search

@@ -1,6 +1,6 @@
-// The parts of the search that the serial run and the parallel one share: the
-// initial nodes of a session, the depth-first search below a node, and what is
-// counted and handed on when a node is closed.
+// The parts of the search that every search shares: the initial nodes of a
+// session, the one depth-first loop below a node, and what is counted and
+// handed on when a node is closed.
 #pragma once
 
 #include <cstdint>
@@ -37,10 +37,80 @@ class InitialNodes {
 void close_node(SearchState& state, const NodeRef& node, const InitialNode& start,
                 SearchObserver& observer);
 
-// The depth-first search below start.node, one child at a time, start.node
-// itself closed last, leaving out the moves reduction leaves out. Returns false
-// when the observer stopped it.
-bool search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
-                  Reduction* reduction = nullptr);
+// One node on the stack of the depth-first search: how far the step function
+// has gone through its children, how deep it lies below the initial node, and
+// the segment of the threaded search that made it (-1: the join).
+struct Frame {
+  NodeRef node;
+  StepCursor cursor;
+  std::int64_t depth = 0;
+  std::int64_t segment = -1;
+};
+
+// What a particular search adds to the plain depth-first loop: the hunt for a
+// first attack keeps flags beside the frames and leaves out the children it
+// has enough of; the threaded search's walker pauses where it cuts a chunk.
+// The defaults are the plain search's.
+class SearchHooks {
+ public:
+  virtual ~SearchHooks() = default;
+  // The children of stack.back() still to come are left out.
+  virtual bool enough(const std::vector<Frame>& stack);
+  // child, just made below stack.back(), is where the search pauses: it is
+  // handed to the caller instead of searched.
+  virtual bool pause_at(const std::vector<Frame>& stack, const NodeRef& child);
+  // node goes on the stack, above stack.back() unless stack is empty.
+  virtual void entering(const std::vector<Frame>& stack, const NodeRef& node);
+  // node, taken off the top of the stack, was closed.
+  virtual void closed(const std::vector<Frame>& stack, const NodeRef& node);
+};
+
+// How a depth-first search below a node ended.
+enum class SubtreeEnd {
+  Done,          // every child searched
+  Stopped,       // the observer asked to stop
+  Paused,        // the hooks paused it at a child
+  OrderMatters,  // the reduction found that it does not hold here
+};
+
+// The search's one depth-first loop: below an initial node, one child at a
+// time, each node closed once its children are done, the initial node last.
+// It leaves out the moves the reduction leaves out and, when asked to, the
+// states from which no run can finish (search/dead_ends.h); with -f it draws
+// the progress display now and then.
+class DepthFirst {
+ public:
+  struct Setup {
+    Reduction* reduction = nullptr;
+    SearchHooks* hooks = nullptr;  // none: the plain search
+    bool prune_dead_ends = false;
+  };
+  DepthFirst(SearchState& state, SearchObserver& observer, Setup setup);
+
+  // Starts the search below start.node; the stack must be empty.
+  void start(const InitialNode& start);
+  // Goes on until the stack is empty or the search stops, pauses (the child in
+  // *paused, which must then be given) or finds the reduction does not hold.
+  SubtreeEnd run(NodeRef* paused = nullptr);
+  const std::vector<Frame>& stack() const { return stack_; }
+  // The segment that makes the nodes pushed from now on.
+  void set_segment(std::int64_t segment) { segment_ = segment; }
+
+ private:
+  SearchState& state_;
+  SearchObserver& observer_;
+  Setup setup_;
+  SearchHooks plain_;
+  SearchHooks& hooks_;
+  InitialNode start_;
+  std::vector<Frame> stack_;
+  std::int64_t segment_ = -1;
+  std::uint32_t steps_ = 0;
+};
+
+// The plain depth-first search below start.node with reduction, leaving out
+// dead ends when state's options say so.
+SubtreeEnd search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
+                        Reduction* reduction = nullptr);
 
 }  // namespace analyser::search

@@ -134,11 +134,6 @@ bool InterchangeableInstances::untouched(const Status& s, const Principal& p,
          !names_either(s.assignment, p.instance(), q.instance());
 }
 
-void InterchangeableInstances::left_out(std::int64_t count) {
-  moves_left_out_ += count;
-  if (order_matters_ && moves_left_out_ > 0) throw OrderMatters();
-}
-
 bool InterchangeableInstances::leaves_out(const Node& node, std::int64_t i) {
   if (i < 2 || alike_.empty()) return false;
   const Status& s = node.status();
@@ -168,7 +163,6 @@ void InterchangeableInstances::thin_outputs(const Node& node, std::int64_t i,
   if (alike_.empty()) return;
   if (i > 1 && !order_matters_ && received_since(node, *start_)) {
     order_matters_ = true;
-    left_out(0);
   }
   if (outputs.size() < 2) return;
   const Status& s = node.status();

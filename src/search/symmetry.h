@@ -28,13 +28,12 @@
 // waits for another principal's move (a variable the join ties to another
 // principal's input, say). The reduction watches for that: an output by a
 // principal that does not stand first, after an input, in a session where it
-// left something out, throws OrderMatters, and the run is to be done again
-// without the reduction.
+// left something out, invalidates the reduction, and the run is to be done
+// again without it.
 #pragma once
 
 #include <cstdint>
 #include <set>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -44,10 +43,8 @@
 
 namespace analyser {
 
-// See above: the run depends on an order the reduction assumes it does not.
-struct OrderMatters : std::runtime_error {
-  OrderMatters() : std::runtime_error("an output waited for another principal's move") {}
-};
+// Why the reduction gives way where it is invalidated.
+inline constexpr const char* kOrderMatters = "an output waited for another principal's move";
 
 class InterchangeableInstances : public Reduction {
  public:
@@ -61,14 +58,15 @@ class InterchangeableInstances : public Reduction {
   // The choices left out so far: the moves of one principal at a node, or one
   // output.
   std::int64_t moves_left_out() const { return moves_left_out_; }
+  // The session showed that the order of principals matters, and something was
+  // left out.
+  bool invalidated() const override { return order_matters_ && moves_left_out_ > 0; }
 
  private:
   // Both principals are as the initial node holds them and the assignment names
   // neither (stricter than a swap that leaves the assignment as it is).
   bool untouched(const Status& s, const Principal& p, const Principal& q) const;
-  // Counts what was left out; throws OrderMatters once the session showed that
-  // the order of principals matters and something was left out.
-  void left_out(std::int64_t count);
+  void left_out(std::int64_t count) { moves_left_out_ += count; }
 
   NodeRef start_;
 

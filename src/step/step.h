@@ -101,6 +101,9 @@ class Reduction {
   // keeping the order of the others.
   virtual void thin_outputs(const Node& node, std::int64_t i,
                             std::vector<StepCandidate>& outputs) = 0;
+  // The reduction found that it does not hold on this run: the moves it left
+  // out may matter, and the search is to be done again without it.
+  virtual bool invalidated() const { return false; }
 };
 
 // The next child of node, its identifier from ids, or nullptr once node has no

@@ -15,6 +15,7 @@
 #include "message/message.h"
 #include "node/action.h"
 #include "principal/context.h"
+#include "search/parallel.h"
 #include "utils/utils.h"
 #include "verify/constraints.h"
 
@@ -259,6 +260,35 @@ TEST(Create, EachRunCountsItsOwnNodesAndKnowledge) {
   for (const SearchState* s : {&first, &second}) {
     EXPECT_EQ(s->root->id(), 1);
     EXPECT_EQ(s->root->status().knowledge.kid(), 1);
+  }
+}
+
+class NoSink : public search::SegmentSink {
+ public:
+  void take(Segment) override { ADD_FAILURE() << "a segment was handed on"; }
+};
+
+// The threaded search cuts the tree every run explores: a run that asks it for
+// a reduction or the hunt is refused, not silently searched without them.
+TEST(RunParallel, RefusesTheOptionsItDoesNotTake) {
+  const auto only = [](void (*set)(SearchOptions&)) {
+    SearchOptions options;
+    set(options);
+    return options;
+  };
+  const SearchOptions cases[] = {
+      only([](SearchOptions& o) { o.symmetry_reduction = true; }),
+      only([](SearchOptions& o) { o.prune_dead_ends = true; }),
+      only([](SearchOptions& o) { o.goal_directed = true; }),
+  };
+  for (const SearchOptions& options : cases) {
+    SearchState state;
+    state.options = options;
+    NoSink sink;
+    EXPECT_THROW(
+        search::run_parallel(
+            state, [](std::ostream&) { return std::unique_ptr<SearchObserver>(); }, {}, sink),
+        std::invalid_argument);
   }
 }
 
