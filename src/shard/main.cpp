@@ -24,5 +24,8 @@ int main(int argc, char** argv) {
     std::cerr << "tool-merge: standard output could not be written\n";
     status = 2;
   }
+  // Nor may the run's warnings, statistics or failure report, though nothing
+  // can say so any more.
+  if (!std::cerr.flush()) status = 2;
   return status;
 }
