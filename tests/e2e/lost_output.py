@@ -9,7 +9,9 @@ Standard output lost is reported on standard error; standard error lost cannot b
 """
 import os, subprocess, sys, tempfile
 
-FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
+from run_e2e import FILES
+from shard_runs import shard_env, write_shards
+
 RUN = ['-V', '-f', '-max', '2']
 NO_SPACE = b'Fatal error: exception Sys_error("No space left on device")\n'
 
@@ -28,22 +30,15 @@ def main():
     tool, merge, examples = (os.path.abspath(a) for a in sys.argv[1:4])
     example = os.path.join(examples, 'nspk')
     with tempfile.TemporaryDirectory() as folder:
-        shards = []
-        for index in range(2):
-            shards.append(os.path.join(folder, f'shard.{index}'))
-            env = dict(os.environ, TOOL_TOTAL_SHARDS='2', TOOL_SHARD_INDEX=str(index))
-            with open(shards[-1], 'wb') as out:
-                subprocess.run([tool] + FILES + RUN, cwd=example, env=env, stdout=out,
-                               stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, check=True)
+        shards = write_shards(tool, example, RUN, folder)
         whole = subprocess.run([tool] + FILES + RUN, cwd=example, capture_output=True,
                                stdin=subprocess.DEVNULL).stdout
-        shard_env = dict(os.environ, TOOL_TOTAL_SHARDS='2', TOOL_SHARD_INDEX='0')
         # (what, command, environment, the stream on /dev/full, how the other stream ends)
         cases = [
             ('analyser, statistics lost', [tool] + FILES + RUN, None, 'stderr', whole),
             ('analyser, results lost', [tool] + FILES + RUN, None, 'stdout', NO_SPACE),
             ('analyser, usage lost', [tool, '-h'], None, 'stdout', NO_SPACE),
-            ('shard, shard file lost', [tool] + FILES + RUN, shard_env, 'stdout', NO_SPACE),
+            ('shard, shard file lost', [tool] + FILES + RUN, shard_env(2, 0), 'stdout', NO_SPACE),
             ('merge, statistics lost', [merge] + shards, None, 'stderr', whole),
             ('merge, results lost', [merge] + shards, None, 'stdout',
              b'tool-merge: standard output could not be written\n'),

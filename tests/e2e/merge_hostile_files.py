@@ -10,20 +10,14 @@ output and exit with status 2. Some files are a gigabyte long (sparse: they take
 """
 import os, resource, subprocess, sys, tempfile
 
-FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
+from shard_runs import write_shards
+
 MEMORY_CAP = 200 << 20
 GIGABYTE = 1 << 30
 
 
 def capped():
     resource.setrlimit(resource.RLIMIT_AS, (MEMORY_CAP, MEMORY_CAP))
-
-
-def write_shard(tool, example, index, path):
-    env = dict(os.environ, TOOL_TOTAL_SHARDS='2', TOOL_SHARD_INDEX=str(index))
-    with open(path, 'wb') as out:
-        subprocess.run([tool] + FILES + ['-V', '-max', '2'], cwd=example, env=env, stdout=out,
-                       stdin=subprocess.DEVNULL, check=True, timeout=120)
 
 
 def sparse(path, head, size=GIGABYTE):
@@ -65,10 +59,7 @@ def main():
     example = os.path.join(examples, 'nspk')
     failures = 0
     with tempfile.TemporaryDirectory() as folder:
-        shard = os.path.join(folder, 'shard.0')
-        write_shard(tool, example, 0, shard)
-        other = os.path.join(folder, 'shard.1')
-        write_shard(tool, example, 1, other)
+        shard, other = write_shards(tool, example, ['-V', '-max', '2'], folder)
         with open(other, 'rb') as f:
             first_line = f.readline()
         cases = hostile_files(folder, first_line)
