@@ -2,11 +2,13 @@
 """tool-merge given files that are no shard files, or shard files damaged on purpose, with its
 address space capped at 200 MB.
 
-usage: merge_hostile_files.py TOOL TOOL_MERGE EXAMPLES_DIR
+usage: merge_hostile_files.py TOOL TOOL_MERGE EXAMPLES_DIR [--uncapped]
 
 Each hostile file is merged beside a real shard of a run in two shards: the merge must read no
 more of a file than the shard format allows, name what the file is, write nothing on standard
 output and exit with status 2. Some files are a gigabyte long (sparse: they take no disk space).
+--uncapped leaves the address space as it is, for builds with the address sanitizer, which
+reserves terabytes of it.
 """
 import os, resource, subprocess, sys, tempfile
 
@@ -56,6 +58,7 @@ def hostile_files(folder, first_line):
 
 def main():
     tool, merge, examples = (os.path.abspath(a) for a in sys.argv[1:4])
+    limit = None if sys.argv[4:] == ['--uncapped'] else capped
     example = os.path.join(examples, 'nspk')
     failures = 0
     with tempfile.TemporaryDirectory() as folder:
@@ -64,7 +67,7 @@ def main():
             first_line = f.readline()
         cases = hostile_files(folder, first_line)
         for path, message in cases:
-            p = subprocess.run([merge, shard, path], capture_output=True, preexec_fn=capped,
+            p = subprocess.run([merge, shard, path], capture_output=True, preexec_fn=limit,
                                stdin=subprocess.DEVNULL, timeout=120)
             want = f'tool-merge: {path}: {message}\n'.encode()
             if p.returncode != 2 or p.stdout or p.stderr != want:
