@@ -1,5 +1,6 @@
 // The program entry: standard output through a large buffer, then the driver.
-// A failure that nothing handles ends the run with status 2.
+// A failure that nothing handles ends the run with status 2, and so does a
+// write to standard output or standard error that failed.
 #include <unistd.h>
 
 #include <cerrno>
@@ -83,6 +84,9 @@ int main(int argc, char** argv) {
   if (!std::cout.flush() && status == 0) {
     status = report_failure(io, sys_error(std::strerror(stdout_buffer.error())));
   }
+  // Nor may warnings, statistics or a failure report that could not be written,
+  // though nothing can say so any more.
+  if (!std::cerr.flush()) status = 2;
   std::cout.rdbuf(original);
   return status;
 }

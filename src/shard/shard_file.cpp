@@ -6,6 +6,7 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <memory>
 #include <stdexcept>
 
 #include "knowledge/kmanager.h"
@@ -14,15 +15,6 @@
 namespace analyser::shard {
 
 namespace {
-
-constexpr const char* kMagic = "tool-shard";
-constexpr int kVersion = 2;
-
-// What makes a file unreadable as a shard file.
-class Damaged : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Payloads: numbers in decimal, strings as "<size>\n<bytes>", lists as their
 // size then their elements, one field a line.
@@ -250,87 +242,81 @@ SearchDone decode_done(std::string_view text) {
 // larger than memory.
 struct StoredSegment {
   Segment segment;  // without its output
-  std::streamoff output_at = 0;
-  std::size_t output_size = 0;
+  RecordPlace place;
 };
 
-// One shard file as read.
+// One shard file as read, still open: text and output are read again from it
+// when they are written.
 struct Contents {
   std::string path;
+  std::unique_ptr<RecordReader> file;
   Header header;
-  std::vector<std::string> text_before;  // T records before the search
-  std::vector<std::string> text_after;   // T records after a complete search
+  std::vector<RecordPlace> text_before;  // T records before the search
+  std::vector<RecordPlace> text_after;   // T records after a complete search
   std::vector<StoredSegment> segments;
   std::optional<RunFigures> figures;
   std::optional<SearchDone> done;
   int status = 0;
   std::optional<Failure> failure;
+
+  // The payload at place, read again.
+  std::string payload(const RecordPlace& place) const {
+    try {
+      return file->payload(place);
+    } catch (const Damaged& damaged) {
+      throw Damaged(path + " " + damaged.what());
+    }
+  }
 };
 
+// The fields of a shard file's first line: "<fingerprint> <shards> <index>".
+Header header_of(const std::string& fields) {
+  char print[64] = {};
+  long long shards = 0;
+  long long index = 0;
+  char extra = 0;
+  if (std::sscanf(fields.c_str(), "%63s %lld %lld %c", print, &shards, &index, &extra) != 3) {
+    throw Damaged("has a damaged first line");
+  }
+  if (shards < 1 || index < 0 || index >= shards) throw Damaged("names an impossible shard");
+  return Header{print, shards, index};
+}
+
 Contents read_shard(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw Damaged("cannot be read");
-  const std::streamoff file_size = in.tellg();
-  in.seekg(0);
   Contents c;
   c.path = path;
-  std::string line;
-  if (!std::getline(in, line)) throw Damaged("is empty");
-  {
-    char magic[16] = {};
-    char print[64] = {};
-    int version = 0;
-    long long shards = 0;
-    long long index = 0;
-    char extra = 0;
-    if (std::sscanf(line.c_str(), "%15s %d %63s %lld %lld %c", magic, &version, print, &shards,
-                    &index, &extra) != 5 ||
-        std::string(magic) != kMagic) {
-      throw Damaged("is not a shard file");
-    }
-    if (version != kVersion) throw Damaged("is a shard file of another version");
-    if (shards < 1 || index < 0 || index >= shards) throw Damaged("names an impossible shard");
-    c.header = Header{print, shards, index};
-  }
+  c.file = std::make_unique<RecordReader>(path);
+  c.header = header_of(c.file->fields());
   bool ended = false;
-  while (std::getline(in, line)) {
+  while (const std::optional<RecordPlace> place = c.file->next()) {
     if (ended) throw Damaged("goes on after its end");
-    char tag = 0;
-    long long size = -1;
-    char extra = 0;
-    if (std::sscanf(line.c_str(), "%c %lld%c", &tag, &size, &extra) != 2 || size < 0) {
-      throw Damaged("holds a record that cannot be read");
-    }
-    if (size > file_size - in.tellg()) throw Damaged("is cut short");
-    std::string payload(static_cast<std::size_t>(size), '\0');
-    if (!in.read(payload.data(), size)) throw Damaged("is cut short");
-    switch (tag) {
+    switch (place->tag) {
       case 'T':
         // What a failed search leaves after its segments is the merge's to write.
         if (!c.figures) {
-          c.text_before.push_back(payload);
+          c.text_before.push_back(*place);
         } else if (c.done) {
-          c.text_after.push_back(payload);
+          c.text_after.push_back(*place);
         }
         break;
       case 'S': {
         if (!c.figures || c.done) throw Damaged("holds a segment outside the search");
         StoredSegment& stored = c.segments.emplace_back();
-        stored.segment = decode_segment(payload);
-        stored.output_size = stored.segment.output.size();
-        stored.output_at = in.tellg() - static_cast<std::streamoff>(stored.output_size);
+        stored.segment = decode_segment(c.file->payload(*place));
         std::string().swap(stored.segment.output);
+        stored.place = *place;
         break;
       }
       case 'R':
         if (c.figures) throw Damaged("holds two run records");
-        c.figures = decode_figures(payload);
+        c.figures = decode_figures(c.file->payload(*place));
         break;
       case 'N':
         if (!c.figures || c.done) throw Damaged("ends a search it did not start");
-        c.done = decode_done(payload);
+        c.done = decode_done(c.file->payload(*place));
         break;
       case 'X': {
+        const std::string payload = c.file->payload(*place);
         PayloadReader r(payload);
         std::int64_t status = 0;
         bool failed = false;
@@ -388,31 +374,10 @@ SegmentIndex index_segments(const std::vector<Contents>& shards) {
   return index;
 }
 
-// The shard files, open for reading the segments' output where read_shard left it.
-class OutputReader {
- public:
-  explicit OutputReader(const std::vector<Contents>& shards) {
-    for (const Contents& c : shards) {
-      std::ifstream in(c.path, std::ios::binary);
-      if (!in) throw Damaged(c.path + " cannot be read again");
-      files_.emplace(&c, std::move(in));
-    }
-  }
-  // The part's segment, with its output.
-  Segment read(const StoredPart& part) {
-    Segment s = part.segment();
-    s.output.resize(part.stored->output_size);
-    std::ifstream& in = files_.at(part.shard);
-    if (!in.seekg(part.stored->output_at) ||
-        !in.read(s.output.data(), static_cast<std::streamsize>(s.output.size()))) {
-      throw Damaged(part.shard->path + " changed while it was merged");
-    }
-    return s;
-  }
-
- private:
-  std::map<const Contents*, std::ifstream> files_;
-};
+// The part's segment, with its output.
+Segment read_segment(const StoredPart& part) {
+  return decode_segment(part.shard->payload(part.stored->place));
+}
 
 // The state the merged run's statistics are written from.
 SearchState merged_state(const RunFigures& f) {
@@ -442,7 +407,7 @@ int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::os
   const Contents& first = shards.front();
   // A run that ends before its search ends alike in every shard.
   if (!first.figures) {
-    for (const std::string& text : first.text_before) out << text;
+    for (const RecordPlace& text : first.text_before) out << first.payload(text);
     out << std::flush;
     if (first.failure) err << "Fatal error: exception " << first.failure->description() << "\n";
     return first.status;
@@ -463,14 +428,13 @@ int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::os
   }
   const SegmentIndex segments = index_segments(shards);
   const std::int64_t count = segments_to_write(segments, pieces);
-  for (const std::string& text : first.text_before) out << text;
+  for (const RecordPlace& text : first.text_before) out << first.payload(text);
   SearchState state = merged_state(figures);
   Renumbering numbers(figures.last_node, figures.last_kid);
-  OutputReader reader(shards);
   std::string text;
   for (std::int64_t i = 0; i < count; ++i) {
     for (const StoredPart& part : segments.at(i)) {
-      const Segment segment = reader.read(part);
+      const Segment segment = read_segment(part);
       text.clear();
       try {
         numbers.add(segment, state, text);
@@ -484,7 +448,7 @@ int write_merged(const std::vector<Contents>& shards, std::ostream& out, std::os
       out << text;
     }
   }
-  for (const std::string& t : first.text_after) out << t;
+  for (const RecordPlace& t : first.text_after) out << first.payload(t);
   out << std::flush;
   state.times.search_time = search_time;
   // What the run says beyond its output, as a run in one piece says it.
@@ -515,10 +479,10 @@ std::string fingerprint(const std::vector<std::string>& args) {
   return text;
 }
 
-Writer::Writer(std::ostream& out, const Header& header) : out_(out) {
-  out_ << kMagic << " " << kVersion << " " << header.fingerprint << " " << header.shards << " "
-       << header.index << "\n";
-}
+Writer::Writer(std::ostream& out, const Header& header)
+    : out_(out),
+      records_(out, header.fingerprint + " " + std::to_string(header.shards) + " " +
+                        std::to_string(header.index)) {}
 
 Writer::~Writer() = default;
 
@@ -526,12 +490,12 @@ void Writer::flush_text() {
   if (text_.tellp() <= 0) return;
   const std::string text = text_.str();
   text_.str("");
-  out_ << "T " << text.size() << "\n" << text;
+  records_.write('T', text);
 }
 
 void Writer::record(char tag, const std::string& payload) {
   flush_text();
-  out_ << tag << " " << payload.size() << "\n" << payload;
+  records_.write(tag, payload);
 }
 
 void Writer::take(Segment segment) {
@@ -606,6 +570,11 @@ int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream
     }
     std::sort(shards.begin(), shards.end(),
               [](const Contents& a, const Contents& b) { return a.header.index < b.header.index; });
+    // All that can be found wrong with the shards is found before anything is
+    // written: a first merge writes nowhere. Only a file changed in place since
+    // can fail the second, which its checksums tell.
+    std::ostream nowhere(nullptr);
+    write_merged(shards, nowhere, nowhere, err_is_terminal);
     return write_merged(shards, out, err, err_is_terminal);
   } catch (const Damaged& damaged) {
     out << std::flush;

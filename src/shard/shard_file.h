@@ -1,14 +1,14 @@
 // Shard files: one process's share of a run that is cut into shards, and the
 // merge that joins the shard files of a run into exactly the run's output.
 //
-// A shard file starts with the line
-//   tool-shard 2 <fingerprint> <shards> <index>
-// (the fingerprint covers the command line and the input files' contents), then
-// holds records, each "<tag> <size>\n" and size bytes:
+// A shard file is framed as records.h says; its first line's fields are
+//   <fingerprint> <shards> <index>
+// (the fingerprint covers the command line and the input files' contents), and
+// its records are:
 //   T  text the run wrote on standard output outside the search
 //   S  a segment of the search that this shard owns, or a part of one (see
 //      segments.h); its output comes last, and the merge reads it from the
-//      file only when it writes it
+//      file again only when it writes it
 //   R  the run's figures as its search starts
 //   N  the number of pieces of the search, once this shard's share is done
 //   X  the end: the exit status and the failure that ended the run, if any
@@ -27,6 +27,7 @@
 #include "search/parallel.h"
 #include "search/search.h"
 #include "search/segments.h"
+#include "shard/records.h"
 #include "utils/utils.h"
 
 namespace analyser::shard {
@@ -76,7 +77,8 @@ class Writer : public search::SegmentSink {
   void flush_text();
 
   std::ostream& out_;
-  std::ostringstream text_;
+  RecordWriter records_;
+  std::ostringstream text_;  // what the run writes until the next record
 };
 
 // The figures of state at the start of its search.
@@ -85,8 +87,9 @@ RunFigures figures_at_start(const SearchState& state);
 // Joins the shard files at paths into the run's output: standard output on out;
 // on err the run's warnings, its verdict (a verification, when err_is_terminal),
 // the statistics block (when the run had -f) and any fatal error. Returns the
-// run's exit status. A set of files that is not exactly one run's shards is
-// refused with a message on err, and status 2.
+// run's exit status. A set of files that is not exactly one run's shards, or
+// any of them damaged, is refused with a message on err, and status 2, before
+// anything is written on out.
 int merge(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err,
           bool err_is_terminal = false);
 

@@ -4,32 +4,68 @@
 #include <cassert>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace analyser {
 
 namespace {
 
-// Session number `index` (from 0) of the enumeration over n >= 1 templates and
-// size k >= 0, built without enumerating the sessions before it.
-std::vector<std::int64_t> nth_session(std::int64_t n, std::int64_t k, std::int64_t index) {
-  if (n == 1) return std::vector<std::int64_t>(static_cast<std::size_t>(k), 1);
-  if (n == 2) {
-    // From [2, ..., 2] to [1, ..., 1]: session `index` starts with `index` ones.
-    std::vector<std::int64_t> s(static_cast<std::size_t>(k), 2);
-    std::fill_n(s.begin(), index, 1);
-    return s;
+// The fewest templates m <= n such that session `index` of the enumeration over
+// n templates and size k >= 1 uses none above m, and its number among the
+// sessions over m templates. The sessions that use template n come first,
+// session_count(n, k - 1) of them; those over the first m templates come last,
+// session_count(m, k) of them. Answers in a number of steps that grows with the
+// logarithm of n, not with n.
+std::pair<std::int64_t, std::int64_t> templates_used(std::int64_t n, std::int64_t k,
+                                                     std::int64_t index) {
+  constexpr std::int64_t kSaturated = std::numeric_limits<std::int64_t>::max();
+  // While the count saturates, the sessions without template n are found one
+  // template at a time: what the counts say is exact only below saturation.
+  while (n > 1 && session_count(n, k) == kSaturated) {
+    const std::int64_t using_n = session_count(n, k - 1);
+    if (index < using_n) return {n, index};
+    index -= using_n;
+    --n;
   }
-  // For i = 0, 1, ..., k: the sessions of size i over the first n - 1 templates,
-  // each padded with template n up to size k.
-  for (std::int64_t i = 0;; ++i) {
-    const std::int64_t block = session_count(n - 1, i);
-    if (index < block) {
-      std::vector<std::int64_t> s = nth_session(n - 1, i, index);
-      s.resize(static_cast<std::size_t>(k), n);
-      return s;
+  const std::int64_t total = session_count(n, k);
+  std::int64_t low = 1;
+  std::int64_t high = n;
+  while (low < high) {  // the smallest m whose sessions include session `index`
+    const std::int64_t middle = low + (high - low) / 2;
+    if (total - session_count(middle, k) <= index) {
+      high = middle;
+    } else {
+      low = middle + 1;
     }
-    index -= block;
   }
+  return {low, index - (total - session_count(low, k))};
+}
+
+// Session number `index` (from 0) of the enumeration over n >= 1 templates and
+// size k >= 0, built without enumerating the sessions before it. Over n
+// templates, for i = 0, 1, ..., k: the sessions of size i over the first n - 1
+// templates, each padded with template n up to size k. The session is filled
+// from its end, one template at a time.
+std::vector<std::int64_t> nth_session(std::int64_t n, std::int64_t k, std::int64_t index) {
+  std::vector<std::int64_t> s(static_cast<std::size_t>(k), 1);
+  std::int64_t size = k;  // s[0, size) is the session `index` over n templates
+  while (size > 0 && n > 1) {
+    std::tie(n, index) = templates_used(n, size, index);
+    if (n == 1) break;
+    // The session uses template n: find how many of its places it leaves to the
+    // templates before n.
+    std::int64_t i = 0;
+    for (;; ++i) {
+      const std::int64_t block = session_count(n - 1, i);
+      if (index < block) break;
+      index -= block;
+    }
+    std::fill(s.begin() + i, s.begin() + size, n);
+    size = i;
+    --n;
+  }
+  return s;
 }
 
 // The shared key that closes parameter v: named after the instances of the

@@ -10,6 +10,7 @@
 
 #include "driver/driver.h"
 #include "shard/shard_file.h"
+#include "utils/numeral.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -23,6 +24,11 @@ std::vector<std::string> example_args(const std::string& example,
                                    dir + "join.txt", dir + "knowledge.txt"};
   args.insert(args.end(), options.begin(), options.end());
   return args;
+}
+
+std::string file_contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 struct Merged {
@@ -54,6 +60,25 @@ class Shards : public testing::Test {
       std::ofstream(paths.back(), std::ios::binary) << out.str();
     }
     return paths;
+  }
+
+  // Writes a shard file of `shards` made by hand: the segments, then the end of
+  // its share of the search when pieces are given, then its end.
+  std::string made_shard(const std::string& name, std::int64_t shards, std::int64_t index,
+                         const std::vector<Segment>& segments, std::optional<std::int64_t> pieces) {
+    const std::string path = dir_ + name;
+    std::ofstream file(path, std::ios::binary);
+    shard::Writer writer(file, {"0123456789abcdef", shards, index});
+    writer.search_starts(shard::RunFigures{});
+    std::optional<Failure> failure;
+    try {
+      for (const Segment& s : segments) writer.take(s);
+    } catch (const Failure& f) {
+      failure = f;
+    }
+    if (pieces) writer.search_done(*pieces, 0.0);
+    writer.end(failure ? 2 : 0, failure);
+    return path;
   }
 
   static Merged merge(const std::vector<std::string>& paths) {
@@ -91,11 +116,8 @@ TEST_F(Shards, MergeRefusesWhatIsNotOneRunsShards) {
   const auto paths = write_shards(example_args("nspk", {"-V", "-max", "3"}), 3);
   const auto other = write_shards(example_args("nsl", {"-V", "-max", "3"}), 3, "other");
   const std::string cut = dir_ + "cut";
-  {
-    std::ifstream in(paths[1], std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::ofstream(cut, std::ios::binary) << text.substr(0, text.size() / 2);
-  }
+  const std::string text = file_contents(paths[1]);
+  std::ofstream(cut, std::ios::binary) << text.substr(0, text.size() / 2);
   const struct {
     std::vector<std::string> paths;
     std::string message;
@@ -104,7 +126,7 @@ TEST_F(Shards, MergeRefusesWhatIsNotOneRunsShards) {
       {{paths[0], paths[1], paths[1], paths[2]}, "is shard 1, as " + paths[1] + " is\n"},
       {{paths[0], cut, paths[2]}, "tool-merge: " + cut + ": is cut short\n"},
       {{paths[0], other[1], paths[2]}, "comes from a different run than " + paths[0] + "\n"},
-      {{dir_ + "no-such-shard"}, "cannot be read\n"},
+      {{dir_ + "no-such-shard"}, "cannot be read: No such file or directory\n"},
       {{EXAMPLES_DIR "/nspk/logic.txt"}, "is not a shard file\n"},
   };
   for (const auto& c : cases) {
@@ -129,19 +151,8 @@ TEST_F(Shards, FailureInsideTheSearchEndsTheMergedRun) {
   };
   const auto write = [&](std::int64_t shards, std::int64_t index,
                          const std::vector<Segment>& segments, std::optional<std::int64_t> pieces) {
-    const std::string path = dir_ + "made." + std::to_string(shards) + "." + std::to_string(index);
-    std::ofstream file(path, std::ios::binary);
-    shard::Writer writer(file, {"0123456789abcdef", shards, index});
-    writer.search_starts(shard::RunFigures{});
-    std::optional<Failure> failure;
-    try {
-      for (const Segment& s : segments) writer.take(s);
-    } catch (const Failure& f) {
-      failure = f;
-    }
-    if (pieces) writer.search_done(*pieces, 0.0);
-    writer.end(failure ? 2 : 0, failure);
-    return path;
+    return made_shard("made." + std::to_string(shards) + "." + std::to_string(index), shards, index,
+                      segments, pieces);
   };
   const Merged alone =
       merge({write(1, 0, {segment(0, "a"), segment(1, "b"), segment(2, "c"), segment(3, "d", true)},
@@ -168,16 +179,7 @@ TEST_F(Shards, MergeRefusesSegmentPartsThatCannotBe) {
     return s;
   };
   const auto merged = [&](const std::string& name, const std::vector<Segment>& segments) {
-    const std::string path = dir_ + name;
-    {
-      std::ofstream file(path, std::ios::binary);
-      shard::Writer writer(file, {"0123456789abcdef", 1, 0});
-      writer.search_starts(shard::RunFigures{});
-      for (const Segment& s : segments) writer.take(s);
-      writer.search_done(1, 0.0);
-      writer.end(0, std::nullopt);
-    }
-    return merge({path});
+    return merge({made_shard(name, 1, 0, segments, 1)});
   };
   EXPECT_EQ(merged("whole", {part(0, "a", true), part(0, "b", false)}).out, "ab");
   Segment counted = part(0, "a", true);
@@ -196,6 +198,45 @@ TEST_F(Shards, MergeRefusesSegmentPartsThatCannotBe) {
     EXPECT_EQ(m.status, 2) << c.name;
     EXPECT_TRUE(m.err.ends_with(c.message)) << c.name << ": " << m.err;
   }
+}
+
+// A shard file changed in any one byte, wherever it is, is refused before the
+// merge writes anything: 256 places spread over a real shard file, its first and
+// last bytes among them, each with one bit flipped, a different bit each time.
+TEST_F(Shards, MergeRefusesAShardChangedInAnyByte) {
+  const auto paths = write_shards(example_args("nspk", {"-V", "-max", "3"}), 2);
+  const std::string original = file_contents(paths[1]);
+  ASSERT_GT(original.size(), 1000u);
+  constexpr std::size_t kMutations = 256;
+  for (std::size_t m = 0; m < kMutations; ++m) {
+    const std::size_t at = m * (original.size() - 1) / (kMutations - 1);
+    std::string changed = original;
+    changed[at] = static_cast<char>(changed[at] ^ (1 << (m % 8)));
+    std::ofstream(paths[1], std::ios::binary | std::ios::trunc) << changed;
+    const Merged merged = merge(paths);
+    EXPECT_EQ(merged.status, 2) << "byte " << at;
+    EXPECT_EQ(merged.out, "") << "byte " << at;
+    EXPECT_TRUE(merged.err.starts_with("tool-merge: " + paths[1] + ": ")) << merged.err;
+  }
+}
+
+// Shard files whose records pass their checks but whose segments cannot be
+// joined are refused before the merge writes anything, though the segments
+// before the faulty one can be joined.
+TEST_F(Shards, MergeWritesNothingBeforeItKnowsTheWholeRun) {
+  const auto segment = [](std::int64_t index, const std::string& output) {
+    Segment s;
+    s.index = index;
+    s.output = output;
+    s.live = {index};
+    return s;
+  };
+  const std::string later = numeral::text(numeral::provisional(numeral::Counter::Node, 7, 0));
+  const Merged merged = merge({made_shard(
+      "unjoinable", 1, 0, {segment(0, "a"), segment(1, "b"), segment(2, "node " + later)}, 2)});
+  EXPECT_EQ(merged.status, 2);
+  EXPECT_EQ(merged.out, "");
+  EXPECT_EQ(merged.err, "tool-merge: segment 2 refers to numbers no shard gave\n");
 }
 
 }  // namespace

@@ -68,6 +68,26 @@ TEST(SessionsTest, AgreesWithRecursiveDefinitionForLargerPools) {
   }
 }
 
+// As many templates as a generated principals file may declare: the session of
+// any number is found in a bounded depth and in time that does not grow with
+// the number of templates. Over n templates, the sessions of size 1 are [n]
+// down to [1]; those of size 2 are, for t from n down to 1, [t, t] then [u, t]
+// for u from t - 1 down to 1.
+TEST(SessionsTest, ManyTemplates) {
+  constexpr std::int64_t kTemplates = 100'000;
+  const std::vector<Session> singles = sessions(kTemplates, 1);
+  ASSERT_EQ(static_cast<std::int64_t>(singles.size()), kTemplates);
+  for (std::int64_t j = 0; j < kTemplates; ++j) {
+    ASSERT_EQ(singles[static_cast<std::size_t>(j)], Session{kTemplates - j}) << "session " << j;
+  }
+  constexpr std::int64_t kPairTemplates = 1'000;
+  std::vector<Session> pairs;
+  for (std::int64_t t = kPairTemplates; t >= 1; --t) {
+    for (std::int64_t u = t; u >= 1; --u) pairs.push_back({u, t});
+  }
+  EXPECT_EQ(sessions(kPairTemplates, 2), pairs);
+}
+
 constexpr std::int64_t kHuge = std::numeric_limits<std::int64_t>::max();
 
 struct CountCase {

@@ -1,7 +1,18 @@
 """Hostile principals files: see hostile_inputs.py; besides, a declaration behind a huge line (its
-error column), terms and a process nested 100,000 deep, and processes of 2000 and 2001 prefixes,
-the deepest accepted and the first refused."""
+error column), terms and a process nested 100,000 deep, processes of 2000 and 2001 prefixes,
+the deepest accepted and the first refused, and 100,000 roles."""
+import itertools, string
+
 from hostile_inputs import HUGE_LINE, nested, write, write_common
+
+ROLES = 100_000  # one session each at -max 1
+
+
+def role_names(count):
+    """count distinct role names, capital letters only: A to Z, then AA, AB, ..."""
+    words = (''.join(letters) for size in itertools.count(1)
+             for letters in itertools.product(string.ascii_uppercase, repeat=size))
+    return list(itertools.islice(words, count))
 
 
 def sequence(length):
@@ -15,3 +26,5 @@ write('nested-encryptions.txt', b'A : () [ out(' + nested(b'{', b'na', b'}k') + 
 write('nested-process.txt', b'A : () [ ' + nested(b'(', b'out(na)', b')') + b' ] ;\n')
 write('sequence-2000.txt', sequence(2000))
 write('sequence-2001.txt', sequence(2001))
+write('many-roles.txt',
+      b''.join(f'{name} : () [ out(na) ] ;\n'.encode() for name in role_names(ROLES)))
