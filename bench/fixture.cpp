@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "driver/driver.h"
+#include "run/inputs.h"
 #include "search/subtree.h"
 #include "step/step.h"
 

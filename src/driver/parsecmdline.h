@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/settings.h"
+#include "run/settings.h"
 
 namespace analyser {
 

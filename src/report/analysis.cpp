@@ -5,9 +5,9 @@
 #include <iostream>
 #include <sstream>
 
-#include "driver/driver.h"
 #include "report/progress_bar.h"
 #include "report/slips.h"
+#include "run/inputs.h"
 #include "search/outcome.h"
 #include "search/search.h"
 #include "search/symmetry.h"

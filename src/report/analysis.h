@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/settings.h"
 #include "report/attack_groups.h"
 #include "report/model.h"
+#include "run/settings.h"
 
 namespace analyser {
 

@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "assignment/assignment.h"
-#include "driver/printers.h"
 #include "formula/formula.h"
+#include "run/printers.h"
 #include "utils/utils.h"
 #include "verify/constraints.h"
 

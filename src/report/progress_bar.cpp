@@ -23,7 +23,8 @@ void ProgressBar::update(const SearchState& state) {
   last_drawn_ = now;
   terminal_ << "\r"
             << line(state.subtree_index + 1, state.starting_count,
-                    std::chrono::duration<double>(now - start_).count(), state.counts.terminal_traces)
+                    std::chrono::duration<double>(now - start_).count(),
+                    state.counts.terminal_traces)
             << std::flush;
   drawn_ = true;
 }

@@ -10,9 +10,9 @@
 
 #include <vector>
 
-#include "driver/driver.h"
 #include "parser/syntax.h"
 #include "report/model.h"
+#include "run/inputs.h"
 
 namespace analyser {
 

@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "driver/driver.h"
+#include "run/inputs.h"
 #include "report/attack.h"
 #include "search/goal.h"
 #include "search/subtree.h"

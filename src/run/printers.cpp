@@ -1,13 +1,13 @@
-#include "driver/printers.h"
+#include "run/printers.h"
 
 #include <algorithm>
 
 #include "assignment/assignment.h"
-#include "driver/gviz.h"
 #include "formula/formula.h"
 #include "knowledge/knowledge.h"
 #include "node/action.h"
 #include "principal/context.h"
+#include "run/gviz.h"
 #include "utils/numeral.h"
 #include "verify/constraints.h"
 

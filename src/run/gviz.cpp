@@ -1,4 +1,4 @@
-#include "driver/gviz.h"
+#include "run/gviz.h"
 
 #include <vector>
 

@@ -8,8 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "driver/settings.h"
 #include "node/node.h"
+#include "run/settings.h"
 
 namespace analyser {
 

@@ -15,8 +15,8 @@
 #include <ostream>
 #include <vector>
 
-#include "driver/settings.h"
 #include "node/node.h"
+#include "run/settings.h"
 #include "search/search.h"
 #include "verify/verifier.h"
 

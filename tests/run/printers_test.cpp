@@ -1,4 +1,4 @@
-#include "driver/printers.h"
+#include "run/printers.h"
 
 #include <gtest/gtest.h>
 
