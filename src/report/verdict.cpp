@@ -10,15 +10,22 @@ std::string counted(std::int64_t n, const std::string& singular, const std::stri
 
 // What was covered, and the bound the result holds within.
 std::string coverage(const AnalysisResult& result, std::int64_t session_size) {
+  // The sessions the join admits, as tool counts them; those it pruned hold no run.
   const AnalysisStatistics& s = result.statistics;
-  std::string sessions = counted(s.sessions, "session", "sessions");
+  std::string sessions = counted(s.sessions - s.pruned_sessions, "session", "sessions");
+  std::string pruned;
+  if (s.pruned_sessions > 0) {
+    pruned = " (" + std::to_string(s.pruned_sessions) + " more pruned by the join)";
+  }
   if (result.end != SearchEnd::Complete) {
-    sessions = std::to_string(s.sessions_searched) + " of " + sessions;
+    sessions = std::to_string(s.sessions_searched) + " of " +
+               counted(s.sessions, "session", "sessions");
+    pruned.clear();
   }
   const std::string up_to_swaps =
       s.moves_left_out > 0 ? ", up to swaps of interchangeable instances," : "";
   return counted(s.finished_runs, "finished run", "finished runs") + " verified" + up_to_swaps +
-         " in " + sessions + " of " + counted(session_size, "principal", "principals") +
+         " in " + sessions + " of " + counted(session_size, "principal", "principals") + pruned +
          "; the result is bounded by this session size";
 }
 
