@@ -264,18 +264,30 @@ void print_formula(std::ostream& os, const Formula& f) {
       return;
     case FormulaTag::Equal:
     case FormulaTag::NotEqual:
-      os << '(';
-      print_message(os, f.variable());
-      os << (f.is(FormulaTag::Equal) ? " = " : " <> ");
-      print_message(os, f.term());
-      os << ')';
-      return;
     case FormulaTag::Derive:
-    case FormulaTag::NotDerive:
-      os << (f.is(FormulaTag::Derive) ? "( K :> " : "( K !:> ");
-      print_message(os, f.term());
-      os << ')';
+    case FormulaTag::NotDerive: {
+      std::string text;
+      append_literal(text, f, [](std::string& s, const Message& m) {
+        append_message(s, m, Rendering::Printed);
+      });
+      os << text;
       return;
+    }
+  }
+}
+
+void append_literal(std::string& s, const Formula& literal,
+                    const std::function<void(std::string&, const Message&)>& append_term) {
+  if (literal.is(FormulaTag::Equal) || literal.is(FormulaTag::NotEqual)) {
+    s += '(';
+    append_term(s, literal.variable());
+    s += literal.is(FormulaTag::Equal) ? " = " : " <> ";
+    append_term(s, literal.term());
+    s += ')';
+  } else if (literal.is(FormulaTag::Derive) || literal.is(FormulaTag::NotDerive)) {
+    s += literal.is(FormulaTag::Derive) ? "( K :> " : "( K !:> ";
+    append_term(s, literal.term());
+    s += ')';
   }
 }
 

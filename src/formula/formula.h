@@ -89,6 +89,10 @@ using ClauseList = std::vector<Clause>;
 
 // Writes f on os, no line end.
 void print_formula(std::ostream& os, const Formula& f);
+// Appends the text print_formula writes for an equality or derivability
+// literal, each of its terms written by append_term.
+void append_literal(std::string& s, const Formula& literal,
+                    const std::function<void(std::string&, const Message&)>& append_term);
 // Each literal on a line, one more "\n" after each clause.
 void print_clauses(std::ostream& os, const ClauseList& clauses);
 

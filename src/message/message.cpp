@@ -488,12 +488,12 @@ GenKind required_kind(const Message& m, const VarId& v) {
 
 namespace {
 
-void append_var_id(std::string& s, const VarId& v) {
+void append_var_id(std::string& s, const VarId& v, Numbering* numbering = nullptr) {
   s += v.name;
   s += '_';
   s += v.owner;
   s += '_';
-  utils::append_decimal(s, v.instance);
+  utils::append_decimal(s, numbering != nullptr ? numbering->instance(v.instance) : v.instance);
 }
 
 const char* printed_kind(GenKind k) {
@@ -536,9 +536,14 @@ const char* label_kind(GenKind k) {
   return "(KG:";
 }
 
+// Numbers what a Trick's bindings hold, as renumbered does, though its text
+// shows none of them.
+void number_trick(const Message& m, Numbering& numbering);
+
 // Both renderings; `label` selects the message_to_string form. See append_message
-// for value.
-void render(std::string& s, const Message& m, bool label, const PartValue* value, bool whole) {
+// for value; numbering, when given, renumbers as append_renumbered does.
+void render(std::string& s, const Message& m, bool label, const PartValue* value, bool whole,
+            Numbering* numbering = nullptr) {
   if (value != nullptr && m.has_variables() && !m.is(Tag::Enc) && !m.is(Tag::Pair)) {
     render(s, (*value)(m, whole), label, nullptr, whole);
     return;
@@ -546,7 +551,7 @@ void render(std::string& s, const Message& m, bool label, const PartValue* value
   if (m.is_atom()) {
     s += m.name();
     s += '_';
-    utils::append_decimal(s, m.index());
+    utils::append_decimal(s, numbering != nullptr ? numbering->instance(m.index()) : m.index());
     if (m.is(Tag::PubKey)) s += '+';
     if (m.is(Tag::PrivKey)) s += '-';
     return;
@@ -554,44 +559,47 @@ void render(std::string& s, const Message& m, bool label, const PartValue* value
   switch (m.tag()) {
     case Tag::Var:
     case Tag::BindVar:
-      append_var_id(s, m.var());
+      append_var_id(s, m.var(), numbering);
       return;
-    case Tag::Gen:
-      append_var_id(s, m.var());
+    case Tag::Gen: {
+      append_var_id(s, m.var(), numbering);
+      const std::int64_t kid = numbering != nullptr ? numbering->kid(m.kid()) : m.kid();
       if (label) {
         s += label_kind(m.kind());
-        numeral::append(s, m.kid());
+        numeral::append(s, kid);
         s += ')';
       } else {
         s += m.kind() == GenKind::RGen ? "(KR:" : "(K:";
-        numeral::append(s, m.kid());
+        numeral::append(s, kid);
         s += ':';
         s += printed_kind(m.kind());
         s += ')';
       }
       return;
+    }
     case Tag::Enc:
       s += '{';
-      render(s, m.body(), label, value, false);
+      render(s, m.body(), label, value, false, numbering);
       s += '}';
-      render(s, m.key(), label, value, false);
+      render(s, m.key(), label, value, false, numbering);
       return;
     case Tag::Pair:
       if (!label) s += '[';
-      render(s, m.first(), label, value, false);
+      render(s, m.first(), label, value, false, numbering);
       s += ',';
-      render(s, m.second(), label, value, false);
+      render(s, m.second(), label, value, false, numbering);
       if (!label) s += ']';
       return;
     case Tag::PubOf:
-      render(s, m.argument(), label, nullptr, false);
+      render(s, m.argument(), label, nullptr, false, numbering);
       s += '+';
       return;
     case Tag::PrivOf:
-      render(s, m.argument(), label, nullptr, false);
+      render(s, m.argument(), label, nullptr, false, numbering);
       s += '-';
       return;
     case Tag::Trick:
+      if (numbering != nullptr) number_trick(m, *numbering);
       s += "Trick";
       return;
     default:  // NoMessage
@@ -600,7 +608,19 @@ void render(std::string& s, const Message& m, bool label, const PartValue* value
   }
 }
 
+void number_trick(const Message& m, Numbering& numbering) {
+  std::string unused;
+  for (const Binding& b : m.trick_bindings()) {
+    render(unused, b.first, false, nullptr, false, &numbering);
+    render(unused, b.second, false, nullptr, false, &numbering);
+  }
+}
+
 }  // namespace
+
+void append_renumbered(std::string& s, const Message& m, Numbering& numbering) {
+  render(s, m, false, nullptr, true, &numbering);
+}
 
 void print_message(std::ostream& os, const Message& m) {
   std::string s;

@@ -266,6 +266,21 @@ GenKind required_kind(const Message& m, const VarId& v);
 void print_message(std::ostream& os, const Message& m);
 std::string message_to_string(const Message& m);
 
+// The numbers a renumbered rendering writes in place of instance numbers and
+// the kids of generated values; asked in reading order (an encryption's body
+// before its key, a generated value's variable before its kid), as renumbered
+// asks its functions.
+class Numbering {
+ public:
+  virtual ~Numbering() = default;
+  virtual std::int64_t instance(std::int64_t i) = 0;
+  virtual std::int64_t kid(std::int64_t k) = 0;
+};
+
+// Appends print_message's text of m renumbered by numbering, without building
+// the renumbered term.
+void append_renumbered(std::string& s, const Message& m, Numbering& numbering);
+
 // The two renderings, for append_message.
 enum class Rendering { Printed, Label };
 

@@ -27,11 +27,13 @@ class AttackCollector : public SearchObserver {
 
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
-    Attack attack = describe_attack(state, leaf, candidates);
-    // Only the first attack set of a group is shown, with its full report.
-    if (!groups_.has(attack.key)) attack.report = attack_set_report(state, leaf, candidates);
-    groups_.add(std::move(attack));
     if (first_only_) end_ = SearchEnd::FirstAttack;
+    // Only the first attack set of a group is described and shown, with its full report.
+    const std::int64_t session = state.subtree_index + 1;
+    if (groups_.add_to_group(attack_key(state, leaf, candidates), session)) return;
+    Attack attack = describe_attack(state, leaf, candidates);
+    attack.report = attack_set_report(state, leaf, candidates);
+    groups_.add(std::move(attack));
   }
   // Verification mode reports neither traces nor graph paths.
   void trace_found(const SearchState&, const NodeRef&) override {}

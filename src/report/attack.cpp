@@ -152,30 +152,134 @@ Instances involved_instances(const Instances& session, const std::vector<SentOrR
 }
 
 // Instance numbers and knowledge identifiers of generated values replaced by 1,
-// 2, ... in the order they are first met.
-class Renumbering {
+// 2, ... in the order they are first met, for renumbered texts.
+class Renumbering : public Numbering {
  public:
-  Message apply(const Message& m) {
-    return renumbered(
-        m, [this](std::int64_t i) { return instance(i); },
-        [this](std::int64_t k) { return kid(k); });
-  }
+  std::int64_t instance(std::int64_t i) override { return i == 0 ? 0 : number(instances_, i); }
+  std::int64_t kid(std::int64_t k) override { return number(kids_, k); }
 
-  Formula apply(const Formula& literal) {
-    return map_literal_terms(literal, [this](const Message& t) { return apply(t); });
+  void append(std::string& s, const Message& m) { append_renumbered(s, m, *this); }
+  void append(std::string& s, const Formula& literal) {
+    append_literal(s, literal, [this](std::string& text, const Message& m) { append(text, m); });
   }
-
-  std::int64_t instance(std::int64_t i) { return i == 0 ? 0 : number(instances_, i); }
 
  private:
-  std::int64_t kid(std::int64_t k) { return number(kids_, k); }
-
-  static std::int64_t number(std::map<std::int64_t, std::int64_t>& numbers, std::int64_t old) {
-    return numbers.try_emplace(old, static_cast<std::int64_t>(numbers.size()) + 1).first->second;
+  static std::int64_t number(std::vector<std::pair<std::int64_t, std::int64_t>>& numbers,
+                             std::int64_t old) {
+    for (const auto& [from, to] : numbers) {
+      if (from == old) return to;
+    }
+    const auto next = static_cast<std::int64_t>(numbers.size()) + 1;
+    numbers.emplace_back(old, next);
+    return next;
   }
 
-  std::map<std::int64_t, std::int64_t> instances_;
-  std::map<std::int64_t, std::int64_t> kids_;
+  std::vector<std::pair<std::int64_t, std::int64_t>> instances_;  // in order of first sight
+  std::vector<std::pair<std::int64_t, std::int64_t>> kids_;
+};
+
+// A 128-bit digest of terms and literals with instance numbers and the kids of
+// generated values renumbered 1, 2, ... in the order they are first met (an
+// encryption's body before its key, a generated value's variable before its
+// kid), without building the renumbered terms or any text: two digests are
+// equal exactly when (but for a chance of 2^-128) the renumbered terms are.
+// Names are hashed by FNV-1a, so that digests, and the choices made by
+// comparing them, are the same on every platform.
+class Digest {
+ public:
+  void word(std::uint64_t x) {
+    high_ = mixed(high_ ^ x);
+    low_ = mixed(low_ + x * 0x9e3779b97f4a7c15ULL + 1);
+  }
+  void text(const std::string& s) {
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    word(h);
+  }
+  std::int64_t instance(std::int64_t i) { return numbering_.instance(i); }
+
+  void term(const Message& m) {
+    word(static_cast<std::uint64_t>(m.tag()) + 1);
+    switch (m.tag()) {
+      case Tag::NoMessage:
+        return;
+      case Tag::Var:
+      case Tag::BindVar:
+      case Tag::Gen:
+        text(m.var().name);
+        text(m.var().owner);
+        word(static_cast<std::uint64_t>(instance(m.var().instance)));
+        if (m.is(Tag::Gen)) {
+          word(static_cast<std::uint64_t>(numbering_.kid(m.kid())));
+          word(static_cast<std::uint64_t>(m.kind()));
+        }
+        return;
+      case Tag::Enc:
+        term(m.body());
+        term(m.key());
+        return;
+      case Tag::Pair:
+        term(m.first());
+        term(m.second());
+        return;
+      case Tag::PubOf:
+      case Tag::PrivOf:
+        term(m.argument());
+        return;
+      case Tag::Trick:
+        for (const Binding& b : m.trick_bindings()) {
+          term(b.first);
+          term(b.second);
+        }
+        return;
+      default:
+        text(m.name());
+        word(static_cast<std::uint64_t>(instance(m.index())));
+        return;
+    }
+  }
+
+  // The literal's kind and terms, the variable side of an equality first.
+  void literal(const Formula& f) {
+    word(static_cast<std::uint64_t>(f.tag()) + 100);
+    if (f.is(FormulaTag::Equal) || f.is(FormulaTag::NotEqual)) term(f.variable());
+    if (f.is(FormulaTag::Equal) || f.is(FormulaTag::NotEqual) || f.is(FormulaTag::Derive) ||
+        f.is(FormulaTag::NotDerive)) {
+      term(f.term());
+    }
+  }
+
+  std::pair<std::uint64_t, std::uint64_t> value() const { return {high_, low_}; }
+
+  // A digest of nothing yet that numbers on from where this one stands.
+  Digest numbering_only() const {
+    Digest d;
+    d.numbering_ = numbering_;
+    return d;
+  }
+  // Takes over the numbering of other, which numbered on from this one.
+  void numbering_of(Digest&& other) { numbering_ = std::move(other.numbering_); }
+
+  // The digest as a key: 16 bytes.
+  std::string key() const {
+    std::string k(16, '\0');
+    for (int b = 0; b < 8; ++b) {
+      k[b] = static_cast<char>(high_ >> (8 * b));
+      k[8 + b] = static_cast<char>(low_ >> (8 * b));
+    }
+    return k;
+  }
+
+ private:
+  static std::uint64_t mixed(std::uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+  }
+
+  Renumbering numbering_;
+  std::uint64_t high_ = 0x243f6a8885a308d3ULL;
+  std::uint64_t low_ = 0x13198a2e03707344ULL;
 };
 
 // The reason of an attack: a greedy choice of violated literals that falsifies
@@ -194,8 +298,12 @@ std::vector<Formula> reason_of(const ClauseList& clauses, const ClauseList& eval
     return false;
   };
   const std::vector<Formula> violated = violated_literals(clauses, evaluated);
-  std::vector<std::string> keys;
-  for (const Formula& literal : violated) keys.push_back(tie_key(literal));
+  // Tie keys are written only for the literals that tie.
+  std::vector<std::optional<std::string>> keys(violated.size());
+  const auto key = [&](std::size_t v) -> const std::string& {
+    if (!keys[v]) keys[v] = tie_key(violated[v]);
+    return *keys[v];
+  };
   for (;;) {
     std::size_t best = violated.size();
     std::size_t best_hits = 0;
@@ -204,7 +312,7 @@ std::vector<Formula> reason_of(const ClauseList& clauses, const ClauseList& eval
       for (std::size_t c = 0; c < clauses.size() && c < evaluated.size(); ++c) {
         if (!falsified[c] && false_in(c, violated[v])) ++hits;
       }
-      if (hits > best_hits || (hits == best_hits && hits > 0 && keys[v] < keys[best])) {
+      if (hits > best_hits || (hits == best_hits && hits > 0 && key(v) < key(best))) {
         best = v;
         best_hits = hits;
       }
@@ -237,29 +345,61 @@ bool names_only(const Instances& named, const Instances& allowed) {
   return std::includes(allowed.begin(), allowed.end(), named.begin(), named.end());
 }
 
-// The involved messages and the literals of the reason that name only involved
-// instances, renumbered; the literals sorted, since their order follows the
-// session's.
-std::string attack_key(const std::vector<SentOrReceived>& involved_steps,
-                       const std::vector<Formula>& reason, const Instances& involved) {
+// The key of an attack: the involved messages, in order, and the literals of the
+// reason that name only involved instances, as a set, renumbered in that order.
+// Its text decides which reading of an attack set shows it; attack_digest
+// identifies it.
+std::string text_key(const std::vector<SentOrReceived>& involved_steps,
+                     const std::vector<Formula>& reason, const Instances& involved) {
   Renumbering renumbering;
   std::string key;
   for (const SentOrReceived& s : involved_steps) {
     const Action& a = *s.action;
-    const Message message = renumbering.apply(s.message);
-    key += (a.kind == ActionKind::In ? "in " : "out ") + a.name + "_" +
-           std::to_string(renumbering.instance(a.instance)) + " " +
-           printed([&](std::ostream& os) { print_message(os, message); }) + "\n";
+    key += a.kind == ActionKind::In ? "in " : "out ";
+    key += a.name;
+    key += '_';
+    key += std::to_string(renumbering.instance(a.instance));
+    key += ' ';
+    renumbering.append(key, s.message);
+    key += '\n';
   }
   std::vector<std::string> literals;
   for (const Formula& literal : reason) {
     if (!names_only(instances_named_in(literal), involved)) continue;
-    const Formula renamed = renumbering.apply(literal);
-    literals.push_back(printed([&](std::ostream& os) { print_formula(os, renamed); }));
+    renumbering.append(literals.emplace_back(), literal);
   }
   std::sort(literals.begin(), literals.end());
   for (const std::string& literal : literals) key += "violated " + literal + "\n";
   return key;
+}
+
+// The digest of text_key's text: equal digests, equal keys.
+std::string attack_digest(const std::vector<SentOrReceived>& involved_steps,
+                          const std::vector<Formula>& reason, const Instances& involved) {
+  Digest digest;
+  for (const SentOrReceived& s : involved_steps) {
+    const Action& a = *s.action;
+    digest.word(a.kind == ActionKind::In ? 1 : 2);
+    digest.text(a.name);
+    digest.word(static_cast<std::uint64_t>(digest.instance(a.instance)));
+    digest.term(s.message);
+  }
+  // The literals as a set: their digests sorted, each renumbered after the
+  // ones before it in the reason, as text_key renumbers them.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> literals;
+  for (const Formula& literal : reason) {
+    if (!names_only(instances_named_in(literal), involved)) continue;
+    Digest one = digest.numbering_only();
+    one.literal(literal);
+    literals.push_back(one.value());
+    digest.numbering_of(std::move(one));
+  }
+  std::sort(literals.begin(), literals.end());
+  for (const auto& [high, low] : literals) {
+    digest.word(high);
+    digest.word(low);
+  }
+  return digest.key();
 }
 
 }  // namespace
@@ -271,7 +411,8 @@ struct Reading {
   std::vector<Formula> reason;
   std::vector<SentOrReceived> steps;
   Instances involved;
-  std::string key;
+  std::vector<SentOrReceived> involved_steps;
+  std::string digest;  // its key
 };
 
 Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkItem& candidate,
@@ -288,56 +429,91 @@ Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkIte
   // Ties between literals are broken as the trace names instances, in order of
   // appearance, not by the session's instance numbers: runs that differ only by
   // a swap of two instances then give the same reason, and the same key.
-  Renumbering by_appearance;
-  for (const SentOrReceived& s : r.steps) {
-    by_appearance.instance(s.action->instance);
-    by_appearance.apply(s.message);
-  }
+  std::optional<Renumbering> by_appearance;
   r.reason = reason_of(state.formula.clauses(), candidate.clauses, [&](const Formula& literal) {
-    Renumbering renumbering = by_appearance;
-    const Formula renamed = renumbering.apply(literal);
-    return printed([&](std::ostream& os) { print_formula(os, renamed); });
+    if (!by_appearance) {
+      by_appearance.emplace();
+      std::string unused;
+      for (const SentOrReceived& s : r.steps) {
+        by_appearance->instance(s.action->instance);
+        by_appearance->append(unused, s.message);
+      }
+    }
+    Renumbering renumbering = *by_appearance;
+    std::string text;
+    renumbering.append(text, literal);
+    return text;
   });
   r.involved = involved_instances(session, r.steps, r.reason);
-  std::vector<SentOrReceived> involved_steps;
   for (const SentOrReceived& s : r.steps) {
-    if (r.involved.count(s.action->instance) != 0) involved_steps.push_back(s);
+    if (r.involved.count(s.action->instance) != 0) r.involved_steps.push_back(s);
   }
-  r.key = attack_key(involved_steps, r.reason, r.involved);
+  r.digest = attack_digest(r.involved_steps, r.reason, r.involved);
   return r;
 }
 
-}  // namespace
-
-Attack describe_attack(const SearchState& state, const NodeRef& leaf,
-                       const std::vector<WorkItem>& candidates) {
-  const auto j = static_cast<std::size_t>(state.subtree_index);
-  const Context& context = state.starting_nodes[j]->status().context;
+Instances session_instances(const SearchState& state) {
   Instances session;
-  for (const Principal& p : context) session.insert(p.instance());
+  const auto j = static_cast<std::size_t>(state.subtree_index);
+  for (const Principal& p : state.starting_nodes[j]->status().context) session.insert(p.instance());
+  return session;
+}
 
-  // Of the readings under every model of every candidate, the one with the
-  // smallest key: the order of the candidates and of their models follows the
-  // order of the session's clauses, which a swap of instances changes.
-  std::optional<Reading> best;
+// Of the readings under every model of every candidate, the one with the
+// smallest key: the order of the candidates and of their models follows the
+// order of the session's clauses, which a swap of instances changes. The keys'
+// texts are written only when there is a choice.
+Reading chosen_reading(const SearchState& state, const NodeRef& leaf,
+                       const std::vector<WorkItem>& candidates) {
+  const Instances session = session_instances(state);
+  std::vector<Reading> readings;
   for (const WorkItem& candidate : candidates) {
     std::vector<Assignment> models = stores_to_assignments(candidate.stores);
     if (models.empty()) models.push_back(empty_assignment());
     for (const Assignment& sigma : models) {
-      Reading r = read_attack(state, leaf, candidate, sigma, session);
-      if (!best || r.key < best->key) best = std::move(r);
+      readings.push_back(read_attack(state, leaf, candidate, sigma, session));
     }
   }
+  assert(!readings.empty() && "an attack set has at least one candidate");
+  // Readings with equal digests have equal keys: the first of them stands for all.
+  std::size_t best = 0;
+  std::string best_key;
+  for (std::size_t r = 1; r < readings.size(); ++r) {
+    const auto same = [&](const Reading& earlier) { return earlier.digest == readings[r].digest; };
+    if (std::any_of(readings.begin(), readings.begin() + static_cast<std::ptrdiff_t>(r), same)) {
+      continue;
+    }
+    if (best_key.empty()) {
+      best_key = text_key(readings[0].involved_steps, readings[0].reason, readings[0].involved);
+    }
+    std::string key =
+        text_key(readings[r].involved_steps, readings[r].reason, readings[r].involved);
+    if (key < best_key) {
+      best = r;
+      best_key = std::move(key);
+    }
+  }
+  return std::move(readings[best]);
+}
 
-  assert(best && "an attack set has at least one candidate");
+}  // namespace
+
+std::string attack_key(const SearchState& state, const NodeRef& leaf,
+                       const std::vector<WorkItem>& candidates) {
+  return chosen_reading(state, leaf, candidates).digest;
+}
+
+Attack describe_attack(const SearchState& state, const NodeRef& leaf,
+                       const std::vector<WorkItem>& candidates) {
+  const Reading best = chosen_reading(state, leaf, candidates);
+  const auto j = static_cast<std::size_t>(state.subtree_index);
   Attack attack;
   attack.attack_set = state.counts.attacks;
   attack.session = static_cast<std::int64_t>(j) + 1;
-  for (const Formula& literal : best->reason) {
+  for (const Formula& literal : best.reason) {
     attack.violated.push_back(printed([&](std::ostream& os) { print_formula(os, literal); }));
   }
-  for (const SentOrReceived& s : best->steps) {
-    if (best->involved.count(s.action->instance) == 0) continue;
+  for (const SentOrReceived& s : best.involved_steps) {
     const std::string principal = instance_name(s.action->name, s.action->instance);
     const std::string message = printed([&](std::ostream& os) { print_message(os, s.message); });
     if (s.action->kind == ActionKind::In) {
@@ -346,12 +522,12 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
       attack.exchanges.push_back(Exchange{principal, "I", message});
     }
   }
-  for (const Principal& p : context) {
-    if (best->involved.count(p.instance()) == 0) {
+  for (const Principal& p : state.starting_nodes[j]->status().context) {
+    if (best.involved.count(p.instance()) == 0) {
       attack.bystanders.push_back(instance_name(p.name(), p.instance()));
     }
   }
-  attack.key = std::move(best->key);
+  attack.key = best.digest;
   return attack;
 }
 

@@ -13,11 +13,12 @@
 //  1. The exchanges follow the trace from the root down and the bystanders the
 //     session's context order. The violated literals come as they are chosen:
 //     the one false in most clauses still standing first; on a tie, the one whose
-//     text, with instances numbered in order of appearance in the trace, comes
-//     first; those that later choices made unnecessary are dropped.
-//  2. The key renumbers instances and the kids of generated values 1, 2, ... in
-//     order of first appearance (the involved messages in trace order, then the
-//     literals), and lists its literals sorted as text: their order is the session's.
+//     digest, with instances numbered in order of appearance in the trace, is
+//     the smallest; those that later choices made unnecessary are dropped.
+//  2. The key is a digest of the involved messages in trace order and of the
+//     literals as a set (their order is the session's), with instances and the
+//     kids of generated values renumbered 1, 2, ... in order of first appearance.
+//     Of several readings of an attack set, the one with the smallest key shows it.
 #pragma once
 
 #include <cstdint>
@@ -48,10 +49,17 @@ struct Attack {
   std::string key;     // equal for attacks that are the same
 };
 
-// The attack found on leaf, the last attack set counted by state, described
-// under the model of a candidate (candidates is not empty) that gives the
-// smallest key: the same for runs that differ only by a swap of instances. Its
-// report is left empty: attack_set_report writes it, for the attacks shown.
+// The key of the attack found on leaf, read under the model of a candidate
+// (candidates is not empty) that gives the smallest key: the same for runs that
+// differ only by a swap of instances. It is a digest of the key's text, made
+// without writing any text, so that the attack sets of a group already found
+// cost no more than their reading.
+std::string attack_key(const SearchState& state, const NodeRef& leaf,
+                       const std::vector<WorkItem>& candidates);
+
+// The attack found on leaf, the last attack set counted by state, described as
+// attack_key reads it, its key included. Its report is left empty:
+// attack_set_report writes it, for the attacks shown.
 Attack describe_attack(const SearchState& state, const NodeRef& leaf,
                        const std::vector<WorkItem>& candidates);
 

@@ -22,8 +22,9 @@ class AttackGroups {
  public:
   // Counts attack in the group of its key, opening a new group when none has it.
   void add(Attack attack);
-  // Some group has this key: an attack with it would not be shown.
-  bool has(const std::string& key) const { return group_of_.count(key) != 0; }
+  // Counts an attack set of session in the group of key; false, counting
+  // nothing, when no group has that key.
+  bool add_to_group(const std::string& key, std::int64_t session);
 
   std::int64_t attack_sets() const { return attack_sets_; }
   // The groups, most frequent first; among equally frequent ones, the one found

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -415,6 +416,46 @@ TEST(HasVariablesTest, Table) {
       {pair(ground, pair(ground, trick({}))), true},
   };
   for (const Case& c : cases) EXPECT_EQ(c.term.has_variables(), c.expected) << printed(c.term);
+}
+
+// Numbers 1, 2, ... handed out on first sight, as the reports renumber.
+class FirstSight : public Numbering {
+ public:
+  std::int64_t instance(std::int64_t i) override { return i == 0 ? 0 : next(instances_, i); }
+  std::int64_t kid(std::int64_t k) override { return next(kids_, k); }
+
+ private:
+  static std::int64_t next(std::map<std::int64_t, std::int64_t>& numbers, std::int64_t old) {
+    return numbers.try_emplace(old, static_cast<std::int64_t>(numbers.size()) + 1).first->second;
+  }
+  std::map<std::int64_t, std::int64_t> instances_;
+  std::map<std::int64_t, std::int64_t> kids_;
+};
+
+// The renumbered text is the text of the renumbered term, numbers handed out in
+// the same order, for every kind of term.
+TEST(RenderingTest, RenumberedTextIsTheTextOfTheRenumberedTerm) {
+  const VarId x{"x", "B", 7};
+  const VarId y{"y", "A", 3};
+  const Message cases[] = {
+      nonce("nb", 7),
+      enc(pair(nonce("na", 3), agent("A", 3)), pub_key("B", 7)),
+      pair(gen(x, 42, GenKind::RGen), gen(y, 40, GenKind::Name)),
+      enc(var(y), priv_of(var(x))),
+      pub_of(gen(y, 9, GenKind::PMKey)),
+      pair(agent("I", 0), sym_key("kab", 12)),
+      pair(trick({{var(x), nonce("n", 5)}}), nonce("n", 5)),
+  };
+  for (const Message& m : cases) {
+    FirstSight direct;
+    FirstSight built;
+    std::string text;
+    append_renumbered(text, m, direct);
+    const Message renamed = renumbered(
+        m, [&](std::int64_t i) { return built.instance(i); },
+        [&](std::int64_t k) { return built.kid(k); });
+    EXPECT_EQ(text, printed(renamed)) << printed(m);
+  }
 }
 
 }  // namespace
