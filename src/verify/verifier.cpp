@@ -4,7 +4,6 @@
 #include <cassert>
 #include <optional>
 #include <ranges>
-#include <stdexcept>
 #include <utility>
 
 #include "utils/utils.h"
@@ -13,42 +12,6 @@
 namespace analyser {
 
 namespace {
-
-std::vector<Assignment> equality_solutions(const Formula& literal, const TraceQueries& queries) {
-  return queries.core.unify_terms(queries.status.assignment, literal.variable(), literal.term());
-}
-
-std::vector<Assignment> derivation_solutions(const Formula& literal, const TraceQueries& queries) {
-  std::vector<Assignment> solutions;
-  for (Candidate& c : queries.core.synthesize_term(queries.status.knowledge,
-                                                   queries.status.assignment, literal.term())) {
-    solutions.push_back(std::move(c.assignment));
-  }
-  return solutions;
-}
-
-// One literal against the trace. A positive literal (Equal, Derive) holds under
-// each of its solutions and fails where none applies; a negative one (NotEqual,
-// NotDerive) the other way round. Without solutions it is simply False, or True.
-struct LiteralDecision {
-  std::vector<Assignment> solutions;  // in the order the symbolic core found them
-  bool positive = true;
-};
-
-LiteralDecision decide_literal(const Formula& literal, const TraceQueries& queries) {
-  switch (literal.tag()) {
-    case FormulaTag::Equal:
-      return {equality_solutions(literal, queries), true};
-    case FormulaTag::NotEqual:
-      return {equality_solutions(literal, queries), false};
-    case FormulaTag::Derive:
-      return {derivation_solutions(literal, queries), true};
-    case FormulaTag::NotDerive:
-      return {derivation_solutions(literal, queries), false};
-    default:
-      throw std::logic_error("a clause holds a quantifier or a connective");
-  }
-}
 
 // Keeps the consistent stores, in order, in place.
 void drop_inconsistent(std::vector<ConstraintStore>& stores) {
@@ -90,32 +53,22 @@ bool every_clause_false(const ClauseList& clauses) {
   });
 }
 
-// Equal literals have equal hashes: a cheap test before comparing two literals.
-std::size_t literal_hash(const Formula& literal) {
-  std::size_t h = static_cast<std::size_t>(literal.tag());
-  switch (literal.tag()) {
-    case FormulaTag::Equal:
-    case FormulaTag::NotEqual:
-      h = h * 1000003u ^ literal.variable().hash();
-      [[fallthrough]];
-    case FormulaTag::Derive:
-    case FormulaTag::NotDerive:
-      return h * 1000003u ^ literal.term().hash();
-    default:
-      return h;
-  }
-}
-
 }  // namespace
 
 LaidOutClauses::LaidOutClauses() : LaidOutClauses(ClauseList{}) {}
 
-LaidOutClauses::LaidOutClauses(ClauseList clauses)
+LaidOutClauses::LaidOutClauses(ClauseList clauses, PropertyScreen screen)
     : clauses_(std::make_shared<const ClauseList>(std::move(clauses))),
-      layout_(std::make_shared<const ClauseLayout>(*clauses_)) {}
+      layout_(std::make_shared<const ClauseLayout>(*clauses_)),
+      screen_(std::make_shared<const PropertyScreen>(std::move(screen))) {}
+
+LaidOutClauses laid_out_property(const Formula& property, const Context& context) {
+  const Formula expanded = expand_for(property, context);
+  return LaidOutClauses(clause_form(expanded), PropertyScreen(expanded));
+}
 
 ClauseLayout::ClauseLayout(const ClauseList& clauses) {
-  std::vector<std::size_t> hashes;  // of each distinct literal
+  DistinctLiterals distinct;
   for (const Clause& clause : clauses) {
     for (const Formula& literal : clause) {
       if (literal.is(FormulaTag::True) || literal.is(FormulaTag::False)) {
@@ -123,22 +76,14 @@ ClauseLayout::ClauseLayout(const ClauseList& clauses) {
         written.push_back(literal.is(FormulaTag::True) ? Truth::True : Truth::False);
         continue;
       }
-      const std::size_t h = literal_hash(literal);
-      std::size_t entry = 0;
-      while (entry < literals.size() && !(hashes[entry] == h && literals[entry] == literal)) {
-        ++entry;
-      }
-      if (entry == literals.size()) {
-        literals.push_back(literal);
-        hashes.push_back(h);
-      }
-      entry_of_slot.push_back(static_cast<std::uint32_t>(entry));
+      entry_of_slot.push_back(distinct.index(literal));
       written.push_back(Truth::Open);
     }
     clause_end.push_back(static_cast<std::uint32_t>(entry_of_slot.size()));
     false_written.push_back(std::ranges::any_of(
         clause, [](const Formula& literal) { return literal.is(FormulaTag::False); }));
   }
+  literals = std::move(distinct).take();
 }
 
 VerifierSearch::VerifierSearch(std::shared_ptr<const ClauseLayout> layout,
@@ -349,6 +294,7 @@ std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<Constr
 std::vector<WorkItem> attack_search(const LaidOutClauses& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                     const Status& status) {
+  if (clauses.screen().surely_holds(core, status)) return {};
   return search_results(clauses.layout(), stores, core, status, true, true);
 }
 
