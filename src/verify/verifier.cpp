@@ -35,7 +35,10 @@ std::vector<std::vector<Constraint>> generated_alternatives(const Assignment& a,
                                                             SymbolicCore& core) {
   std::vector<std::vector<Constraint>> lists;
   for (const Binding& b : bindings(a)) {
-    if (!b.first.is(Tag::Var)) continue;
+    // A binding to a term without variables or generated values gives nothing:
+    // either it is its variable's first binding, and fixes it to that term, or
+    // the first binding decides, and gives the same list or none.
+    if (!b.first.is(Tag::Var) || !b.second.has_variables()) continue;
     const Message g = apply(a, b.first);
     if (!g.is(Tag::Gen) || g.kind() == GenKind::Gen || g.kind() == GenKind::RGen) continue;
     std::vector<Constraint> alternatives;
@@ -259,11 +262,16 @@ namespace {
 // are all kept at once).
 std::vector<WorkItem> search_results(const std::shared_ptr<const ClauseLayout>& layout,
                                      const std::vector<ConstraintStore>& stores, SymbolicCore& core,
-                                     const Status& status, bool wanted, bool whole_results) {
+                                     const Status& status, bool wanted, bool whole_results,
+                                     const PropertyScreen* screen = nullptr) {
   const Assignment& a = status.assignment;
+  // Asked of the core before the screen, so that a run the screen settles has
+  // asked every question the search asks before its first literal.
+  const std::vector<std::vector<Constraint>> alternatives = generated_alternatives(a, core);
+  if (screen != nullptr && screen->surely_holds(core, status)) return {};
   std::vector<ConstraintStore> initial_stores =
       add_to_all(binds_to_constraints(bindings(a)), stores);
-  initial_stores = branch_all(generated_alternatives(a, core), initial_stores);
+  initial_stores = branch_all(alternatives, initial_stores);
 
   const TraceQueries queries{core, status};
   VerifierSearch search(layout, queries, wanted, whole_results);
@@ -294,8 +302,7 @@ std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<Constr
 std::vector<WorkItem> attack_search(const LaidOutClauses& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                     const Status& status) {
-  if (clauses.screen().surely_holds(core, status)) return {};
-  return search_results(clauses.layout(), stores, core, status, true, true);
+  return search_results(clauses.layout(), stores, core, status, true, true, &clauses.screen());
 }
 
 std::vector<JoinSolution> solve_join(const ClauseList& clauses, SymbolicCore& core,
