@@ -259,7 +259,7 @@ namespace {
 
 // verify; without whole_results the results keep only their stores, which is
 // all that solving the join needs (its clause lists are long, and its results
-// are all kept at once).
+// are all kept at once). A run that screen settles has no result.
 std::vector<WorkItem> search_results(const std::shared_ptr<const ClauseLayout>& layout,
                                      const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                      const Status& status, bool wanted, bool whole_results,
