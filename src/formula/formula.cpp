@@ -343,6 +343,37 @@ bool operator==(const Formula& a, const Formula& b) {
   return false;
 }
 
+namespace {
+
+// Equal literals have equal hashes.
+std::size_t literal_hash(const Formula& literal) {
+  std::size_t h = static_cast<std::size_t>(literal.tag());
+  switch (literal.tag()) {
+    case FormulaTag::Equal:
+    case FormulaTag::NotEqual:
+      h = h * 1000003u ^ literal.variable().hash();
+      [[fallthrough]];
+    case FormulaTag::Derive:
+    case FormulaTag::NotDerive:
+      return h * 1000003u ^ literal.term().hash();
+    default:
+      return h;
+  }
+}
+
+}  // namespace
+
+std::uint32_t DistinctLiterals::index(const Formula& literal) {
+  const std::size_t h = literal_hash(literal);
+  std::size_t i = 0;
+  while (i < literals_.size() && !(hashes_[i] == h && literals_[i] == literal)) ++i;
+  if (i == literals_.size()) {
+    literals_.push_back(literal);
+    hashes_.push_back(h);
+  }
+  return static_cast<std::uint32_t>(i);
+}
+
 Formula formula_true() {
   return constant(true);
 }
@@ -484,8 +515,16 @@ ClauseList to_clauses(const Formula& f) {
   return clauses;
 }
 
+Formula expand_for(const Formula& f, const Context& context) {
+  return expand_quantifiers(to_nnf(f), context);
+}
+
+ClauseList clause_form(const Formula& expanded) {
+  return without_repeats(to_clauses(to_dnf(expanded)));
+}
+
 ClauseList prepare(const Formula& f, const Context& context) {
-  return without_repeats(to_clauses(to_dnf(expand_quantifiers(to_nnf(f), context))));
+  return clause_form(expand_for(f, context));
 }
 
 ClauseList map_clause_terms(const ClauseList& clauses, const Assignment& a) {

@@ -16,11 +16,13 @@
 //  4. violated_literals lists literals in clause order, first occurrences only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assignment/assignment.h"
@@ -82,6 +84,20 @@ Formula not_equal_formula(const Message& variable, const Message& term);
 Formula derive_formula(const Message& term);
 Formula not_derive_formula(const Message& term);
 
+// Distinct literals in order of first appearance, each found again by its
+// content, as the verifier keeps them to decide each literal once.
+class DistinctLiterals {
+ public:
+  // The position of literal, added at the end when it is new.
+  std::uint32_t index(const Formula& literal);
+  // The literals, in order.
+  std::vector<Formula> take() && { return std::move(literals_); }
+
+ private:
+  std::vector<Formula> literals_;
+  std::vector<std::size_t> hashes_;  // of each literal, a cheap test before comparing
+};
+
 // A conjunction of literals (True, False, Equal, NotEqual, Derive, NotDerive).
 using Clause = std::vector<Formula>;
 // A disjunction of clauses.
@@ -104,8 +120,14 @@ Formula to_nnf(const Formula& f);
 Formula expand_quantifiers(const Formula& f, const Context& context);
 Formula to_dnf(const Formula& f);
 ClauseList to_clauses(const Formula& f);
-// The clause list of f for the traces of a session whose principals are context,
-// repeated clauses (same literals in any order) removed.
+// f in negation normal form with its quantifiers expanded over the principals of
+// context: a tree of And and Or over literals, which prepare lists as clauses.
+Formula expand_for(const Formula& f, const Context& context);
+// The clause list of an expanded formula (expand_for): its disjunctive normal
+// form flattened, repeated clauses (same literals in any order) removed.
+ClauseList clause_form(const Formula& expanded);
+// The clause list of f for the traces of a session whose principals are context:
+// clause_form(expand_for(f, context)).
 ClauseList prepare(const Formula& f, const Context& context);
 
 // a applied to every term of every literal.

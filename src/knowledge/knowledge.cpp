@@ -197,10 +197,12 @@ struct Content {
 struct Knowledge::Data {
   std::int64_t kid = -1;
   Content content;
-  // What refining a name asks of the knowledge it was generated from, again and
-  // again: found on the first question. Only the thread that searches with a set
-  // asks it questions (others only copy its messages).
+  // What refining a name, and verifying a run that holds one, ask of the
+  // knowledge it was generated from, again and again: found on the first
+  // question. Only the thread that searches with a set asks it questions (others
+  // only copy its messages).
   mutable std::optional<std::vector<Message>> honest_agents;
+  mutable std::optional<std::vector<Message>> compromised_agents;
   mutable std::optional<bool> has_compromised_agent;
 
   Data(std::int64_t k, Content c) : kid(k), content(std::move(c)) {
@@ -477,8 +479,12 @@ std::vector<Message> known_agents(const Knowledge& k) {
 }
 
 std::vector<Message> compromised_agents(const Knowledge& k) {
-  const Content& d = content(k);
-  return agents_where(k, [&](const Message& m) { return knows_both_halves(d, m); });
+  std::optional<std::vector<Message>>& known = k.data()->compromised_agents;
+  if (!known) {
+    const Content& d = content(k);
+    known = agents_where(k, [&](const Message& m) { return knows_both_halves(d, m); });
+  }
+  return *known;
 }
 
 std::vector<Message> honest_agents(const Knowledge& k) {

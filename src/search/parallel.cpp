@@ -37,7 +37,7 @@ constexpr std::int64_t kMaxPieces = (numeral::kMaxSegment - 1) / 2;
 struct Chunk {
   NodeRef root;
   InitialNode start;
-  std::shared_ptr<const ClauseList> formula;
+  LaidOutClauses formula;
   NodeRef session;  // the starting node
 };
 
@@ -314,7 +314,7 @@ class Walker : private SearchHooks {
       if (search_.stack().empty() && !open_next_start()) return std::nullopt;
       NodeRef child;
       if (search_.run(&child) == SubtreeEnd::Paused) {
-        return Chunk{std::move(child), start_, formula_, run_.starting_nodes[session_index_]};
+        return Chunk{std::move(child), start_, walk_.formula, run_.starting_nodes[session_index_]};
       }
     }
   }
@@ -327,9 +327,7 @@ class Walker : private SearchHooks {
       const std::size_t j = next_session_++;
       if (run_.initial_branching[j] == 0) continue;
       const NodeRef& session = run_.starting_nodes[j];
-      formula_ =
-          std::make_shared<const ClauseList>(prepare(run_.property, session->status().context));
-      walk_.formula = LaidOutClauses(*formula_);
+      walk_.formula = laid_out_property(run_.property, session->status().context);
       walk_.starting_nodes = {session};
       walk_.subtree_index = 0;
       session_index_ = static_cast<std::int64_t>(j);
@@ -350,7 +348,6 @@ class Walker : private SearchHooks {
   std::size_t next_session_ = 0;
   std::int64_t session_index_ = 0;
   std::int64_t split_depth_ = 1;
-  std::shared_ptr<const ClauseList> formula_;
   std::optional<InitialNodes> initial_;
   std::size_t next_initial_ = 0;
   InitialNode start_;
@@ -374,14 +371,16 @@ std::shared_ptr<const std::vector<ConstraintStore>> private_copy(
   return copy;
 }
 
-ClauseList private_copy(const ClauseList& clauses, TermCopier& copier) {
-  const auto copy = [&copier](const Message& m) { return copier.copy(m); };
-  ClauseList result;
-  for (const Clause& clause : clauses) {
-    Clause& c = result.emplace_back();
+LaidOutClauses private_copy(const LaidOutClauses& formula, TermCopier& copier) {
+  const std::function<Message(const Message&)> copy = [&copier](const Message& m) {
+    return copier.copy(m);
+  };
+  ClauseList clauses;
+  for (const Clause& clause : formula.clauses()) {
+    Clause& c = clauses.emplace_back();
     for (const Formula& literal : clause) c.push_back(map_literal_terms(literal, copy));
   }
-  return result;
+  return LaidOutClauses(std::move(clauses), formula.screen().with_terms(copy));
 }
 
 // What a chunk's thread searches: private copies of the chunk's path, of its
@@ -389,7 +388,7 @@ ClauseList private_copy(const ClauseList& clauses, TermCopier& copier) {
 struct PrivateChunk {
   NodeRef root;
   NodeRef session;
-  ClauseList formula;
+  LaidOutClauses formula;
   std::shared_ptr<const std::vector<ConstraintStore>> stores;
   Knowledge initial_knowledge;
 };
@@ -401,7 +400,7 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
   c.root = private_copy_of_path(chunk.root, copier);
   c.session = c.root;
   while (c.session->id() != chunk.session->id()) c.session = c.session->parent();
-  c.formula = private_copy(*chunk.formula, copier);
+  c.formula = private_copy(chunk.formula, copier);
   c.stores = private_copy(*chunk.start.stores, copier);
   return c;
 }
@@ -430,7 +429,7 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
     for (const Node* n = c.root.get(); n != nullptr; n = n->parent().get()) {
       if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
     }
-    s.formula = LaidOutClauses(std::move(c.formula));
+    s.formula = std::move(c.formula);
     s.starting_nodes = {c.session};
     s.subtree_index = 0;
     begin_segment(s, index);

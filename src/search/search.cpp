@@ -97,8 +97,7 @@ SubtreeEnd search_sessions(SearchState& state, SearchObserver& observer) {
   for (state.subtree_index = 0; end == SubtreeEnd::Done && state.subtree_index < starting;) {
     const auto j = static_cast<std::size_t>(state.subtree_index);
     if (state.initial_branching[j] > 0) {
-      state.formula =
-          LaidOutClauses(prepare(state.property, state.starting_nodes[j]->status().context));
+      state.formula = laid_out_property(state.property, state.starting_nodes[j]->status().context);
       const InitialNodes initial(state, *state.core, j);
       for (std::size_t i = 0; i < initial.size() && end == SubtreeEnd::Done; ++i) {
         const InitialNode start = initial[i];

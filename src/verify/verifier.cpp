@@ -4,7 +4,6 @@
 #include <cassert>
 #include <optional>
 #include <ranges>
-#include <stdexcept>
 #include <utility>
 
 #include "utils/utils.h"
@@ -13,42 +12,6 @@
 namespace analyser {
 
 namespace {
-
-std::vector<Assignment> equality_solutions(const Formula& literal, const TraceQueries& queries) {
-  return queries.core.unify_terms(queries.status.assignment, literal.variable(), literal.term());
-}
-
-std::vector<Assignment> derivation_solutions(const Formula& literal, const TraceQueries& queries) {
-  std::vector<Assignment> solutions;
-  for (Candidate& c : queries.core.synthesize_term(queries.status.knowledge,
-                                                   queries.status.assignment, literal.term())) {
-    solutions.push_back(std::move(c.assignment));
-  }
-  return solutions;
-}
-
-// One literal against the trace. A positive literal (Equal, Derive) holds under
-// each of its solutions and fails where none applies; a negative one (NotEqual,
-// NotDerive) the other way round. Without solutions it is simply False, or True.
-struct LiteralDecision {
-  std::vector<Assignment> solutions;  // in the order the symbolic core found them
-  bool positive = true;
-};
-
-LiteralDecision decide_literal(const Formula& literal, const TraceQueries& queries) {
-  switch (literal.tag()) {
-    case FormulaTag::Equal:
-      return {equality_solutions(literal, queries), true};
-    case FormulaTag::NotEqual:
-      return {equality_solutions(literal, queries), false};
-    case FormulaTag::Derive:
-      return {derivation_solutions(literal, queries), true};
-    case FormulaTag::NotDerive:
-      return {derivation_solutions(literal, queries), false};
-    default:
-      throw std::logic_error("a clause holds a quantifier or a connective");
-  }
-}
 
 // Keeps the consistent stores, in order, in place.
 void drop_inconsistent(std::vector<ConstraintStore>& stores) {
@@ -72,7 +35,10 @@ std::vector<std::vector<Constraint>> generated_alternatives(const Assignment& a,
                                                             SymbolicCore& core) {
   std::vector<std::vector<Constraint>> lists;
   for (const Binding& b : bindings(a)) {
-    if (!b.first.is(Tag::Var)) continue;
+    // A binding to a term without variables or generated values gives nothing:
+    // either it is its variable's first binding, and fixes it to that term, or
+    // the first binding decides, and gives the same list or none.
+    if (!b.first.is(Tag::Var) || !b.second.has_variables()) continue;
     const Message g = apply(a, b.first);
     if (!g.is(Tag::Gen) || g.kind() == GenKind::Gen || g.kind() == GenKind::RGen) continue;
     std::vector<Constraint> alternatives;
@@ -90,32 +56,22 @@ bool every_clause_false(const ClauseList& clauses) {
   });
 }
 
-// Equal literals have equal hashes: a cheap test before comparing two literals.
-std::size_t literal_hash(const Formula& literal) {
-  std::size_t h = static_cast<std::size_t>(literal.tag());
-  switch (literal.tag()) {
-    case FormulaTag::Equal:
-    case FormulaTag::NotEqual:
-      h = h * 1000003u ^ literal.variable().hash();
-      [[fallthrough]];
-    case FormulaTag::Derive:
-    case FormulaTag::NotDerive:
-      return h * 1000003u ^ literal.term().hash();
-    default:
-      return h;
-  }
-}
-
 }  // namespace
 
 LaidOutClauses::LaidOutClauses() : LaidOutClauses(ClauseList{}) {}
 
-LaidOutClauses::LaidOutClauses(ClauseList clauses)
+LaidOutClauses::LaidOutClauses(ClauseList clauses, PropertyScreen screen)
     : clauses_(std::make_shared<const ClauseList>(std::move(clauses))),
-      layout_(std::make_shared<const ClauseLayout>(*clauses_)) {}
+      layout_(std::make_shared<const ClauseLayout>(*clauses_)),
+      screen_(std::make_shared<const PropertyScreen>(std::move(screen))) {}
+
+LaidOutClauses laid_out_property(const Formula& property, const Context& context) {
+  const Formula expanded = expand_for(property, context);
+  return LaidOutClauses(clause_form(expanded), PropertyScreen(expanded));
+}
 
 ClauseLayout::ClauseLayout(const ClauseList& clauses) {
-  std::vector<std::size_t> hashes;  // of each distinct literal
+  DistinctLiterals distinct;
   for (const Clause& clause : clauses) {
     for (const Formula& literal : clause) {
       if (literal.is(FormulaTag::True) || literal.is(FormulaTag::False)) {
@@ -123,22 +79,14 @@ ClauseLayout::ClauseLayout(const ClauseList& clauses) {
         written.push_back(literal.is(FormulaTag::True) ? Truth::True : Truth::False);
         continue;
       }
-      const std::size_t h = literal_hash(literal);
-      std::size_t entry = 0;
-      while (entry < literals.size() && !(hashes[entry] == h && literals[entry] == literal)) {
-        ++entry;
-      }
-      if (entry == literals.size()) {
-        literals.push_back(literal);
-        hashes.push_back(h);
-      }
-      entry_of_slot.push_back(static_cast<std::uint32_t>(entry));
+      entry_of_slot.push_back(distinct.index(literal));
       written.push_back(Truth::Open);
     }
     clause_end.push_back(static_cast<std::uint32_t>(entry_of_slot.size()));
     false_written.push_back(std::ranges::any_of(
         clause, [](const Formula& literal) { return literal.is(FormulaTag::False); }));
   }
+  literals = std::move(distinct).take();
 }
 
 VerifierSearch::VerifierSearch(std::shared_ptr<const ClauseLayout> layout,
@@ -311,14 +259,19 @@ namespace {
 
 // verify; without whole_results the results keep only their stores, which is
 // all that solving the join needs (its clause lists are long, and its results
-// are all kept at once).
+// are all kept at once). A run that screen settles has no result.
 std::vector<WorkItem> search_results(const std::shared_ptr<const ClauseLayout>& layout,
                                      const std::vector<ConstraintStore>& stores, SymbolicCore& core,
-                                     const Status& status, bool wanted, bool whole_results) {
+                                     const Status& status, bool wanted, bool whole_results,
+                                     const PropertyScreen* screen = nullptr) {
   const Assignment& a = status.assignment;
+  // Asked of the core before the screen, so that a run the screen settles has
+  // asked every question the search asks before its first literal.
+  const std::vector<std::vector<Constraint>> alternatives = generated_alternatives(a, core);
+  if (screen != nullptr && screen->surely_holds(core, status)) return {};
   std::vector<ConstraintStore> initial_stores =
       add_to_all(binds_to_constraints(bindings(a)), stores);
-  initial_stores = branch_all(generated_alternatives(a, core), initial_stores);
+  initial_stores = branch_all(alternatives, initial_stores);
 
   const TraceQueries queries{core, status};
   VerifierSearch search(layout, queries, wanted, whole_results);
@@ -349,7 +302,7 @@ std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<Constr
 std::vector<WorkItem> attack_search(const LaidOutClauses& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                     const Status& status) {
-  return search_results(clauses.layout(), stores, core, status, true, true);
+  return search_results(clauses.layout(), stores, core, status, true, true, &clauses.screen());
 }
 
 std::vector<JoinSolution> solve_join(const ClauseList& clauses, SymbolicCore& core,

@@ -19,27 +19,36 @@
 
 #include "formula/formula.h"
 #include "node/status.h"
+#include "principal/context.h"
 #include "step/core.h"
 #include "verify/constraints.h"
+#include "verify/property_screen.h"
 
 namespace analyser {
 
 struct ClauseLayout;  // verifier_steps.h
 
 // A clause list laid out once for the verifier: a session's property is decided
-// on every finished run of the session.
+// on every finished run of the session. Prepared from the property's formula, it
+// keeps that formula's screen too (verify/property_screen.h).
 class LaidOutClauses {
  public:
   LaidOutClauses();  // no clause
-  explicit LaidOutClauses(ClauseList clauses);
+  explicit LaidOutClauses(ClauseList clauses, PropertyScreen screen = {});
 
   const ClauseList& clauses() const { return *clauses_; }
   const std::shared_ptr<const ClauseLayout>& layout() const { return layout_; }
+  const PropertyScreen& screen() const { return *screen_; }
 
  private:
   std::shared_ptr<const ClauseList> clauses_;
   std::shared_ptr<const ClauseLayout> layout_;
+  std::shared_ptr<const PropertyScreen> screen_;
 };
+
+// The property prepared for the finished runs of a session whose principals are
+// context: its clause list (prepare) and its screen.
+LaidOutClauses laid_out_property(const Formula& property, const Context& context);
 
 struct WorkItem {
   ClauseList clauses;  // decided literals replaced by True or False
@@ -52,7 +61,9 @@ struct WorkItem {
 // Results come in reverse order of discovery.
 std::vector<WorkItem> verify(const ClauseList& clauses, const std::vector<ConstraintStore>& stores,
                              SymbolicCore& core, const Status& status, bool wanted);
-// verify with wanted true: every way of making every clause false.
+// verify with wanted true: every way of making every clause false. A run on
+// which the clauses' screen finds that the property surely holds has none and
+// is not searched.
 std::vector<WorkItem> attack_search(const LaidOutClauses& clauses,
                                     const std::vector<ConstraintStore>& stores, SymbolicCore& core,
                                     const Status& status);

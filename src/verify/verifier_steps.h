@@ -18,16 +18,10 @@
 #include <vector>
 
 #include "principal/context.h"
+#include "verify/literal_decision.h"
 #include "verify/verifier.h"
 
 namespace analyser {
-
-// What literals are decided against: the trace's status (its assignment and the
-// intruder's knowledge) and the run's symbolic core.
-struct TraceQueries {
-  SymbolicCore& core;
-  const Status& status;
-};
 
 enum class Truth : std::uint8_t { Open, True, False };
 

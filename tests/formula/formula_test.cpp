@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formula_helpers.h"
@@ -314,6 +316,41 @@ TEST(PrepareTest, NegatedJoinFormulaOfASession) {
   const Formula join = forall_formula(
       "i", "B", exists_formula("j", "A", equal_formula(var(VarId{"a", "i", 0}), agent("Aj", 0))));
   EXPECT_EQ(printed(prepare(not_formula(join), c)), "(a_B_1 <> A_1)\n(a_B_1 <> A_2)\n\n");
+}
+
+TEST(PrepareTest, ListsTheClausesOfTheExpandedFormula) {
+  // forall A.i: (na_i known or p) over A_1, A_2: the expansion is the formula the
+  // clauses list, before any distribution.
+  const Context c = context_of({{"A", 1}, {"A", 2}});
+  const Formula f = forall_formula("i", "A", or_formula(knows(nonce("_i_na", 0)), p()));
+  const Formula expanded = expand_for(f, c);
+  EXPECT_EQ(expanded, and_formula(or_formula(knows(na(1)), p()), or_formula(knows(na(2)), p())));
+  EXPECT_EQ(clause_form(expanded), prepare(f, c));
+}
+
+// ------------------------------------------------------------------ distinct literals
+
+TEST(DistinctLiteralsTest, FindsEachLiteralByItsContent) {
+  struct Case {
+    Formula literal;
+    std::uint32_t index;
+  };
+  const std::vector<Case> cases = {
+      {p(), 0},
+      {q(), 1},
+      {knows(nonce("p", 1)), 0},  // another handle, the same content
+      {not_derive_formula(nonce("p", 1)), 2},
+      {equal_formula(xa1(), na(1)), 3},
+      {equal_formula(xa1(), na(2)), 4},
+      {equal_formula(var(VarId{"x", "A", 1}), nonce("na", 1)), 3},
+      {not_equal_formula(xa1(), na(1)), 5},
+      {q(), 1},
+  };
+  DistinctLiterals distinct;
+  for (const Case& c : cases) EXPECT_EQ(distinct.index(c.literal), c.index) << printed(c.literal);
+  const std::vector<Formula> literals = std::move(distinct).take();
+  ASSERT_EQ(literals.size(), 6u);
+  EXPECT_EQ(literals[5], not_equal_formula(xa1(), na(1)));
 }
 
 // ------------------------------------------------------------------ clause terms

@@ -224,6 +224,14 @@ TEST_F(VerifierTest, GeneratedValuesBranchTheStores) {
        assignment_of_bindings({{x, g}, {y, g}}),
        {{{x, keys[0], B}, {y, keys[0], B}, {g, keys[0], B}, {x, g, B}, {y, g, B}},
         {{x, keys[1], B}, {y, keys[1], B}, {g, keys[1], B}, {x, g, B}, {y, g, B}}}},
+      // A variable's first binding decides its value, whatever the later ones say.
+      {"shadowed by a generated value",
+       assignment_of_bindings({{x, n1}, {x, g}}),
+       {{{x, n1, B}, {x, g, B}}}},
+      {"shadowing a generated value",
+       assignment_of_bindings({{x, g}, {x, n1}}),
+       {{{x, keys[0], B}, {g, keys[0], B}, {x, g, B}, {x, n1, B}},
+        {{x, keys[1], B}, {g, keys[1], B}, {x, g, B}, {x, n1, B}}}},
   };
   for (const Case& c : cases) {
     const std::vector<WorkItem> attacks = attack_search(LaidOutClauses({{formula_false()}}), {{}},
