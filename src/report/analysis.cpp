@@ -149,11 +149,12 @@ Inputs parse_model(const AnalysisOptions& options, const std::vector<InputFile>&
 // on it, searches every run again.
 AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs) {
   const Settings settings = analysis_settings(options);
+  // The time limit covers composing the sessions too.
+  AttackCollector collector(options);
   SearchState state =
       search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
-  search::join(state, inputs.formula, inputs.join_components);
-  AttackCollector collector(options);
-  if (search::run(state, collector) == search::RunEnd::OrderMatters) {
+  const bool joined = search::join(state, inputs.formula, inputs.join_components, &collector);
+  if (joined && search::run(state, collector) == search::RunEnd::OrderMatters) {
     // The reduction cannot be trusted on this model: everything again, every run.
     AnalysisOptions exhaustive = options;
     exhaustive.exhaustive = true;
@@ -166,11 +167,12 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
     return result;
   }
   AnalysisResult result;
-  result.warnings = run_warnings(state);
+  if (joined) result.warnings = run_warnings(state);
   result.end = collector.end();
   result.sessions = sessions_of(state);
   result.attacks = collector.groups().ordered();
   result.statistics = statistics_of(state, result.sessions);
+  if (!joined) result.statistics.sessions_searched = 0;
   return result;
 }
 

@@ -47,18 +47,25 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
   return state;
 }
 
-void join(SearchState& state, const Formula& formula, const Formula& join_components) {
+bool join(SearchState& state, const Formula& formula, const Formula& join_components,
+          SearchObserver* observer) {
   show_feedback(state, "\n\nJoining principals...\n\n");
   const double start = process_seconds();
+  const auto stopped = [&] { return observer != nullptr && observer->stop_requested(state); };
   SymbolicCore& core = *state.core;
   state.negated_join = not_formula(join_components);
   state.property = formula;
   std::int64_t count = 0;
   std::int64_t next_session = 0;
+  bool complete = true;
   for (NodeRef n = next_join(state.pool, core, state.node_ids, state.root, next_session); n;
        n = next_join(state.pool, core, state.node_ids, state.root, next_session)) {
     show_join_count(state, ++count);
     state.starting_nodes.push_back(std::move(n));
+    if (stopped()) {
+      complete = false;
+      break;
+    }
   }
   show_feedback(state, "\n\nFirst generation...\n\n");
 
@@ -72,7 +79,7 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
 
   // Each session's join is solved here to count and number its initial nodes.
   count = 0;
-  for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
+  for (std::size_t j = 0; complete && j < state.starting_nodes.size(); ++j) {
     show_join_count(state, ++count);
     state.join_numbering.push_back(
         JoinNumbering{state.node_ids.last(), core.knowledge_manager().last_kid()});
@@ -83,8 +90,18 @@ void join(SearchState& state, const Formula& formula, const Formula& join_compon
     // The search's nodes are numbered after the last initial node.
     if (initial.size() > 0) state.node_ids = NodeIds(initial.last_node_id());
     state.initial_branching.push_back(static_cast<double>(initial.size()));
+    complete = !stopped();
+  }
+  if (!complete) {
+    // Only the sessions counted to the end stay: the vectors stay parallel.
+    const std::size_t counted = state.initial_branching.size();
+    state.starting_nodes.resize(counted);
+    state.trace_lengths.resize(counted);
+    state.join_numbering.resize(counted);
+    state.starting_count = static_cast<std::int64_t>(counted);
   }
   state.times.join_time = process_seconds() - start;
+  return complete;
 }
 
 namespace {

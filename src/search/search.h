@@ -41,8 +41,12 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
                    const SearchOptions& options, std::ostream& feedback);
 
 // Builds the starting nodes and, by solving the join formula on each, their
-// initial nodes; prepares the formula for each.
-void join(SearchState& state, const Formula& formula, const Formula& join_components);
+// initial nodes; prepares the formula for each. An observer, when given, is
+// asked between sessions whether to stop: false then, and state holds only
+// the sessions whose initial nodes were counted, none to search when the
+// sessions were still being built.
+bool join(SearchState& state, const Formula& formula, const Formula& join_components,
+          SearchObserver* observer = nullptr);
 
 // How a run's search ended.
 enum class RunEnd {
