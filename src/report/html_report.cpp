@@ -34,6 +34,11 @@ td { overflow-wrap: anywhere; }
 // more"; its section names them all.
 constexpr std::size_t kSessionsInTable = 8;
 
+// Distinct attacks whose section holds the analyser's full text report of its
+// attack set: a few kilobytes each, which a page of a hundred attacks does
+// without. The JSON report holds every one.
+constexpr std::size_t kFullReportsShown = 20;
+
 std::string attack_anchor(std::size_t rank) {
   return "attack-" + std::to_string(rank);
 }
@@ -136,6 +141,21 @@ void write_messages(std::ostream& html, const Attack& a) {
   html << "</ol>\n";
 }
 
+// The analyser's text report of the attack set shown, folded away; past the
+// first kFullReportsShown attacks, a line saying where to find it.
+void write_full_report(std::ostream& html, const Attack& a, std::size_t rank) {
+  if (rank > kFullReportsShown) {
+    html << "<p class=\"report-left-out\">The analyser's full report is shown for the first "
+         << kFullReportsShown
+         << " distinct attacks only, to keep the page small; the JSON report (--json) holds "
+            "every one.</p>\n";
+    return;
+  }
+  html << "<details class=\"report\">\n<summary>Analyser report (attack set " << a.attack_set
+       << ", session " << a.session << ")</summary>\n<pre class=\"report\">"
+       << html_escaped(a.report) << "</pre>\n</details>\n";
+}
+
 void write_attack(std::ostream& html, const Report& report, std::size_t i) {
   const AttackGroup& group = report.result.attacks[i];
   const Attack& a = group.representative;
@@ -156,9 +176,8 @@ void write_attack(std::ostream& html, const Report& report, std::size_t i) {
   }
   html << "</ul>\n";
   write_messages(html, a);
-  html << "<details class=\"report\">\n<summary>Analyser report (attack set " << a.attack_set
-       << ", session " << a.session << ")</summary>\n<pre class=\"report\">"
-       << html_escaped(a.report) << "</pre>\n</details>\n</section>\n";
+  write_full_report(html, a, rank);
+  html << "</section>\n";
 }
 
 void write_statistics(std::ostream& html, const AnalysisStatistics& s) {

@@ -139,6 +139,38 @@ TEST(HtmlReport, InputsFoldedSessionsListedAndEveryStatistic) {
   }
 }
 
+// A report of count distinct attacks in one session, attack K's full report
+// "report of attack K", its chart an empty svg element.
+Report report_of_attacks(std::size_t count) {
+  Report report;
+  report.result.sessions = {Session{1, {"A_1", "B_2"}, false}};
+  for (std::size_t k = 1; k <= count; ++k) {
+    AttackGroup group;
+    group.count = 1;
+    group.sessions = {1};
+    group.representative.exchanges = {{"A_1", "I", "m"}};
+    group.representative.report = "report of attack " + std::to_string(k);
+    report.result.attacks.push_back(group);
+    report.charts.push_back("<svg></svg>");
+  }
+  return report;
+}
+
+TEST(HtmlReport, FullReportsOfTheFirstTwentyAttacksOnly) {
+  struct Case {
+    std::size_t attacks;
+    std::size_t reports;  // shown in full
+  };
+  for (const Case& c : std::vector<Case>{{1, 1}, {20, 20}, {21, 20}, {57, 20}}) {
+    const std::string html = html_report(report_of_attacks(c.attacks));
+    std::vector<std::string> shown = matches(html, R"re(report of attack (\d+))re");
+    std::vector<std::string> expected;
+    for (std::size_t k = 1; k <= c.reports; ++k) expected.push_back(std::to_string(k));
+    EXPECT_EQ(shown, expected) << c.attacks;
+    EXPECT_EQ(occurrences(html, "<p class=\"report-left-out\">"), c.attacks - c.reports);
+  }
+}
+
 TEST(JsonReport, EveryStatisticInTheOrderOfTheFieldList) {
   const Report report = report_of_example("nspk", 2);
   const nlohmann::ordered_json j = nlohmann::ordered_json::parse(json_report(report));
