@@ -18,9 +18,9 @@ namespace {
 
 constexpr const char* kIntruder = "I";
 
-constexpr std::size_t kLabelWidth = 32;  // characters on a line of an arrow's label
-constexpr std::size_t kLabelLines = 4;   // lines of an arrow's label at most
-constexpr double kRankSeparation = 0.3;  // inches between rows with one-line labels
+constexpr std::size_t kLabelWidth = 32;   // characters on a line of an arrow's label
+constexpr std::size_t kLabelLines = 4;    // lines of an arrow's label at most
+constexpr double kRankSeparation = 0.3;   // inches between rows with one-line labels
 constexpr double kLabelLineHeight = 0.2;  // inches a line of a label takes
 
 // text as it stands between the quotes of a dot string.

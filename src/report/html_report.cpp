@@ -103,7 +103,7 @@ void write_sessions(std::ostream& html, const std::vector<Session>& sessions) {
   for (const Session& s : sessions) pruned += s.pruned ? 1 : 0;
   html << "<section id=\"sessions\">\n<h2>Sessions</h2>\n<details>\n<summary>"
        << plural(static_cast<std::int64_t>(sessions.size()) - pruned, "session", "sessions")
-       << " searched, " << pruned
+       << " kept, " << pruned
        << " pruned by the join (its formula has no solution)</summary>\n"
           "<table class=\"sessions\">\n<tr><th>Session</th><th>Principals</th><th>Join</th></tr>\n";
   for (const Session& s : sessions) {

@@ -1,6 +1,7 @@
 #include "report/analysis.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -25,7 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The four input files of a protocol, written to a fresh folder.
+// The four input files of a protocol, written to a fresh folder of this process:
+// the tests of other builds may run beside these on the same machine.
 struct Protocol {
   std::string principals;
   std::string logic;
@@ -35,7 +37,8 @@ struct Protocol {
 
 AnalysisOptions write_protocol(const std::string& name, const Protocol& p,
                                std::int64_t session_size) {
-  const fs::path dir = fs::temp_directory_path() / ("tool-report-test-" + name);
+  const fs::path dir =
+      fs::temp_directory_path() / ("tool-report-test-" + name + "-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   AnalysisOptions options;
   const auto write = [&](const char* file, const std::string& text) {

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
 #include <string>
 #include <vector>
+
+#include "text_matches.h"
 
 namespace analyser {
 
@@ -19,17 +20,6 @@ Attack lowe() {
       {"A_2", "I", "{nb_1}I_0+"},        {"I", "B_1", "{nb_1}B_1+"},
   };
   return a;
-}
-
-// Every match of the first group of pattern in text, in order.
-std::vector<std::string> matches(const std::string& text, const std::string& pattern) {
-  std::vector<std::string> found;
-  const std::regex re(pattern);
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator();
-       ++it) {
-    found.push_back((*it)[1].str());
-  }
-  return found;
 }
 
 TEST(SequenceChart, LifelinesWithTheIntruderInTheMiddle) {

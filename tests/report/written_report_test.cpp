@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <iostream>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "report/json_report.h"
 #include "report/report.h"
 #include "report/statistics_fields.h"
+#include "text_matches.h"
 
 namespace analyser {
 
@@ -65,17 +65,6 @@ TEST(HtmlReport, OneChartPerDistinctAttackAndEveryInputEscaped) {
   EXPECT_NE(html.find(html_escaped(report.verdict.line)), std::string::npos);
   EXPECT_NE(html.find("A_2 -&gt; I: {[na_2,A_2]}B_1+"), std::string::npos);
   EXPECT_EQ(html.find("<script"), std::string::npos);
-}
-
-// Every match of the first group of pattern in text, in order.
-std::vector<std::string> matches(const std::string& text, const std::string& pattern) {
-  std::vector<std::string> found;
-  const std::regex re(pattern);
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator();
-       ++it) {
-    found.push_back((*it)[1].str());
-  }
-  return found;
 }
 
 TEST(HtmlReport, ATableOfTheAttacksLinksToEachAndEachLinksOnward) {
