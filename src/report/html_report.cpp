@@ -23,6 +23,7 @@ section.attack { border-top: 1px solid #ccc; margin-top: 2em; }
 .chart svg { max-width: 100%; height: auto; }
 pre { background: #f6f6f6; padding: 0.6em; white-space: pre-wrap; overflow-wrap: anywhere; }
 code { white-space: pre-wrap; overflow-wrap: anywhere; }
+pre, code { font-family: monospace, monospace; }
 details { margin: 0.4em 0; }
 summary { cursor: pointer; }
 table { border-collapse: collapse; }
