@@ -15,6 +15,16 @@ namespace analyser {
 // middle, the instances around it in the order they first take part.
 std::string sequence_chart_dot(const Attack& attack);
 
+// The svg element of a chart's SVG document, to be embedded in a page beside
+// other charts: without the XML prologue, the comments and GraphViz's titles
+// (the names of the dot input's nodes and edges), and with every element id
+// prefixed with prefix, together with every reference to one inside it
+// (url(#id), href="#id", xlink:href="#id"). GraphViz gives the same ids (node1,
+// edge1, ...) to every chart; distinct prefixes keep those of several charts
+// apart. Text and other attributes are left as they are; empty when svg holds
+// no svg element.
+std::string embeddable_svg(const std::string& svg, const std::string& prefix);
+
 // GraphViz's library with its dot layout and SVG renderer, for the charts of
 // one report. GraphViz itself keeps global state: one thread draws at a time.
 class ChartRenderer {

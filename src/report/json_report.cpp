@@ -1,6 +1,9 @@
 #include "report/json_report.h"
 
 #include <nlohmann/json.hpp>
+#include <variant>
+
+#include "report/statistics_fields.h"
 
 namespace analyser {
 
@@ -11,18 +14,9 @@ using Json = nlohmann::ordered_json;
 
 Json statistics_json(const AnalysisStatistics& s) {
   Json j;
-  j["traces"] = s.traces;
-  j["finished_runs"] = s.finished_runs;
-  j["nodes"] = s.nodes;
-  j["sessions"] = s.sessions;
-  j["sessions_searched"] = s.sessions_searched;
-  j["pruned_sessions"] = s.pruned_sessions;
-  j["attack_sets"] = s.attack_sets;
-  j["join_seconds"] = s.join_seconds;
-  j["search_seconds"] = s.search_seconds;
-  j["verify_seconds"] = s.verify_seconds;
-  j["moves_left_out"] = s.moves_left_out;
-  j["dead_ends_left_out"] = s.dead_ends;
+  for (const StatisticField& field : statistic_fields()) {
+    std::visit([&](auto member) { j[field.key] = s.*member; }, field.member);
+  }
   return j;
 }
 

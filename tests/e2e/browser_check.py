@@ -5,10 +5,15 @@ usage: browser_check.py TOOL_REPORT EXAMPLES_DIR OUT_DIR
 
 For examples/nspk (one distinct attack) and examples/nsl-oracle (four), writes the report with
 TOOL_REPORT, has Chromium load it and dump the page as rendered, and checks: the verdict text, one
-chart (an svg element) per distinct attack, and no script error in the browser's console. A
-screenshot of each page is left in OUT_DIR. Exits SKIP (77) when Chromium is not installed.
+chart (an svg element) per distinct attack, the table of distinct attacks with a link to each, and
+no script error in the browser's console. The page has no script of its own; a copy of it gets
+NAVIGATION, which Chromium runs before it dumps the page: it checks that no id is given twice
+(SVG charts included) and that clicking each link within the page (after scrolling the link into
+view, as a reader would) brings its target into the viewport. A screenshot of each page is left
+in OUT_DIR. Exits SKIP (77) when Chromium is not installed.
 """
-import os, re, shutil, subprocess, sys
+import json, os, re, shutil, subprocess, sys
+from html import unescape
 
 SKIP = 77
 CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
@@ -16,6 +21,32 @@ CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-back
 FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
 CASES = [('nspk', 1, 'Verdict: attack found (1 distinct attack in 1 attack set)'),
          ('nsl-oracle', 4, 'Verdict: attack found (4 distinct attacks in 5 attack sets)')]
+
+
+# Writes its findings as JSON into a <pre id="navigation-check"> at the end of the body.
+NAVIGATION = """<script>
+(async () => {
+  const ids = [...document.querySelectorAll('[id]')].map(e => e.id);
+  const found = {ids: ids.length, duplicates: [...new Set(ids.filter((x, i) => ids.indexOf(x) !== i))],
+                 attackRows: document.querySelectorAll('table.attacks tr a[href^="#attack-"]').length,
+                 links: 0, broken: [], outOfView: []};
+  for (const a of document.querySelectorAll('a[href^="#"]')) {
+    const href = a.getAttribute('href');
+    const target = document.getElementById(href.slice(1));
+    if (!target) { found.broken.push(href); continue; }
+    found.links++;
+    a.scrollIntoView();
+    a.click();
+    await new Promise(resolve => setTimeout(resolve, 10));
+    const box = target.getBoundingClientRect();
+    if (box.top < -1 || box.top >= window.innerHeight) found.outOfView.push(href + ' at ' + box.top);
+  }
+  const out = document.createElement('pre');
+  out.id = 'navigation-check';
+  out.textContent = JSON.stringify(found);
+  document.body.appendChild(out);
+})();
+</script>"""
 
 
 def chromium():
@@ -28,6 +59,36 @@ def browse(browser, page, extra):
                           stdin=subprocess.DEVNULL)
 
 
+def navigation_problems(browser, page, name, attacks):
+    """Runs NAVIGATION on a copy of page and says what it found wrong."""
+    with open(page, encoding='utf-8') as f:
+        text = f.read()
+    probe = page[:-len('.html')] + '-navigation.html'
+    with open(probe, 'w', encoding='utf-8') as f:
+        f.write(text.replace('</body>', NAVIGATION + '</body>'))
+    dump = browse(browser, probe, ['--dump-dom', '--window-size=1200,800',
+                                   '--virtual-time-budget=20000'])
+    shown = re.search(r'<pre id="navigation-check">([^<]*)</pre>', dump.stdout)
+    if not shown:
+        errors = [l for l in dump.stderr.splitlines() if 'Uncaught' in l]
+        return [f'{name}: the navigation check did not finish ' + '; '.join(errors)[:300]]
+    found = json.loads(unescape(shown.group(1)))
+    problems = []
+    if found['duplicates']:
+        problems.append(f'{name}: ids given more than once: {found["duplicates"][:10]}')
+    if found['attackRows'] != attacks:
+        problems.append(f'{name}: the table of attacks links to {found["attackRows"]} attacks, '
+                        f'expected {attacks}')
+    if found['broken']:
+        problems.append(f'{name}: links to no element: {found["broken"][:10]}')
+    if found['outOfView']:
+        problems.append(f'{name}: clicked links whose target stays out of view: '
+                        f'{found["outOfView"][:10]}')
+    if found['links'] < 2 * attacks:  # at least its row of the table and its link to the top
+        problems.append(f'{name}: only {found["links"]} links within the page')
+    return problems
+
+
 def check(tool, examples, out_dir, browser, name, charts, verdict):
     page = os.path.join(out_dir, name + '.html')
     files = [os.path.join(examples, name, f) for f in FILES]
@@ -36,9 +97,9 @@ def check(tool, examples, out_dir, browser, name, charts, verdict):
     if p.returncode != 1 or not os.path.exists(page):
         return [f'{name}: tool-report ended with status {p.returncode}']
     dump = browse(browser, page, ['--dump-dom'])
+    problems = navigation_problems(browser, page, name, charts)
     shot = browse(browser, page, ['--screenshot=' + os.path.join(out_dir, name + '.png'),
                                   '--window-size=1200,1600'])
-    problems = []
     if dump.returncode != 0:
         problems.append(f'{name}: chromium ended with status {dump.returncode}')
     shown = re.search(r'<p class="verdict[^"]*" id="verdict">([^<]*)</p>', dump.stdout)

@@ -1,6 +1,7 @@
 #include "report/analysis.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <tuple>
 #include <vector>
 
@@ -25,6 +27,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// This process's folder for the models the tests write, removed when they end:
+// the tests of other builds may run beside these on the same machine.
+const fs::path& models_folder() {
+  struct Folder {
+    fs::path path = fs::temp_directory_path() / ("tool-report-test-" + std::to_string(::getpid()));
+    ~Folder() {
+      std::error_code ignored;
+      fs::remove_all(path, ignored);
+    }
+  };
+  static const Folder folder;
+  return folder.path;
+}
+
 // The four input files of a protocol, written to a fresh folder.
 struct Protocol {
   std::string principals;
@@ -35,7 +51,7 @@ struct Protocol {
 
 AnalysisOptions write_protocol(const std::string& name, const Protocol& p,
                                std::int64_t session_size) {
-  const fs::path dir = fs::temp_directory_path() / ("tool-report-test-" + name);
+  const fs::path dir = models_folder() / name;
   fs::create_directories(dir);
   AnalysisOptions options;
   const auto write = [&](const char* file, const std::string& text) {
