@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iostream>
 #include <sstream>
 
 #include "report/progress_bar.h"
@@ -23,7 +22,8 @@ class AttackCollector : public SearchObserver {
   explicit AttackCollector(const AnalysisOptions& options)
       : first_only_(options.first_only),
         time_limit_(options.time_limit),
-        progress_(std::cerr, options.show_progress) {}
+        progress_(options.progress != nullptr ? *options.progress : nowhere_,
+                  options.progress != nullptr) {}
 
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
@@ -59,6 +59,7 @@ class AttackCollector : public SearchObserver {
   Clock::time_point start_ = Clock::now();
   SearchEnd end_ = SearchEnd::Complete;
   AttackGroups groups_;
+  std::ostream nowhere_{nullptr};  // where a bar that is not shown goes
   ProgressBar progress_;
 };
 
@@ -151,8 +152,10 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
   const Settings settings = analysis_settings(options);
   // The time limit covers composing the sessions too.
   AttackCollector collector(options);
+  // The analyser's own -f display is never on: it writes nowhere.
+  std::ostream nowhere(nullptr);
   SearchState state =
-      search::create(inputs.principals, inputs.knowledge, settings.search, std::cerr);
+      search::create(inputs.principals, inputs.knowledge, settings.search, nowhere);
   const bool joined = search::join(state, inputs.formula, inputs.join_components, &collector);
   if (joined && search::run(state, collector) == search::RunEnd::OrderMatters) {
     // The reduction cannot be trusted on this model: everything again, every run.

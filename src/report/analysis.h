@@ -31,7 +31,8 @@ struct AnalysisOptions {
   // The user means the join formula to speak of the intruder's knowledge.
   bool knowledge_in_join = false;
   std::optional<double> time_limit;  // seconds of wall time for the search
-  bool show_progress = false;        // a progress bar on standard error, a terminal
+  // Where the progress bar goes (a terminal watched by a person); none without.
+  std::ostream* progress = nullptr;
 };
 
 // A session of the run: a starting node, numbered from 1 in the order the

@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     return kBadInput;
   }
 
-  options.show_progress = isatty(STDERR_FILENO) != 0;
+  if (isatty(STDERR_FILENO) != 0) options.progress = &std::cerr;
   AnalysisResult result;
   try {
     const std::vector<InputFile> files = model_files(model);
