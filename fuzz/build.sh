@@ -8,7 +8,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 build="$here/build"
 
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=None >/dev/null
-if [ $# -eq 0 ]; then set -- principals formula knowledge driver; fi
+if [ $# -eq 0 ]; then set -- principals formula knowledge driver shard report command_line; fi
 targets=()
 for name in "$@"; do targets+=("${name}_fuzzer"); done
 cmake --build "$build" -j "${JOBS:-2}" --target "${targets[@]}"
