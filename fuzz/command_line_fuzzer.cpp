@@ -9,13 +9,16 @@
 // input ends quickly; tool-report's arguments are parsed and the files and
 // outputs they name checked, as before an analysis, which the report target
 // covers; tool-merge runs whole.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 

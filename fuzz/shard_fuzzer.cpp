@@ -9,16 +9,17 @@
 // files, and writes the files back with checksums that pass. Now and then it
 // changes the bytes as they are, checksums and all, so that the checks
 // themselves are fuzzed too.
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "fuzz_support.h"
@@ -40,8 +41,8 @@ std::string file_path(std::size_t k) {
 }
 
 void remove_files() {
-  for (std::size_t k = 0; k < kMostFiles; ++k) std::remove(file_path(k).c_str());
-  rmdir(g_dir.c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(g_dir, ignored);
 }
 
 // text changed by libFuzzer's own mutations, at most max_size bytes long.
@@ -69,9 +70,12 @@ bool change(std::vector<fuzz::ShardFile>& files, std::minstd_rand& random) {
       payload = mutated(payload, payload.size() + 64);
       return true;
     }
-    case 3:
-      file.fields = mutated(file.fields, 60);
-      return file.fields.find('\n') == std::string::npos;
+    case 3: {  // the first line's fields, which hold no line feed
+      std::string fields = mutated(file.fields, 60);
+      if (fields.find('\n') != std::string::npos) return false;
+      file.fields = std::move(fields);
+      return true;
+    }
     case 4: {
       if (records.empty()) return false;
       records[pick(records.size())].tag = "TSRNXQ"[pick(6)];
@@ -82,12 +86,12 @@ bool change(std::vector<fuzz::ShardFile>& files, std::minstd_rand& random) {
       const std::size_t k = pick(records.size());
       const fuzz::ShardRecord record = records[k];
       records.erase(records.begin() + static_cast<std::ptrdiff_t>(k));
-      if (pick(2) == 0)
-        records.insert(records.begin() + static_cast<std::ptrdiff_t>(pick(records.size() + 1)),
-                       record);
-      if (pick(2) == 0)
-        records.insert(records.begin() + static_cast<std::ptrdiff_t>(pick(records.size() + 1)),
-                       record);
+      for (int copies = 0; copies < 2; ++copies) {
+        if (pick(2) == 0) {
+          records.insert(records.begin() + static_cast<std::ptrdiff_t>(pick(records.size() + 1)),
+                         record);
+        }
+      }
       return true;
     }
     default: {  // a file dropped or repeated
