@@ -41,16 +41,15 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return -1;
-  const auto replaced = static_cast<fuzz::FileKind>(data[0] & 3);
-  if (size - 1 > fuzz::kLongestText[replaced]) return -1;
+  const auto input = fuzz::replacement_of(data, size);
+  if (!input) return -1;
   const std::size_t mode_count =
-      replaced == fuzz::kPrincipals ? kModesWritingEveryTrace : kModes.size();
+      input->kind == fuzz::kPrincipals ? kModesWritingEveryTrace : kModes.size();
   const std::vector<std::string>& mode = kModes[((data[0] & 0x7f) >> 2) % mode_count];
   const char* session_size = (data[0] & 0x80) ? "2" : "1";
 
   std::vector<std::string> args = {"tool"};
-  for (std::string& path : g_model->with(replaced, fuzz::as_text(data + 1, size - 1))) {
+  for (std::string& path : g_model->with(input->kind, input->text)) {
     args.push_back(std::move(path));
   }
   args.insert(args.end(), mode.begin(), mode.end());

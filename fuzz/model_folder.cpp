@@ -27,6 +27,13 @@ void write(const std::string& path, std::string_view text) {
 
 }  // namespace
 
+std::optional<Replacement> replacement_of(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return std::nullopt;
+  const auto kind = static_cast<FileKind>(data[0] & 3);
+  if (size - 1 > kLongestText[kind]) return std::nullopt;
+  return Replacement{kind, std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1)};
+}
+
 ModelFolder::ModelFolder(const std::string& prefix) : dir_(temporary_folder(prefix)) {
   for (int k = kPrincipals; k <= kKnowledge; ++k) write(path(kFileNames[k]), kFixedTexts[k]);
 }

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,15 @@ enum FileKind { kPrincipals, kLogic, kJoin, kKnowledge };
 // with the principals file, and the clause form is exponential in a formula's
 // connectives by design, so formulas are kept short.
 inline constexpr std::size_t kLongestText[] = {2048, 96, 96, 512};
+
+// What an input replaces: the file that bits 0-1 of its first byte choose, by
+// the text of the rest of it.
+struct Replacement {
+  FileKind kind;
+  std::string_view text;
+};
+// None for an empty input or a text longer than kLongestText allows.
+std::optional<Replacement> replacement_of(const std::uint8_t* data, std::size_t size);
 
 class ModelFolder {
  public:

@@ -53,10 +53,9 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return -1;
-  const auto replaced = static_cast<fuzz::FileKind>(data[0] & 3);
-  if (size - 1 > fuzz::kLongestText[replaced]) return -1;
-  const auto paths = g_model->with(replaced, fuzz::as_text(data + 1, size - 1));
+  const auto input = fuzz::replacement_of(data, size);
+  if (!input) return -1;
+  const auto paths = g_model->with(input->kind, input->text);
   AnalysisOptions options;
   options.principals_file = paths[0];
   options.logic_file = paths[1];
