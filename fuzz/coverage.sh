@@ -7,7 +7,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$here/build-cov"
-if [ $# -eq 0 ]; then set -- principals formula knowledge driver; fi
+if [ $# -eq 0 ]; then set -- principals formula knowledge driver shard; fi
 
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=None \
   -DFUZZ_COVERAGE=ON >/dev/null

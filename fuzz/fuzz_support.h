@@ -8,6 +8,8 @@
 // findings.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -84,6 +86,16 @@ inline void require_diagnostic(const syntax::Diagnostic& diagnostic) {
   if (diagnostic.text.empty() || diagnostic.where.line < 1 || diagnostic.where.column < 1) {
     std::abort();
   }
+}
+
+// A new folder for a target's files, named after prefix: in memory (/dev/shm)
+// where the system has it, since a file written and closed on a disk for each
+// input costs more than most inputs' runs; else in /tmp.
+inline std::string temporary_folder(const std::string& prefix) {
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : "/tmp/";
+  std::string dir = base + prefix + ".XXXXXX";
+  if (!mkdtemp(dir.data())) std::abort();
+  return dir;
 }
 
 inline std::string as_text(const std::uint8_t* data, std::size_t size) {

@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs each of them for SECONDS (default 60), JOBS
-# (default 2) at a time, starting from seed corpora made of the input files of
-# examples/ and tests/e2e/ (and of the case folders listed in FUZZ_EXTRA_CASES,
-# if any). Fails when a target finds a crash, a sanitizer report, an input slower
+# (default 2) at a time, starting from the seed corpora of fuzz/seeds/ and those
+# made of the input files of examples/ and tests/e2e/ (and of the case folders
+# listed in FUZZ_EXTRA_CASES, if any). Fails when a target finds a crash, a sanitizer report, an input slower
 # than FUZZ_TIMEOUT seconds (default 30) or one that exhausts memory; the
 # reproducer is left in fuzz/build/artifacts/. With FUZZ_BINARIES set, the targets
 # are taken from that folder (a build of the project with BUILD_FUZZERS) instead.
-#   usage: fuzz/run.sh [SECONDS] [TARGET...]   targets: principals formula knowledge driver
+#   usage: fuzz/run.sh [SECONDS] [TARGET...]
+# targets: principals formula knowledge driver shard report command_line (the
+# last two need tool-report's libraries)
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(dirname "$here")"
 build="$here/build"
 seconds="${1:-60}"
 shift $(($# > 0 ? 1 : 0))
-if [ $# -gt 0 ]; then targets=("$@"); else targets=(principals formula knowledge driver); fi
+if [ $# -gt 0 ]; then
+  targets=("$@")
+else
+  targets=(principals formula knowledge driver shard report command_line)
+fi
 
 if [ -n "${FUZZ_BINARIES:-}" ]; then
   binaries="$(cd "$FUZZ_BINARIES" && pwd)" || exit 1
@@ -37,6 +43,7 @@ run_target() {
   "$binaries/${target}_fuzzer" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-30}" \
     -rss_limit_mb=2048 -print_final_stats=1 -dict="$here/protocol.dict" \
     -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target" "$build/seeds/$target" \
+    "$here/seeds/$target" \
     >"$build/logs/$target.log" 2>&1
   echo $? >"$build/logs/$target.status"
 }
@@ -53,12 +60,13 @@ for target in "${targets[@]}"; do
   log="$build/logs/$target.log"
   status=$(cat "$build/logs/$target.status" 2>/dev/null || echo "unknown")
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
+  rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$')
   edges=$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" | head -1)
   coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1)
   corpus_size=$(find "$corpus" -type f | wc -l)
   if [ "$status" = 0 ]; then
     passed=$((passed + 1))
-    echo "fuzz $target: ok, ${runs:-?} inputs run in ${seconds}s," \
+    echo "fuzz $target: ok, ${runs:-?} inputs run in ${seconds}s (${rate:-?}/s)," \
       "${coverage:-cov: ?} of ${edges:-?} edges, corpus $corpus_size"
   else
     failed=$((failed + 1))

@@ -3,17 +3,16 @@
 // status tells a script the verdict (see report/verdict.h).
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
-#include <algorithm>
 #include <filesystem>
 #include <iostream>
-#include <limits>
 #include <new>
-#include <sstream>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "report/analysis.h"
+#include "report/command_line.h"
 #include "report/files.h"
 #include "report/html_report.h"
 #include "report/json_report.h"
@@ -25,16 +24,6 @@
 using namespace analyser;
 
 namespace {
-
-// The analyser writes the session size as -max; the parser knows it as --max.
-std::vector<std::string> arguments(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (std::string& a : args) {
-    if (a == "-max") a = "--max";
-  }
-  std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
-  return args;
-}
 
 // A failure's description on one line: the text of a Failure("...") alone.
 std::string failure_text(std::string description) {
@@ -56,19 +45,6 @@ std::string failure_text(std::string description) {
   return line;
 }
 
-// A validator that names a value that is not a number, as CLI11's own checks
-// do not.
-CLI::Validator number(const std::string& what) {
-  return CLI::Validator(
-      [what](std::string& value) -> std::string {
-        std::istringstream in(value);
-        double number = 0;
-        if (in >> number && in.peek() == std::char_traits<char>::eof()) return "";
-        return "'" + value + "' is not " + what;
-      },
-      "");
-}
-
 void write_charts(const std::string& dir, const std::vector<std::string>& charts) {
   std::filesystem::create_directories(dir);
   for (std::size_t k = 0; k < charts.size(); ++k) {
@@ -77,60 +53,18 @@ void write_charts(const std::string& dir, const std::vector<std::string>& charts
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  CLI::App app{
-      "Analyses a security protocol within a bounded session size and reports the\n"
-      "verdict and each distinct attack. Exit status: 0 no attack within the bound,\n"
-      "1 attack found, 2 bad input, 3 nothing checked (no session, no finished run,\n"
-      "or the time limit cut the search short without an attack).",
-      "tool-report"};
-  app.set_version_flag("--version", std::string("tool-report ") + PROJECT_VERSION);
-  AnalysisOptions options;
-  std::vector<std::string> model;
-  app.add_option("model", model,
-                 "a model folder (principals.txt, logic.txt, join.txt, knowledge.txt), or the "
-                 "principals (the roles), logic (the security property), join (how the "
-                 "principals of a session are bound) and knowledge (the intruder's initial "
-                 "knowledge) files")
-      ->required();
-  app.add_option("--max,--session", options.session_size,
-                 "the number of principals in a session (also -max N)")
-      ->required()
-      ->check(number("a number"))
-      ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()));
-  app.add_flag("--first", options.first_only, "stop at the first attack");
-  app.add_flag("--exhaustive", options.exhaustive,
-               "explore every run, also those that only swap interchangeable instances");
-  app.add_option("--time-limit", options.time_limit, "stop the search after SECONDS of wall time")
-      ->type_name("SECONDS")
-      ->check(number("a number of seconds"))
-      ->check(CLI::PositiveNumber);
-  app.add_flag("--knowledge-in-join", options.knowledge_in_join,
-               "accept a join formula about the intruder's knowledge (':>')");
-  std::string svg_dir;
-  app.add_option("--svg-dir", svg_dir,
-                 "write the chart of each distinct attack as DIR/attack-K.svg")
-      ->type_name("DIR");
-  std::string json_file;
-  app.add_option("--json", json_file, "write the report as JSON to FILE")->type_name("FILE");
-  std::string html_file;
-  app.add_option("--html", html_file, "write the report as one HTML page to FILE")
-      ->type_name("FILE");
-  try {
-    app.parse(arguments(argc, argv));
-  } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    std::cerr << "tool-report: " << e.what() << "\nRun with --help for more information.\n";
-    return kBadInput;
-  }
-
+// The analysis the command asks for, its verdict on standard output and the
+// reports it asks for; the exit status. Stops, with status 2, as soon as a
+// write to standard output or standard error fails.
+int run(ReportCommand command) {
+  AnalysisOptions& options = command.options;
   if (isatty(STDERR_FILENO) != 0) options.progress = &std::cerr;
   AnalysisResult result;
   try {
-    const std::vector<InputFile> files = model_files(model);
-    check_outputs(files, {{"--svg-dir", svg_dir}, {"--json", json_file}, {"--html", html_file}});
+    const std::vector<InputFile> files = model_files(command.model);
+    check_outputs(files, {{"--svg-dir", command.svg_dir},
+                          {"--json", command.json_file},
+                          {"--html", command.html_file}});
     options.principals_file = files[0].path;
     options.logic_file = files[1].path;
     options.join_file = files[2].path;
@@ -150,6 +84,8 @@ int main(int argc, char** argv) {
   }
   for (const std::string& text : result.warnings)
     std::cerr << "tool-report: warning: " << text << "\n";
+  // Warnings that could not be written must not pass for none.
+  if (!std::cerr.flush()) return kBadInput;
   const Verdict verdict = judge(result, options.session_size);
   write_summary(std::cout, result, verdict);
   // A verdict that could not be written must not pass for one.
@@ -157,15 +93,31 @@ int main(int argc, char** argv) {
     std::cerr << "tool-report: standard output cannot be written\n";
     return kBadInput;
   }
-  if (svg_dir.empty() && json_file.empty() && html_file.empty()) return verdict.status;
+  if (command.svg_dir.empty() && command.json_file.empty() && command.html_file.empty())
+    return verdict.status;
   try {
     const Report report = make_report(options, std::move(result), verdict);
-    if (!svg_dir.empty()) write_charts(svg_dir, report.charts);
-    if (!json_file.empty()) write_file(json_file, json_report(report));
-    if (!html_file.empty()) write_file(html_file, html_report(report));
+    if (!command.svg_dir.empty()) write_charts(command.svg_dir, report.charts);
+    if (!command.json_file.empty()) write_file(command.json_file, json_report(report));
+    if (!command.html_file.empty()) write_file(command.html_file, html_report(report));
   } catch (const std::exception& e) {
     std::cerr << "tool-report: " << failure_text(e.what()) << "\n";
     return kBadInput;
   }
   return verdict.status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  auto parsed = parse_command_line(args, PROJECT_VERSION, std::cout, std::cerr);
+  int status = std::holds_alternative<int>(parsed)
+                   ? std::get<int>(parsed)
+                   : run(std::move(std::get<ReportCommand>(parsed)));
+  // Output that could not be written must not pass for a verdict: not the
+  // usage text, and not a warning or an error on standard error, though nothing
+  // can say so any more.
+  if (!std::cout.flush() || !std::cerr.flush()) status = kBadInput;
+  return status;
 }

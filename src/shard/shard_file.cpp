@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 
 #include "knowledge/kmanager.h"
 #include "search/outcome.h"
@@ -467,6 +469,10 @@ std::string fingerprint(const std::vector<std::string>& args) {
   mix_in(h, std::to_string(search::kChunkLevels));  // runs cut otherwise do not join
   for (std::size_t i = 1; i < args.size(); ++i) {
     mix_in(h, args[i]);
+    // Only regular files: reading a directory throws, and a FIFO would be
+    // emptied before the run reads it. The run itself reports either.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(args[i], error)) continue;
     std::ifstream in(args[i], std::ios::binary);
     if (in) {
       const std::string contents((std::istreambuf_iterator<char>(in)),

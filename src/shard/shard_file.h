@@ -39,7 +39,7 @@ struct Header {
 };
 
 // The fingerprint of a run: how the search is cut, the arguments, and the
-// contents of those that name readable files.
+// contents of those that name readable regular files.
 std::string fingerprint(const std::vector<std::string>& args);
 
 // What the search's start fixed and what the merge needs to write the
