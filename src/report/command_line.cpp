@@ -53,7 +53,8 @@ std::variant<ReportCommand, int> parse_command_line(const std::vector<std::strin
   app.add_flag("--first", options.first_only, "stop at the first attack");
   app.add_flag("--exhaustive", options.exhaustive,
                "explore every run, also those that only swap interchangeable instances");
-  app.add_option("--time-limit", options.time_limit, "stop the search after SECONDS of wall time")
+  app.add_option("--time-limit", options.time_limit,
+                 "stop after SECONDS of wall time, composing sessions included")
       ->type_name("SECONDS")
       ->check(number("a number of seconds"))
       ->check(CLI::PositiveNumber);
