@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <sstream>
+#include <stdexcept>
 
 #include "report/progress_bar.h"
 #include "report/slips.h"
@@ -112,11 +113,12 @@ std::string without_line_end(std::string line) {
 // InputError with its diagnostics; the principals file's warnings join warnings.
 Inputs parse_model(const AnalysisOptions& options, const std::vector<InputFile>& model,
                    std::vector<std::string>& warnings) {
+  // The settings name exactly the model's files, read already: none is read again.
   const auto text_at = [&](const std::string& path) {
-    for (const InputFile& file : model) {
-      if (file.path == path) return tokenizer::SourceFile{path, file.text, ""};
-    }
-    return tokenizer::read_source_file(path);
+    const auto file = std::find_if(model.begin(), model.end(),
+                                   [&](const InputFile& f) { return f.path == path; });
+    if (file == model.end()) throw std::logic_error("not a file of the model: " + path);
+    return tokenizer::SourceFile{path, file->text, ""};
   };
   std::ostringstream error_lines;  // the analyser's legacy error lines: not shown
   std::ostringstream diagnostics;
@@ -139,8 +141,10 @@ Inputs parse_model(const AnalysisOptions& options, const std::vector<InputFile>&
   if (inputs.too_few_knowledge_terms) {
     errors.push_back(without_line_end(syntax::diagnostic_line(*inputs.too_few_knowledge_terms)));
   }
-  for (const syntax::Diagnostic& slip : model_slips(model, inputs, options.knowledge_in_join)) {
-    errors.push_back(without_line_end(syntax::diagnostic_line(slip)));
+  if (!options.accept_slips) {
+    for (const syntax::Diagnostic& slip : model_slips(model, inputs, options.knowledge_in_join)) {
+      errors.push_back(without_line_end(syntax::diagnostic_line(slip)));
+    }
   }
   if (!errors.empty()) throw InputError(std::move(errors));
   return inputs;
@@ -154,8 +158,7 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
   AttackCollector collector(options);
   // The analyser's own -f display is never on: it writes nowhere.
   std::ostream nowhere(nullptr);
-  SearchState state =
-      search::create(inputs.principals, inputs.knowledge, settings.search, nowhere);
+  SearchState state = search::create(inputs.principals, inputs.knowledge, settings.search, nowhere);
   const bool joined = search::join(state, inputs.formula, inputs.join_components, &collector);
   if (joined && search::run(state, collector) == search::RunEnd::OrderMatters) {
     // The reduction cannot be trusted on this model: everything again, every run.

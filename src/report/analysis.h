@@ -30,6 +30,9 @@ struct AnalysisOptions {
   bool prune_dead_ends = true;
   // The user means the join formula to speak of the intruder's knowledge.
   bool knowledge_in_join = false;
+  // Analyse a model with slips (report/slips.h) as the analyser does, instead of
+  // refusing it: for comparing searches on models as they are.
+  bool accept_slips = false;
   std::optional<double> time_limit;  // seconds of wall time for the search
   // Where the progress bar goes (a terminal watched by a person); none without.
   std::ostream* progress = nullptr;
