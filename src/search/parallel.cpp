@@ -245,7 +245,9 @@ class Walker : private SearchHooks {
   Walker(SearchState& run, const ObserverFactory& observer_for)
       : run_(run),
         observer_(observer_for(out_)),
-        search_(walk_, *observer_, {nullptr, this, false}) {
+        search_(walk_, *observer_, {nullptr, this, false}),
+        // The walk's core is the run's, which it holds while it lives.
+        sessions_(run, *run.core, walk_.formula) {
     walk_.options = run.options;
     walk_.options.feedback = false;
     walk_.core = std::move(run.core);
@@ -322,20 +324,16 @@ class Walker : private SearchHooks {
   // Puts the next initial node on the stack, opening the next session with
   // initial nodes when the current one has no more; false at the end of the run.
   bool open_next_start() {
-    while (!initial_ || next_initial_ == initial_->size()) {
-      if (next_session_ == run_.starting_nodes.size()) return false;
-      const std::size_t j = next_session_++;
-      if (run_.initial_branching[j] == 0) continue;
-      const NodeRef& session = run_.starting_nodes[j];
-      walk_.formula = laid_out_property(run_.property, session->status().context);
-      walk_.starting_nodes = {session};
+    while (!sessions_.is_open() || next_initial_ == sessions_.initial().size()) {
+      if (!sessions_.open_next()) return false;
+      const std::size_t j = sessions_.index();
+      walk_.starting_nodes = {run_.starting_nodes[j]};
       walk_.subtree_index = 0;
       session_index_ = static_cast<std::int64_t>(j);
       split_depth_ = std::max<std::int64_t>(1, run_.trace_lengths[j] - kChunkLevels);
-      initial_.emplace(run_, *walk_.core, j);
       next_initial_ = 0;
     }
-    start_ = (*initial_)[next_initial_++];
+    start_ = sessions_.initial()[next_initial_++];
     search_.start(start_);
     return true;
   }
@@ -345,10 +343,9 @@ class Walker : private SearchHooks {
   std::ostringstream out_;
   std::unique_ptr<SearchObserver> observer_;
   DepthFirst search_;
-  std::size_t next_session_ = 0;
+  SessionWalk sessions_;
   std::int64_t session_index_ = 0;
   std::int64_t split_depth_ = 1;
-  std::optional<InitialNodes> initial_;
   std::size_t next_initial_ = 0;
   InitialNode start_;
   std::int64_t pieces_ = 0;

@@ -84,6 +84,25 @@ std::int64_t InitialNodes::last_node_id() const {
          kNodesPerJoinSolution * static_cast<std::int64_t>(solutions_.size());
 }
 
+SessionWalk::SessionWalk(const SearchState& run, SymbolicCore& core, LaidOutClauses& formula)
+    : run_(run), core_(core), formula_(formula) {}
+
+bool SessionWalk::open_next() {
+  initial_.reset();
+  open_ = false;
+  while (!open_ && next_ < run_.starting_nodes.size()) {
+    open_ = run_.initial_branching[next_++] > 0;
+  }
+  if (open_)
+    formula_ = laid_out_property(run_.property, run_.starting_nodes[index()]->status().context);
+  return open_;
+}
+
+const InitialNodes& SessionWalk::initial() {
+  if (!initial_) initial_.emplace(run_, core_, index());
+  return *initial_;
+}
+
 void close_node(SearchState& state, const NodeRef& node, const InitialNode& start,
                 SearchObserver& observer) {
   if (node->children() != 0) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "search/state.h"
@@ -29,6 +30,30 @@ class InitialNodes {
   NodeRef session_;
   JoinNumbering numbering_;
   std::vector<JoinSolution> solutions_;
+};
+
+// Every search's one loop over sessions: the run's starting nodes in order,
+// passing over those whose join has no solution. Opening a session prepares the
+// run's property for its principals; its initial nodes are made only when
+// asked for, with core, so that a search may pass a session over unmade.
+class SessionWalk {
+ public:
+  // Each opened session's property goes to formula.
+  SessionWalk(const SearchState& run, SymbolicCore& core, LaidOutClauses& formula);
+  // Opens the next session with initial nodes; false after the last.
+  bool open_next();
+  bool is_open() const { return open_; }
+  // The open session's index among the run's starting nodes.
+  std::size_t index() const { return next_ - 1; }
+  const InitialNodes& initial();
+
+ private:
+  const SearchState& run_;
+  SymbolicCore& core_;
+  LaidOutClauses& formula_;
+  std::size_t next_ = 0;  // the session to open next
+  bool open_ = false;
+  std::optional<InitialNodes> initial_;
 };
 
 // A node whose children are all made, below start: counted among the nodes that
