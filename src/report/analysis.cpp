@@ -7,6 +7,7 @@
 
 #include "report/progress_bar.h"
 #include "report/slips.h"
+#include "report/threaded_search.h"
 #include "run/inputs.h"
 #include "search/outcome.h"
 #include "search/search.h"
@@ -51,6 +52,7 @@ class AttackCollector : public SearchObserver {
   SearchEnd end() const { return end_; }
   double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
   const AttackGroups& groups() const { return groups_; }
+  AttackGroups& groups() { return groups_; }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -160,7 +162,12 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
   std::ostream nowhere(nullptr);
   SearchState state = search::create(inputs.principals, inputs.knowledge, settings.search, nowhere);
   const bool joined = search::join(state, inputs.formula, inputs.join_components, &collector);
-  if (joined && search::run(state, collector) == search::RunEnd::OrderMatters) {
+  const auto searched = [&] {
+    if (options.threads <= 1 || options.first_only) return search::run(state, collector);
+    return search_on_threads(state, {options.threads, options.chunk_levels}, collector.groups(),
+                             [&](const SearchState& s) { return collector.stop_requested(s); });
+  };
+  if (joined && searched() == search::RunEnd::OrderMatters) {
     // The reduction cannot be trusted on this model: everything again, every run.
     AnalysisOptions exhaustive = options;
     exhaustive.exhaustive = true;

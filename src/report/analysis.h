@@ -34,6 +34,12 @@ struct AnalysisOptions {
   // refusing it: for comparing searches on models as they are.
   bool accept_slips = false;
   std::optional<double> time_limit;  // seconds of wall time for the search
+  // The most threads the search uses. The report is the same for any number;
+  // a search for the first attack uses one.
+  int threads = 1;
+  // How the threaded search cuts the run (search/parallel.h); 0: as it does by
+  // itself. Tests cut small runs into many pieces.
+  std::int64_t chunk_levels = 0;
   // Where the progress bar goes (a terminal watched by a person); none without.
   std::ostream* progress = nullptr;
 };

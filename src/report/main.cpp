@@ -3,6 +3,7 @@
 // status tells a script the verdict (see report/verdict.h).
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -19,6 +20,7 @@
 #include "report/report.h"
 #include "report/summary.h"
 #include "report/verdict.h"
+#include "run/parallelism.h"
 #include "utils/utils.h"
 
 using namespace analyser;
@@ -59,6 +61,10 @@ void write_charts(const std::string& dir, const std::vector<std::string>& charts
 int run(ReportCommand command) {
   AnalysisOptions& options = command.options;
   if (isatty(STDERR_FILENO) != 0) options.progress = &std::cerr;
+  std::vector<std::string> thread_warnings;
+  options.threads = threads_from(std::getenv, thread_warnings);
+  for (const std::string& text : thread_warnings)
+    std::cerr << "tool-report: warning: " << text << "\n";
   AnalysisResult result;
   try {
     const std::vector<InputFile> files = model_files(command.model);

@@ -168,8 +168,8 @@ bool search_with_active(SearchState& state, const InitialNode& start, Instances 
                         SearchObserver& observer) {
   ActivePrincipals reduction(std::move(active));
   OneWayToFinish hooks(reduction);
-  DepthFirst search(state, observer, {&reduction, &hooks, false});
-  search.start(start);
+  DepthFirst search(state, observer, {&hooks, false});
+  search.start(start, &reduction);
   return search.run() == SubtreeEnd::Done;
 }
 

@@ -18,6 +18,7 @@
 
 #include "knowledge/kmanager.h"
 #include "search/subtree.h"
+#include "search/symmetry.h"
 #include "step/step.h"
 
 namespace analyser::search {
@@ -37,6 +38,9 @@ constexpr std::int64_t kMaxPieces = (numeral::kMaxSegment - 1) / 2;
 struct Chunk {
   NodeRef root;
   InitialNode start;
+  std::int64_t initial = 0;  // start is the session's initial node of this index
+  // Under the symmetry reduction, the instances alike below start.
+  std::optional<InterchangeableInstances::AlikePairs> alike;
   LaidOutClauses formula;
   NodeRef session;  // the starting node
 };
@@ -242,15 +246,17 @@ class ChunkOutput : public std::streambuf {
 // It searches with the run's own core, which it holds while it lives.
 class Walker : private SearchHooks {
  public:
-  Walker(SearchState& run, const ObserverFactory& observer_for)
+  Walker(SearchState& run, const ObserverFactory& observer_for, std::int64_t chunk_levels)
       : run_(run),
+        chunk_levels_(chunk_levels),
         observer_(observer_for(out_)),
-        search_(walk_, *observer_, {nullptr, this, false}),
+        search_(walk_, *observer_, {this, run.options.prune_dead_ends}),
         // The walk's core is the run's, which it holds while it lives.
         sessions_(run, *run.core, walk_.formula) {
     walk_.options = run.options;
     walk_.options.feedback = false;
     walk_.core = std::move(run.core);
+    walk_.starting_nodes = run.starting_nodes;
   }
   ~Walker() { run_.core = std::move(walk_.core); }
   Walker(const Walker&) = delete;
@@ -276,7 +282,8 @@ class Walker : private SearchHooks {
     begin_segment(walk_, index);
     out_.str("");
     try {
-      piece.chunk = walk_to_chunk(index);
+      piece.chunk = walk_to_chunk(index, piece.walk);
+      account_reduction(piece.walk);
       piece.walk.tally = tally_of(walk_, index);
     } catch (...) {
       piece.walk.failure = std::current_exception();
@@ -310,35 +317,60 @@ class Walker : private SearchHooks {
     return stack.back().depth + 1 >= split_depth_ && pieces_ < kMaxPieces;
   }
 
-  std::optional<Chunk> walk_to_chunk(std::int64_t index) {
+  // The walk to the next chunk. Where the reduction does not hold, the walk
+  // ends: the segments tell, and the run is to be searched again without it.
+  std::optional<Chunk> walk_to_chunk(std::int64_t index, Segment& walk) {
     search_.set_segment(index);
     while (true) {
-      if (search_.stack().empty() && !open_next_start()) return std::nullopt;
+      if (search_.stack().empty() && !open_next_start(walk)) return std::nullopt;
       NodeRef child;
-      if (search_.run(&child) == SubtreeEnd::Paused) {
-        return Chunk{std::move(child), start_, walk_.formula, run_.starting_nodes[session_index_]};
+      const SubtreeEnd end = search_.run(&child);
+      if (end == SubtreeEnd::Paused) {
+        return Chunk{
+            std::move(child),  start_,
+            current_initial(), reduction_ ? std::optional(reduction_->alike()) : std::nullopt,
+            walk_.formula,     run_.starting_nodes[session_index_]};
       }
+      if (end == SubtreeEnd::OrderMatters) return std::nullopt;
     }
+  }
+
+  std::int64_t current_initial() const { return static_cast<std::int64_t>(next_initial_) - 1; }
+
+  // Adds what the reduction left out since it was last accounted for to the
+  // walk's counts and to its segment walk.
+  void account_reduction(Segment& walk) {
+    if (!reduction_) return;
+    const std::int64_t moves = reduction_->moves_left_out() - moves_accounted_;
+    moves_accounted_ = reduction_->moves_left_out();
+    walk_.counts.moves_left_out += moves;
+    walk.reductions.push_back(
+        ReductionTally{session_index_, current_initial(), moves, reduction_->order_matters()});
   }
 
   // Puts the next initial node on the stack, opening the next session with
   // initial nodes when the current one has no more; false at the end of the run.
-  bool open_next_start() {
+  bool open_next_start(Segment& walk) {
+    account_reduction(walk);
     while (!sessions_.is_open() || next_initial_ == sessions_.initial().size()) {
       if (!sessions_.open_next()) return false;
       const std::size_t j = sessions_.index();
-      walk_.starting_nodes = {run_.starting_nodes[j]};
-      walk_.subtree_index = 0;
+      walk_.subtree_index = static_cast<std::int64_t>(j);
       session_index_ = static_cast<std::int64_t>(j);
-      split_depth_ = std::max<std::int64_t>(1, run_.trace_lengths[j] - kChunkLevels);
+      split_depth_ = std::max<std::int64_t>(1, run_.trace_lengths[j] - chunk_levels_);
       next_initial_ = 0;
     }
     start_ = sessions_.initial()[next_initial_++];
-    search_.start(start_);
+    if (run_.options.symmetry_reduction) {
+      reduction_.emplace(start_, walk_.formula.clauses());
+      moves_accounted_ = 0;
+    }
+    search_.start(start_, reduction_ ? &*reduction_ : nullptr);
     return true;
   }
 
   SearchState& run_;
+  const std::int64_t chunk_levels_;
   SearchState walk_;  // the walk's segment: its counters, core and reports' context
   std::ostringstream out_;
   std::unique_ptr<SearchObserver> observer_;
@@ -348,6 +380,8 @@ class Walker : private SearchHooks {
   std::int64_t split_depth_ = 1;
   std::size_t next_initial_ = 0;
   InitialNode start_;
+  std::optional<InterchangeableInstances> reduction_;  // below start_
+  std::int64_t moves_accounted_ = 0;
   std::int64_t pieces_ = 0;
   bool done_ = false;
   std::mutex retired_mutex_;
@@ -385,6 +419,7 @@ LaidOutClauses private_copy(const LaidOutClauses& formula, TermCopier& copier) {
 struct PrivateChunk {
   NodeRef root;
   NodeRef session;
+  NodeRef initial;  // the chunk's initial node
   LaidOutClauses formula;
   std::shared_ptr<const std::vector<ConstraintStore>> stores;
   Knowledge initial_knowledge;
@@ -397,6 +432,8 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
   c.root = private_copy_of_path(chunk.root, copier);
   c.session = c.root;
   while (c.session->id() != chunk.session->id()) c.session = c.session->parent();
+  c.initial = c.root;
+  while (c.initial->id() != chunk.start.node->id()) c.initial = c.initial->parent();
   c.formula = private_copy(chunk.formula, copier);
   c.stores = private_copy(*chunk.start.stores, copier);
   return c;
@@ -405,9 +442,9 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
 // The search of one chunk as segment index, with a core of its own in which the
 // knowledge of the chunk's path is found by its kid as in the run's. Its output
 // goes to output, which may hand parts of it on before the search ends.
-Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions& options,
-                     const Knowledge& initial_knowledge, const ObserverFactory& observer_for,
-                     ChunkOutput& output) {
+Segment search_chunk(const Chunk& chunk, std::int64_t index, std::int64_t session,
+                     const SearchOptions& options, const Knowledge& initial_knowledge,
+                     const ObserverFactory& observer_for, ChunkOutput& output) {
   std::ostream out(&output);
   // What output throws (the run stopped) ends the search instead of muting the stream.
   out.exceptions(std::ios::badbit);
@@ -427,10 +464,21 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
       if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
     }
     s.formula = std::move(c.formula);
-    s.starting_nodes = {c.session};
-    s.subtree_index = 0;
+    // The chunk's own starting node is the only one it knows, at its place in the run.
+    s.starting_nodes.resize(static_cast<std::size_t>(session) + 1);
+    s.starting_nodes.back() = c.session;
+    s.subtree_index = session;
     begin_segment(s, index);
-    search_below(s, InitialNode{c.root, c.stores}, *observer);
+    DepthFirst search(s, *observer, {nullptr, options.prune_dead_ends});
+    std::optional<InterchangeableInstances> reduction;
+    if (chunk.alike) reduction.emplace(InitialNode{c.initial, c.stores}, *chunk.alike);
+    search.start(InitialNode{c.root, c.stores}, reduction ? &*reduction : nullptr);
+    search.run();
+    if (reduction) {
+      s.counts.moves_left_out += reduction->moves_left_out();
+      segment.reductions.push_back(ReductionTally{
+          session, chunk.initial, reduction->moves_left_out(), reduction->order_matters()});
+    }
     segment.tally = tally_of(s, index);
   } catch (...) {
     segment.failure = std::current_exception();
@@ -455,7 +503,8 @@ void search_piece(Piece& p, const SearchState& run, const Knowledge& initial_kno
     part.more = true;
     if (!delivery.hand_on_part(p, std::move(part))) throw Abandoned{};
   });
-  p.searched = search_chunk(*p.chunk, index, run.options, initial_knowledge, observer_for, output);
+  p.searched =
+      search_chunk(*p.chunk, index, session, run.options, initial_knowledge, observer_for, output);
   p.searched.session = session;
   p.searched.live = std::move(live);
 }
@@ -477,13 +526,10 @@ class Handoff {
 
 std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
                           const ParallelOptions& options, SegmentSink& sink) {
-  // The pieces are cut from the tree every run explores; a reduction would have
-  // to carry its state into each chunk.
-  if (state.options.symmetry_reduction || state.options.prune_dead_ends ||
-      state.options.goal_directed) {
+  // The hunt stops at its first attack, which the threads would race for.
+  if (state.options.goal_directed) {
     throw std::invalid_argument(
-        "the threaded search explores every run: it takes no symmetry reduction, dead-end "
-        "pruning or hunt for a first attack");
+        "the threaded search explores every run: it takes no hunt for a first attack");
   }
   state.times.search_time = process_seconds();
   if (state.options.feedback) *state.progress.out << "\n\nSearching...\n\n" << std::flush;
@@ -491,7 +537,7 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
   Handoff handoff;
   std::exception_ptr failure;
   {
-    Walker walker(state, observer_for);
+    Walker walker(state, observer_for, options.chunk_levels);
     const Knowledge initial_knowledge = walker.initial_knowledge();
     const auto owned = [&](const Piece& p) { return p.number % options.shards == options.shard; };
     // More threads than the machine runs at once would only take turns.

@@ -127,8 +127,9 @@ DepthFirst::DepthFirst(SearchState& state, SearchObserver& observer, Setup setup
       setup_(setup),
       hooks_(setup.hooks != nullptr ? *setup.hooks : plain_) {}
 
-void DepthFirst::start(const InitialNode& start) {
+void DepthFirst::start(const InitialNode& start, Reduction* reduction) {
   start_ = start;
+  reduction_ = reduction;
   hooks_.entering(stack_, start.node);
   stack_.push_back(Frame{start.node, {}, 0, -1});
 }
@@ -143,10 +144,10 @@ SubtreeEnd DepthFirst::run(NodeRef* paused) {
     const bool read_clock = state_.options.feedback && steps_++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
     Frame& top = stack_.back();
-    NodeRef child = hooks_.enough(stack_) ? nullptr
-                                          : step(*state_.core, state_.node_ids, top.node,
-                                                 top.cursor, setup_.reduction);
-    if (setup_.reduction != nullptr && setup_.reduction->invalidated()) {
+    NodeRef child = hooks_.enough(stack_)
+                        ? nullptr
+                        : step(*state_.core, state_.node_ids, top.node, top.cursor, reduction_);
+    if (reduction_ != nullptr && reduction_->invalidated()) {
       return SubtreeEnd::OrderMatters;
     }
     if (child && child->id() > state_.counts.max_node_id) state_.counts.max_node_id = child->id();
@@ -154,13 +155,14 @@ SubtreeEnd DepthFirst::run(NodeRef* paused) {
       state_.progress.last_feedback = now;
       print_progress(state_);
     }
-    if (child && hooks_.pause_at(stack_, child)) {
-      if (paused != nullptr) *paused = std::move(child);
-      return SubtreeEnd::Paused;
-    }
+    // A dead end is left out before a search that pauses at it could hand it on.
     if (child && setup_.prune_dead_ends && cannot_finish(child->status())) {
       state_.counts.dead_ends += 1;
       continue;
+    }
+    if (child && hooks_.pause_at(stack_, child)) {
+      if (paused != nullptr) *paused = std::move(child);
+      return SubtreeEnd::Paused;
     }
     if (child) {
       hooks_.entering(stack_, child);
@@ -178,8 +180,8 @@ SubtreeEnd DepthFirst::run(NodeRef* paused) {
 
 SubtreeEnd search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
                         Reduction* reduction) {
-  DepthFirst search(state, observer, {reduction, nullptr, state.options.prune_dead_ends});
-  search.start(start);
+  DepthFirst search(state, observer, {nullptr, state.options.prune_dead_ends});
+  search.start(start, reduction);
   return search.run();
 }
 

@@ -106,14 +106,14 @@ enum class SubtreeEnd {
 class DepthFirst {
  public:
   struct Setup {
-    Reduction* reduction = nullptr;
     SearchHooks* hooks = nullptr;  // none: the plain search
     bool prune_dead_ends = false;
   };
   DepthFirst(SearchState& state, SearchObserver& observer, Setup setup);
 
-  // Starts the search below start.node; the stack must be empty.
-  void start(const InitialNode& start);
+  // Starts the search below start.node, leaving out what reduction, when given,
+  // leaves out; the stack must be empty.
+  void start(const InitialNode& start, Reduction* reduction = nullptr);
   // Goes on until the stack is empty or the search stops, pauses (the child in
   // *paused, which must then be given) or finds the reduction does not hold.
   SubtreeEnd run(NodeRef* paused = nullptr);
@@ -128,6 +128,7 @@ class DepthFirst {
   SearchHooks plain_;
   SearchHooks& hooks_;
   InitialNode start_;
+  Reduction* reduction_ = nullptr;
   std::vector<Frame> stack_;
   std::int64_t segment_ = -1;
   std::uint32_t steps_ = 0;
