@@ -1,9 +1,6 @@
 #include "search/parallel.h"
 
-#include <tbb/global_control.h>
 #include <tbb/info.h>
-#include <tbb/parallel_pipeline.h>
-#include <tbb/task_arena.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
+#include <thread>
 
 #include "knowledge/kmanager.h"
 #include "search/subtree.h"
@@ -79,10 +77,9 @@ class HeldOutput {
 // it handed on) and then hands on its own output while it is still searched.
 //
 // No thread waits for a piece that is not being searched: the oldest piece not
-// handed on is on a thread that does not wait. This rests on the pool running
-// a piece's search stage at once, on the thread that cut it, which oneTBB's
-// pipeline does (a stage's task goes on with the item it produced); a pool that
-// queued cut pieces while every thread waited would stall the run.
+// handed on is on a thread that does not wait. This rests on every piece being
+// searched at once by the thread that cut it, which Workers guarantees; a pool
+// that queued cut pieces while every thread waited would stall the run.
 class Delivery {
  public:
   // At most `most_waiting` pieces are cut and not handed on at a time.
@@ -509,17 +506,84 @@ void search_piece(Piece& p, const SearchState& run, const Knowledge& initial_kno
   p.searched.live = std::move(live);
 }
 
-// TBB orders the stages of a piece, and the turns of a serial stage, by its own
-// means, which the thread sanitizer cannot see (the library is not built for
-// it). Every stage passes through this lock as it starts and as it ends, which
-// orders the same things again in a way the sanitizer sees. It is never held
-// for longer, and costs nothing next to a stage.
-class Handoff {
+// The run's threads: each cuts the next piece from the walk, under the
+// walker's lock, and searches it at once, then hands it to the delivery. A
+// piece is therefore searched by the thread that cut it, as soon as it is cut,
+// which is what the delivery's waits rely on (see Delivery). The thread that
+// starts the run is the first; another starts when a piece with a chunk is cut
+// and fewer than the most threads run, so that a run the walker does alone
+// starts none.
+class Workers {
  public:
-  void pass() { const std::lock_guard<std::mutex> passing(mutex_); }
+  Workers(Walker& walker, Delivery& delivery, int most, std::function<void(Piece&)> search,
+          std::function<bool(const Piece&)> owned)
+      : walker_(walker),
+        delivery_(delivery),
+        most_(most),
+        search_(std::move(search)),
+        owned_(std::move(owned)) {}
+
+  // Works with the run's threads until the last piece is handed on or the run
+  // fails; returns the number of pieces cut.
+  std::int64_t run() {
+    work();
+    // Threads are started only by threads that run, under the lock; once the
+    // first thread is done, none starts any more.
+    std::vector<std::thread> started;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      started.swap(threads_);
+    }
+    for (std::thread& t : started) t.join();
+    return pieces_;
+  }
 
  private:
-  std::mutex mutex_;
+  // Cuts and searches pieces until there are none left or the run stops.
+  void work() {
+    while (std::unique_ptr<Piece> piece = cut()) {
+      try {
+        if (piece->chunk && owned_(*piece) && !delivery_.stopped()) search_(*piece);
+      } catch (...) {
+        delivery_.fail(std::current_exception());
+      }
+      // Nothing may escape here: a piece that never reached finished() would
+      // leave every later one waiting for its turn.
+      try {
+        if (piece->chunk) walker_.retire(std::move(*piece->chunk));
+        piece->chunk.reset();
+        delivery_.finished(std::move(piece));
+      } catch (...) {
+        delivery_.fail(std::current_exception());
+      }
+    }
+  }
+
+  // The next piece, or none at the end of the run.
+  std::unique_ptr<Piece> cut() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    try {
+      if (walker_.done() || !delivery_.wait_for_room(pieces_)) return nullptr;
+      auto piece = std::make_unique<Piece>(walker_.next());
+      ++pieces_;
+      if (piece->chunk && static_cast<int>(threads_.size()) + 1 < most_) {
+        threads_.emplace_back([this] { work(); });
+      }
+      return piece;
+    } catch (...) {
+      delivery_.fail(std::current_exception());
+      return nullptr;
+    }
+  }
+
+  Walker& walker_;
+  Delivery& delivery_;
+  const int most_;
+  const std::function<void(Piece&)> search_;
+  const std::function<bool(const Piece&)> owned_;
+  std::mutex mutex_;  // the walker's, and the threads'
+  std::vector<std::thread> threads_;
+  std::int64_t pieces_ = 0;
 };
 
 }  // namespace
@@ -534,7 +598,6 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
   state.times.search_time = process_seconds();
   if (state.options.feedback) *state.progress.out << "\n\nSearching...\n\n" << std::flush;
   std::int64_t pieces = 0;
-  Handoff handoff;
   std::exception_ptr failure;
   {
     Walker walker(state, observer_for, options.chunk_levels);
@@ -543,59 +606,11 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
     // More threads than the machine runs at once would only take turns.
     const int threads = std::clamp(options.threads, 1, tbb::info::default_concurrency());
     Delivery delivery(sink, kPiecesPerThread * threads, options.held_output, owned);
-    const auto pieces_in_order =
-        tbb::make_filter<void, Piece*>(tbb::filter_mode::serial_in_order,
-                                       [&](tbb::flow_control& control) -> Piece* {
-                                         handoff.pass();
-                                         Piece* piece = nullptr;
-                                         try {
-                                           if (walker.done() || !delivery.wait_for_room(pieces)) {
-                                             control.stop();
-                                           } else {
-                                             piece = new Piece(walker.next());
-                                             ++pieces;
-                                           }
-                                         } catch (...) {
-                                           delivery.fail(std::current_exception());
-                                           control.stop();
-                                         }
-                                         handoff.pass();
-                                         return piece;
-                                       }) &
-        // Nothing may leave this stage by an exception: a piece that never
-        // reached finished() would leave every later one waiting for its turn.
-        tbb::make_filter<Piece*, void>(tbb::filter_mode::parallel, [&](Piece* p) {
-          handoff.pass();
-          std::unique_ptr<Piece> piece(p);
-          try {
-            if (p->chunk && owned(*p) && !delivery.stopped()) {
-              search_piece(*p, state, initial_knowledge, observer_for, delivery);
-            }
-          } catch (...) {
-            delivery.fail(std::current_exception());
-          }
-          try {
-            if (p->chunk) walker.retire(std::move(*p->chunk));
-            p->chunk.reset();
-            delivery.finished(std::move(piece));
-          } catch (...) {
-            delivery.fail(std::current_exception());
-          }
-          handoff.pass();
-        });
-    // The pool's threads start with the arena's first task and are joined when
-    // it ends (unless another run of the process still uses them), so that none
-    // outlives the run.
-    tbb::task_scheduler_handle scheduler{tbb::attach{}};
-    {
-      tbb::task_arena arena(threads);
-      arena.execute([&] {
-        tbb::parallel_pipeline(static_cast<std::size_t>(kPiecesPerThread * threads),
-                               pieces_in_order);
-      });
-    }
-    tbb::finalize(scheduler, std::nothrow);
-    handoff.pass();
+    Workers workers(
+        walker, delivery, threads,
+        [&](Piece& p) { search_piece(p, state, initial_knowledge, observer_for, delivery); },
+        owned);
+    pieces = workers.run();
     failure = delivery.failure();
   }
   if (failure) std::rethrow_exception(failure);
