@@ -213,27 +213,71 @@ class AttackRecordReader : public search::SegmentSink {
 
   SearchState& state_;
   AttackGroups& groups_;
-  const std::function<bool(const SearchState&)>& stop_;
+  const std::function<bool(const SearchState&)> stop_;
   Renumbering numbers_;
   std::string pending_;  // renumbered records not yet read whole
 };
 
+const search::ObserverFactory recorder_for = [](std::ostream& out) {
+  return std::unique_ptr<SearchObserver>(std::make_unique<AttackRecorder>(out));
+};
+
+search::ParallelOptions parallel_options(Threads threads) {
+  return search::ParallelOptions{
+      .threads = threads.count,
+      .chunk_levels = threads.chunk_levels > 0 ? threads.chunk_levels : kChunkLevels};
+}
+
+// Keeps the segments of a shard's share, each one's parts joined.
+class SegmentKeeper : public search::SegmentSink {
+ public:
+  explicit SegmentKeeper(std::vector<Segment>& segments) : segments_(segments) {}
+  void take(Segment segment) override {
+    if (segment.failure) std::rethrow_exception(segment.failure);
+    if (!segments_.empty() && segments_.back().index == segment.index && segments_.back().more) {
+      segment.output.insert(0, segments_.back().output);
+      segments_.pop_back();
+    }
+    segments_.push_back(std::move(segment));
+  }
+
+ private:
+  std::vector<Segment>& segments_;
+};
+
 }  // namespace
+
+std::int64_t search_share(SearchState& state, Threads threads, std::int64_t index,
+                          std::int64_t count, std::vector<Segment>& segments) {
+  SegmentKeeper keeper(segments);
+  search::ParallelOptions options = parallel_options(threads);
+  options.shards = count;
+  options.shard = index;
+  return search::run_parallel(state, recorder_for, options, keeper);
+}
+
+search::RunEnd read_segments(SearchState& state, const std::vector<const Segment*>& segments,
+                             AttackGroups& groups) {
+  const auto never = [](const SearchState&) { return false; };
+  AttackRecordReader reader(state, groups, never);
+  for (const Segment* segment : segments) {
+    try {
+      reader.take(*segment);
+    } catch (const std::logic_error&) {
+      throw InputError("--merge: segment " + std::to_string(segment->index) +
+                       " refers to what no shard holds");
+    }
+  }
+  state.subtree_index = std::ssize(state.starting_nodes) - 1;
+  return reader.reduction_failed() ? search::RunEnd::OrderMatters : search::RunEnd::Complete;
+}
 
 search::RunEnd search_on_threads(SearchState& state, Threads threads, AttackGroups& groups,
                                  const std::function<bool(const SearchState&)>& stop) {
   AttackRecordReader reader(state, groups, stop);
-  const search::ObserverFactory recorder_for = [](std::ostream& out) {
-    return std::unique_ptr<SearchObserver>(std::make_unique<AttackRecorder>(out));
-  };
   const double start = search::process_seconds();
   try {
-    search::run_parallel(
-        state, recorder_for,
-        search::ParallelOptions{
-            .threads = threads.count,
-            .chunk_levels = threads.chunk_levels > 0 ? threads.chunk_levels : kChunkLevels},
-        reader);
+    search::run_parallel(state, recorder_for, parallel_options(threads), reader);
   } catch (const StoppedBetweenSegments&) {
     state.times.search_time = search::process_seconds() - start;
     return search::RunEnd::Stopped;

@@ -10,10 +10,13 @@
 // those of one thread, and so are the statistics.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "report/attack_groups.h"
 #include "search/search.h"
+#include "search/segments.h"
 
 namespace analyser {
 
@@ -30,5 +33,17 @@ struct Threads {
 // symmetry reduction does not hold, the run ends OrderMatters, as run's does.
 search::RunEnd search_on_threads(SearchState& state, Threads threads, AttackGroups& groups,
                                  const std::function<bool(const SearchState&)>& stop);
+
+// A shard's share of that search: the pieces k with k % count == index, their
+// segments kept (each one's parts joined) for read_segments. Returns the
+// number of pieces of the whole run.
+std::int64_t search_share(SearchState& state, Threads threads, std::int64_t index,
+                          std::int64_t count, std::vector<Segment>& segments);
+
+// Reads the segments of a search made elsewhere (the shares of every shard,
+// in depth-first order) into groups and state, as search_on_threads would
+// have. Throws InputError when they are not one whole search's.
+search::RunEnd read_segments(SearchState& state, const std::vector<const Segment*>& segments,
+                             AttackGroups& groups);
 
 }  // namespace analyser
