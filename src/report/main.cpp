@@ -61,7 +61,9 @@ int run(ReportCommand command) {
   if (isatty(STDERR_FILENO) != 0) options.progress = &std::cerr;
   AnalysisResult result;
   try {
-    const std::vector<InputFile> files = model_files(command.model);
+    std::vector<InputFile> files = model_files(command.model);
+    const std::vector<InputFile> claims = claim_files(options.claim_files);
+    files.insert(files.end(), claims.begin(), claims.end());
     check_outputs(files, {{"--svg-dir", command.svg_dir},
                           {"--json", command.json_file},
                           {"--html", command.html_file}});

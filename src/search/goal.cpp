@@ -207,8 +207,11 @@ bool hunt_attack(SearchState& state, SearchObserver& observer) {
   for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
     if (state.initial_branching[j] == 0) continue;
     state.subtree_index = static_cast<std::int64_t>(j);
-    state.formula = laid_out_property(state.property, state.starting_nodes[j]->status().context);
-    if (cannot_fail(state.formula.clauses())) continue;
+    state.formulas = laid_out_claims(state.claims, state.starting_nodes[j]->status().context);
+    if (std::all_of(state.formulas.begin(), state.formulas.end(),
+                    [](const LaidOutClauses& claim) { return cannot_fail(claim.clauses()); })) {
+      continue;
+    }
     const InitialNodes initial(state, *state.core, j);
     for (std::size_t i = 0; i < initial.size(); ++i) {
       const InitialNode start = initial[i];

@@ -37,7 +37,7 @@ constexpr std::int64_t kMaxPieces = (numeral::kMaxSegment - 1) / 2;
 struct Chunk {
   NodeRef root;
   InitialNode start;
-  LaidOutClauses formula;
+  std::vector<LaidOutClauses> formulas;
   NodeRef session;  // the starting node
 };
 
@@ -314,7 +314,7 @@ class Walker : private SearchHooks {
       if (search_.stack().empty() && !open_next_start()) return std::nullopt;
       NodeRef child;
       if (search_.run(&child) == SubtreeEnd::Paused) {
-        return Chunk{std::move(child), start_, walk_.formula, run_.starting_nodes[session_index_]};
+        return Chunk{std::move(child), start_, walk_.formulas, run_.starting_nodes[session_index_]};
       }
     }
   }
@@ -327,7 +327,7 @@ class Walker : private SearchHooks {
       const std::size_t j = next_session_++;
       if (run_.initial_branching[j] == 0) continue;
       const NodeRef& session = run_.starting_nodes[j];
-      walk_.formula = laid_out_property(run_.property, session->status().context);
+      walk_.formulas = laid_out_claims(run_.claims, session->status().context);
       walk_.starting_nodes = {session};
       walk_.subtree_index = 0;
       session_index_ = static_cast<std::int64_t>(j);
@@ -384,11 +384,11 @@ LaidOutClauses private_copy(const LaidOutClauses& formula, TermCopier& copier) {
 }
 
 // What a chunk's thread searches: private copies of the chunk's path, of its
-// starting node (on that path), formula and stores, and of the initial knowledge.
+// starting node (on that path), formulas and stores, and of the initial knowledge.
 struct PrivateChunk {
   NodeRef root;
   NodeRef session;
-  LaidOutClauses formula;
+  std::vector<LaidOutClauses> formulas;
   std::shared_ptr<const std::vector<ConstraintStore>> stores;
   Knowledge initial_knowledge;
 };
@@ -400,7 +400,9 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
   c.root = private_copy_of_path(chunk.root, copier);
   c.session = c.root;
   while (c.session->id() != chunk.session->id()) c.session = c.session->parent();
-  c.formula = private_copy(chunk.formula, copier);
+  for (const LaidOutClauses& formula : chunk.formulas) {
+    c.formulas.push_back(private_copy(formula, copier));
+  }
   c.stores = private_copy(*chunk.start.stores, copier);
   return c;
 }
@@ -429,7 +431,7 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
     for (const Node* n = c.root.get(); n != nullptr; n = n->parent().get()) {
       if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
     }
-    s.formula = std::move(c.formula);
+    s.formulas = std::move(c.formulas);
     s.starting_nodes = {c.session};
     s.subtree_index = 0;
     begin_segment(s, index);

@@ -49,12 +49,17 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
 
 bool join(SearchState& state, const Formula& formula, const Formula& join_components,
           SearchObserver* observer) {
+  return join(state, std::vector<Formula>{formula}, join_components, observer);
+}
+
+bool join(SearchState& state, const std::vector<Formula>& claims, const Formula& join_components,
+          SearchObserver* observer) {
   show_feedback(state, "\n\nJoining principals...\n\n");
   const double start = process_seconds();
   const auto stopped = [&] { return observer != nullptr && observer->stop_requested(state); };
   SymbolicCore& core = *state.core;
   state.negated_join = not_formula(join_components);
-  state.property = formula;
+  state.claims = claims;
   std::int64_t count = 0;
   std::int64_t next_session = 0;
   bool complete = true;
@@ -114,12 +119,12 @@ SubtreeEnd search_sessions(SearchState& state, SearchObserver& observer) {
   for (state.subtree_index = 0; end == SubtreeEnd::Done && state.subtree_index < starting;) {
     const auto j = static_cast<std::size_t>(state.subtree_index);
     if (state.initial_branching[j] > 0) {
-      state.formula = laid_out_property(state.property, state.starting_nodes[j]->status().context);
+      state.formulas = laid_out_claims(state.claims, state.starting_nodes[j]->status().context);
       const InitialNodes initial(state, *state.core, j);
       for (std::size_t i = 0; i < initial.size() && end == SubtreeEnd::Done; ++i) {
         const InitialNode start = initial[i];
         if (state.options.symmetry_reduction) {
-          InterchangeableInstances reduction(start, state.formula.clauses());
+          InterchangeableInstances reduction(start, state.formulas);
           end = search_below(state, start, observer, &reduction);
           state.counts.moves_left_out += reduction.moves_left_out();
         } else {

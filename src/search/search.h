@@ -47,6 +47,9 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
 // sessions were still being built.
 bool join(SearchState& state, const Formula& formula, const Formula& join_components,
           SearchObserver* observer = nullptr);
+// The same with several claims, each checked on its own on every finished run.
+bool join(SearchState& state, const std::vector<Formula>& claims, const Formula& join_components,
+          SearchObserver* observer = nullptr);
 
 // How a run's search ended.
 enum class RunEnd {

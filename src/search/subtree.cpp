@@ -17,12 +17,20 @@ void verify_and_report(SearchState& state, const NodeRef& leaf,
                        const std::vector<ConstraintStore>& stores, SearchObserver& observer) {
   // The thread's clock: with several threads the process's counts them all.
   const double start = thread_seconds();
-  const std::vector<WorkItem> attacks =
-      attack_search(state.formula, stores, *state.core, leaf->status());
+  std::vector<std::vector<WorkItem>> attacks;  // per claim
+  for (const LaidOutClauses& claim : state.formulas) {
+    attacks.push_back(attack_search(claim, stores, *state.core, leaf->status()));
+  }
   state.times.verify_time += thread_seconds() - start;
-  if (attacks.empty()) return;
+  if (std::all_of(attacks.begin(), attacks.end(),
+                  [](const std::vector<WorkItem>& found) { return found.empty(); })) {
+    return;
+  }
   state.counts.attacks += 1;
-  observer.attack_found(state, leaf, attacks);
+  for (state.claim = 0; state.claim < attacks.size(); ++state.claim) {
+    if (!attacks[state.claim].empty()) observer.attack_found(state, leaf, attacks[state.claim]);
+  }
+  state.claim = 0;
 }
 
 // A leaf ends a trace: count it and hand on what the mode asks for.
