@@ -30,6 +30,9 @@ summary { cursor: pointer; }
 table { border-collapse: collapse; }
 td, th { border: 1px solid #ccc; padding: 0.2em 0.6em; text-align: left; vertical-align: top; }
 td { overflow-wrap: anywhere; }
+table.claims tr.attack td:nth-child(2) { background: #fbe3e1; }
+table.claims tr.holds td:nth-child(2) { background: #e3f4e1; }
+table.claims tr.not-checked td:nth-child(2) { background: #fdf3dc; }
 )";
 
 // Sessions an attack is found in that the table of attacks names before "and N
