@@ -53,12 +53,14 @@ std::vector<std::string> claims_table(const AnalysisResult& result) {
   for (const auto& row : rows) {
     for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
   }
+  // Two blanks between columns, as inside a column's header a blank may stand.
   std::vector<std::string> lines;
   for (const auto& row : rows) {
-    std::string line = " ";
-    for (std::size_t i = 0; i + 1 < row.size(); ++i)
-      line.append(" ").append(padded(row[i], widths[i]));
-    lines.push_back(line.append(" ").append(row.back()));
+    std::string line;
+    for (std::size_t i = 0; i + 1 < row.size(); ++i) {
+      line.append("  ").append(padded(row[i], widths[i]));
+    }
+    lines.push_back(line.append("  ").append(row.back()));
   }
   return lines;
 }

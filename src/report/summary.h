@@ -28,7 +28,8 @@ std::string claim_label(const AnalysisResult& result, std::size_t k);
 
 // The claims as a table: a header line, then one line per claim (its number,
 // status, distinct attacks, the rank of its first distinct attack, and its name
-// and text), the columns aligned, each line indented by two blanks.
+// and text), the columns aligned and two blanks apart, each line indented by
+// two blanks.
 std::vector<std::string> claims_table(const AnalysisResult& result);
 
 }  // namespace analyser

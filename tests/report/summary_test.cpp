@@ -40,10 +40,12 @@ TEST(ClaimsTable, OneAlignedLinePerClaim) {
   ClaimResult cut{"cut short", "false ;", "c", 1, ClaimStatus::NotChecked, 0, 0, 0};
   result.claims = {secrecy, unnamed, cut};
   const std::vector<std::string> expected = {
-      "  claim status                 distinct attacks first attack formula",
-      "  1     attack                 2                1            secrecy: forall B.i: not :> nb_i ;",
-      "  2     holds within the bound 0                -            true ;",
-      "  3     not checked            0                -            cut short: false ;",
+      "  claim  status                  distinct attacks  first attack  formula",
+      "  1      attack                  2                 1             secrecy: forall B.i: not "
+      ":> "
+      "nb_i ;",
+      "  2      holds within the bound  0                 -             true ;",
+      "  3      not checked             0                 -             cut short: false ;",
   };
   EXPECT_EQ(claims_table(result), expected);
   EXPECT_EQ(claim_label(result, 0), "1 (secrecy)");
@@ -67,7 +69,7 @@ TEST(Summary, ClaimsAreShownWhenThereAreSeveral) {
   write_summary(several, result, Verdict{kAttackFound, "Verdict: v"});
   EXPECT_NE(several.str().find("Distinct attack 1 of 1, on claim 2 (b): 1 attack set"),
             std::string::npos);
-  EXPECT_NE(several.str().find("\nClaims:\n  claim status"), std::string::npos);
+  EXPECT_NE(several.str().find("\nClaims:\n  claim  status"), std::string::npos);
   result.claims.erase(result.claims.begin());
   result.attacks[0].representative.claim = 0;
   std::ostringstream one;

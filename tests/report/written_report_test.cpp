@@ -183,17 +183,18 @@ TEST(JsonReport, ClaimsOneEntryEach) {
   options.session_size = 2;
   AnalysisResult result = analyse(options);
   const Verdict verdict = judge(result, 2);
-  const nlohmann::json j = nlohmann::json::parse(json_report(make_report(options, result, verdict)));
+  const nlohmann::json j =
+      nlohmann::json::parse(json_report(make_report(options, result, verdict)));
   ASSERT_EQ(j["claims"].size(), 4u);
   EXPECT_EQ(j["claims"][0], (nlohmann::json{{"number", 1},
-                                           {"name", "secrecy of nb"},
-                                           {"text", "forall B.i: not :> nb_i ;"},
-                                           {"path", dir + "logic.txt"},
-                                           {"line", 4},
-                                           {"status", "attack"},
-                                           {"distinct_attacks", 1},
-                                           {"attack_sets", 1},
-                                           {"first_attack", 1}}));
+                                            {"name", "secrecy of nb"},
+                                            {"text", "forall B.i: not :> nb_i ;"},
+                                            {"path", dir + "logic.txt"},
+                                            {"line", 4},
+                                            {"status", "attack"},
+                                            {"distinct_attacks", 1},
+                                            {"attack_sets", 1},
+                                            {"first_attack", 1}}));
   std::vector<std::string> statuses;
   for (const auto& claim : j["claims"]) statuses.push_back(claim["status"]);
   EXPECT_EQ(statuses, (std::vector<std::string>{"attack", "holds", "holds", "attack"}));
