@@ -17,6 +17,8 @@
 //     each subtree depth first with the children in the step function's order.
 //  4. A leaf is counted and handed on the moment it is found to have no child, so
 //     traces and attacks are numbered in depth-first order.
+//  5. A finished run is verified against every claim; one that violates any is
+//     one attack set, handed on once per claim it violates, in claim order.
 #pragma once
 
 #include <ostream>
