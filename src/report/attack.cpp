@@ -430,21 +430,22 @@ Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkIte
   // appearance, not by the session's instance numbers: runs that differ only by
   // a swap of two instances then give the same reason, and the same key.
   std::optional<Renumbering> by_appearance;
-  r.reason = reason_of(state.formulas.at(state.claim).clauses(), candidate.clauses,
-                       [&](const Formula& literal) {
-                         if (!by_appearance) {
-                           by_appearance.emplace();
-                           std::string unused;
-                           for (const SentOrReceived& s : r.steps) {
-                             by_appearance->instance(s.action->instance);
-                             by_appearance->append(unused, s.message);
-                           }
-                         }
-                         Renumbering renumbering = *by_appearance;
-                         std::string text;
-                         renumbering.append(text, literal);
-                         return text;
-                       });
+  // The claim violated: its clauses, prepared for the session.
+  const ClauseList& claim = state.formulas.at(state.claim).clauses();
+  r.reason = reason_of(claim, candidate.clauses, [&](const Formula& literal) {
+    if (!by_appearance) {
+      by_appearance.emplace();
+      std::string unused;
+      for (const SentOrReceived& s : r.steps) {
+        by_appearance->instance(s.action->instance);
+        by_appearance->append(unused, s.message);
+      }
+    }
+    Renumbering renumbering = *by_appearance;
+    std::string text;
+    renumbering.append(text, literal);
+    return text;
+  });
   r.involved = involved_instances(session, r.steps, r.reason);
   for (const SentOrReceived& s : r.steps) {
     if (r.involved.count(s.action->instance) != 0) r.involved_steps.push_back(s);
