@@ -30,7 +30,12 @@ summary { cursor: pointer; }
 table { border-collapse: collapse; }
 td, th { border: 1px solid #ccc; padding: 0.2em 0.6em; text-align: left; vertical-align: top; }
 td { overflow-wrap: anywhere; }
-table.claims tr.attack td:nth-child(2) { background: #fbe3e1; }
+)";
+
+// The colours of the claims' statuses, on a page with a table of claims only:
+// the page of a single claim stays as it was.
+constexpr const char* kClaimsStyle =
+    R"(table.claims tr.attack td:nth-child(2) { background: #fbe3e1; }
 table.claims tr.holds td:nth-child(2) { background: #e3f4e1; }
 table.claims tr.not-checked td:nth-child(2) { background: #fdf3dc; }
 )";
@@ -52,10 +57,10 @@ std::string plural(std::int64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-void write_head(std::ostream& html) {
+void write_head(std::ostream& html, bool several_claims) {
   html << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
           "<title>Protocol analysis report</title>\n<style>"
-       << kStyle << "</style>\n</head>\n";
+       << kStyle << (several_claims ? kClaimsStyle : "") << "</style>\n</head>\n";
 }
 
 void write_verdict(std::ostream& html, const Report& report) {
@@ -259,7 +264,7 @@ std::string html_escaped(const std::string& text) {
 
 std::string html_report(const Report& report) {
   std::ostringstream html;
-  write_head(html);
+  write_head(html, report.result.claims.size() > 1);
   html << "<body>\n";
   write_verdict(html, report);
   write_claims_table(html, report.result);
