@@ -1,11 +1,14 @@
 // Fuzz target: the input is a formula file followed by a join components file,
-// both read from one lexer, one after the other.
+// both read from one lexer, one after the other; and then, on its own, a file
+// of claims (every formula of it, with names and texts), as the report reads
+// the logic file.
 // Each formula read is rendered and brought to the normal forms the search
 // uses, over a session of the Needham-Schroeder roles A and B.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "formula/claims.h"
 #include "formula/formula.h"
 #include "fuzz_support.h"
 #include "principal/context.h"
@@ -79,6 +82,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     for (int file = 0; file < 2; ++file)
       inspect(silenced.out(), formula_parser::parse_formula(lexer), context);
+  } catch (const syntax::SyntaxError& error) {
+    fuzz::report(silenced.out(), error);
+  } catch (const Failure& failure) {
+    silenced.out() << failure.description();
+  }
+  tokenizer::Lexer claims_lexer(text);
+  try {
+    for (const Claim& claim : parse_claims(claims_lexer, text)) {
+      silenced.out() << claim.name << claim.text;
+      inspect(silenced.out(), claim.formula, context);
+    }
   } catch (const syntax::SyntaxError& error) {
     fuzz::report(silenced.out(), error);
   } catch (const Failure& failure) {

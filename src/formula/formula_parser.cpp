@@ -93,6 +93,7 @@ class FileReader {
       : reader_(lexer, kMessages, "Pl_parser.ParseError") {}
 
   Formula parse_formula();
+  std::vector<FormulaSpan> parse_formulas();
   KnowledgeFile parse_knowledge();
 
  private:
@@ -582,6 +583,30 @@ Formula FileReader::parse_formula() {
   }
 }
 
+std::vector<FormulaSpan> FileReader::parse_formulas() {
+  std::vector<FormulaSpan> formulas;
+  try {
+    for (;;) {
+      const Token first = read_token();
+      if (first.is(TokenKind::EndOfInput)) {
+        if (reader_.code() == syntax::kCommentNotClosed) throw reader_.error(true);
+        if (formulas.empty())
+          fail(kMissingSemicolon, first.where, syntax::expected("a formula", first));
+        return formulas;
+      }
+      reader_.unget(first);
+      Token end;
+      Stack stack = read_formula_stack(&end);
+      formulas.push_back(FormulaSpan{finish(stack, end), first.where, end.where});
+    }
+  } catch (const syntax::ParseAbort&) {
+    throw reader_.error(true);
+  } catch (const CantReduce&) {
+    reader_.record(kMalformedExpression);
+    throw reader_.error(true);
+  }
+}
+
 KnowledgeFile FileReader::parse_knowledge() {
   try {
     KnowledgeFile file;
@@ -611,6 +636,10 @@ KnowledgeFile FileReader::parse_knowledge() {
 
 Formula parse_formula(tokenizer::Lexer& lexer) {
   return FileReader(lexer).parse_formula();
+}
+
+std::vector<FormulaSpan> parse_formulas(tokenizer::Lexer& lexer) {
+  return FileReader(lexer).parse_formulas();
 }
 
 KnowledgeFile parse_knowledge(tokenizer::Lexer& lexer) {

@@ -19,6 +19,19 @@ namespace formula_parser {
 // Stack_overflow on nesting deeper than kMaxNesting.
 Formula parse_formula(tokenizer::Lexer& lexer);
 
+// A formula and where it stands in its file.
+struct FormulaSpan {
+  Formula formula;
+  tokenizer::Location start;  // its first token
+  tokenizer::Location end;    // the ";" that ends it
+};
+
+// Every formula up to the end of the input, in order, one at least: a file of
+// several properties. Errors as parse_formula's; an input that ends inside a
+// block comment after the last formula is one too ("Comment not closed"), since
+// the comment may hide formulas.
+std::vector<FormulaSpan> parse_formulas(tokenizer::Lexer& lexer);
+
 struct KnowledgeFile {
   std::vector<Message> terms;  // in file order
   // The analysis needs two terms at least: a list of one comes with this

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 
@@ -17,12 +18,13 @@ namespace analyser {
 
 namespace {
 
-// Groups every attack set the search reports; stops the search at the first
-// attack or at the time limit when asked to.
+// Groups every attack set the search reports, claim by claim; stops the search
+// at the first attack or at the time limit when asked to.
 class AttackCollector : public SearchObserver {
  public:
-  explicit AttackCollector(const AnalysisOptions& options)
-      : first_only_(options.first_only),
+  AttackCollector(const AnalysisOptions& options, std::size_t claims)
+      : groups_(claims),
+        first_only_(options.first_only),
         time_limit_(options.time_limit),
         progress_(options.progress != nullptr ? *options.progress : nowhere_,
                   options.progress != nullptr) {}
@@ -32,10 +34,12 @@ class AttackCollector : public SearchObserver {
     if (first_only_) end_ = SearchEnd::FirstAttack;
     // Only the first attack set of a group is described and shown, with its full report.
     const std::int64_t session = state.subtree_index + 1;
-    if (groups_.add_to_group(attack_key(state, leaf, candidates), session)) return;
+    AttackGroups& groups = groups_.at(state.claim);
+    if (groups.add_to_group(attack_key(state, leaf, candidates), session)) return;
     Attack attack = describe_attack(state, leaf, candidates);
     attack.report = attack_set_report(state, leaf, candidates);
-    groups_.add(std::move(attack));
+    attack.claim = state.claim;
+    groups.add(std::move(attack));
   }
   // Verification mode reports neither traces nor graph paths.
   void trace_found(const SearchState&, const NodeRef&) override {}
@@ -51,17 +55,19 @@ class AttackCollector : public SearchObserver {
 
   SearchEnd end() const { return end_; }
   double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
-  const AttackGroups& groups() const { return groups_; }
-  AttackGroups& groups() { return groups_; }
+  // Per claim, in the order of the claims.
+  const std::vector<AttackGroups>& groups() const { return groups_; }
+  std::vector<AttackGroups>& groups() { return groups_; }
 
  private:
   using Clock = std::chrono::steady_clock;
+
+  std::vector<AttackGroups> groups_;
 
   bool first_only_;
   std::optional<double> time_limit_;
   Clock::time_point start_ = Clock::now();
   SearchEnd end_ = SearchEnd::Complete;
-  AttackGroups groups_;
   std::ostream nowhere_{nullptr};  // where a bar that is not shown goes
   ProgressBar progress_;
 };
@@ -111,10 +117,25 @@ std::string without_line_end(std::string line) {
   return line;
 }
 
-// The inputs parsed from the texts of model. A syntax error or a slip throws
-// InputError with its diagnostics; the principals file's warnings join warnings.
+// The claims of a claim file: every formula of it. A syntax error throws
+// InputError with its diagnostic.
+std::vector<Claim> claims_of(const InputFile& file) {
+  const tokenizer::SourceFile source{file.path, file.text, ""};
+  tokenizer::Lexer lexer(source);
+  try {
+    return parse_claims(lexer, file.text);
+  } catch (const syntax::SyntaxError& error) {
+    throw InputError(
+        std::vector<std::string>{without_line_end(syntax::diagnostic_line(error.diagnostic()))});
+  }
+}
+
+// The inputs parsed from the texts of model (the four files, then the claim
+// files), and in claims every claim, the logic file's first. A syntax error or
+// a slip throws InputError with its diagnostics; the principals file's
+// warnings join warnings.
 Inputs parse_model(const AnalysisOptions& options, const std::vector<InputFile>& model,
-                   std::vector<std::string>& warnings) {
+                   std::vector<Claim>& claims, std::vector<std::string>& warnings) {
   // The settings name exactly the model's files, read already: none is read again.
   const auto text_at = [&](const std::string& path) {
     const auto file = std::find_if(model.begin(), model.end(),
@@ -139,12 +160,19 @@ Inputs parse_model(const AnalysisOptions& options, const std::vector<InputFile>&
   for (std::string& line : lines_of(diagnostics.str())) {
     if (line.rfind(warning, 0) == 0) warnings.push_back(line.substr(warning.size()));
   }
+  claims = inputs.claims;
+  for (const InputFile& file : model) {
+    if (file.role != kClaimRole) continue;
+    std::vector<Claim> more = claims_of(file);
+    claims.insert(claims.end(), more.begin(), more.end());
+  }
   std::vector<std::string> errors;
   if (inputs.too_few_knowledge_terms) {
     errors.push_back(without_line_end(syntax::diagnostic_line(*inputs.too_few_knowledge_terms)));
   }
   if (!options.accept_slips) {
-    for (const syntax::Diagnostic& slip : model_slips(model, inputs, options.knowledge_in_join)) {
+    for (const syntax::Diagnostic& slip :
+         model_slips(model, inputs, claims, options.knowledge_in_join)) {
       errors.push_back(without_line_end(syntax::diagnostic_line(slip)));
     }
   }
@@ -152,14 +180,44 @@ Inputs parse_model(const AnalysisOptions& options, const std::vector<InputFile>&
   return inputs;
 }
 
-// The sessions of the model of inputs, composed as options ask; false in
-// joined when the observer stopped it.
-// The analyser's own -f display is never on: it writes to nowhere.
-SearchState composed(const AnalysisOptions& options, const Inputs& inputs, SearchObserver* observer,
+// What the run established about each claim, its attacks being those of
+// groups (one per claim).
+std::vector<ClaimResult> claim_results(const std::vector<Claim>& claims,
+                                       const std::vector<AttackGroups>& groups,
+                                       const AnalysisResult& result) {
+  std::vector<ClaimResult> results;
+  std::size_t rank = 1;  // of the next claim's first attack
+  for (std::size_t k = 0; k < claims.size(); ++k) {
+    ClaimResult r;
+    r.name = claims[k].name;
+    r.text = claims[k].text;
+    r.file = claims[k].where.file;
+    r.line = claims[k].where.line;
+    r.attack_sets = groups[k].attack_sets();
+    r.distinct_attacks = groups[k].ordered().size();
+    if (r.distinct_attacks > 0) {
+      r.status = ClaimStatus::Attack;
+      r.first_attack = rank;
+      rank += r.distinct_attacks;
+    } else if (result.end == SearchEnd::Complete && result.statistics.finished_runs > 0) {
+      r.status = ClaimStatus::Holds;
+    }
+    results.push_back(std::move(r));
+  }
+  return results;
+}
+
+// The sessions of the model of inputs, composed as options ask, for attacks
+// on claims; false in joined when the observer stopped it. The analyser's own
+// -f display is never on: it writes to nowhere.
+SearchState composed(const AnalysisOptions& options, const Inputs& inputs,
+                     const std::vector<Claim>& claims, SearchObserver* observer,
                      std::ostream& nowhere, bool& joined) {
   const Settings settings = analysis_settings(options);
   SearchState state = search::create(inputs.principals, inputs.knowledge, settings.search, nowhere);
-  joined = search::join(state, inputs.formula, inputs.join_components, observer);
+  std::vector<Formula> formulas;
+  for (const Claim& claim : claims) formulas.push_back(claim.formula);
+  joined = search::join(state, formulas, inputs.join_components, observer);
   return state;
 }
 
@@ -174,15 +232,15 @@ search::RunEnd search_here(const AnalysisOptions& options, SearchState& state,
                            [&](const SearchState& s) { return collector.stop_requested(s); });
 }
 
-// Searches the model of inputs; when the symmetry reduction cannot be trusted
-// on it, searches every run again, here.
+// Searches the model of inputs for attacks on claims; when the symmetry
+// reduction cannot be trusted on it, searches every run again, here.
 AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs,
-                            const Searcher& searcher = nullptr) {
+                            const std::vector<Claim>& claims, const Searcher& searcher = nullptr) {
   // The time limit covers composing the sessions too.
-  AttackCollector collector(options);
-  bool joined = false;
+  AttackCollector collector(options, claims.size());
   std::ostream nowhere(nullptr);
-  SearchState state = composed(options, inputs, &collector, nowhere, joined);
+  bool joined = false;
+  SearchState state = composed(options, inputs, claims, &collector, nowhere, joined);
   const auto searched = [&] {
     return searcher ? searcher(state, collector) : search_here(options, state, collector);
   };
@@ -193,7 +251,7 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
     if (options.time_limit) {
       exhaustive.time_limit = std::max(1e-9, *options.time_limit - collector.elapsed());
     }
-    AnalysisResult result = search_model(exhaustive, inputs);
+    AnalysisResult result = search_model(exhaustive, inputs, claims);
     result.warnings.push_back(std::string("the symmetry reduction does not hold here (") +
                               kOrderMatters + "): every run was explored");
     return result;
@@ -202,9 +260,13 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
   if (joined) result.warnings = run_warnings(state);
   result.end = collector.end();
   result.sessions = sessions_of(state);
-  result.attacks = collector.groups().ordered();
+  for (const AttackGroups& groups : collector.groups()) {
+    const std::vector<AttackGroup> ordered = groups.ordered();
+    result.attacks.insert(result.attacks.end(), ordered.begin(), ordered.end());
+  }
   result.statistics = statistics_of(state, result.sessions);
   if (!joined) result.statistics.sessions_searched = 0;
+  result.claims = claim_results(claims, collector.groups(), result);
   return result;
 }
 
@@ -217,6 +279,7 @@ Settings analysis_settings(const AnalysisOptions& options) {
   settings.logic_file = options.logic_file;
   settings.join_file = options.join_file;
   settings.knowledge_file = options.knowledge_file;
+  settings.every_claim = true;
   settings.search.session_size = options.session_size;
   settings.search.symmetry_reduction = !options.exhaustive;
   settings.search.prune_dead_ends = options.prune_dead_ends && !options.exhaustive;
@@ -226,9 +289,12 @@ Settings analysis_settings(const AnalysisOptions& options) {
 
 namespace {
 
+// The four files and the claim files, read.
 std::vector<InputFile> read_model(const AnalysisOptions& options) {
   std::vector<InputFile> model = model_files(
       {options.principals_file, options.logic_file, options.join_file, options.knowledge_file});
+  const std::vector<InputFile> more = claim_files(options.claim_files);
+  model.insert(model.end(), more.begin(), more.end());
   read_texts(model);
   return model;
 }
@@ -236,8 +302,9 @@ std::vector<InputFile> read_model(const AnalysisOptions& options) {
 AnalysisResult analysed(const AnalysisOptions& options, std::vector<InputFile> model,
                         const Searcher& searcher = nullptr) {
   std::vector<std::string> warnings;
-  const Inputs inputs = parse_model(options, model, warnings);
-  AnalysisResult result = search_model(options, inputs, searcher);
+  std::vector<Claim> claims;
+  const Inputs inputs = parse_model(options, model, claims, warnings);
+  AnalysisResult result = search_model(options, inputs, claims, searcher);
   warnings.insert(warnings.end(), result.warnings.begin(), result.warnings.end());
   result.warnings = std::move(warnings);
   result.inputs = std::move(model);
@@ -257,10 +324,11 @@ ShardPart analyse_shard(const AnalysisOptions& options, ShardSelection shard) {
                                 options.knowledge_in_join};
   part.inputs = read_model(options);
   std::vector<std::string> warnings;
-  const Inputs inputs = parse_model(options, part.inputs, warnings);
-  bool joined = false;
+  std::vector<Claim> claims;
+  const Inputs inputs = parse_model(options, part.inputs, claims, warnings);
   std::ostream nowhere(nullptr);
-  SearchState state = composed(options, inputs, nullptr, nowhere, joined);
+  bool joined = false;
+  SearchState state = composed(options, inputs, claims, nullptr, nowhere, joined);
   const double start = search::process_seconds();
   part.pieces = search_share(state, {options.threads, options.chunk_levels}, shard.index,
                              shard.count, part.segments);
@@ -279,6 +347,9 @@ AnalysisOptions options_of(const ShardPart& part, int threads) {
   options.logic_file = part.inputs[1].path;
   options.join_file = part.inputs[2].path;
   options.knowledge_file = part.inputs[3].path;
+  for (std::size_t k = 4; k < part.inputs.size(); ++k) {
+    options.claim_files.push_back(part.inputs[k].path);
+  }
   return options;
 }
 

@@ -21,6 +21,9 @@ struct AnalysisOptions {
   std::string logic_file;
   std::string join_file;
   std::string knowledge_file;
+  // Files of more claims (--claim), each read as the logic file is: every
+  // formula of it a claim.
+  std::vector<std::string> claim_files;
   std::int64_t session_size = 0;
   bool first_only = false;  // stop at the first attack set
   // Explore every run, not one per class of runs that differ only by swapping
@@ -71,11 +74,35 @@ struct AnalysisStatistics {
 // Why the search ended.
 enum class SearchEnd { Complete, FirstAttack, TimeLimit };
 
+// What the run established about one claim: an attack violates it, or every
+// finished run of the complete search satisfies it (within the session size),
+// or neither could be decided (the search was cut short before an attack on
+// it, or verified no run).
+enum class ClaimStatus { Holds, Attack, NotChecked };
+
+struct ClaimResult {
+  std::string name;  // from the comment before it; may be empty
+  std::string text;  // as written
+  std::string file;  // where it is written, and at which line
+  std::int64_t line = 0;
+  ClaimStatus status = ClaimStatus::NotChecked;
+  std::int64_t attack_sets = 0;  // the attack sets that violate it
+  std::size_t distinct_attacks = 0;
+  // Its first distinct attack (its most frequent) as a rank in the result's
+  // attacks, from 1; 0 when it has none.
+  std::size_t first_attack = 0;
+};
+
 struct AnalysisResult {
   std::vector<InputFile> inputs;  // the texts analysed, in the order of the command line
   SearchEnd end = SearchEnd::Complete;
   std::vector<Session> sessions;
-  std::vector<AttackGroup> attacks;  // most frequent first
+  // In the order of the claims: those of the logic file, then those of each
+  // claim file.
+  std::vector<ClaimResult> claims;
+  // Claim by claim, in the order of the claims; each claim's most frequent
+  // first. An attack set that violates several claims counts under each.
+  std::vector<AttackGroup> attacks;
   AnalysisStatistics statistics;
   // Why the run may mean less than it seems: no session, every session pruned,
   // no finished run, a principals file ending inside a comment. One text each,
@@ -83,7 +110,8 @@ struct AnalysisResult {
   std::vector<std::string> warnings;
 };
 
-// Reads each input file once and runs the analysis. A file that cannot be read,
+// Reads each input file once and runs the analysis: one search, every finished
+// run verified against every claim. A file that cannot be read,
 // a syntax error and a slip (see report/slips.h) throw InputError with the
 // lines that explain it; other failures of the analyser (nesting too deep,
 // say) throw Failure.

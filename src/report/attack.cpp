@@ -430,7 +430,9 @@ Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkIte
   // appearance, not by the session's instance numbers: runs that differ only by
   // a swap of two instances then give the same reason, and the same key.
   std::optional<Renumbering> by_appearance;
-  r.reason = reason_of(state.formula.clauses(), candidate.clauses, [&](const Formula& literal) {
+  // The claim violated: its clauses, prepared for the session.
+  const ClauseList& claim = state.formulas.at(state.claim).clauses();
+  r.reason = reason_of(claim, candidate.clauses, [&](const Formula& literal) {
     if (!by_appearance) {
       by_appearance.emplace();
       std::string unused;

@@ -41,6 +41,7 @@ struct Exchange {
 struct Attack {
   std::int64_t attack_set = 0;  // the number the analyser's report gives it
   std::int64_t session = 0;     // the starting node it was found in, from 1
+  std::size_t claim = 0;        // the claim it violates, from 0
   // Violated literals of the first candidate enough to break the property.
   std::vector<std::string> violated;
   std::vector<Exchange> exchanges;      // the involved instances' messages, in order

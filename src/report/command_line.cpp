@@ -87,8 +87,10 @@ std::variant<ReportCommand, int> parse_command_line(const std::vector<std::strin
   CLI::App app{
       "Analyses a security protocol within a bounded session size and reports the\n"
       "verdict and each distinct attack. Exit status: 0 no attack within the bound,\n"
-      "1 attack found, 2 bad input, 3 nothing checked (no session, no finished run,\n"
-      "or the time limit cut the search short without an attack).",
+      "1 attack found (on any claim), 2 bad input, 3 nothing checked (no session, no\n"
+      "finished run, or the time limit cut the search short without an attack).\n"
+      "Every formula of the logic file is a claim, checked on its own, and --claim\n"
+      "adds more; a /* comment */ right before a formula names it.",
       "tool-report"};
   app.set_version_flag("--version", "tool-report " + version);
   ReportCommand command;
@@ -104,7 +106,13 @@ std::variant<ReportCommand, int> parse_command_line(const std::vector<std::strin
       ->required()
       ->check(number("a number"))
       ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()));
-  app.add_flag("--first", options.first_only, "stop at the first attack");
+  app.add_option("--claim", options.claim_files,
+                 "check the claims of FILE too: every formula of it, as in the logic file "
+                 "(may be given more than once)")
+      ->type_name("FILE")
+      ->allow_extra_args(false);
+  app.add_flag("--first", options.first_only,
+               "stop at the first attack (the claims it does not violate are not checked)");
   app.add_flag("--exhaustive", options.exhaustive,
                "explore every run, also those that only swap interchangeable instances");
   app.add_option("--time-limit", options.time_limit,

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "report/chart.h"
+#include "report/report.h"
 #include "report/statistics_fields.h"
 #include "report/summary.h"
 
@@ -31,6 +32,14 @@ td, th { border: 1px solid #ccc; padding: 0.2em 0.6em; text-align: left; vertica
 td { overflow-wrap: anywhere; }
 )";
 
+// The colours of the claims' statuses, on a page with a table of claims only:
+// the page of a single claim stays as it was.
+constexpr const char* kClaimsStyle =
+    R"(table.claims tr.attack td:nth-child(2) { background: #fbe3e1; }
+table.claims tr.holds td:nth-child(2) { background: #e3f4e1; }
+table.claims tr.not-checked td:nth-child(2) { background: #fdf3dc; }
+)";
+
 // Sessions an attack is found in that the table of attacks names before "and N
 // more"; its section names them all.
 constexpr std::size_t kSessionsInTable = 8;
@@ -48,10 +57,10 @@ std::string plural(std::int64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-void write_head(std::ostream& html) {
+void write_head(std::ostream& html, bool several_claims) {
   html << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
           "<title>Protocol analysis report</title>\n<style>"
-       << kStyle << "</style>\n</head>\n";
+       << kStyle << (several_claims ? kClaimsStyle : "") << "</style>\n</head>\n";
 }
 
 void write_verdict(std::ostream& html, const Report& report) {
@@ -60,9 +69,34 @@ void write_verdict(std::ostream& html, const Report& report) {
        << html_escaped(report.verdict.line) << "</p>\n<p class=\"bound\">Bound: sessions of "
        << plural(report.session_size, "principal", "principals") << "; search "
        << search_end_word(report.result.end) << ".</p>\n"
-       << "<nav class=\"contents\"><a href=\"#attacks\">Distinct attacks</a>"
+       << "<nav class=\"contents\">"
+       << (report.result.claims.size() > 1 ? "<a href=\"#claims\">Claims</a>" : "")
+       << "<a href=\"#attacks\">Distinct attacks</a>"
           "<a href=\"#inputs\">Input files</a><a href=\"#sessions\">Sessions</a>"
           "<a href=\"#statistics\">Statistics</a></nav>\n";
+}
+
+// With several claims, one row per claim: its status, its distinct attacks and
+// a link to the first one's section, and its name and text.
+void write_claims_table(std::ostream& html, const AnalysisResult& result) {
+  if (result.claims.size() < 2) return;
+  html << "<section id=\"claims\">\n<h2>Claims</h2>\n<table class=\"claims\">\n"
+          "<tr><th>Claim</th><th>Status</th><th>Distinct attacks</th><th>First attack</th>"
+          "<th>Formula</th></tr>\n";
+  for (std::size_t k = 0; k < result.claims.size(); ++k) {
+    const ClaimResult& c = result.claims[k];
+    html << "<tr class=\"" << claim_status_word(c.status) << "\"><td>" << k + 1 << "</td><td>"
+         << claim_status_text(c.status) << "</td><td>" << c.distinct_attacks << "</td><td>";
+    if (c.first_attack > 0) {
+      html << "<a href=\"#" << attack_anchor(c.first_attack) << "\">Distinct attack "
+           << c.first_attack << "</a>";
+    } else {
+      html << "-";
+    }
+    html << "</td><td>" << (c.name.empty() ? "" : "<strong>" + html_escaped(c.name) + "</strong> ")
+         << "<code>" << html_escaped(c.text) << "</code></td></tr>\n";
+  }
+  html << "</table>\n</section>\n";
 }
 
 // One row per distinct attack, linking to its section.
@@ -72,12 +106,16 @@ void write_attack_table(std::ostream& html, const AnalysisResult& result) {
     html << "<p>No attack found.</p>\n</section>\n";
     return;
   }
-  html << "<table class=\"attacks\">\n<tr><th>Rank</th><th>Attack sets</th><th>Sessions</th>"
-          "<th>Violated constraints</th></tr>\n";
+  const bool several_claims = result.claims.size() > 1;
+  html << "<table class=\"attacks\">\n<tr><th>Rank</th>" << (several_claims ? "<th>Claim</th>" : "")
+       << "<th>Attack sets</th><th>Sessions</th><th>Violated constraints</th></tr>\n";
   for (std::size_t i = 0; i < result.attacks.size(); ++i) {
     const AttackGroup& group = result.attacks[i];
-    html << "<tr><td><a href=\"#" << attack_anchor(i + 1) << "\">" << i + 1 << "</a></td><td>"
-         << group.count << "</td><td>"
+    html << "<tr><td><a href=\"#" << attack_anchor(i + 1) << "\">" << i + 1 << "</a></td><td>";
+    if (several_claims) {
+      html << html_escaped(claim_label(result, group.representative.claim)) << "</td><td>";
+    }
+    html << group.count << "</td><td>"
          << html_escaped(sessions_text(group, result.sessions, kSessionsInTable)) << "</td><td>";
     for (const std::string& literal : group.representative.violated) {
       html << "<code>" << html_escaped(literal) << "</code><br>";
@@ -87,7 +125,8 @@ void write_attack_table(std::ostream& html, const AnalysisResult& result) {
   html << "</table>\n</section>\n";
 }
 
-// The four files as analysed, each folded away under its role and path.
+// The files as analysed (the four, then the claim files), each folded away
+// under its role and path.
 void write_inputs(std::ostream& html, const std::vector<InputFile>& inputs) {
   html << "<section id=\"inputs\">\n<h2>Input files</h2>\n";
   for (const InputFile& f : inputs) {
@@ -164,8 +203,14 @@ void write_attack(std::ostream& html, const Report& report, std::size_t i) {
   const std::size_t total = report.result.attacks.size();
   html << "<section class=\"attack\" id=\"" << attack_anchor(rank) << "\">\n";
   write_attack_links(html, rank, total);
-  html << "<h2>Distinct attack " << rank << " of " << total << "</h2>\n<p class=\"count\">Found "
-       << plural(group.count, "time", "times") << ", in "
+  html << "<h2>Distinct attack " << rank << " of " << total << "</h2>\n";
+  if (report.result.claims.size() > 1) {
+    const ClaimResult& claim = report.result.claims.at(a.claim);
+    html << "<p class=\"claim\">Violates claim "
+         << html_escaped(claim_label(report.result, a.claim)) << ": <code>"
+         << html_escaped(claim.text) << "</code></p>\n";
+  }
+  html << "<p class=\"count\">Found " << plural(group.count, "time", "times") << ", in "
        << (group.sessions.size() == 1 ? "session " : "sessions ")
        << html_escaped(
               sessions_text(group, report.result.sessions, std::numeric_limits<std::size_t>::max()))
@@ -219,9 +264,10 @@ std::string html_escaped(const std::string& text) {
 
 std::string html_report(const Report& report) {
   std::ostringstream html;
-  write_head(html);
+  write_head(html, report.result.claims.size() > 1);
   html << "<body>\n";
   write_verdict(html, report);
+  write_claims_table(html, report.result);
   write_attack_table(html, report.result);
   write_inputs(html, report.inputs);
   write_sessions(html, report.result.sessions);

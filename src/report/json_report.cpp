@@ -24,6 +24,7 @@ Json attack_json(const AttackGroup& group, std::size_t rank, const std::string& 
   const Attack& a = group.representative;
   Json j;
   j["rank"] = rank;
+  j["claim"] = a.claim + 1;
   j["count"] = group.count;
   j["sessions"] = group.sessions;
   j["attack_set"] = a.attack_set;
@@ -58,6 +59,20 @@ std::string json_report(const Report& report) {
   for (const Session& s : result.sessions) {
     j["sessions"].push_back(
         Json{{"number", s.number}, {"principals", s.principals}, {"pruned", s.pruned}});
+  }
+  j["claims"] = Json::array();
+  for (std::size_t k = 0; k < result.claims.size(); ++k) {
+    const ClaimResult& c = result.claims[k];
+    j["claims"].push_back(
+        Json{{"number", k + 1},
+             {"name", c.name.empty() ? Json(nullptr) : Json(c.name)},
+             {"text", c.text},
+             {"path", c.file},
+             {"line", c.line},
+             {"status", claim_status_word(c.status)},
+             {"distinct_attacks", c.distinct_attacks},
+             {"attack_sets", c.attack_sets},
+             {"first_attack", c.first_attack == 0 ? Json(nullptr) : Json(c.first_attack)}});
   }
   j["attacks"] = Json::array();
   for (std::size_t i = 0; i < result.attacks.size(); ++i) {

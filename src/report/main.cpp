@@ -73,6 +73,8 @@ int run(ReportCommand command) {
       for (const std::string& path : command.merge_parts) files.push_back({"shard part", path, ""});
     } else {
       files = model_files(command.model);
+      const std::vector<InputFile> claims = claim_files(options.claim_files);
+      files.insert(files.end(), claims.begin(), claims.end());
     }
     check_outputs(files, {{"--svg-dir", command.svg_dir},
                           {"--json", command.json_file},

@@ -102,6 +102,12 @@ std::vector<InputFile> model_files(const std::vector<std::string>& arguments) {
   return files;
 }
 
+std::vector<InputFile> claim_files(const std::vector<std::string>& paths) {
+  std::vector<InputFile> files;
+  for (const std::string& path : paths) files.push_back(InputFile{kClaimRole, path, ""});
+  return files;
+}
+
 void read_texts(std::vector<InputFile>& files) {
   for (InputFile& file : files) file.text = text_of(file);
 }

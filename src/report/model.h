@@ -11,7 +11,7 @@
 namespace analyser {
 
 struct InputFile {
-  std::string role;  // "principals", "logic", "join" or "knowledge"
+  std::string role;  // "principals", "logic", "join", "knowledge" or "claim"
   std::string path;
   std::string text;
 };
@@ -44,6 +44,12 @@ inline constexpr const char* kModelFileNames[] = {"principals.txt", "logic.txt",
 // principals, logic, join and knowledge files. Throws InputError for any other
 // number of arguments or a single argument that is no folder.
 std::vector<InputFile> model_files(const std::vector<std::string>& arguments);
+
+// The role of a file of more claims (--claim).
+inline constexpr const char* kClaimRole = "claim";
+
+// The claim files the paths name (texts not read), in order.
+std::vector<InputFile> claim_files(const std::vector<std::string>& paths);
 
 // Reads the text of each file. Throws InputError naming the file by its role
 // and path and saying what is wrong ("logic file 'x': is a directory").

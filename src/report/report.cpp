@@ -37,6 +37,18 @@ std::string verdict_word(ExitStatus status) {
   return "nothing-checked";
 }
 
+std::string claim_status_word(ClaimStatus status) {
+  switch (status) {
+    case ClaimStatus::Holds:
+      return "holds";
+    case ClaimStatus::Attack:
+      return "attack";
+    case ClaimStatus::NotChecked:
+      break;
+  }
+  return "not-checked";
+}
+
 std::string search_end_word(SearchEnd end) {
   switch (end) {
     case SearchEnd::Complete:

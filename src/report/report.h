@@ -31,5 +31,7 @@ std::vector<std::string> charts_of(const AnalysisResult& result);
 // The words the written reports use for a verdict and for how the search ended.
 std::string verdict_word(ExitStatus status);
 std::string search_end_word(SearchEnd end);
+// "holds", "attack" or "not-checked".
+std::string claim_status_word(ClaimStatus status);
 
 }  // namespace analyser

@@ -17,6 +17,13 @@ const InputFile& file_of(const std::vector<InputFile>& model, const std::string&
   return model.front();
 }
 
+const InputFile& file_at(const std::vector<InputFile>& model, const std::string& path) {
+  for (const InputFile& file : model) {
+    if (file.path == path) return file;
+  }
+  return file_of(model, "logic");
+}
+
 // Where the first token of file that matches starts; the file's start when
 // none does.
 Location first(const InputFile& file, const syntax::TokenMatch& matches) {
@@ -24,9 +31,16 @@ Location first(const InputFile& file, const syntax::TokenMatch& matches) {
   return syntax::locate_token(source, matches).value_or(Location{file.path, 1, 1});
 }
 
-Location first_identifier(const InputFile& file, const std::string& identifier) {
+bool at_or_after(const Location& at, const Location& from) {
+  return at.line > from.line || (at.line == from.line && at.column >= from.column);
+}
+
+// The identifier's first occurrence in file from the place from on.
+Location first_identifier(const InputFile& file, const std::string& identifier,
+                          const Location& from) {
   return first(file, [&](const Token& token, const Token&) {
-    return token.kind == TokenKind::Ident && token.text == identifier;
+    return token.kind == TokenKind::Ident && token.text == identifier &&
+           at_or_after(token.where, from);
   });
 }
 
@@ -39,23 +53,29 @@ std::string hidden_declarations(const Inputs& inputs) {
          ", which hides the declarations after it";
 }
 
+// The slips of formula, which stands in file from the place from on.
 void add_name_slips(std::vector<syntax::Diagnostic>& slips, const InputFile& file,
-                    const Formula& formula, const Inputs& inputs) {
+                    const Location& from, const Formula& formula, const Inputs& inputs) {
   for (const NameFinding& finding : undeclared_names(formula, inputs.principals)) {
     std::string text = finding.text;
     if (finding.problem == NameProblem::UndeclaredRole) text += hidden_declarations(inputs);
-    slips.push_back({first_identifier(file, finding.identifier), text});
+    slips.push_back({first_identifier(file, finding.identifier, from), text});
   }
 }
 
 }  // namespace
 
 std::vector<syntax::Diagnostic> model_slips(const std::vector<InputFile>& model,
-                                            const Inputs& inputs, bool knowledge_in_join) {
+                                            const Inputs& inputs, const std::vector<Claim>& claims,
+                                            bool knowledge_in_join) {
   std::vector<syntax::Diagnostic> slips;
   const InputFile& join = file_of(model, "join");
-  add_name_slips(slips, file_of(model, "logic"), inputs.formula, inputs);
-  add_name_slips(slips, join, inputs.join_components, inputs);
+  const Location start{"", 1, 1};
+  if (claims.empty()) add_name_slips(slips, file_of(model, "logic"), start, inputs.formula, inputs);
+  for (const Claim& claim : claims) {
+    add_name_slips(slips, file_at(model, claim.where.file), claim.where, claim.formula, inputs);
+  }
+  add_name_slips(slips, join, start, inputs.join_components, inputs);
   if (!knowledge_in_join && speaks_of_knowledge(inputs.join_components)) {
     const Location at = first(join, [](const Token& token, const Token& next) {
       return token.is_symbol(':') && next.is_symbol('>');

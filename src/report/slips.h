@@ -16,11 +16,14 @@
 
 namespace analyser {
 
-// Every slip of the model (its files in command-line order, as parsed into
-// inputs), the logic file's first, each a diagnostic at the first use of what
-// is wrong. knowledge_in_join: the user means the join to speak of the
-// intruder's knowledge.
+// Every slip of the model (its files in command-line order, then the claim
+// files, as parsed into inputs and claims), the claims' first in their order,
+// each a diagnostic at the first use within its claim of what is wrong. With
+// no claims, the slips of inputs.formula in the logic file.
+// knowledge_in_join: the user means the join to speak of the intruder's
+// knowledge.
 std::vector<syntax::Diagnostic> model_slips(const std::vector<InputFile>& model,
-                                            const Inputs& inputs, bool knowledge_in_join);
+                                            const Inputs& inputs, const std::vector<Claim>& claims,
+                                            bool knowledge_in_join);
 
 }  // namespace analyser

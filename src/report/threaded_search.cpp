@@ -2,9 +2,11 @@
 
 #include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "report/attack.h"
 #include "search/parallel.h"
@@ -19,8 +21,8 @@ namespace {
 // a group already described is one line, a described one ends with a line ".".
 // Fields keep the analyser's markers of provisional numbers as they are, so
 // that the segments' renumbering resolves them.
-constexpr char kAttackSet = 'h';  // session, key
-constexpr char kDescribed = 'n';  // session, key, attack set number; then the fields
+constexpr char kAttackSet = 'h';  // claim, session, key
+constexpr char kDescribed = 'n';  // claim, session, key, attack set number; then the fields
 constexpr char kViolated = 'v';
 constexpr char kSender = 's';
 constexpr char kReceiver = 't';
@@ -87,16 +89,17 @@ class AttackRecorder : public SearchObserver {
 
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
-    const std::string session = std::to_string(state.subtree_index + 1);
+    const std::string head =
+        std::to_string(state.claim) + " " + std::to_string(state.subtree_index + 1) + " ";
     const std::string key = attack_key(state, leaf, candidates);
     std::string record;
-    if (!described_.insert(key).second) {
-      record.append(1, kAttackSet).append(session).append(" ").append(hex(key)).append("\n");
+    if (!described_.insert({state.claim, key}).second) {
+      record.append(1, kAttackSet).append(head).append(hex(key)).append("\n");
       out_ << record;
       return;
     }
     const Attack attack = describe_attack(state, leaf, candidates);
-    record.append(1, kDescribed).append(session).append(" ").append(hex(key)).append(" ");
+    record.append(1, kDescribed).append(head).append(hex(key)).append(" ");
     numeral::append(record, attack.attack_set);
     record += '\n';
     for (const std::string& literal : attack.violated) append_field(record, kViolated, literal);
@@ -118,7 +121,7 @@ class AttackRecorder : public SearchObserver {
   std::ostream& out_;
   // The keys of the groups described here; a walker's observer serves every
   // segment of the walk, which come in depth-first order.
-  std::set<std::string> described_;
+  std::set<std::pair<std::size_t, std::string>> described_;  // claim, key
 };
 
 // The reductions thin the tree out: its subtrees hold fewer runs for their
@@ -132,7 +135,7 @@ struct StoppedBetweenSegments {};
 // Reads the segments' records, in order and renumbered, into groups.
 class AttackRecordReader : public search::SegmentSink {
  public:
-  AttackRecordReader(SearchState& state, AttackGroups& groups,
+  AttackRecordReader(SearchState& state, std::vector<AttackGroups>& groups,
                      const std::function<bool(const SearchState&)>& stop)
       : state_(state),
         groups_(groups),
@@ -156,10 +159,13 @@ class AttackRecordReader : public search::SegmentSink {
       const std::size_t line_end = pending_.find('\n', at);
       if (line_end == std::string::npos) break;
       const std::string_view head(pending_.data() + at + 1, line_end - at - 1);
+      std::istringstream numbers{std::string(head)};
+      std::size_t claim = 0;
+      std::int64_t session = 0;
+      std::string key;
+      numbers >> claim >> session >> key;
       if (pending_[at] == kAttackSet) {
-        const std::size_t space = head.find(' ');
-        if (!groups_.add_to_group(unhex(head.substr(space + 1)),
-                                  std::stoll(std::string(head.substr(0, space))))) {
+        if (!groups_.at(claim).add_to_group(unhex(key), session)) {
           throw std::logic_error("an attack set of a group no segment described");
         }
         at = line_end + 1;
@@ -167,19 +173,20 @@ class AttackRecordReader : public search::SegmentSink {
       }
       const std::size_t end = pending_.find(kEnd, line_end);
       if (end == std::string::npos) break;
-      groups_.add(described(head, std::string_view(pending_).substr(line_end + 1, end - line_end)));
+      Attack attack = described(std::string_view(pending_).substr(line_end + 1, end - line_end));
+      numbers >> attack.attack_set;
+      attack.claim = claim;
+      attack.session = session;
+      attack.key = unhex(key);
+      groups_.at(claim).add(std::move(attack));
       at = end + kEnd.size();
     }
     pending_.erase(0, at);
   }
 
-  static Attack described(std::string_view head, std::string_view fields) {
+  // The described attack's fields.
+  static Attack described(std::string_view fields) {
     Attack attack;
-    const std::size_t first = head.find(' ');
-    const std::size_t second = head.find(' ', first + 1);
-    attack.session = std::stoll(std::string(head.substr(0, first)));
-    attack.key = unhex(head.substr(first + 1, second - first - 1));
-    attack.attack_set = std::stoll(std::string(head.substr(second + 1)));
     while (!fields.empty()) {
       const std::size_t line_end = fields.find('\n');
       const char tag = fields[0];
@@ -212,7 +219,7 @@ class AttackRecordReader : public search::SegmentSink {
   }
 
   SearchState& state_;
-  AttackGroups& groups_;
+  std::vector<AttackGroups>& groups_;  // by claim
   const std::function<bool(const SearchState&)> stop_;
   Renumbering numbers_;
   std::string pending_;  // renumbered records not yet read whole
@@ -257,7 +264,7 @@ std::int64_t search_share(SearchState& state, Threads threads, std::int64_t inde
 }
 
 search::RunEnd read_segments(SearchState& state, const std::vector<const Segment*>& segments,
-                             AttackGroups& groups) {
+                             std::vector<AttackGroups>& groups) {
   const auto never = [](const SearchState&) { return false; };
   AttackRecordReader reader(state, groups, never);
   for (const Segment* segment : segments) {
@@ -272,7 +279,8 @@ search::RunEnd read_segments(SearchState& state, const std::vector<const Segment
   return reader.reduction_failed() ? search::RunEnd::OrderMatters : search::RunEnd::Complete;
 }
 
-search::RunEnd search_on_threads(SearchState& state, Threads threads, AttackGroups& groups,
+search::RunEnd search_on_threads(SearchState& state, Threads threads,
+                                 std::vector<AttackGroups>& groups,
                                  const std::function<bool(const SearchState&)>& stop) {
   AttackRecordReader reader(state, groups, stop);
   const double start = search::process_seconds();

@@ -28,10 +28,11 @@ struct Threads {
 };
 
 // Searches state, as search::run would, on threads.count threads, adding each
-// attack set to groups. Between segments, stop is asked whether to end the search:
-// the run then ends Stopped, with state counting the segments taken. Where the
-// symmetry reduction does not hold, the run ends OrderMatters, as run's does.
-search::RunEnd search_on_threads(SearchState& state, Threads threads, AttackGroups& groups,
+// attack set to the groups of the claim it violates (groups: one per claim). Between segments, stop
+// is asked whether to end the search: the run then ends Stopped, with state counting the segments
+// taken. Where the symmetry reduction does not hold, the run ends OrderMatters, as run's does.
+search::RunEnd search_on_threads(SearchState& state, Threads threads,
+                                 std::vector<AttackGroups>& groups,
                                  const std::function<bool(const SearchState&)>& stop);
 
 // A shard's share of that search: the pieces k with k % count == index, their
@@ -44,6 +45,6 @@ std::int64_t search_share(SearchState& state, Threads threads, std::int64_t inde
 // in depth-first order) into groups and state, as search_on_threads would
 // have. Throws InputError when they are not one whole search's.
 search::RunEnd read_segments(SearchState& state, const std::vector<const Segment*>& segments,
-                             AttackGroups& groups);
+                             std::vector<AttackGroups>& groups);
 
 }  // namespace analyser

@@ -83,8 +83,19 @@ Inputs read_inputs(const Settings& settings, const RunStreams& io,
                    const SourceReader& read_source) {
   Inputs inputs;
   tokenizer::CarryOver carried;
-  inputs.formula = read_file(io, read_source, settings.logic_file, carried,
-                             formula_parser::parse_formula, "\nSyntax error in parsing formula\n");
+  if (settings.every_claim) {
+    // The claims' names and texts come from the file's text, read once.
+    const tokenizer::SourceFile logic = read_source(settings.logic_file);
+    inputs.claims = read_file(
+        io, [&](const std::string&) { return logic; }, settings.logic_file, carried,
+        [&](tokenizer::Lexer& lexer) { return parse_claims(lexer, logic.text); },
+        "\nSyntax error in parsing formula\n");
+    inputs.formula = inputs.claims.front().formula;
+  } else {
+    inputs.formula =
+        read_file(io, read_source, settings.logic_file, carried, formula_parser::parse_formula,
+                  "\nSyntax error in parsing formula\n");
+  }
   inputs.join_components =
       read_file(io, read_source, settings.join_file, carried, formula_parser::parse_formula,
                 "\nSyntax error in parsing join components\n");

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "formula/claims.h"
 #include "formula/formula.h"
 #include "message/message.h"
 #include "parser/syntax.h"
@@ -25,7 +26,10 @@ namespace analyser {
 
 // The contents of the four input files of a run.
 struct Inputs {
-  Formula formula;
+  Formula formula;  // the logic file's first formula
+  // With settings.every_claim: every formula of the logic file, in order (the
+  // first is formula); otherwise none.
+  std::vector<Claim> claims;
   Formula join_components;
   std::vector<Message> knowledge;     // in file order
   std::vector<Principal> principals;  // in reverse file order
@@ -55,9 +59,9 @@ struct RunStreams {
 // syntax error writes the parser's error line on io.out and its diagnostic
 // ("FILE:LINE:COLUMN: error: ...") on io.err, and throws the syntax failure
 // that names the file; an error without an error line is rethrown after its
-// diagnostic. A file that cannot be read throws Sys_error. Later files are then
-// not opened. A principals file that ends inside a block comment is warned
-// about on io.err.
+// diagnostic. A file that cannot be read throws Sys_error. With
+// settings.every_claim the logic file is read to its end, every formula a claim. Later files are
+// then not opened. A principals file that ends inside a block comment is warned about on io.err.
 Inputs read_inputs(const Settings& settings, const RunStreams& io,
                    const SourceReader& read_source = tokenizer::read_source_file);
 

@@ -48,7 +48,7 @@ void print_attack(std::ostream& os, const SearchState& state, const NodeRef& lea
   static const char* const kRule =
       "\n--------------------------------------------------------------\n\n";
   const auto j = static_cast<std::size_t>(state.subtree_index);
-  const ClauseList& formula = state.formula.clauses();
+  const ClauseList& formula = state.formulas.at(state.claim).clauses();
   const Context& context = state.starting_nodes[j]->status().context;
   const std::vector<NodeRef> path = path_from_root(leaf);
   os << "  ATTACK SET " << numeral::Numeral{state.counts.attacks} << kRule;

@@ -25,6 +25,9 @@ struct Settings {
   std::string logic_file;
   std::string join_file;
   std::string knowledge_file;
+  // Read every formula of the logic file as a claim of its own, as the report
+  // companion does; the analyser reads the first alone.
+  bool every_claim = false;
   GraphFields graph_fields;
   std::string error;  // the first command-line error, "" when none
   bool help = false;

@@ -204,10 +204,13 @@ bool cannot_fail(const ClauseList& clauses) {
 }  // namespace
 
 bool hunt_attack(SearchState& state, SearchObserver& observer) {
-  SessionWalk sessions(state, *state.core, state.formula);
+  SessionWalk sessions(state, *state.core, state.formulas);
   while (sessions.open_next()) {
     state.subtree_index = static_cast<std::int64_t>(sessions.index());
-    if (cannot_fail(state.formula.clauses())) continue;
+    if (std::all_of(state.formulas.begin(), state.formulas.end(),
+                    [](const LaidOutClauses& claim) { return cannot_fail(claim.clauses()); })) {
+      continue;
+    }
     const InitialNodes& initial = sessions.initial();
     for (std::size_t i = 0; i < initial.size(); ++i) {
       const InitialNode start = initial[i];

@@ -39,7 +39,7 @@ struct Chunk {
   std::int64_t initial = 0;  // start is the session's initial node of this index
   // Under the symmetry reduction, the instances alike below start.
   std::optional<InterchangeableInstances::AlikePairs> alike;
-  LaidOutClauses formula;
+  std::vector<LaidOutClauses> formulas;
   NodeRef session;  // the starting node
 };
 
@@ -249,7 +249,7 @@ class Walker : private SearchHooks {
         observer_(observer_for(out_)),
         search_(walk_, *observer_, {this, run.options.prune_dead_ends}),
         // The walk's core is the run's, which it holds while it lives.
-        sessions_(run, *run.core, walk_.formula) {
+        sessions_(run, *run.core, walk_.formulas) {
     walk_.options = run.options;
     walk_.options.feedback = false;
     walk_.core = std::move(run.core);
@@ -326,7 +326,7 @@ class Walker : private SearchHooks {
         return Chunk{
             std::move(child),  start_,
             current_initial(), reduction_ ? std::optional(reduction_->alike()) : std::nullopt,
-            walk_.formula,     run_.starting_nodes[session_index_]};
+            walk_.formulas,    run_.starting_nodes[session_index_]};
       }
       if (end == SubtreeEnd::OrderMatters) return std::nullopt;
     }
@@ -359,7 +359,7 @@ class Walker : private SearchHooks {
     }
     start_ = sessions_.initial()[next_initial_++];
     if (run_.options.symmetry_reduction) {
-      reduction_.emplace(start_, walk_.formula.clauses());
+      reduction_.emplace(start_, walk_.formulas);
       moves_accounted_ = 0;
     }
     search_.start(start_, reduction_ ? &*reduction_ : nullptr);
@@ -412,12 +412,12 @@ LaidOutClauses private_copy(const LaidOutClauses& formula, TermCopier& copier) {
 }
 
 // What a chunk's thread searches: private copies of the chunk's path, of its
-// starting node (on that path), formula and stores, and of the initial knowledge.
+// starting node (on that path), formulas and stores, and of the initial knowledge.
 struct PrivateChunk {
   NodeRef root;
   NodeRef session;
   NodeRef initial;  // the chunk's initial node
-  LaidOutClauses formula;
+  std::vector<LaidOutClauses> formulas;
   std::shared_ptr<const std::vector<ConstraintStore>> stores;
   Knowledge initial_knowledge;
 };
@@ -431,7 +431,9 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
   while (c.session->id() != chunk.session->id()) c.session = c.session->parent();
   c.initial = c.root;
   while (c.initial->id() != chunk.start.node->id()) c.initial = c.initial->parent();
-  c.formula = private_copy(chunk.formula, copier);
+  for (const LaidOutClauses& formula : chunk.formulas) {
+    c.formulas.push_back(private_copy(formula, copier));
+  }
   c.stores = private_copy(*chunk.start.stores, copier);
   return c;
 }
@@ -460,7 +462,7 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, std::int64_t sessio
     for (const Node* n = c.root.get(); n != nullptr; n = n->parent().get()) {
       if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
     }
-    s.formula = std::move(c.formula);
+    s.formulas = std::move(c.formulas);
     // The chunk's own starting node is the only one it knows, at its place in the run.
     s.starting_nodes.resize(static_cast<std::size_t>(session) + 1);
     s.starting_nodes.back() = c.session;

@@ -49,12 +49,17 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
 
 bool join(SearchState& state, const Formula& formula, const Formula& join_components,
           SearchObserver* observer) {
+  return join(state, std::vector<Formula>{formula}, join_components, observer);
+}
+
+bool join(SearchState& state, const std::vector<Formula>& claims, const Formula& join_components,
+          SearchObserver* observer) {
   show_feedback(state, "\n\nJoining principals...\n\n");
   const double start = process_seconds();
   const auto stopped = [&] { return observer != nullptr && observer->stop_requested(state); };
   SymbolicCore& core = *state.core;
   state.negated_join = not_formula(join_components);
-  state.property = formula;
+  state.claims = claims;
   std::int64_t count = 0;
   std::int64_t next_session = 0;
   bool complete = true;
@@ -109,7 +114,7 @@ namespace {
 // Every session's initial nodes, in order, each searched to the end unless the
 // observer stops the search or the symmetry reduction does not hold.
 SubtreeEnd search_sessions(SearchState& state, SearchObserver& observer) {
-  SessionWalk sessions(state, *state.core, state.formula);
+  SessionWalk sessions(state, *state.core, state.formulas);
   SubtreeEnd end = SubtreeEnd::Done;
   while (end == SubtreeEnd::Done && sessions.open_next()) {
     state.subtree_index = static_cast<std::int64_t>(sessions.index());
@@ -117,7 +122,7 @@ SubtreeEnd search_sessions(SearchState& state, SearchObserver& observer) {
     for (std::size_t i = 0; i < initial.size() && end == SubtreeEnd::Done; ++i) {
       const InitialNode start = initial[i];
       if (state.options.symmetry_reduction) {
-        InterchangeableInstances reduction(start, state.formula.clauses());
+        InterchangeableInstances reduction(start, state.formulas);
         end = search_below(state, start, observer, &reduction);
         state.counts.moves_left_out += reduction.moves_left_out();
       } else {

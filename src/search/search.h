@@ -17,6 +17,8 @@
 //     each subtree depth first with the children in the step function's order.
 //  4. A leaf is counted and handed on the moment it is found to have no child, so
 //     traces and attacks are numbered in depth-first order.
+//  5. A finished run is verified against every claim; one that violates any is
+//     one attack set, handed on once per claim it violates, in claim order.
 #pragma once
 
 #include <ostream>
@@ -46,6 +48,9 @@ SearchState create(const std::vector<Principal>& principals, const std::vector<M
 // the sessions whose initial nodes were counted, none to search when the
 // sessions were still being built.
 bool join(SearchState& state, const Formula& formula, const Formula& join_components,
+          SearchObserver* observer = nullptr);
+// The same with several claims, each checked on its own on every finished run.
+bool join(SearchState& state, const std::vector<Formula>& claims, const Formula& join_components,
           SearchObserver* observer = nullptr);
 
 // How a run's search ended.

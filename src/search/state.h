@@ -52,9 +52,15 @@ struct SearchState {
   NodeRef root;
   std::vector<NodeRef> starting_nodes;
   std::vector<JoinNumbering> join_numbering;
-  Formula property;        // the formula file's property, as read
-  Formula negated_join;    // the negated join components, as read
-  LaidOutClauses formula;  // the property prepared for the session being searched
+  // What every finished run is checked against, as read: the formula file's
+  // property for the analyser; for the report, its claims, each on its own.
+  std::vector<Formula> claims;
+  Formula negated_join;  // the negated join components, as read
+  // The claims prepared for the session being searched, in the order of claims.
+  std::vector<LaidOutClauses> formulas;
+  // The claim that the attacks handed on at the moment violate: its index in
+  // claims and formulas.
+  std::size_t claim = 0;
   // The run's knowledge sets with the intruder's initial knowledge, and its node
   // identifiers.
   std::unique_ptr<SymbolicCore> core;
@@ -71,7 +77,9 @@ class SearchObserver {
  public:
   virtual ~SearchObserver() = default;
   // Verification mode: a final leaf on which the verifier found attacks
-  // (candidates is never empty); state.counts.attacks already counts it.
+  // (candidates is never empty) against the claim state.claim; a leaf that
+  // violates several claims is handed on once for each, in claim order.
+  // state.counts.attacks already counts it, once.
   virtual void attack_found(const SearchState& state, const NodeRef& leaf,
                             const std::vector<WorkItem>& candidates) = 0;
   // Text mode: a trace to show; state.counts.traces already counts it.

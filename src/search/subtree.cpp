@@ -17,12 +17,20 @@ void verify_and_report(SearchState& state, const NodeRef& leaf,
                        const std::vector<ConstraintStore>& stores, SearchObserver& observer) {
   // The thread's clock: with several threads the process's counts them all.
   const double start = thread_seconds();
-  const std::vector<WorkItem> attacks =
-      attack_search(state.formula, stores, *state.core, leaf->status());
+  std::vector<std::vector<WorkItem>> attacks;  // per claim
+  for (const LaidOutClauses& claim : state.formulas) {
+    attacks.push_back(attack_search(claim, stores, *state.core, leaf->status()));
+  }
   state.times.verify_time += thread_seconds() - start;
-  if (attacks.empty()) return;
+  if (std::all_of(attacks.begin(), attacks.end(),
+                  [](const std::vector<WorkItem>& found) { return found.empty(); })) {
+    return;
+  }
   state.counts.attacks += 1;
-  observer.attack_found(state, leaf, attacks);
+  for (state.claim = 0; state.claim < attacks.size(); ++state.claim) {
+    if (!attacks[state.claim].empty()) observer.attack_found(state, leaf, attacks[state.claim]);
+  }
+  state.claim = 0;
 }
 
 // A leaf ends a trace: count it and hand on what the mode asks for.
@@ -84,8 +92,9 @@ std::int64_t InitialNodes::last_node_id() const {
          kNodesPerJoinSolution * static_cast<std::int64_t>(solutions_.size());
 }
 
-SessionWalk::SessionWalk(const SearchState& run, SymbolicCore& core, LaidOutClauses& formula)
-    : run_(run), core_(core), formula_(formula) {}
+SessionWalk::SessionWalk(const SearchState& run, SymbolicCore& core,
+                         std::vector<LaidOutClauses>& formulas)
+    : run_(run), core_(core), formulas_(formulas) {}
 
 bool SessionWalk::open_next() {
   initial_.reset();
@@ -94,7 +103,7 @@ bool SessionWalk::open_next() {
     open_ = run_.initial_branching[next_++] > 0;
   }
   if (open_)
-    formula_ = laid_out_property(run_.property, run_.starting_nodes[index()]->status().context);
+    formulas_ = laid_out_claims(run_.claims, run_.starting_nodes[index()]->status().context);
   return open_;
 }
 

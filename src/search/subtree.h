@@ -34,12 +34,12 @@ class InitialNodes {
 
 // Every search's one loop over sessions: the run's starting nodes in order,
 // passing over those whose join has no solution. Opening a session prepares the
-// run's property for its principals; its initial nodes are made only when
+// run's claims for its principals; its initial nodes are made only when
 // asked for, with core, so that a search may pass a session over unmade.
 class SessionWalk {
  public:
-  // Each opened session's property goes to formula.
-  SessionWalk(const SearchState& run, SymbolicCore& core, LaidOutClauses& formula);
+  // Each opened session's claims, prepared, go to formulas.
+  SessionWalk(const SearchState& run, SymbolicCore& core, std::vector<LaidOutClauses>& formulas);
   // Opens the next session with initial nodes; false after the last.
   bool open_next();
   bool is_open() const { return open_; }
@@ -50,7 +50,7 @@ class SessionWalk {
  private:
   const SearchState& run_;
   SymbolicCore& core_;
-  LaidOutClauses& formula_;
+  std::vector<LaidOutClauses>& formulas_;
   std::size_t next_ = 0;  // the session to open next
   bool open_ = false;
   std::optional<InitialNodes> initial_;

@@ -74,8 +74,8 @@ class Swap {
   std::int64_t b_;
 };
 
-bool alike_at_start(const InitialNode& start, const ClauseList& formula, const Principal& p,
-                    const Principal& q) {
+bool alike_at_start(const InitialNode& start, const std::vector<LaidOutClauses>& claims,
+                    const Principal& p, const Principal& q) {
   const Swap swap(p.instance(), q.instance());
   if (!swap.swaps_into(p, q)) return false;
   const Status& s = start.node->status();
@@ -88,7 +88,9 @@ bool alike_at_start(const InitialNode& start, const ClauseList& formula, const P
       if (!swap.keeps(store)) return false;
     }
   }
-  return swap.keeps(s.knowledge) && swap.keeps(formula);
+  return swap.keeps(s.knowledge) &&
+         std::all_of(claims.begin(), claims.end(),
+                     [&](const LaidOutClauses& claim) { return swap.keeps(claim.clauses()); });
 }
 
 const Principal* principal_of_instance(const Context& context, std::int64_t instance) {
@@ -112,13 +114,13 @@ bool names_either(const Assignment& assignment, std::int64_t a, std::int64_t b) 
 }  // namespace
 
 InterchangeableInstances::InterchangeableInstances(const InitialNode& start,
-                                                   const ClauseList& formula)
+                                                   const std::vector<LaidOutClauses>& claims)
     : start_(start.node), initial_(start.node->status().context) {
   for (std::size_t x = 0; x < initial_.size(); ++x) {
     for (std::size_t y = x + 1; y < initial_.size(); ++y) {
       const Principal& p = initial_[x];
       const Principal& q = initial_[y];
-      if (alike_at_start(start, formula, p, q)) {
+      if (alike_at_start(start, claims, p, q)) {
         alike_.emplace(std::min(p.instance(), q.instance()), std::max(p.instance(), q.instance()));
       }
     }

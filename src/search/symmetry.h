@@ -3,7 +3,7 @@
 // Two principals of a session are interchangeable at a node when neither has
 // moved yet, each one's process is the other's with their instance numbers
 // swapped, and swapping those numbers leaves the rest of the state as it is: the
-// session's formula, the join's stores, the intruder's knowledge, the other
+// session's claims, each one, the join's stores, the intruder's knowledge, the other
 // principals' processes and the assignment. (Nothing the runs so far bound or
 // sent names either of them, so the path from the root is the same with the two
 // swapped too.) The runs through a move are then the runs through the swapped
@@ -48,9 +48,10 @@ inline constexpr const char* kOrderMatters = "an output waited for another princ
 
 class InterchangeableInstances : public Reduction {
  public:
-  // The pairs of principals of start's session that its initial node and the
-  // session's prepared formula treat alike.
-  InterchangeableInstances(const InitialNode& start, const ClauseList& formula);
+  // The pairs of principals of start's session that its initial node and each
+  // of the session's prepared claims treat alike (each claim on its own, so
+  // that the runs left out violate the same claims as those explored).
+  InterchangeableInstances(const InitialNode& start, const std::vector<LaidOutClauses>& claims);
   // The instance pairs of start's session that are alike, as a reduction below
   // the same initial node found them.
   using AlikePairs = std::set<std::pair<std::int64_t, std::int64_t>>;  // smaller first

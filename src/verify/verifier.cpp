@@ -70,6 +70,13 @@ LaidOutClauses laid_out_property(const Formula& property, const Context& context
   return LaidOutClauses(clause_form(expanded), PropertyScreen(expanded));
 }
 
+std::vector<LaidOutClauses> laid_out_claims(const std::vector<Formula>& claims,
+                                            const Context& context) {
+  std::vector<LaidOutClauses> laid_out;
+  for (const Formula& claim : claims) laid_out.push_back(laid_out_property(claim, context));
+  return laid_out;
+}
+
 ClauseLayout::ClauseLayout(const ClauseList& clauses) {
   DistinctLiterals distinct;
   for (const Clause& clause : clauses) {

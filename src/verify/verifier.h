@@ -49,6 +49,9 @@ class LaidOutClauses {
 // The property prepared for the finished runs of a session whose principals are
 // context: its clause list (prepare) and its screen.
 LaidOutClauses laid_out_property(const Formula& property, const Context& context);
+// Each of several properties (claims) laid out so, in order.
+std::vector<LaidOutClauses> laid_out_claims(const std::vector<Formula>& claims,
+                                            const Context& context);
 
 struct WorkItem {
   ClauseList clauses;  // decided literals replaced by True or False

@@ -3,14 +3,17 @@
 
 usage: browser_check.py TOOL_REPORT EXAMPLES_DIR OUT_DIR
 
-For examples/nspk (one distinct attack) and examples/nsl-oracle (four), writes the report with
-TOOL_REPORT, has Chromium load it and dump the page as rendered, and checks: the verdict text, one
-chart (an svg element) per distinct attack, the table of distinct attacks with a link to each, and
-no script error in the browser's console. The page has no script of its own; a copy of it gets
+For examples/nspk (one distinct attack), examples/nsl-oracle (four) and the four claims of the
+report-claims case (two distinct attacks, on two claims), writes the report with TOOL_REPORT, has
+Chromium load it and dump the page as rendered, and checks: the verdict text, one chart (an svg
+element) per distinct attack, the table of distinct attacks with a link to each, the table of
+claims (with several claims) with a link to the first attack of each claim that fails, and no
+script error in the browser's console. The page has no script of its own; a copy of it gets
 NAVIGATION, which Chromium runs before it dumps the page: it checks that no id is given twice
-(SVG charts included) and that clicking each link within the page (after scrolling the link into
-view, as a reader would) brings its target into the viewport. A screenshot of each page is left
-in OUT_DIR. Exits SKIP (77) when Chromium is not installed.
+(SVG charts included), that clicking each link within the page (after scrolling the link into
+view, as a reader would) brings its target into the viewport, and that a claim's link leads to an
+attack on that claim. A screenshot of each page is left in OUT_DIR. Exits SKIP (77) when Chromium
+is not installed.
 """
 import json, os, re, shutil, subprocess, sys
 from html import unescape
@@ -19,8 +22,15 @@ SKIP = 77
 CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
                   '--disable-component-update', '--disable-sync', '--no-first-run']
 FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
-CASES = [('nspk', 1, 'Verdict: attack found (1 distinct attack in 1 attack set)'),
-         ('nsl-oracle', 4, 'Verdict: attack found (4 distinct attacks in 5 attack sets)')]
+CLAIMS_CASE = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'report-claims')
+# (name, model folder (None: the example of that name), more arguments, distinct attacks,
+#  the status of each claim when there are several, verdict)
+CASES = [('nspk', None, [], 1, [], 'Verdict: attack found (1 distinct attack in 1 attack set)'),
+         ('nsl-oracle', None, [], 4, [],
+          'Verdict: attack found (4 distinct attacks in 5 attack sets)'),
+         ('claims', CLAIMS_CASE, ['--claim', os.path.join(CLAIMS_CASE, 'more-claims.txt')], 2,
+          ['attack', 'holds', 'holds', 'attack'],
+          'Verdict: attack found (2 distinct attacks in 1 attack set)')]
 
 
 # Writes its findings as JSON into a <pre id="navigation-check"> at the end of the body.
@@ -31,7 +41,21 @@ NAVIGATION = """<script>
   const ids = [...document.querySelectorAll('[id]')].map(e => e.id);
   const found = {ids: ids.length, duplicates: [...new Set(ids.filter((x, i) => ids.indexOf(x) !== i))],
                  attackRows: document.querySelectorAll('table.attacks tr a[href^="#attack-"]').length,
-                 links: 0, broken: [], outOfView: []};
+                 claims: [...document.querySelectorAll('table.claims tr[class]')].map(r => r.className),
+                 claimLinks: [], links: 0, broken: [], outOfView: []};
+  // Each claim's link, clicked, shows an attack section that names that claim.
+  for (const row of document.querySelectorAll('table.claims tr[class]')) {
+    const a = row.querySelector('a[href^="#attack-"]');
+    if (!a) continue;
+    a.scrollIntoView();
+    a.click();
+    const target = document.getElementById(a.getAttribute('href').slice(1));
+    const box = target ? target.getBoundingClientRect() : null;
+    const claim = target ? target.querySelector('p.claim') : null;
+    found.claimLinks.push({claim: row.cells[0].textContent,
+                           inView: !!box && box.top >= -1 && box.top < window.innerHeight,
+                           names: claim ? claim.textContent : ''});
+  }
   for (const a of document.querySelectorAll('a[href^="#"]')) {
     const href = a.getAttribute('href');
     const target = document.getElementById(href.slice(1));
@@ -60,7 +84,7 @@ def browse(browser, page, extra):
                           stdin=subprocess.DEVNULL)
 
 
-def navigation_problems(browser, page, name, attacks):
+def navigation_problems(browser, page, name, attacks, claims):
     """Runs NAVIGATION on a copy of page and says what it found wrong."""
     with open(page, encoding='utf-8') as f:
         text = f.read()
@@ -79,6 +103,15 @@ def navigation_problems(browser, page, name, attacks):
     if found['attackRows'] != attacks:
         problems.append(f'{name}: the table of attacks links to {found["attackRows"]} attacks, '
                         f'expected {attacks}')
+    if found['claims'] != claims:
+        problems.append(f'{name}: the table of claims shows {found["claims"]}, expected {claims}')
+    failing = [str(k + 1) for k, status in enumerate(claims) if status == 'attack']
+    if [link['claim'] for link in found['claimLinks']] != failing:
+        problems.append(f'{name}: the table of claims links {found["claimLinks"]}, '
+                        f'expected a link for each of the claims {failing}')
+    for link in found['claimLinks']:
+        if not link['inView'] or not link['names'].startswith(f'Violates claim {link["claim"]} '):
+            problems.append(f'{name}: the link of claim {link["claim"]} leads to {link}')
     if found['broken']:
         problems.append(f'{name}: links to no element: {found["broken"][:10]}')
     if found['outOfView']:
@@ -89,15 +122,16 @@ def navigation_problems(browser, page, name, attacks):
     return problems
 
 
-def check(tool, examples, out_dir, browser, name, charts, verdict):
+def check(tool, examples, out_dir, browser, case):
+    name, folder, more, charts, claims, verdict = case
     page = os.path.join(out_dir, name + '.html')
-    files = [os.path.join(examples, name, f) for f in FILES]
-    p = subprocess.run([tool] + files + ['-max', '2', '--html', page], capture_output=True,
+    files = [os.path.join(folder or os.path.join(examples, name), f) for f in FILES]
+    p = subprocess.run([tool] + files + ['-max', '2', '--html', page] + more, capture_output=True,
                        timeout=300)
     if p.returncode != 1 or not os.path.exists(page):
         return [f'{name}: tool-report ended with status {p.returncode}']
     dump = browse(browser, page, ['--dump-dom'])
-    problems = navigation_problems(browser, page, name, charts)
+    problems = navigation_problems(browser, page, name, charts, claims)
     shot = browse(browser, page, ['--screenshot=' + os.path.join(out_dir, name + '.png'),
                                   '--window-size=1200,1600'])
     if dump.returncode != 0:
@@ -128,8 +162,8 @@ def main():
         return SKIP
     os.makedirs(out_dir, exist_ok=True)
     problems = []
-    for name, charts, verdict in CASES:
-        problems += check(tool, examples, out_dir, browser, name, charts, verdict)
+    for case in CASES:
+        problems += check(tool, examples, out_dir, browser, case)
     for p in problems:
         print('FAIL ' + p)
     print(f'{len(CASES)} pages checked, screenshots in {out_dir}')

@@ -554,6 +554,77 @@ TEST(Analysis, SyntaxErrorThrowsItsDiagnosticOnly) {
   }
 }
 
+// The keys of the distinct attacks on claim k, in order.
+std::vector<std::string> keys_of_claim(const AnalysisResult& result, std::size_t k) {
+  std::vector<std::string> keys;
+  for (const AttackGroup& group : result.attacks) {
+    if (group.representative.claim == k) keys.push_back(group.representative.key);
+  }
+  return keys;
+}
+
+// More claims beside a property change nothing of what the property's own
+// search finds: its claim has the same distinct attacks, counts and attack sets
+// shown, in one search of the same size; a claim that cannot fail holds. The
+// property twice, and "true", are left alike by every swap the property is.
+TEST(Claims, EachClaimFindsWhatASearchOfItsOwnFinds) {
+  const fs::path more = models_folder() / "claims";
+  fs::create_directories(more);
+  for (const auto& entry : fs::directory_iterator(EXAMPLES_DIR)) {
+    const std::string name = entry.path().filename().string();
+    SCOPED_TRACE(name);
+    AnalysisOptions alone = example(name, 2);
+    alone.accept_slips = false;
+    const AnalysisResult single = analyse(alone);
+    std::ifstream logic(alone.logic_file);
+    const std::string property((std::istreambuf_iterator<char>(logic)),
+                               std::istreambuf_iterator<char>());
+    const std::string claim_file = (more / (name + ".txt")).string();
+    std::ofstream(claim_file) << property << "/* always */ true ;\n";
+    AnalysisOptions together = alone;
+    together.claim_files = {claim_file};
+    const AnalysisResult all = analyse(together);
+    ASSERT_EQ(all.claims.size(), 3u);
+    for (std::size_t k : {0, 1}) {
+      EXPECT_EQ(keys_of_claim(all, k), keys_of_claim(single, 0)) << k;
+      EXPECT_EQ(all.claims[k].status, single.claims[0].status) << k;
+      EXPECT_EQ(all.claims[k].attack_sets, single.claims[0].attack_sets) << k;
+    }
+    EXPECT_EQ(all.claims[2].status,
+              single.statistics.finished_runs > 0 ? ClaimStatus::Holds : ClaimStatus::NotChecked);
+    EXPECT_EQ(all.claims[2].name, "always");
+    EXPECT_EQ(all.statistics.nodes, single.statistics.nodes);
+    EXPECT_EQ(all.statistics.finished_runs, single.statistics.finished_runs);
+    EXPECT_EQ(all.statistics.attack_sets, single.statistics.attack_sets);
+    ASSERT_EQ(all.attacks.size(), 2 * single.attacks.size());
+    for (std::size_t i = 0; i < single.attacks.size(); ++i) {
+      EXPECT_EQ(all.attacks[i].representative.attack_set,
+                single.attacks[i].representative.attack_set);
+      EXPECT_EQ(all.attacks[i].representative.report, single.attacks[i].representative.report);
+    }
+  }
+}
+
+// With --first the search stops at the first attack set: the claims it
+// violates have an attack, the others are not checked.
+TEST(Claims, FirstAttackLeavesTheOtherClaimsUnchecked) {
+  Protocol echo = kEcho;
+  echo.logic = "forall A.i: not :> na_i ;\n/* holds */ true ;\nnot :> na_1 ;\n";
+  AnalysisOptions options = write_protocol("echo-claims", echo, 2);
+  options.first_only = true;
+  const AnalysisResult result = analyse(options);
+  ASSERT_EQ(result.claims.size(), 3u);
+  EXPECT_EQ(result.end, SearchEnd::FirstAttack);
+  EXPECT_EQ(result.claims[0].status, ClaimStatus::Attack);
+  EXPECT_EQ(result.claims[1].status, ClaimStatus::NotChecked);
+  EXPECT_EQ(result.claims[0].first_attack, 1u);
+  EXPECT_EQ(result.statistics.attack_sets, 1);
+  options.first_only = false;
+  const AnalysisResult complete = analyse(options);
+  EXPECT_EQ(complete.claims[1].status, ClaimStatus::Holds);
+  EXPECT_EQ(complete.claims[2].status, ClaimStatus::Attack);
+}
+
 }  // namespace
 
 }  // namespace analyser

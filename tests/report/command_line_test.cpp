@@ -72,6 +72,28 @@ TEST(ReportCommandLine, ReadsTheModelAndTheOptions) {
   }
 }
 
+// --claim takes one file each time, in order, and leaves the model's arguments
+// to the model.
+TEST(ReportCommandLine, ReadsClaimFiles) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> model;
+    std::vector<std::string> claim_files;
+  };
+  const std::vector<Case> cases = {
+      {{"m", "-max", "2"}, {"m"}, {}},
+      {{"--claim", "a", "m", "--claim", "b", "-max", "2"}, {"m"}, {"a", "b"}},
+      {{"p", "l", "--claim", "c", "j", "k", "-max", "1"}, {"p", "l", "j", "k"}, {"c"}},
+  };
+  for (const Case& c : cases) {
+    const Parsed parsed = parse(c.args);
+    ASSERT_TRUE(std::holds_alternative<ReportCommand>(parsed.result)) << parsed.err;
+    const ReportCommand& command = std::get<ReportCommand>(parsed.result);
+    EXPECT_EQ(command.model, c.model);
+    EXPECT_EQ(command.options.claim_files, c.claim_files);
+  }
+}
+
 TEST(ReportCommandLine, EndsWithAStatusAndItsText) {
   struct Case {
     std::vector<std::string> args;

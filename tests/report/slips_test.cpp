@@ -16,14 +16,18 @@ constexpr const char* kNspk =
 constexpr const char* kNspkLogic = "forall B.i: (not :> nb_i) and (exists A.j: b_j = B_i) ;\n";
 constexpr const char* kNspkJoin = "forall B.i: exists A.j: a_i = A_j ;\n";
 
-// The slips of a model given as texts, as "FILE:LINE:COLUMN: TEXT".
+// The slips of a model given as texts, every formula of the logic file and of
+// the claim file (c, when given) a claim, as "FILE:LINE:COLUMN: TEXT".
 std::vector<std::string> slips_of(const std::string& principals, const std::string& logic,
-                                  const std::string& join, bool knowledge_in_join = false) {
-  const std::vector<InputFile> model = {{"principals", "p", principals},
-                                        {"logic", "l", logic},
-                                        {"join", "j", join},
-                                        {"knowledge", "k", "I_0, I_0+ ;\n"}};
+                                  const std::string& join, bool knowledge_in_join = false,
+                                  const std::string& claim_file = "") {
+  std::vector<InputFile> model = {{"principals", "p", principals},
+                                  {"logic", "l", logic},
+                                  {"join", "j", join},
+                                  {"knowledge", "k", "I_0, I_0+ ;\n"}};
+  if (!claim_file.empty()) model.push_back({kClaimRole, "c", claim_file});
   Settings settings;
+  settings.every_claim = true;
   settings.principals_file = "p";
   settings.logic_file = "l";
   settings.join_file = "j";
@@ -36,8 +40,13 @@ std::vector<std::string> slips_of(const std::string& principals, const std::stri
     }
     return tokenizer::SourceFile{};
   });
+  std::vector<Claim> claims = inputs.claims;
+  if (!claim_file.empty()) {
+    tokenizer::Lexer lexer(claim_file, "c");
+    for (Claim& claim : parse_claims(lexer, claim_file)) claims.push_back(std::move(claim));
+  }
   std::vector<std::string> lines;
-  for (const syntax::Diagnostic& d : model_slips(model, inputs, knowledge_in_join)) {
+  for (const syntax::Diagnostic& d : model_slips(model, inputs, claims, knowledge_in_join)) {
     lines.push_back(d.where.file + ":" + syntax::line_and_column(d.where) + ": " + d.text);
   }
   return lines;
@@ -109,6 +118,35 @@ TEST(Slips, EachIsFoundAtItsFirstUse) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(slips_of(c.principals, c.logic, c.join), c.slips) << c.what;
+  }
+}
+
+// Every claim is checked, and each slip is found at its first use within its
+// claim: a name that another claim uses rightly is no slip there.
+TEST(Slips, EveryClaimIsCheckedWhereItStands) {
+  struct Case {
+    const char* what;
+    std::string logic;
+    std::string claim_file;
+    std::vector<std::string> slips;
+  };
+  const std::vector<Case> cases = {
+      {"the second claim of the logic file",
+       "forall A.i: b_i = B_1 ;\nforall B.i: b_i = A_1 ;\n",
+       "",
+       {"l:2:13: role B has no variable b (its variables: a, x)"}},
+      {"both claims, in order",
+       "forall C.i: true ;\n/* two */ forall D.i: true ;\n",
+       "",
+       {"l:1:8: role C is declared by no principal", "l:2:18: role D is declared by no principal"}},
+      {"a claim file after the logic file",
+       "forall R.i: true ;\n",
+       "// more\nforall B.i: a_i = A_1 ;\n\n  forall B.i: a_k = A_1 ;\n",
+       {"l:1:8: role R is declared by no principal",
+        "c:4:15: index k of a_k is bound by no quantifier (write forall ROLE.k: ...)"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(slips_of(kNspk, c.logic, kNspkJoin, false, c.claim_file), c.slips) << c.what;
   }
 }
 

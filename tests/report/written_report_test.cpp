@@ -170,6 +170,52 @@ TEST(JsonReport, EveryStatisticInTheOrderOfTheFieldList) {
   EXPECT_EQ(keys, expected);
 }
 
+// One entry per claim, in order, each with the attacks filed under it; the
+// attacks name their claim.
+TEST(JsonReport, ClaimsOneEntryEach) {
+  const std::string dir = std::string(EXAMPLES_DIR) + "/../tests/e2e/report-claims/";
+  AnalysisOptions options;
+  options.principals_file = dir + "principals.txt";
+  options.logic_file = dir + "logic.txt";
+  options.join_file = dir + "join.txt";
+  options.knowledge_file = dir + "knowledge.txt";
+  options.claim_files = {dir + "more-claims.txt"};
+  options.session_size = 2;
+  AnalysisResult result = analyse(options);
+  const Verdict verdict = judge(result, 2);
+  const nlohmann::json j =
+      nlohmann::json::parse(json_report(make_report(options, result, verdict)));
+  ASSERT_EQ(j["claims"].size(), 4u);
+  EXPECT_EQ(j["claims"][0], (nlohmann::json{{"number", 1},
+                                            {"name", "secrecy of nb"},
+                                            {"text", "forall B.i: not :> nb_i ;"},
+                                            {"path", dir + "logic.txt"},
+                                            {"line", 4},
+                                            {"status", "attack"},
+                                            {"distinct_attacks", 1},
+                                            {"attack_sets", 1},
+                                            {"first_attack", 1}}));
+  std::vector<std::string> statuses;
+  for (const auto& claim : j["claims"]) statuses.push_back(claim["status"]);
+  EXPECT_EQ(statuses, (std::vector<std::string>{"attack", "holds", "holds", "attack"}));
+  EXPECT_EQ(j["claims"][1]["first_attack"], nullptr);
+  EXPECT_EQ(j["claims"][3]["path"], dir + "more-claims.txt");
+  EXPECT_EQ(j["claims"][3]["first_attack"], 2);
+  ASSERT_EQ(j["attacks"].size(), 2u);
+  EXPECT_EQ(j["attacks"][0]["claim"], 1);
+  EXPECT_EQ(j["attacks"][1]["claim"], 4);
+  EXPECT_EQ(j["inputs"][4]["role"], "claim");
+  EXPECT_EQ(j["verdict"]["exit_status"], 1);
+
+  const Report one = report_of_example("nspk", 2);
+  const nlohmann::json k = nlohmann::json::parse(json_report(one));
+  ASSERT_EQ(k["claims"].size(), 1u);
+  EXPECT_EQ(k["claims"][0]["name"], nullptr);
+  EXPECT_EQ(k["claims"][0]["text"], "forall B.i: (not :> nb_i) and (exists A.j: b_j = B_i) ;");
+  EXPECT_EQ(k["claims"][0]["status"], "attack");
+  EXPECT_EQ(k["attacks"][0]["claim"], 1);
+}
+
 TEST(HtmlReport, Escaping) {
   EXPECT_EQ(html_escaped("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&#39;");
 }

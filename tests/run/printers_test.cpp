@@ -69,7 +69,7 @@ TEST(PrintAttack, ReportLayout) {
   s.subtree_index = 0;
   s.starting_nodes = {t.session};
   const Formula secret = derive_formula(na);
-  s.formula = LaidOutClauses({{secret}});
+  s.formulas = {LaidOutClauses({{secret}})};
   const ConstraintStore store = {Constraint{x, na, ConstraintKind::BindsTo}};
   WorkItem candidate{{{formula_false()}}, empty_assignment(), {store}};
 
@@ -111,7 +111,7 @@ TEST(PrintAttack, JoinOnlyTraceHasNoIntruderLine) {
   SearchState s;
   s.counts.attacks = 2;
   s.starting_nodes = {t.session};
-  s.formula = LaidOutClauses({{derive_formula(na)}});
+  s.formulas = {LaidOutClauses({{derive_formula(na)}})};
   const WorkItem candidate{{{formula_false()}}, empty_assignment(), {ConstraintStore{}}};
   const std::string text =
       captured([&](std::ostream& os) { print_attack(os, s, t.session, {candidate}); });

@@ -71,7 +71,7 @@ TEST(InterchangeableInstances, OneRowPerConditionOfTheSwap) {
     const InitialNode start{create_node(ids, make_status(context, empty_assignment(), k)),
                             std::make_shared<const std::vector<ConstraintStore>>(
                                 std::vector<ConstraintStore>{ConstraintStore(c.store)})};
-    const InterchangeableInstances reduction(start, c.formula);
+    const InterchangeableInstances reduction(start, {LaidOutClauses(c.formula)});
     const InterchangeableInstances::AlikePairs expected =
         c.alike ? InterchangeableInstances::AlikePairs{{1, 2}}
                 : InterchangeableInstances::AlikePairs{};
@@ -96,7 +96,8 @@ TEST(InterchangeableInstances, OnlyPrincipalsOfOneRoleWithSwappedProcessesAreAli
     const InitialNode start{
         create_node(ids, make_status(Context{responder(1), second}, empty_assignment(), k)),
         nullptr};
-    EXPECT_TRUE(InterchangeableInstances(start, ClauseList{}).alike().empty()) << second.name();
+    EXPECT_TRUE(InterchangeableInstances(start, std::vector<LaidOutClauses>{}).alike().empty())
+        << second.name();
   }
 }
 
