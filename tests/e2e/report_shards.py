@@ -14,30 +14,11 @@ two runs, a part cut short, and a shard file of tool; and tool-merge must refuse
 which merge takes it.
 Prints one line per difference and "N passed, M failed"; the exit status is 1 when any check fails.
 """
-import os, random, re, shutil, subprocess, sys, tempfile
+import os, random, shutil, subprocess, sys, tempfile
 
-TIMES = [re.compile(rb'"[a-z_]*seconds": [-0-9.e+]*'),
-         re.compile(rb'<tr><th>[A-Za-z ]* time \(s\)</th><td>[0-9.]*</td></tr>')]
+from report_runs import reported
+
 FILES = ['principals.txt', 'logic.txt', 'join.txt', 'knowledge.txt']
-
-
-def without_times(data):
-    for pattern in TIMES:
-        data = pattern.sub(b'', data)
-    return data
-
-
-def reported(cmd, scratch):
-    json, html = os.path.join(scratch, 'r.json'), os.path.join(scratch, 'r.html')
-    p = subprocess.run(cmd + ['--json', json, '--html', html], capture_output=True, timeout=600,
-                       stdin=subprocess.DEVNULL)
-    reports = []
-    for path in (json, html):
-        if os.path.exists(path):
-            with open(path, 'rb') as f:
-                reports.append(without_times(f.read()))
-            os.remove(path)
-    return p.returncode, p.stdout, p.stderr, reports
 
 
 def parts(tool, example, args, total, scratch, gnu=False):

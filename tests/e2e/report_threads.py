@@ -9,30 +9,9 @@ output, the standard error, the exit status and the JSON and HTML reports must b
 the time figures of the JSON and HTML statistics.
 Prints one line per difference and "N passed, M failed"; the exit status is 1 when any run differs.
 """
-import os, re, subprocess, sys, tempfile
+import os, sys, tempfile
 
-TIMES = [re.compile(rb'"[a-z_]*seconds": [-0-9.e+]*'),
-         re.compile(rb'<tr><th>[A-Za-z ]* time \(s\)</th><td>[0-9.]*</td></tr>')]
-
-
-def without_times(data):
-    for pattern in TIMES:
-        data = pattern.sub(b'', data)
-    return data
-
-
-def analysed(tool, example, args, threads, scratch):
-    json, html = os.path.join(scratch, 'r.json'), os.path.join(scratch, 'r.html')
-    p = subprocess.run([tool, example] + args + ['--json', json, '--html', html],
-                       capture_output=True, timeout=600, stdin=subprocess.DEVNULL,
-                       env=dict(os.environ, TOOL_THREADS=str(threads)))
-    reports = []
-    for path in (json, html):
-        if os.path.exists(path):
-            with open(path, 'rb') as f:
-                reports.append(without_times(f.read()))
-            os.remove(path)
-    return p.returncode, p.stdout, p.stderr, reports
+from report_runs import reported
 
 
 def main():
@@ -47,9 +26,9 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         for example in examples:
             for args in (['-max', '2'], ['-max', '3'], ['-max', '3', '--exhaustive']):
-                one = analysed(tool, example, args, 1, scratch)
+                one = reported([tool, example] + args, scratch, {'TOOL_THREADS': '1'})
                 for threads in (2, 5):
-                    got = analysed(tool, example, args, threads, scratch)
+                    got = reported([tool, example] + args, scratch, {'TOOL_THREADS': str(threads)})
                     if got == one:
                         passed += 1
                     else:

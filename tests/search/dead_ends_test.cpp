@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "knowledge/kmanager.h"
+#include "intruder_knowledge.h"
 #include "step/core.h"
 
 namespace analyser {
@@ -80,10 +80,7 @@ TEST(CannotFinish, OneRowPerConditionOfTheArgument) {
   };
   for (const auto& c : cases) {
     SymbolicCore core;
-    KnowledgeManager& mgr = core.knowledge_manager();
-    Message known = agent("I", 0);
-    for (const Message& m : c.known) known = pair(known, m);
-    const Knowledge k = derive_knowledge(mgr, fresh_knowledge(mgr), empty_assignment(), known);
+    const Knowledge k = intruder_knowledge(core.knowledge_manager(), c.known);
     Context context{c.waiter};
     for (const Principal& p : c.others) context.push_back(p);
     EXPECT_EQ(cannot_finish(Status{context, empty_assignment(), k}), c.dead_end) << c.what;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "knowledge/kmanager.h"
+#include "intruder_knowledge.h"
 #include "step/core.h"
 
 namespace analyser {
@@ -61,10 +61,7 @@ TEST(InterchangeableInstances, OneRowPerConditionOfTheSwap) {
   };
   for (const auto& c : cases) {
     SymbolicCore core;
-    KnowledgeManager& mgr = core.knowledge_manager();
-    Message known = agent("I", 0);
-    for (const Message& m : c.known) known = pair(known, m);
-    const Knowledge k = derive_knowledge(mgr, fresh_knowledge(mgr), empty_assignment(), known);
+    const Knowledge k = intruder_knowledge(core.knowledge_manager(), c.known);
     Context context{responder(1), responder(2)};
     for (const Principal& p : c.others) context.push_back(p);
     NodeIds ids;
@@ -89,9 +86,7 @@ TEST(InterchangeableInstances, OnlyPrincipalsOfOneRoleWithSwappedProcessesAreAli
   const Principal other_process = role_instance("B", 2, output(nonce("nb", 2), nil_process()));
   for (const Principal& second : {other_role, other_process}) {
     SymbolicCore core;
-    KnowledgeManager& mgr = core.knowledge_manager();
-    const Knowledge k =
-        derive_knowledge(mgr, fresh_knowledge(mgr), empty_assignment(), agent("I", 0));
+    const Knowledge k = intruder_knowledge(core.knowledge_manager(), {});
     NodeIds ids;
     const InitialNode start{
         create_node(ids, make_status(Context{responder(1), second}, empty_assignment(), k)),
