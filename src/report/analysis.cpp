@@ -23,6 +23,7 @@ class AttackCollector : public SearchObserver {
  public:
   explicit AttackCollector(const AnalysisOptions& options)
       : first_only_(options.first_only),
+        grouping_(options.all_attacks ? Grouping::Interleaving : Grouping::CausalPast),
         time_limit_(options.time_limit),
         progress_(options.progress != nullptr ? *options.progress : nowhere_,
                   options.progress != nullptr) {}
@@ -30,10 +31,10 @@ class AttackCollector : public SearchObserver {
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
     if (first_only_) end_ = SearchEnd::FirstAttack;
-    // Only the first attack set of a group is described and shown, with its full report.
+    // Only the attack set that shows a group is described, with its full report.
     const std::int64_t session = state.subtree_index + 1;
-    if (groups_.add_to_group(attack_key(state, leaf, candidates), session)) return;
-    Attack attack = describe_attack(state, leaf, candidates);
+    if (groups_.add_to_group(attack_key(state, leaf, candidates, grouping_), session)) return;
+    Attack attack = describe_attack(state, leaf, candidates, grouping_);
     attack.report = attack_set_report(state, leaf, candidates);
     groups_.add(std::move(attack));
   }
@@ -50,6 +51,7 @@ class AttackCollector : public SearchObserver {
   }
 
   SearchEnd end() const { return end_; }
+  Grouping grouping() const { return grouping_; }
   double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
   const AttackGroups& groups() const { return groups_; }
   AttackGroups& groups() { return groups_; }
@@ -58,6 +60,7 @@ class AttackCollector : public SearchObserver {
   using Clock = std::chrono::steady_clock;
 
   bool first_only_;
+  Grouping grouping_;
   std::optional<double> time_limit_;
   Clock::time_point start_ = Clock::now();
   SearchEnd end_ = SearchEnd::Complete;
@@ -164,7 +167,8 @@ AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs
   const bool joined = search::join(state, inputs.formula, inputs.join_components, &collector);
   const auto searched = [&] {
     if (options.threads <= 1 || options.first_only) return search::run(state, collector);
-    return search_on_threads(state, {options.threads, options.chunk_levels}, collector.groups(),
+    return search_on_threads(state, {options.threads, options.chunk_levels}, collector.grouping(),
+                             collector.groups(),
                              [&](const SearchState& s) { return collector.stop_requested(s); });
   };
   if (joined && searched() == search::RunEnd::OrderMatters) {

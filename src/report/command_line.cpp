@@ -51,6 +51,9 @@ std::variant<ReportCommand, int> parse_command_line(const std::vector<std::strin
       ->check(number("a number"))
       ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()));
   app.add_flag("--first", options.first_only, "stop at the first attack");
+  app.add_flag("--all-attacks", options.all_attacks,
+               "tell attacks apart by their involved messages in the order they came, not by "
+               "their causal past");
   app.add_flag("--exhaustive", options.exhaustive,
                "explore every run, also those that only swap interchangeable instances");
   app.add_option("--time-limit", options.time_limit,

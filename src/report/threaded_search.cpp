@@ -1,7 +1,7 @@
 #include "report/threaded_search.h"
 
+#include <map>
 #include <memory>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,8 +19,8 @@ namespace {
 // a group already described is one line, a described one ends with a line ".".
 // Fields keep the analyser's markers of provisional numbers as they are, so
 // that the segments' renumbering resolves them.
-constexpr char kAttackSet = 'h';  // session, key
-constexpr char kDescribed = 'n';  // session, key, attack set number; then the fields
+constexpr char kAttackSet = 'h';  // session, key, length
+constexpr char kDescribed = 'n';  // session, key, length, attack set number; then the fields
 constexpr char kViolated = 'v';
 constexpr char kSender = 's';
 constexpr char kReceiver = 't';
@@ -83,20 +83,24 @@ std::string unhex(std::string_view text) {
 // Writes the attack sets of one segment's search as records.
 class AttackRecorder : public SearchObserver {
  public:
-  explicit AttackRecorder(std::ostream& out) : out_(out) {}
+  AttackRecorder(std::ostream& out, Grouping grouping) : out_(out), grouping_(grouping) {}
 
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
     const std::string session = std::to_string(state.subtree_index + 1);
-    const std::string key = attack_key(state, leaf, candidates);
+    const AttackKey key = attack_key(state, leaf, candidates, grouping_);
     std::string record;
-    if (!described_.insert(key).second) {
-      record.append(1, kAttackSet).append(session).append(" ").append(hex(key)).append("\n");
+    const auto [shortest, is_new] = shortest_described_.try_emplace(key.key, key.length);
+    if (!is_new && key.length >= shortest->second) {
+      record.append(1, kAttackSet).append(session).append(" ").append(hex(key.key)).append(" ");
+      record.append(std::to_string(key.length)).append("\n");
       out_ << record;
       return;
     }
-    const Attack attack = describe_attack(state, leaf, candidates);
-    record.append(1, kDescribed).append(session).append(" ").append(hex(key)).append(" ");
+    shortest->second = key.length;
+    const Attack attack = describe_attack(state, leaf, candidates, grouping_);
+    record.append(1, kDescribed).append(session).append(" ").append(hex(key.key)).append(" ");
+    record.append(std::to_string(key.length)).append(" ");
     numeral::append(record, attack.attack_set);
     record += '\n';
     for (const std::string& literal : attack.violated) append_field(record, kViolated, literal);
@@ -116,9 +120,11 @@ class AttackRecorder : public SearchObserver {
 
  private:
   std::ostream& out_;
-  // The keys of the groups described here; a walker's observer serves every
-  // segment of the walk, which come in depth-first order.
-  std::set<std::string> described_;
+  Grouping grouping_;
+  // The keys of the groups described here, with the length of the shortest
+  // attack set described; a walker's observer serves every segment of the
+  // walk, which come in depth-first order.
+  std::map<std::string, std::size_t> shortest_described_;
 };
 
 // The reductions thin the tree out: its subtrees hold fewer runs for their
@@ -157,9 +163,13 @@ class AttackRecordReader : public search::SegmentSink {
       if (line_end == std::string::npos) break;
       const std::string_view head(pending_.data() + at + 1, line_end - at - 1);
       if (pending_[at] == kAttackSet) {
-        const std::size_t space = head.find(' ');
-        if (!groups_.add_to_group(unhex(head.substr(space + 1)),
-                                  std::stoll(std::string(head.substr(0, space))))) {
+        const std::size_t first = head.find(' ');
+        const std::size_t second = head.find(' ', first + 1);
+        const AttackKey key{unhex(head.substr(first + 1, second - first - 1)),
+                            std::stoull(std::string(head.substr(second + 1)))};
+        // A segment describes every attack set shorter than those of its
+        // group it met before, which the groups hold already.
+        if (!groups_.add_to_group(key, std::stoll(std::string(head.substr(0, first))))) {
           throw std::logic_error("an attack set of a group no segment described");
         }
         at = line_end + 1;
@@ -177,9 +187,11 @@ class AttackRecordReader : public search::SegmentSink {
     Attack attack;
     const std::size_t first = head.find(' ');
     const std::size_t second = head.find(' ', first + 1);
+    const std::size_t third = head.find(' ', second + 1);
     attack.session = std::stoll(std::string(head.substr(0, first)));
     attack.key = unhex(head.substr(first + 1, second - first - 1));
-    attack.attack_set = std::stoll(std::string(head.substr(second + 1)));
+    attack.length = std::stoull(std::string(head.substr(second + 1, third - second - 1)));
+    attack.attack_set = std::stoll(std::string(head.substr(third + 1)));
     while (!fields.empty()) {
       const std::size_t line_end = fields.find('\n');
       const char tag = fields[0];
@@ -220,11 +232,12 @@ class AttackRecordReader : public search::SegmentSink {
 
 }  // namespace
 
-search::RunEnd search_on_threads(SearchState& state, Threads threads, AttackGroups& groups,
+search::RunEnd search_on_threads(SearchState& state, Threads threads, Grouping grouping,
+                                 AttackGroups& groups,
                                  const std::function<bool(const SearchState&)>& stop) {
   AttackRecordReader reader(state, groups, stop);
-  const search::ObserverFactory recorder_for = [](std::ostream& out) {
-    return std::unique_ptr<SearchObserver>(std::make_unique<AttackRecorder>(out));
+  const search::ObserverFactory recorder_for = [grouping](std::ostream& out) {
+    return std::unique_ptr<SearchObserver>(std::make_unique<AttackRecorder>(out, grouping));
   };
   const double start = search::process_seconds();
   try {
