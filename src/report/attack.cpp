@@ -412,7 +412,8 @@ struct Reading {
   std::string digest;      // its key
 };
 
-// The step of instance that last changed the value of variable, or none.
+// The step of the variable's own instance that last changed its value, or none
+// (a value the join gave it).
 std::optional<std::size_t> binding_step(const Reading& r, const Message& variable) {
   const std::int64_t instance = variable.var().instance;
   std::optional<std::size_t> found;
