@@ -7,7 +7,7 @@
 //  - By causal past (the default): the attack is the causal past of the
 //    violation (report/causal_past.h) of the chosen literals: the outputs that
 //    gave the intruder what a "not :>" literal forbids, the events that bound
-//    the variables an equality speaks of, and all they depend on. Instances
+//    the variables the literals speak of, and all they depend on. Instances
 //    without an event in it are not involved. Two attacks are the same when
 //    their pasts are the same partial order of events and their literals agree,
 //    up to renaming instances and the kids of generated values: neither the
@@ -30,7 +30,7 @@
 //     whose renumbered description, dependencies included, has the smallest
 //     digest; on a tie the earliest in the trace) and of the literals as a set,
 //     with instances and kids renumbered 1, 2, ... in order of first appearance
-//     along that order. By interleaving, it is a digest of the involved messages
+//     along that order (each literal after the events alone). By interleaving, it is a digest of the involved messages
 //     in trace order and of the literals as a set (their order is the
 //     session's), renumbered the same way.
 //     Of several readings of an attack set, by causal past the one with the
