@@ -25,6 +25,7 @@ class AttackCollector : public SearchObserver {
   AttackCollector(const AnalysisOptions& options, std::size_t claims)
       : groups_(claims),
         first_only_(options.first_only),
+        grouping_(options.all_attacks ? Grouping::Interleaving : Grouping::CausalPast),
         time_limit_(options.time_limit),
         progress_(options.progress != nullptr ? *options.progress : nowhere_,
                   options.progress != nullptr) {}
@@ -32,11 +33,11 @@ class AttackCollector : public SearchObserver {
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
     if (first_only_) end_ = SearchEnd::FirstAttack;
-    // Only the first attack set of a group is described and shown, with its full report.
+    // Only the attack set that shows a group is described, with its full report.
     const std::int64_t session = state.subtree_index + 1;
     AttackGroups& groups = groups_.at(state.claim);
-    if (groups.add_to_group(attack_key(state, leaf, candidates), session)) return;
-    Attack attack = describe_attack(state, leaf, candidates);
+    if (groups.add_to_group(attack_key(state, leaf, candidates, grouping_), session)) return;
+    Attack attack = describe_attack(state, leaf, candidates, grouping_);
     attack.report = attack_set_report(state, leaf, candidates);
     attack.claim = state.claim;
     groups.add(std::move(attack));
@@ -54,6 +55,7 @@ class AttackCollector : public SearchObserver {
   }
 
   SearchEnd end() const { return end_; }
+  Grouping grouping() const { return grouping_; }
   double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
   // Per claim, in the order of the claims.
   const std::vector<AttackGroups>& groups() const { return groups_; }
@@ -65,6 +67,7 @@ class AttackCollector : public SearchObserver {
   std::vector<AttackGroups> groups_;
 
   bool first_only_;
+  Grouping grouping_;
   std::optional<double> time_limit_;
   Clock::time_point start_ = Clock::now();
   SearchEnd end_ = SearchEnd::Complete;
@@ -228,7 +231,8 @@ using Searcher = std::function<search::RunEnd(SearchState&, AttackCollector&)>;
 search::RunEnd search_here(const AnalysisOptions& options, SearchState& state,
                            AttackCollector& collector) {
   if (options.threads <= 1 || options.first_only) return search::run(state, collector);
-  return search_on_threads(state, {options.threads, options.chunk_levels}, collector.groups(),
+  return search_on_threads(state, {options.threads, options.chunk_levels}, collector.grouping(),
+                           collector.groups(),
                            [&](const SearchState& s) { return collector.stop_requested(s); });
 }
 
@@ -321,7 +325,7 @@ ShardPart analyse_shard(const AnalysisOptions& options, ShardSelection shard) {
   ShardPart part;
   part.shard = shard;
   part.options = ShardedOptions{options.session_size, options.exhaustive, options.prune_dead_ends,
-                                options.knowledge_in_join};
+                                options.knowledge_in_join, options.all_attacks};
   part.inputs = read_model(options);
   std::vector<std::string> warnings;
   std::vector<Claim> claims;
@@ -330,8 +334,9 @@ ShardPart analyse_shard(const AnalysisOptions& options, ShardSelection shard) {
   bool joined = false;
   SearchState state = composed(options, inputs, claims, nullptr, nowhere, joined);
   const double start = search::process_seconds();
-  part.pieces = search_share(state, {options.threads, options.chunk_levels}, shard.index,
-                             shard.count, part.segments);
+  part.pieces = search_share(state, {options.threads, options.chunk_levels},
+                             options.all_attacks ? Grouping::Interleaving : Grouping::CausalPast,
+                             shard.index, shard.count, part.segments);
   part.search_seconds = search::process_seconds() - start;
   return part;
 }
@@ -343,6 +348,7 @@ AnalysisOptions options_of(const ShardPart& part, int threads) {
   options.exhaustive = part.options.exhaustive;
   options.prune_dead_ends = part.options.prune_dead_ends;
   options.knowledge_in_join = part.options.knowledge_in_join;
+  options.all_attacks = part.options.all_attacks;
   options.principals_file = part.inputs[0].path;
   options.logic_file = part.inputs[1].path;
   options.join_file = part.inputs[2].path;

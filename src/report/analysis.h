@@ -26,6 +26,9 @@ struct AnalysisOptions {
   std::vector<std::string> claim_files;
   std::int64_t session_size = 0;
   bool first_only = false;  // stop at the first attack set
+  // Tell attacks apart by their involved messages in trace order, not by their
+  // causal past (report/attack.h): finer groups.
+  bool all_attacks = false;
   // Explore every run, not one per class of runs that differ only by swapping
   // interchangeable instances.
   bool exhaustive = false;

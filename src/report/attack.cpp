@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "assignment/assignment.h"
 #include "formula/formula.h"
@@ -93,12 +94,6 @@ Instances instances_named_in(const Formula& literal) {
   return found;
 }
 
-// A message of the trace, with the attack's values filled in.
-struct SentOrReceived {
-  const Action* action;
-  Message message;
-};
-
 // Instances joined whenever one handles a secret of another.
 class SecretSharing {
  public:
@@ -120,10 +115,10 @@ class SecretSharing {
 // when no instance is common to all, those any of them names); the involved
 // instances are the victims and everyone who shared a secret with them,
 // transitively.
-Instances involved_instances(const Instances& session, const std::vector<SentOrReceived>& steps,
+Instances involved_instances(const Instances& session, const std::vector<TraceEvent>& steps,
                              const std::vector<Formula>& reason) {
   SecretSharing sharing;
-  for (const SentOrReceived& s : steps) {
+  for (const TraceEvent& s : steps) {
     for (std::int64_t owner : secret_owners_in(s.message)) {
       if (session.count(owner) != 0) sharing.join(s.action->instance, owner);
     }
@@ -349,11 +344,11 @@ bool names_only(const Instances& named, const Instances& allowed) {
 // reason that name only involved instances, as a set, renumbered in that order.
 // Its text decides which reading of an attack set shows it; attack_digest
 // identifies it.
-std::string text_key(const std::vector<SentOrReceived>& involved_steps,
+std::string text_key(const std::vector<TraceEvent>& involved_steps,
                      const std::vector<Formula>& reason, const Instances& involved) {
   Renumbering renumbering;
   std::string key;
-  for (const SentOrReceived& s : involved_steps) {
+  for (const TraceEvent& s : involved_steps) {
     const Action& a = *s.action;
     key += a.kind == ActionKind::In ? "in " : "out ";
     key += a.name;
@@ -374,10 +369,10 @@ std::string text_key(const std::vector<SentOrReceived>& involved_steps,
 }
 
 // The digest of text_key's text: equal digests, equal keys.
-std::string attack_digest(const std::vector<SentOrReceived>& involved_steps,
+std::string attack_digest(const std::vector<TraceEvent>& involved_steps,
                           const std::vector<Formula>& reason, const Instances& involved) {
   Digest digest;
-  for (const SentOrReceived& s : involved_steps) {
+  for (const TraceEvent& s : involved_steps) {
     const Action& a = *s.action;
     digest.word(a.kind == ActionKind::In ? 1 : 2);
     digest.text(a.name);
@@ -409,22 +404,85 @@ namespace {
 // The attack on a trace read under one model of one candidate.
 struct Reading {
   std::vector<Formula> reason;
-  std::vector<SentOrReceived> steps;
+  std::vector<TraceEvent> steps;
+  std::vector<const Node*> step_nodes;  // the node each step led to
   Instances involved;
-  std::vector<SentOrReceived> involved_steps;
-  std::string digest;  // its key
+  std::vector<TraceEvent> involved_steps;
+  std::size_t length = 0;  // events in the causal past
+  std::string digest;      // its key
 };
 
+// The step of the variable's own instance that last changed its value, or none
+// (a value the join gave it).
+std::optional<std::size_t> binding_step(const Reading& r, const Message& variable) {
+  const std::int64_t instance = variable.var().instance;
+  std::optional<std::size_t> found;
+  for (std::size_t p = 0; p < r.steps.size(); ++p) {
+    if (r.steps[p].action->instance != instance) continue;
+    const Node& after = *r.step_nodes[p];
+    if (apply(after.status().assignment, variable) !=
+        apply(after.parent()->status().assignment, variable)) {
+      found = p;
+    }
+  }
+  return found;
+}
+
+// The last step of the principal instance, or none.
+std::optional<std::size_t> last_step(const Reading& r, std::int64_t instance) {
+  std::optional<std::size_t> found;
+  for (std::size_t p = 0; p < r.steps.size(); ++p) {
+    if (r.steps[p].action->instance == instance) found = p;
+  }
+  return found;
+}
+
+// The causal past of the reason on r's trace: what the "not :>" literals
+// reveal, the steps that bound the variables the literals speak of, and the
+// runs of the principals an equality names as a value: "b_A_2 = B_1" fails
+// about B_1's run, which finished without A_2 meaning it.
+CausalPast causal_past_of(const Reading& r, const Assignment& sigma) {
+  std::vector<Message> revealed;
+  std::vector<std::size_t> seeds;
+  const auto seed_bindings = [&](const Message& side) {
+    for_each_subterm(side, [&](const Message& t) {
+      if (!t.is(Tag::Var)) return;
+      if (const auto step = binding_step(r, t)) seeds.push_back(*step);
+    });
+  };
+  for (const Formula& literal : r.reason) {
+    if (literal.is(FormulaTag::NotDerive)) revealed.push_back(apply(sigma, literal.term()));
+    if (literal.is(FormulaTag::Equal) || literal.is(FormulaTag::NotEqual)) {
+      seed_bindings(literal.variable());
+      for_each_subterm(apply(sigma, literal.term()), [&](const Message& t) {
+        if (!t.is(Tag::Agent)) return;
+        if (const auto step = last_step(r, t.index())) seeds.push_back(*step);
+      });
+    }
+    if (literal.is(FormulaTag::Equal) || literal.is(FormulaTag::NotEqual) ||
+        literal.is(FormulaTag::Derive) || literal.is(FormulaTag::NotDerive)) {
+      seed_bindings(literal.term());
+    }
+  }
+  std::vector<Message> initial_knowledge;
+  if (!r.step_nodes.empty()) {
+    initial_knowledge = r.step_nodes.front()->parent()->status().knowledge.messages();
+  }
+  return causal_past(r.steps, initial_knowledge, revealed, seeds);
+}
+
 Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkItem& candidate,
-                    const Assignment& sigma, const Instances& session) {
+                    const Assignment& sigma, const Instances& session, Grouping grouping) {
   Reading r;
   for (const Node* n = leaf.get(); n != nullptr; n = n->parent().get()) {
     const Action& a = n->action();
     if (a.kind == ActionKind::In || a.kind == ActionKind::Out) {
-      r.steps.push_back(SentOrReceived{&a, apply(sigma, a.message)});
+      r.steps.push_back(TraceEvent{&a, apply(sigma, a.message)});
+      r.step_nodes.push_back(n);
     }
   }
   std::reverse(r.steps.begin(), r.steps.end());
+  std::reverse(r.step_nodes.begin(), r.step_nodes.end());
 
   // Ties between literals are broken as the trace names instances, in order of
   // appearance, not by the session's instance numbers: runs that differ only by
@@ -436,7 +494,7 @@ Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkIte
     if (!by_appearance) {
       by_appearance.emplace();
       std::string unused;
-      for (const SentOrReceived& s : r.steps) {
+      for (const TraceEvent& s : r.steps) {
         by_appearance->instance(s.action->instance);
         by_appearance->append(unused, s.message);
       }
@@ -446,8 +504,18 @@ Reading read_attack(const SearchState& state, const NodeRef& leaf, const WorkIte
     renumbering.append(text, literal);
     return text;
   });
+  if (grouping == Grouping::CausalPast) {
+    const CausalPast past = causal_past_of(r, sigma);
+    for (std::size_t p : past.events) {
+      r.involved.insert(r.steps[p].action->instance);
+      r.involved_steps.push_back(r.steps[p]);
+    }
+    r.length = past.events.size();
+    r.digest = causal_key(r.steps, past, r.reason);
+    return r;
+  }
   r.involved = involved_instances(session, r.steps, r.reason);
-  for (const SentOrReceived& s : r.steps) {
+  for (const TraceEvent& s : r.steps) {
     if (r.involved.count(s.action->instance) != 0) r.involved_steps.push_back(s);
   }
   r.digest = attack_digest(r.involved_steps, r.reason, r.involved);
@@ -466,17 +534,23 @@ Instances session_instances(const SearchState& state) {
 // order of the session's clauses, which a swap of instances changes. The keys'
 // texts are written only when there is a choice.
 Reading chosen_reading(const SearchState& state, const NodeRef& leaf,
-                       const std::vector<WorkItem>& candidates) {
+                       const std::vector<WorkItem>& candidates, Grouping grouping) {
   const Instances session = session_instances(state);
   std::vector<Reading> readings;
   for (const WorkItem& candidate : candidates) {
     std::vector<Assignment> models = stores_to_assignments(candidate.stores);
     if (models.empty()) models.push_back(empty_assignment());
     for (const Assignment& sigma : models) {
-      readings.push_back(read_attack(state, leaf, candidate, sigma, session));
+      readings.push_back(read_attack(state, leaf, candidate, sigma, session, grouping));
     }
   }
   assert(!readings.empty() && "an attack set has at least one candidate");
+  if (grouping == Grouping::CausalPast) {
+    const auto shorter = [](const Reading& a, const Reading& b) {
+      return std::tie(a.length, a.digest) < std::tie(b.length, b.digest);
+    };
+    return std::move(*std::min_element(readings.begin(), readings.end(), shorter));
+  }
   // Readings with equal digests have equal keys: the first of them stands for all.
   std::size_t best = 0;
   std::string best_key;
@@ -500,14 +574,15 @@ Reading chosen_reading(const SearchState& state, const NodeRef& leaf,
 
 }  // namespace
 
-std::string attack_key(const SearchState& state, const NodeRef& leaf,
-                       const std::vector<WorkItem>& candidates) {
-  return chosen_reading(state, leaf, candidates).digest;
+AttackKey attack_key(const SearchState& state, const NodeRef& leaf,
+                     const std::vector<WorkItem>& candidates, Grouping grouping) {
+  Reading best = chosen_reading(state, leaf, candidates, grouping);
+  return AttackKey{std::move(best.digest), best.length};
 }
 
 Attack describe_attack(const SearchState& state, const NodeRef& leaf,
-                       const std::vector<WorkItem>& candidates) {
-  const Reading best = chosen_reading(state, leaf, candidates);
+                       const std::vector<WorkItem>& candidates, Grouping grouping) {
+  const Reading best = chosen_reading(state, leaf, candidates, grouping);
   const auto j = static_cast<std::size_t>(state.subtree_index);
   Attack attack;
   attack.attack_set = state.counts.attacks;
@@ -515,7 +590,7 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
   for (const Formula& literal : best.reason) {
     attack.violated.push_back(printed([&](std::ostream& os) { print_formula(os, literal); }));
   }
-  for (const SentOrReceived& s : best.involved_steps) {
+  for (const TraceEvent& s : best.involved_steps) {
     const std::string principal = instance_name(s.action->name, s.action->instance);
     const std::string message = printed([&](std::ostream& os) { print_message(os, s.message); });
     if (s.action->kind == ActionKind::In) {
@@ -530,7 +605,63 @@ Attack describe_attack(const SearchState& state, const NodeRef& leaf,
     }
   }
   attack.key = best.digest;
+  attack.length = best.length;
   return attack;
+}
+
+std::string causal_key(const std::vector<TraceEvent>& trace, const CausalPast& past,
+                       const std::vector<Formula>& reason) {
+  constexpr std::size_t kNotTaken = static_cast<std::size_t>(-1);
+  const std::size_t n = past.events.size();
+  std::vector<std::size_t> position(n, kNotTaken);  // in the canonical order
+  Digest digest;
+  for (std::size_t taken = 0; taken < n; ++taken) {
+    std::size_t best = kNotTaken;
+    std::pair<std::uint64_t, std::uint64_t> best_value;
+    Digest best_description;
+    for (std::size_t e = 0; e < n; ++e) {
+      const std::vector<std::size_t>& depends_on = past.depends_on[e];
+      const auto not_taken = [&](std::size_t d) { return position[d] == kNotTaken; };
+      if (position[e] != kNotTaken ||
+          std::any_of(depends_on.begin(), depends_on.end(), not_taken)) {
+        continue;
+      }
+      // The event renumbered after those taken, and where they stand in the order.
+      Digest description = digest.numbering_only();
+      const TraceEvent& event = trace[past.events[e]];
+      description.word(event.action->kind == ActionKind::In ? 1 : 2);
+      description.text(event.action->name);
+      description.word(static_cast<std::uint64_t>(description.instance(event.action->instance)));
+      description.term(event.message);
+      std::vector<std::size_t> after;
+      for (std::size_t d : depends_on) after.push_back(position[d]);
+      std::sort(after.begin(), after.end());
+      description.word(after.size());
+      for (std::size_t a : after) description.word(a);
+      if (best == kNotTaken || description.value() < best_value) {
+        best = e;
+        best_value = description.value();
+        best_description = std::move(description);
+      }
+    }
+    position[best] = taken;
+    digest.word(best_value.first);
+    digest.word(best_value.second);
+    digest.numbering_of(std::move(best_description));
+  }
+  // The literals as a set, each renumbered after the events.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> literals;
+  for (const Formula& literal : reason) {
+    Digest one = digest.numbering_only();
+    one.literal(literal);
+    literals.push_back(one.value());
+  }
+  std::sort(literals.begin(), literals.end());
+  for (const auto& [high, low] : literals) {
+    digest.word(high);
+    digest.word(low);
+  }
+  return digest.key();
 }
 
 std::string attack_set_report(const SearchState& state, const NodeRef& leaf,

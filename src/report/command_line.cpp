@@ -113,6 +113,9 @@ std::variant<ReportCommand, int> parse_command_line(const std::vector<std::strin
       ->allow_extra_args(false);
   app.add_flag("--first", options.first_only,
                "stop at the first attack (the claims it does not violate are not checked)");
+  app.add_flag("--all-attacks", options.all_attacks,
+               "tell attacks apart by their involved messages in the order they came, not by "
+               "their causal past");
   app.add_flag("--exhaustive", options.exhaustive,
                "explore every run, also those that only swap interchangeable instances");
   app.add_option("--time-limit", options.time_limit,

@@ -21,11 +21,9 @@ json model_json(const ShardedOptions& o, const std::vector<InputFile>& files) {
   for (const InputFile& f : files) {
     inputs.push_back({{"role", f.role}, {"path", f.path}, {"text", f.text}});
   }
-  return {{"session_size", o.session_size},
-          {"exhaustive", o.exhaustive},
-          {"prune_dead_ends", o.prune_dead_ends},
-          {"knowledge_in_join", o.knowledge_in_join},
-          {"inputs", inputs}};
+  return {{"session_size", o.session_size},       {"exhaustive", o.exhaustive},
+          {"prune_dead_ends", o.prune_dead_ends}, {"knowledge_in_join", o.knowledge_in_join},
+          {"all_attacks", o.all_attacks},         {"inputs", inputs}};
 }
 
 // The counts of a segment's tally, by name: one list for writing and reading.
@@ -111,6 +109,7 @@ ShardPart part_of(shard::RecordReader& file) {
         o.exhaustive = j.at("exhaustive").get<bool>();
         o.prune_dead_ends = j.at("prune_dead_ends").get<bool>();
         o.knowledge_in_join = j.at("knowledge_in_join").get<bool>();
+        o.all_attacks = j.at("all_attacks").get<bool>();
         for (const json& f : j.at("inputs")) {
           part.inputs.push_back(InputFile{f.at("role").get<std::string>(),
                                           f.at("path").get<std::string>(),

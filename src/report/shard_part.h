@@ -37,6 +37,7 @@ struct ShardedOptions {
   bool exhaustive = false;
   bool prune_dead_ends = true;
   bool knowledge_in_join = false;
+  bool all_attacks = false;
 };
 
 struct ShardPart {

@@ -1,7 +1,7 @@
 #include "report/threaded_search.h"
 
+#include <map>
 #include <memory>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "report/attack.h"
+#include "report/model.h"
 #include "search/parallel.h"
 #include "search/statistics.h"
 #include "utils/numeral.h"
@@ -21,8 +22,8 @@ namespace {
 // a group already described is one line, a described one ends with a line ".".
 // Fields keep the analyser's markers of provisional numbers as they are, so
 // that the segments' renumbering resolves them.
-constexpr char kAttackSet = 'h';  // claim, session, key
-constexpr char kDescribed = 'n';  // claim, session, key, attack set number; then the fields
+constexpr char kAttackSet = 'h';  // claim, session, key, length
+constexpr char kDescribed = 'n';  // claim, session, key, length, attack set number; then the fields
 constexpr char kViolated = 'v';
 constexpr char kSender = 's';
 constexpr char kReceiver = 't';
@@ -85,21 +86,25 @@ std::string unhex(std::string_view text) {
 // Writes the attack sets of one segment's search as records.
 class AttackRecorder : public SearchObserver {
  public:
-  explicit AttackRecorder(std::ostream& out) : out_(out) {}
+  AttackRecorder(std::ostream& out, Grouping grouping) : out_(out), grouping_(grouping) {}
 
   void attack_found(const SearchState& state, const NodeRef& leaf,
                     const std::vector<WorkItem>& candidates) override {
     const std::string head =
         std::to_string(state.claim) + " " + std::to_string(state.subtree_index + 1) + " ";
-    const std::string key = attack_key(state, leaf, candidates);
+    const AttackKey key = attack_key(state, leaf, candidates, grouping_);
     std::string record;
-    if (!described_.insert({state.claim, key}).second) {
-      record.append(1, kAttackSet).append(head).append(hex(key)).append("\n");
+    const auto [shortest, is_new] =
+        shortest_described_.try_emplace({state.claim, key.key}, key.length);
+    const std::string key_text = hex(key.key) + " " + std::to_string(key.length);
+    if (!is_new && key.length >= shortest->second) {
+      record.append(1, kAttackSet).append(head).append(key_text).append("\n");
       out_ << record;
       return;
     }
-    const Attack attack = describe_attack(state, leaf, candidates);
-    record.append(1, kDescribed).append(head).append(hex(key)).append(" ");
+    shortest->second = key.length;
+    const Attack attack = describe_attack(state, leaf, candidates, grouping_);
+    record.append(1, kDescribed).append(head).append(key_text).append(" ");
     numeral::append(record, attack.attack_set);
     record += '\n';
     for (const std::string& literal : attack.violated) append_field(record, kViolated, literal);
@@ -119,9 +124,11 @@ class AttackRecorder : public SearchObserver {
 
  private:
   std::ostream& out_;
-  // The keys of the groups described here; a walker's observer serves every
-  // segment of the walk, which come in depth-first order.
-  std::set<std::pair<std::size_t, std::string>> described_;  // claim, key
+  Grouping grouping_;
+  // The keys of the groups described here, by claim, with the length of the
+  // shortest attack set described; a walker's observer serves every segment
+  // of the walk, which come in depth-first order.
+  std::map<std::pair<std::size_t, std::string>, std::size_t> shortest_described_;
 };
 
 // The reductions thin the tree out: its subtrees hold fewer runs for their
@@ -162,10 +169,14 @@ class AttackRecordReader : public search::SegmentSink {
       std::istringstream numbers{std::string(head)};
       std::size_t claim = 0;
       std::int64_t session = 0;
-      std::string key;
-      numbers >> claim >> session >> key;
+      std::string digest;
+      std::size_t length = 0;
+      numbers >> claim >> session >> digest >> length;
+      const AttackKey key{unhex(digest), length};
       if (pending_[at] == kAttackSet) {
-        if (!groups_.at(claim).add_to_group(unhex(key), session)) {
+        // A segment describes every attack set shorter than those of its
+        // group it met before, which the groups hold already.
+        if (!groups_.at(claim).add_to_group(key, session)) {
           throw std::logic_error("an attack set of a group no segment described");
         }
         at = line_end + 1;
@@ -177,7 +188,8 @@ class AttackRecordReader : public search::SegmentSink {
       numbers >> attack.attack_set;
       attack.claim = claim;
       attack.session = session;
-      attack.key = unhex(key);
+      attack.key = key.key;
+      attack.length = key.length;
       groups_.at(claim).add(std::move(attack));
       at = end + kEnd.size();
     }
@@ -225,9 +237,11 @@ class AttackRecordReader : public search::SegmentSink {
   std::string pending_;  // renumbered records not yet read whole
 };
 
-const search::ObserverFactory recorder_for = [](std::ostream& out) {
-  return std::unique_ptr<SearchObserver>(std::make_unique<AttackRecorder>(out));
-};
+search::ObserverFactory recorder_for(Grouping grouping) {
+  return [grouping](std::ostream& out) {
+    return std::unique_ptr<SearchObserver>(std::make_unique<AttackRecorder>(out, grouping));
+  };
+}
 
 search::ParallelOptions parallel_options(Threads threads) {
   return search::ParallelOptions{
@@ -254,13 +268,13 @@ class SegmentKeeper : public search::SegmentSink {
 
 }  // namespace
 
-std::int64_t search_share(SearchState& state, Threads threads, std::int64_t index,
-                          std::int64_t count, std::vector<Segment>& segments) {
+std::int64_t search_share(SearchState& state, Threads threads, Grouping grouping,
+                          std::int64_t index, std::int64_t count, std::vector<Segment>& segments) {
   SegmentKeeper keeper(segments);
   search::ParallelOptions options = parallel_options(threads);
   options.shards = count;
   options.shard = index;
-  return search::run_parallel(state, recorder_for, options, keeper);
+  return search::run_parallel(state, recorder_for(grouping), options, keeper);
 }
 
 search::RunEnd read_segments(SearchState& state, const std::vector<const Segment*>& segments,
@@ -279,13 +293,13 @@ search::RunEnd read_segments(SearchState& state, const std::vector<const Segment
   return reader.reduction_failed() ? search::RunEnd::OrderMatters : search::RunEnd::Complete;
 }
 
-search::RunEnd search_on_threads(SearchState& state, Threads threads,
+search::RunEnd search_on_threads(SearchState& state, Threads threads, Grouping grouping,
                                  std::vector<AttackGroups>& groups,
                                  const std::function<bool(const SearchState&)>& stop) {
   AttackRecordReader reader(state, groups, stop);
   const double start = search::process_seconds();
   try {
-    search::run_parallel(state, recorder_for, parallel_options(threads), reader);
+    search::run_parallel(state, recorder_for(grouping), parallel_options(threads), reader);
   } catch (const StoppedBetweenSegments&) {
     state.times.search_time = search::process_seconds() - start;
     return search::RunEnd::Stopped;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <vector>
 
+#include "report/attack.h"
 #include "report/attack_groups.h"
 #include "search/search.h"
 #include "search/segments.h"
@@ -28,18 +29,20 @@ struct Threads {
 };
 
 // Searches state, as search::run would, on threads.count threads, adding each
-// attack set to the groups of the claim it violates (groups: one per claim). Between segments, stop
-// is asked whether to end the search: the run then ends Stopped, with state counting the segments
-// taken. Where the symmetry reduction does not hold, the run ends OrderMatters, as run's does.
-search::RunEnd search_on_threads(SearchState& state, Threads threads,
+// attack set, grouped as grouping says, to the groups of the claim it violates
+// (groups: one per claim). Between segments, stop is asked whether to end the
+// search: the run then ends Stopped, with state counting the segments taken.
+// Where the symmetry reduction does not hold, the run ends OrderMatters, as
+// run's does.
+search::RunEnd search_on_threads(SearchState& state, Threads threads, Grouping grouping,
                                  std::vector<AttackGroups>& groups,
                                  const std::function<bool(const SearchState&)>& stop);
 
 // A shard's share of that search: the pieces k with k % count == index, their
 // segments kept (each one's parts joined) for read_segments. Returns the
 // number of pieces of the whole run.
-std::int64_t search_share(SearchState& state, Threads threads, std::int64_t index,
-                          std::int64_t count, std::vector<Segment>& segments);
+std::int64_t search_share(SearchState& state, Threads threads, Grouping grouping,
+                          std::int64_t index, std::int64_t count, std::vector<Segment>& segments);
 
 // Reads the segments of a search made elsewhere (the shares of every shard,
 // in depth-first order) into groups and state, as search_on_threads would

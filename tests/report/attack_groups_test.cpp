@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,50 @@ TEST(AttackGroups, MostFrequentFirstThenInOrderFound) {
     EXPECT_EQ(ordered[i].count, expected[i].count) << i;
     EXPECT_EQ(ordered[i].sessions, expected[i].sessions) << i;
   }
+}
+
+Attack shown(std::int64_t attack_set, const std::string& key, std::size_t length) {
+  Attack a = attack(attack_set, 1, key);
+  a.length = length;
+  return a;
+}
+
+// A group is shown by its shortest attack, the first found among equally short
+// ones; an attack set no shorter than that is only counted.
+TEST(AttackGroups, ShownByTheShortestAttackFirstFound) {
+  struct Case {
+    std::string name;
+    std::vector<Attack> found;
+    std::int64_t representative;
+  };
+  const std::vector<Case> cases = {
+      {"the first of equal length", {shown(1, "x", 4), shown(2, "x", 4)}, 1},
+      {"a shorter one later", {shown(1, "x", 6), shown(2, "x", 4), shown(3, "x", 5)}, 2},
+      {"the first of the shortest", {shown(1, "x", 6), shown(2, "x", 4), shown(3, "x", 4)}, 2},
+  };
+  for (const Case& c : cases) {
+    AttackGroups groups;
+    for (const Attack& a : c.found) groups.add(a);
+    const std::vector<AttackGroup> ordered = groups.ordered();
+    ASSERT_EQ(ordered.size(), 1u) << c.name;
+    EXPECT_EQ(ordered[0].representative.attack_set, c.representative) << c.name;
+    EXPECT_EQ(ordered[0].count, static_cast<std::int64_t>(c.found.size())) << c.name;
+  }
+}
+
+TEST(AttackGroups, CountsByKeyOnlyWhatWouldNotShowTheGroup) {
+  AttackGroups groups;
+  EXPECT_FALSE(groups.add_to_group(AttackKey{"x", 5}, 1)) << "no group yet";
+  groups.add(shown(1, "x", 5));
+  EXPECT_TRUE(groups.add_to_group(AttackKey{"x", 5}, 2)) << "as long";
+  EXPECT_TRUE(groups.add_to_group(AttackKey{"x", 7}, 3)) << "longer";
+  EXPECT_FALSE(groups.add_to_group(AttackKey{"x", 4}, 4)) << "shorter: to be described";
+  EXPECT_FALSE(groups.add_to_group(AttackKey{"y", 5}, 4)) << "another key";
+  EXPECT_EQ(groups.attack_sets(), 3);
+  const std::vector<AttackGroup> ordered = groups.ordered();
+  ASSERT_EQ(ordered.size(), 1u);
+  EXPECT_EQ(ordered[0].count, 3);
+  EXPECT_EQ(ordered[0].sessions, (std::set<std::int64_t>{1, 2, 3}));
 }
 
 }  // namespace

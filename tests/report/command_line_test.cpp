@@ -31,17 +31,19 @@ TEST(ReportCommandLine, ReadsTheModelAndTheOptions) {
     std::int64_t session_size;
     bool first_only;
     bool exhaustive;
+    bool all_attacks;
     bool knowledge_in_join;
     std::optional<double> time_limit;
     std::string json_file;
   };
   const std::vector<Case> cases = {
-      {{"m", "-max", "2"}, {"m"}, 2, false, false, false, std::nullopt, ""},
-      {{"--max", "3", "m"}, {"m"}, 3, false, false, false, std::nullopt, ""},
+      {{"m", "-max", "2"}, {"m"}, 2, false, false, false, false, std::nullopt, ""},
+      {{"--max", "3", "m", "--all-attacks"}, {"m"}, 3, false, false, true, false, std::nullopt, ""},
       {{"p", "l", "j", "k", "--session", "1", "--first"},
        {"p", "l", "j", "k"},
        1,
        true,
+       false,
        false,
        false,
        std::nullopt,
@@ -52,6 +54,7 @@ TEST(ReportCommandLine, ReadsTheModelAndTheOptions) {
        0,
        false,
        true,
+       false,
        true,
        0.5,
        "r.json"},
@@ -65,6 +68,7 @@ TEST(ReportCommandLine, ReadsTheModelAndTheOptions) {
     EXPECT_EQ(command.options.session_size, c.session_size);
     EXPECT_EQ(command.options.first_only, c.first_only);
     EXPECT_EQ(command.options.exhaustive, c.exhaustive);
+    EXPECT_EQ(command.options.all_attacks, c.all_attacks);
     EXPECT_EQ(command.options.knowledge_in_join, c.knowledge_in_join);
     EXPECT_EQ(command.options.time_limit, c.time_limit);
     EXPECT_EQ(command.json_file, c.json_file);
