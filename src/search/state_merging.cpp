@@ -432,6 +432,14 @@ StateMerging::StateMerging(SearchState& state, const InitialNode& start, const R
   }
 }
 
+bool StateMerging::paying() {
+  if (paying_ && keys_ >= kKeysOnTrial && nodes_saved_ < kNodesSavedPerKey * keys_) {
+    paying_ = false;
+    searched_.clear();
+  }
+  return paying_;
+}
+
 std::int64_t StateMerging::moves_left_out() const {
   return reduction_ != nullptr ? reduction_->moves_left_out() : 0;
 }
@@ -443,11 +451,15 @@ bool StateMerging::settled(const std::vector<Frame>& stack, const NodeRef& child
   const std::int64_t session_moves =
       state_.trace_lengths[static_cast<std::size_t>(state_.subtree_index)];
   const std::int64_t moves_left = session_moves - (stack.back().depth + 1);
-  key_ = is_final(child->status()) || moves_left < kMinMovesLeft ? std::nullopt : key(*child);
+  key_ = std::nullopt;
+  if (!paying() || is_final(child->status()) || moves_left < kMinMovesLeft) return false;
+  key_ = key(*child);
+  keys_ += 1;
   if (!key_) return false;
   const auto searched = searched_.find(*key_);
   if (searched == searched_.end()) return false;
   const Subtree& below = searched->second;
+  nodes_saved_ += below.node_ids;
   state_.counts += below.counts;
   state_.counts.states_merged += 1;
   state_.node_ids = NodeIds(state_.node_ids.last() + below.node_ids);
@@ -488,7 +500,8 @@ void StateMerging::closed(const std::vector<Frame>&, const NodeRef& node) {
   }
   pass_extremes_up(open.max_branching, open.min_branching);
   const SearchCounts& now = state_.counts;
-  if (!open.key || now.attacks != open.counts.attacks || searched_.size() >= kMaxMergedStates) {
+  if (!paying_ || !open.key || now.attacks != open.counts.attacks ||
+      searched_.size() >= kMaxMergedStates) {
     return;
   }
   Subtree below;

@@ -58,10 +58,11 @@
 // states: with a million states per initial node, two distinct states share a
 // hash with a probability under 10^-26. A status holding a trick, or a
 // generated value whose knowledge is gone or names a newer one, gets no key and
-// is searched as it is. Finished states, and those whose runs have few moves
-// left, are searched without a key, which would cost more than it saves. The
-// memo is one initial node's, holds at most kMaxMergedStates states, and is let
-// go when that node's search ends.
+// is searched as it is. Finished states, those whose runs have few moves left,
+// and every state below an initial node where merging has not paid (where most
+// subtrees hold an attack, say), are searched without a key, which would cost
+// more than it saves. The memo is one initial node's, holds at most
+// kMaxMergedStates states, and is let go when that node's search ends.
 #pragma once
 
 #include <cstdint>
@@ -89,6 +90,11 @@ struct StateKey {
 inline constexpr std::size_t kMaxMergedStates = std::size_t{1} << 20;
 // A state is looked up only while its runs can still take this many moves.
 inline constexpr std::int64_t kMinMovesLeft = 4;
+// Past this many keys, merging goes on below an initial node only while it has
+// spared the search this many nodes a key: a key costs about as much as ten
+// steps of the search.
+inline constexpr std::int64_t kKeysOnTrial = 4096;
+inline constexpr std::int64_t kNodesSavedPerKey = 10;
 // The fingerprints of knowledge sets kept for the keys to come: dropped all
 // at once past this many.
 inline constexpr std::size_t kMaxFingerprints = std::size_t{1} << 18;
@@ -133,6 +139,8 @@ class StateMerging : public SearchHooks {
   std::optional<StateKey> key(const Node& node);
   std::string key_text(const Node& node);
   std::int64_t moves_left_out() const;
+  // Whether merging has paid so far: once it has not, it stops.
+  bool paying();
   // Adds the branching extremes of a subtree to those of the node above it.
   void pass_extremes_up(std::int64_t max_branching, std::int64_t min_branching);
 
@@ -148,6 +156,9 @@ class StateMerging : public SearchHooks {
   const Node* keyed_ = nullptr;
   std::optional<StateKey> key_;
   std::unordered_map<StateKey, Subtree, KeyHash> searched_;
+  std::int64_t keys_ = 0;
+  std::int64_t nodes_saved_ = 0;
+  bool paying_ = true;
 };
 
 }  // namespace search
