@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <numeric>
 #include <string>
 
 #include "knowledge/kmanager.h"
@@ -46,7 +45,7 @@ std::string digest(const std::string& text) {
 // under (as bytes). What a kid names never changes, and kids are not handed out
 // twice.
 struct StateMerging::Fingerprints {
-  std::map<std::pair<std::int64_t, std::string>, std::int64_t> by_kid;
+  std::map<std::pair<std::int64_t, std::string>, std::string> by_kid;
 };
 
 namespace {
@@ -98,7 +97,8 @@ class KeyWriter {
   }
 
  private:
-  std::int64_t fingerprint(std::int64_t kid);
+  // The digest of knowledge kid's messages, as a set.
+  const std::string& fingerprint(std::int64_t kid);
 
   const Status& s_;
   KnowledgeManager& mgr_;
@@ -135,7 +135,7 @@ void KeyWriter::term(std::string& out, const Message& m) {
     case Tag::Gen:
       variable(out, m.var());
       out.push_back(static_cast<char>('0' + static_cast<int>(m.kind())));
-      append_number(out, fingerprinter_->fingerprint(m.kid()));
+      out.append(fingerprinter_->fingerprint(m.kid()));
       return;
     case Tag::Enc:
     case Tag::Pair:
@@ -153,7 +153,7 @@ void KeyWriter::term(std::string& out, const Message& m) {
   }
 }
 
-std::int64_t KeyWriter::fingerprint(std::int64_t kid) {
+const std::string& KeyWriter::fingerprint(std::int64_t kid) {
   std::pair<std::int64_t, std::string> key{kid, renaming_bytes_};
   if (const auto known = fingerprints_.by_kid.find(key); known != fingerprints_.by_kid.end()) {
     return known->second;
@@ -173,10 +173,8 @@ std::int64_t KeyWriter::fingerprint(std::int64_t kid) {
     lines.push_back(digest(text));
   }
   in_progress_.pop_back();
-  text = set_text(std::move(lines));
-  const auto fingerprint = static_cast<std::int64_t>(XXH3_64bits(text.data(), text.size()));
-  fingerprints_.by_kid.emplace(std::move(key), fingerprint);
-  return fingerprint;
+  return fingerprints_.by_kid.emplace(std::move(key), digest(set_text(std::move(lines))))
+      .first->second;
 }
 
 // Whether p has a choice or a parallel branch left.
@@ -263,12 +261,6 @@ void instances_in(const Message& m, std::vector<std::int64_t>& instances) {
   }
 }
 
-// A known message under the assignment, and the instances it names.
-struct Known {
-  Message message;
-  std::vector<std::int64_t> instances;
-};
-
 // A principal's variable and its value under the assignment. The values of
 // generated values show in the values of variables and in the terms of the
 // status, all written under the assignment.
@@ -311,7 +303,7 @@ std::string bound_digest(const Bound& b, KeyWriter& w) {
 // that names it.
 std::string signature(const Context& initial, const Principal& p,
                       const std::vector<std::int64_t>& named, const std::vector<Bound>& bound,
-                      const std::vector<Known>& known, KeyWriter& w) {
+                      const std::vector<Message>& known, KeyWriter& w) {
   std::string text = principal_text(p, initial, named, w);
   std::vector<std::string> lines;
   for (const Bound& b : bound) {
@@ -319,10 +311,8 @@ std::string signature(const Context& initial, const Principal& p,
   }
   text.append(set_text(std::move(lines)));
   lines.clear();
-  for (const Known& k : known) {
-    if (mentions_instance(k.message, p.instance())) {
-      lines.push_back(w.term_digest(k.message));
-    }
+  for (const Message& m : known) {
+    if (mentions_instance(m, p.instance())) lines.push_back(w.term_digest(m));
   }
   return text.append(set_text(std::move(lines)));
 }
@@ -337,11 +327,8 @@ std::string StateMerging::key_text(const Node& node) {
   KnowledgeManager& mgr = state_.core->knowledge_manager();
   const std::vector<Bound> bound = bound_variables(s);
   const std::vector<std::int64_t> named = named_instances(s);
-  std::vector<Known> known;
-  for (const Message& m : s.knowledge.messages()) {
-    Known& k = known.emplace_back(Known{apply(s.assignment, m), {}});
-    if (!classes_.empty()) instances_in(k.message, k.instances);
-  }
+  std::vector<Message> known;  // under the assignment
+  for (const Message& m : s.knowledge.messages()) known.push_back(apply(s.assignment, m));
   // Signatures name the interchangeable instances -1, the one they describe -2.
   Renaming blind;
   for (const auto& members : classes_) {
@@ -380,7 +367,7 @@ std::string StateMerging::key_text(const Node& node) {
   for (const Bound& b : bound) lines.push_back(bound_digest(b, w));
   key.append("bound\n").append(set_text(std::move(lines)));
   lines.clear();
-  for (const Known& k : known) lines.push_back(w.term_digest(k.message));
+  for (const Message& m : known) lines.push_back(w.term_digest(m));
   return key.append("known\n").append(set_text(std::move(lines)));
 }
 
@@ -446,8 +433,8 @@ std::int64_t StateMerging::moves_left_out() const {
 
 bool StateMerging::settled(const std::vector<Frame>& stack, const NodeRef& child) {
   keyed_ = child.get();
-  // A key costs as much as searching a few states: a state that is finished,
-  // or whose runs are too short to hold many, is searched without one.
+  // A key costs about as much as ten steps: a state that is finished, or whose
+  // runs are too short to hold many states, is searched without one.
   const std::int64_t session_moves =
       state_.trace_lengths[static_cast<std::size_t>(state_.subtree_index)];
   const std::int64_t moves_left = session_moves - (stack.back().depth + 1);
