@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/parallelism.h"
+#include "run/parallelism.h"
 #include "run/inputs.h"
 #include "run/settings.h"
 #include "utils/utils.h"

@@ -1,5 +1,7 @@
 #include "node/node.h"
 
+#include <algorithm>
+
 #include "utils/numeral.h"
 #include "utils/utils.h"
 
@@ -28,6 +30,10 @@ NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier) {
   // only pointed at: its handles are the other thread's to count.
   const Knowledge::Data* original = nullptr;
   Knowledge knowledge;
+  // So does a principal that does not move: its copy is shared as the original
+  // is, and a principal that never moved is the same in the copy as well.
+  const Context* parent_context = nullptr;
+  Context parent_copy;
   for (auto it = path.rbegin(); it != path.rend(); ++it) {
     const Status& s = (*it)->status();
     if (!copy || s.knowledge.data().get() != original) {
@@ -35,7 +41,17 @@ NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier) {
       knowledge = private_copy(s.knowledge, copier);
     }
     Context context;
-    for (const Principal& p : s.context) context.push_back(private_copy(p, copier));
+    for (const Principal& p : s.context) {
+      const auto same = [&p](const Principal& q) { return q.same(p); };
+      const auto kept = parent_context != nullptr
+                            ? std::find_if(parent_context->begin(), parent_context->end(), same)
+                            : s.context.end();
+      context.push_back(parent_context != nullptr && kept != parent_context->end()
+                            ? parent_copy[static_cast<std::size_t>(kept - parent_context->begin())]
+                            : private_copy(p, copier));
+    }
+    parent_context = &s.context;
+    parent_copy = context;
     auto node = std::__make_shared<Node, kTermLocking>(
         (*it)->id(), Status{std::move(context), private_copy(s.assignment, copier), knowledge});
     const Action& a = (*it)->action();

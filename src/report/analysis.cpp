@@ -7,6 +7,7 @@
 
 #include "report/progress_bar.h"
 #include "report/slips.h"
+#include "report/threaded_search.h"
 #include "run/inputs.h"
 #include "search/outcome.h"
 #include "search/search.h"
@@ -51,6 +52,7 @@ class AttackCollector : public SearchObserver {
   SearchEnd end() const { return end_; }
   double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
   const AttackGroups& groups() const { return groups_; }
+  AttackGroups& groups() { return groups_; }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -151,17 +153,41 @@ Inputs parse_model(const AnalysisOptions& options, const std::vector<InputFile>&
   return inputs;
 }
 
-// Searches the model of inputs; when the symmetry reduction cannot be trusted
-// on it, searches every run again.
-AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs) {
+// The sessions of the model of inputs, composed as options ask; false in
+// joined when the observer stopped it.
+// The analyser's own -f display is never on: it writes to nowhere.
+SearchState composed(const AnalysisOptions& options, const Inputs& inputs, SearchObserver* observer,
+                     std::ostream& nowhere, bool& joined) {
   const Settings settings = analysis_settings(options);
+  SearchState state = search::create(inputs.principals, inputs.knowledge, settings.search, nowhere);
+  joined = search::join(state, inputs.formula, inputs.join_components, observer);
+  return state;
+}
+
+// How the composed sessions are searched: in this process, or by reading the
+// shares of a run cut into shards.
+using Searcher = std::function<search::RunEnd(SearchState&, AttackCollector&)>;
+
+search::RunEnd search_here(const AnalysisOptions& options, SearchState& state,
+                           AttackCollector& collector) {
+  if (options.threads <= 1 || options.first_only) return search::run(state, collector);
+  return search_on_threads(state, {options.threads, options.chunk_levels}, collector.groups(),
+                           [&](const SearchState& s) { return collector.stop_requested(s); });
+}
+
+// Searches the model of inputs; when the symmetry reduction cannot be trusted
+// on it, searches every run again, here.
+AnalysisResult search_model(const AnalysisOptions& options, const Inputs& inputs,
+                            const Searcher& searcher = nullptr) {
   // The time limit covers composing the sessions too.
   AttackCollector collector(options);
-  // The analyser's own -f display is never on: it writes nowhere.
+  bool joined = false;
   std::ostream nowhere(nullptr);
-  SearchState state = search::create(inputs.principals, inputs.knowledge, settings.search, nowhere);
-  const bool joined = search::join(state, inputs.formula, inputs.join_components, &collector);
-  if (joined && search::run(state, collector) == search::RunEnd::OrderMatters) {
+  SearchState state = composed(options, inputs, &collector, nowhere, joined);
+  const auto searched = [&] {
+    return searcher ? searcher(state, collector) : search_here(options, state, collector);
+  };
+  if (joined && searched() == search::RunEnd::OrderMatters) {
     // The reduction cannot be trusted on this model: everything again, every run.
     AnalysisOptions exhaustive = options;
     exhaustive.exhaustive = true;
@@ -200,17 +226,89 @@ Settings analysis_settings(const AnalysisOptions& options) {
   return settings;
 }
 
-AnalysisResult analyse(const AnalysisOptions& options) {
+namespace {
+
+std::vector<InputFile> read_model(const AnalysisOptions& options) {
   std::vector<InputFile> model = model_files(
       {options.principals_file, options.logic_file, options.join_file, options.knowledge_file});
   read_texts(model);
+  return model;
+}
+
+AnalysisResult analysed(const AnalysisOptions& options, std::vector<InputFile> model,
+                        const Searcher& searcher = nullptr) {
   std::vector<std::string> warnings;
   const Inputs inputs = parse_model(options, model, warnings);
-  AnalysisResult result = search_model(options, inputs);
+  AnalysisResult result = search_model(options, inputs, searcher);
   warnings.insert(warnings.end(), result.warnings.begin(), result.warnings.end());
   result.warnings = std::move(warnings);
   result.inputs = std::move(model);
   return result;
+}
+
+}  // namespace
+
+AnalysisResult analyse(const AnalysisOptions& options) {
+  return analysed(options, read_model(options));
+}
+
+ShardPart analyse_shard(const AnalysisOptions& options, ShardSelection shard) {
+  ShardPart part;
+  part.shard = shard;
+  part.options = ShardedOptions{options.session_size, options.exhaustive, options.prune_dead_ends,
+                                options.knowledge_in_join};
+  part.inputs = read_model(options);
+  std::vector<std::string> warnings;
+  const Inputs inputs = parse_model(options, part.inputs, warnings);
+  bool joined = false;
+  std::ostream nowhere(nullptr);
+  SearchState state = composed(options, inputs, nullptr, nowhere, joined);
+  const double start = search::process_seconds();
+  part.pieces = search_share(state, {options.threads, options.chunk_levels}, shard.index,
+                             shard.count, part.segments);
+  part.search_seconds = search::process_seconds() - start;
+  return part;
+}
+
+AnalysisOptions options_of(const ShardPart& part, int threads) {
+  AnalysisOptions options;
+  options.threads = threads;
+  options.session_size = part.options.session_size;
+  options.exhaustive = part.options.exhaustive;
+  options.prune_dead_ends = part.options.prune_dead_ends;
+  options.knowledge_in_join = part.options.knowledge_in_join;
+  options.principals_file = part.inputs[0].path;
+  options.logic_file = part.inputs[1].path;
+  options.join_file = part.inputs[2].path;
+  options.knowledge_file = part.inputs[3].path;
+  return options;
+}
+
+AnalysisResult merged_analysis(const std::vector<ShardPart>& parts, int threads) {
+  const ShardPart& first = parts.front();
+  const AnalysisOptions options = options_of(first, threads);
+  // Every piece but the last has a chunk: two segments each, the last one.
+  std::vector<const Segment*> segments;
+  for (const ShardPart& part : parts) {
+    for (const Segment& s : part.segments) segments.push_back(&s);
+  }
+  std::sort(segments.begin(), segments.end(),
+            [](const Segment* a, const Segment* b) { return a->index < b->index; });
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    if (segments[i]->index != static_cast<std::int64_t>(i)) {
+      throw InputError("--merge: segment " + std::to_string(i) + " is in no shard part");
+    }
+  }
+  if (std::ssize(segments) != 2 * first.pieces - 1) {
+    throw InputError("--merge: the shard parts end before the run does");
+  }
+  const Searcher replay = [&](SearchState& state, AttackCollector& collector) {
+    const search::RunEnd end = read_segments(state, segments, collector.groups());
+    state.times.search_time = 0.0;
+    for (const ShardPart& part : parts) state.times.search_time += part.search_seconds;
+    return end;
+  };
+  return analysed(options, first.inputs, replay);
 }
 
 }  // namespace analyser

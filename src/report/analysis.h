@@ -11,6 +11,7 @@
 
 #include "report/attack_groups.h"
 #include "report/model.h"
+#include "report/shard_part.h"
 #include "run/settings.h"
 
 namespace analyser {
@@ -37,6 +38,12 @@ struct AnalysisOptions {
   // refusing it: for comparing searches on models as they are.
   bool accept_slips = false;
   std::optional<double> time_limit;  // seconds of wall time for the search
+  // The most threads the search uses. The report is the same for any number;
+  // a search for the first attack uses one.
+  int threads = 1;
+  // How the threaded search cuts the run (search/parallel.h); 0: as it does by
+  // itself. Tests cut small runs into many pieces.
+  std::int64_t chunk_levels = 0;
   // Where the progress bar goes (a terminal watched by a person); none without.
   std::ostream* progress = nullptr;
 };
@@ -85,6 +92,19 @@ struct AnalysisResult {
 // lines that explain it; other failures of the analyser (nesting too deep,
 // say) throw Failure.
 AnalysisResult analyse(const AnalysisOptions& options);
+
+// One shard's share of the analysis: the model read and checked as analyse
+// reads it, the sessions composed, and the shard's pieces of the search
+// searched (report/shard_part.h).
+ShardPart analyse_shard(const AnalysisOptions& options, ShardSelection shard);
+
+// The options of the analysis part is a shard of.
+AnalysisOptions options_of(const ShardPart& part, int threads);
+
+// The analysis of a whole run from its shards' parts, which one_run checked:
+// exactly what analyse gives, but for the clocks. Where the symmetry reduction
+// does not hold, every run is searched again here, on threads threads.
+AnalysisResult merged_analysis(const std::vector<ShardPart>& parts, int threads);
 
 // The analyser's settings for an analysis: verification, the four files, the
 // session size and the reductions that options ask for.

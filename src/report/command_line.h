@@ -2,6 +2,7 @@
 // and the reports to write.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <variant>
@@ -18,9 +19,14 @@ struct ReportCommand {
   std::string svg_dir;             // each empty unless asked for
   std::string json_file;
   std::string html_file;
+  // One shard's share of the run, its part written to json_file.
+  std::optional<ShardSelection> shard;
+  // The shard parts to merge into the run's report, instead of a model.
+  std::vector<std::string> merge_parts;
 };
 
 // Parses the arguments (the program's name left out; -max is taken for --max).
+// With --merge, the arguments are the shard parts and the reports to write.
 // Returns the command, or else the exit status after --help or --version (their
 // text written on out, status 0; --version names version) or an error in the
 // arguments (explained on err, status 2).

@@ -3,6 +3,7 @@
 // status tells a script the verdict (see report/verdict.h).
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -19,6 +20,7 @@
 #include "report/report.h"
 #include "report/summary.h"
 #include "report/verdict.h"
+#include "run/parallelism.h"
 #include "utils/utils.h"
 
 using namespace analyser;
@@ -59,17 +61,40 @@ void write_charts(const std::string& dir, const std::vector<std::string>& charts
 int run(ReportCommand command) {
   AnalysisOptions& options = command.options;
   if (isatty(STDERR_FILENO) != 0) options.progress = &std::cerr;
+  std::vector<std::string> thread_warnings;
+  options.threads = threads_from(std::getenv, thread_warnings);
+  for (const std::string& text : thread_warnings)
+    std::cerr << "tool-report: warning: " << text << "\n";
   AnalysisResult result;
   try {
-    const std::vector<InputFile> files = model_files(command.model);
+    const bool merging = !command.merge_parts.empty();
+    std::vector<InputFile> files;
+    if (merging) {
+      for (const std::string& path : command.merge_parts) files.push_back({"shard part", path, ""});
+    } else {
+      files = model_files(command.model);
+    }
     check_outputs(files, {{"--svg-dir", command.svg_dir},
                           {"--json", command.json_file},
                           {"--html", command.html_file}});
-    options.principals_file = files[0].path;
-    options.logic_file = files[1].path;
-    options.join_file = files[2].path;
-    options.knowledge_file = files[3].path;
-    result = analyse(options);
+    if (merging) {
+      std::vector<ShardPart> parts;
+      for (const std::string& path : command.merge_parts) parts.push_back(read_part(path));
+      parts = one_run(std::move(parts), command.merge_parts);
+      options = options_of(parts.front(), options.threads);
+      result = merged_analysis(parts, options.threads);
+    } else {
+      options.principals_file = files[0].path;
+      options.logic_file = files[1].path;
+      options.join_file = files[2].path;
+      options.knowledge_file = files[3].path;
+      if (command.shard) {
+        // A shard writes its part and nothing else: the verdict is the merge's.
+        write_file(command.json_file, encoded_part(analyse_shard(options, *command.shard)));
+        return 0;
+      }
+      result = analyse(options);
+    }
   } catch (const InputError& e) {
     for (const std::string& line : e.lines()) {
       std::cerr << (e.located() ? "" : "tool-report: ") << line << "\n";

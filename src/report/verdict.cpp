@@ -18,8 +18,8 @@ std::string coverage(const AnalysisResult& result, std::int64_t session_size) {
     pruned = " (" + std::to_string(s.pruned_sessions) + " more pruned by the join)";
   }
   if (result.end != SearchEnd::Complete) {
-    sessions = std::to_string(s.sessions_searched) + " of " +
-               counted(s.sessions, "session", "sessions");
+    sessions =
+        std::to_string(s.sessions_searched) + " of " + counted(s.sessions, "session", "sessions");
     pruned.clear();
   }
   const std::string up_to_swaps =

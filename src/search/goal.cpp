@@ -168,8 +168,8 @@ bool search_with_active(SearchState& state, const InitialNode& start, Instances 
                         SearchObserver& observer) {
   ActivePrincipals reduction(std::move(active));
   OneWayToFinish hooks(reduction);
-  DepthFirst search(state, observer, {&reduction, &hooks, false});
-  search.start(start);
+  DepthFirst search(state, observer, {&hooks, false});
+  search.start(start, &reduction);
   return search.run() == SubtreeEnd::Done;
 }
 
@@ -204,12 +204,11 @@ bool cannot_fail(const ClauseList& clauses) {
 }  // namespace
 
 bool hunt_attack(SearchState& state, SearchObserver& observer) {
-  for (std::size_t j = 0; j < state.starting_nodes.size(); ++j) {
-    if (state.initial_branching[j] == 0) continue;
-    state.subtree_index = static_cast<std::int64_t>(j);
-    state.formula = laid_out_property(state.property, state.starting_nodes[j]->status().context);
+  SessionWalk sessions(state, *state.core, state.formula);
+  while (sessions.open_next()) {
+    state.subtree_index = static_cast<std::int64_t>(sessions.index());
     if (cannot_fail(state.formula.clauses())) continue;
-    const InitialNodes initial(state, *state.core, j);
+    const InitialNodes& initial = sessions.initial();
     for (std::size_t i = 0; i < initial.size(); ++i) {
       const InitialNode start = initial[i];
       Instances instances;

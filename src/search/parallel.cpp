@@ -1,9 +1,6 @@
 #include "search/parallel.h"
 
-#include <tbb/global_control.h>
 #include <tbb/info.h>
-#include <tbb/parallel_pipeline.h>
-#include <tbb/task_arena.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,9 +12,11 @@
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
+#include <thread>
 
 #include "knowledge/kmanager.h"
 #include "search/subtree.h"
+#include "search/symmetry.h"
 #include "step/step.h"
 
 namespace analyser::search {
@@ -37,6 +36,9 @@ constexpr std::int64_t kMaxPieces = (numeral::kMaxSegment - 1) / 2;
 struct Chunk {
   NodeRef root;
   InitialNode start;
+  std::int64_t initial = 0;  // start is the session's initial node of this index
+  // Under the symmetry reduction, the instances alike below start.
+  std::optional<InterchangeableInstances::AlikePairs> alike;
   LaidOutClauses formula;
   NodeRef session;  // the starting node
 };
@@ -75,10 +77,9 @@ class HeldOutput {
 // it handed on) and then hands on its own output while it is still searched.
 //
 // No thread waits for a piece that is not being searched: the oldest piece not
-// handed on is on a thread that does not wait. This rests on the pool running
-// a piece's search stage at once, on the thread that cut it, which oneTBB's
-// pipeline does (a stage's task goes on with the item it produced); a pool that
-// queued cut pieces while every thread waited would stall the run.
+// handed on is on a thread that does not wait. This rests on every piece being
+// searched at once by the thread that cut it, which Workers guarantees; a pool
+// that queued cut pieces while every thread waited would stall the run.
 class Delivery {
  public:
   // At most `most_waiting` pieces are cut and not handed on at a time.
@@ -242,13 +243,17 @@ class ChunkOutput : public std::streambuf {
 // It searches with the run's own core, which it holds while it lives.
 class Walker : private SearchHooks {
  public:
-  Walker(SearchState& run, const ObserverFactory& observer_for)
+  Walker(SearchState& run, const ObserverFactory& observer_for, std::int64_t chunk_levels)
       : run_(run),
+        chunk_levels_(chunk_levels),
         observer_(observer_for(out_)),
-        search_(walk_, *observer_, {nullptr, this, false}) {
+        search_(walk_, *observer_, {this, run.options.prune_dead_ends}),
+        // The walk's core is the run's, which it holds while it lives.
+        sessions_(run, *run.core, walk_.formula) {
     walk_.options = run.options;
     walk_.options.feedback = false;
     walk_.core = std::move(run.core);
+    walk_.starting_nodes = run.starting_nodes;
   }
   ~Walker() { run_.core = std::move(walk_.core); }
   Walker(const Walker&) = delete;
@@ -274,7 +279,8 @@ class Walker : private SearchHooks {
     begin_segment(walk_, index);
     out_.str("");
     try {
-      piece.chunk = walk_to_chunk(index);
+      piece.chunk = walk_to_chunk(index, piece.walk);
+      account_reduction(piece.walk);
       piece.walk.tally = tally_of(walk_, index);
     } catch (...) {
       piece.walk.failure = std::current_exception();
@@ -308,49 +314,71 @@ class Walker : private SearchHooks {
     return stack.back().depth + 1 >= split_depth_ && pieces_ < kMaxPieces;
   }
 
-  std::optional<Chunk> walk_to_chunk(std::int64_t index) {
+  // The walk to the next chunk. Where the reduction does not hold, the walk
+  // ends: the segments tell, and the run is to be searched again without it.
+  std::optional<Chunk> walk_to_chunk(std::int64_t index, Segment& walk) {
     search_.set_segment(index);
     while (true) {
-      if (search_.stack().empty() && !open_next_start()) return std::nullopt;
+      if (search_.stack().empty() && !open_next_start(walk)) return std::nullopt;
       NodeRef child;
-      if (search_.run(&child) == SubtreeEnd::Paused) {
-        return Chunk{std::move(child), start_, walk_.formula, run_.starting_nodes[session_index_]};
+      const SubtreeEnd end = search_.run(&child);
+      if (end == SubtreeEnd::Paused) {
+        return Chunk{
+            std::move(child),  start_,
+            current_initial(), reduction_ ? std::optional(reduction_->alike()) : std::nullopt,
+            walk_.formula,     run_.starting_nodes[session_index_]};
       }
+      if (end == SubtreeEnd::OrderMatters) return std::nullopt;
     }
+  }
+
+  std::int64_t current_initial() const { return static_cast<std::int64_t>(next_initial_) - 1; }
+
+  // Adds what the reduction left out since it was last accounted for to the
+  // walk's counts and to its segment walk.
+  void account_reduction(Segment& walk) {
+    if (!reduction_) return;
+    const std::int64_t moves = reduction_->moves_left_out() - moves_accounted_;
+    moves_accounted_ = reduction_->moves_left_out();
+    walk_.counts.moves_left_out += moves;
+    walk.reductions.push_back(
+        ReductionTally{session_index_, current_initial(), moves, reduction_->order_matters()});
   }
 
   // Puts the next initial node on the stack, opening the next session with
   // initial nodes when the current one has no more; false at the end of the run.
-  bool open_next_start() {
-    while (!initial_ || next_initial_ == initial_->size()) {
-      if (next_session_ == run_.starting_nodes.size()) return false;
-      const std::size_t j = next_session_++;
-      if (run_.initial_branching[j] == 0) continue;
-      const NodeRef& session = run_.starting_nodes[j];
-      walk_.formula = laid_out_property(run_.property, session->status().context);
-      walk_.starting_nodes = {session};
-      walk_.subtree_index = 0;
+  bool open_next_start(Segment& walk) {
+    account_reduction(walk);
+    while (!sessions_.is_open() || next_initial_ == sessions_.initial().size()) {
+      if (!sessions_.open_next()) return false;
+      const std::size_t j = sessions_.index();
+      walk_.subtree_index = static_cast<std::int64_t>(j);
       session_index_ = static_cast<std::int64_t>(j);
-      split_depth_ = std::max<std::int64_t>(1, run_.trace_lengths[j] - kChunkLevels);
-      initial_.emplace(run_, *walk_.core, j);
+      split_depth_ = std::max<std::int64_t>(1, run_.trace_lengths[j] - chunk_levels_);
       next_initial_ = 0;
     }
-    start_ = (*initial_)[next_initial_++];
-    search_.start(start_);
+    start_ = sessions_.initial()[next_initial_++];
+    if (run_.options.symmetry_reduction) {
+      reduction_.emplace(start_, walk_.formula.clauses());
+      moves_accounted_ = 0;
+    }
+    search_.start(start_, reduction_ ? &*reduction_ : nullptr);
     return true;
   }
 
   SearchState& run_;
+  const std::int64_t chunk_levels_;
   SearchState walk_;  // the walk's segment: its counters, core and reports' context
   std::ostringstream out_;
   std::unique_ptr<SearchObserver> observer_;
   DepthFirst search_;
-  std::size_t next_session_ = 0;
+  SessionWalk sessions_;
   std::int64_t session_index_ = 0;
   std::int64_t split_depth_ = 1;
-  std::optional<InitialNodes> initial_;
   std::size_t next_initial_ = 0;
   InitialNode start_;
+  std::optional<InterchangeableInstances> reduction_;  // below start_
+  std::int64_t moves_accounted_ = 0;
   std::int64_t pieces_ = 0;
   bool done_ = false;
   std::mutex retired_mutex_;
@@ -388,6 +416,7 @@ LaidOutClauses private_copy(const LaidOutClauses& formula, TermCopier& copier) {
 struct PrivateChunk {
   NodeRef root;
   NodeRef session;
+  NodeRef initial;  // the chunk's initial node
   LaidOutClauses formula;
   std::shared_ptr<const std::vector<ConstraintStore>> stores;
   Knowledge initial_knowledge;
@@ -400,6 +429,8 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
   c.root = private_copy_of_path(chunk.root, copier);
   c.session = c.root;
   while (c.session->id() != chunk.session->id()) c.session = c.session->parent();
+  c.initial = c.root;
+  while (c.initial->id() != chunk.start.node->id()) c.initial = c.initial->parent();
   c.formula = private_copy(chunk.formula, copier);
   c.stores = private_copy(*chunk.start.stores, copier);
   return c;
@@ -408,9 +439,9 @@ PrivateChunk private_copy(const Chunk& chunk, const Knowledge& initial_knowledge
 // The search of one chunk as segment index, with a core of its own in which the
 // knowledge of the chunk's path is found by its kid as in the run's. Its output
 // goes to output, which may hand parts of it on before the search ends.
-Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions& options,
-                     const Knowledge& initial_knowledge, const ObserverFactory& observer_for,
-                     ChunkOutput& output) {
+Segment search_chunk(const Chunk& chunk, std::int64_t index, std::int64_t session,
+                     const SearchOptions& options, const Knowledge& initial_knowledge,
+                     const ObserverFactory& observer_for, ChunkOutput& output) {
   std::ostream out(&output);
   // What output throws (the run stopped) ends the search instead of muting the stream.
   out.exceptions(std::ios::badbit);
@@ -430,10 +461,21 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, const SearchOptions
       if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
     }
     s.formula = std::move(c.formula);
-    s.starting_nodes = {c.session};
-    s.subtree_index = 0;
+    // The chunk's own starting node is the only one it knows, at its place in the run.
+    s.starting_nodes.resize(static_cast<std::size_t>(session) + 1);
+    s.starting_nodes.back() = c.session;
+    s.subtree_index = session;
     begin_segment(s, index);
-    search_below(s, InitialNode{c.root, c.stores}, *observer);
+    DepthFirst search(s, *observer, {nullptr, options.prune_dead_ends});
+    std::optional<InterchangeableInstances> reduction;
+    if (chunk.alike) reduction.emplace(InitialNode{c.initial, c.stores}, *chunk.alike);
+    search.start(InitialNode{c.root, c.stores}, reduction ? &*reduction : nullptr);
+    search.run();
+    if (reduction) {
+      s.counts.moves_left_out += reduction->moves_left_out();
+      segment.reductions.push_back(ReductionTally{
+          session, chunk.initial, reduction->moves_left_out(), reduction->order_matters()});
+    }
     segment.tally = tally_of(s, index);
   } catch (...) {
     segment.failure = std::current_exception();
@@ -458,101 +500,117 @@ void search_piece(Piece& p, const SearchState& run, const Knowledge& initial_kno
     part.more = true;
     if (!delivery.hand_on_part(p, std::move(part))) throw Abandoned{};
   });
-  p.searched = search_chunk(*p.chunk, index, run.options, initial_knowledge, observer_for, output);
+  p.searched =
+      search_chunk(*p.chunk, index, session, run.options, initial_knowledge, observer_for, output);
   p.searched.session = session;
   p.searched.live = std::move(live);
 }
 
-// TBB orders the stages of a piece, and the turns of a serial stage, by its own
-// means, which the thread sanitizer cannot see (the library is not built for
-// it). Every stage passes through this lock as it starts and as it ends, which
-// orders the same things again in a way the sanitizer sees. It is never held
-// for longer, and costs nothing next to a stage.
-class Handoff {
+// The run's threads: each cuts the next piece from the walk, under the
+// walker's lock, and searches it at once, then hands it to the delivery. A
+// piece is therefore searched by the thread that cut it, as soon as it is cut,
+// which is what the delivery's waits rely on (see Delivery). The thread that
+// starts the run is the first; another starts when a piece with a chunk is cut
+// and fewer than the most threads run, so that a run the walker does alone
+// starts none.
+class Workers {
  public:
-  void pass() { const std::lock_guard<std::mutex> passing(mutex_); }
+  Workers(Walker& walker, Delivery& delivery, int most, std::function<void(Piece&)> search,
+          std::function<bool(const Piece&)> owned)
+      : walker_(walker),
+        delivery_(delivery),
+        most_(most),
+        search_(std::move(search)),
+        owned_(std::move(owned)) {}
+
+  // Works with the run's threads until the last piece is handed on or the run
+  // fails; returns the number of pieces cut.
+  std::int64_t run() {
+    work();
+    // Threads are started only by threads that run, under the lock; once the
+    // first thread is done, none starts any more.
+    std::vector<std::thread> started;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      started.swap(threads_);
+    }
+    for (std::thread& t : started) t.join();
+    return pieces_;
+  }
 
  private:
-  std::mutex mutex_;
+  // Cuts and searches pieces until there are none left or the run stops.
+  void work() {
+    while (std::unique_ptr<Piece> piece = cut()) {
+      try {
+        if (piece->chunk && owned_(*piece) && !delivery_.stopped()) search_(*piece);
+      } catch (...) {
+        delivery_.fail(std::current_exception());
+      }
+      // Nothing may escape here: a piece that never reached finished() would
+      // leave every later one waiting for its turn.
+      try {
+        if (piece->chunk) walker_.retire(std::move(*piece->chunk));
+        piece->chunk.reset();
+        delivery_.finished(std::move(piece));
+      } catch (...) {
+        delivery_.fail(std::current_exception());
+      }
+    }
+  }
+
+  // The next piece, or none at the end of the run.
+  std::unique_ptr<Piece> cut() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    try {
+      if (walker_.done() || !delivery_.wait_for_room(pieces_)) return nullptr;
+      auto piece = std::make_unique<Piece>(walker_.next());
+      ++pieces_;
+      if (piece->chunk && static_cast<int>(threads_.size()) + 1 < most_) {
+        threads_.emplace_back([this] { work(); });
+      }
+      return piece;
+    } catch (...) {
+      delivery_.fail(std::current_exception());
+      return nullptr;
+    }
+  }
+
+  Walker& walker_;
+  Delivery& delivery_;
+  const int most_;
+  const std::function<void(Piece&)> search_;
+  const std::function<bool(const Piece&)> owned_;
+  std::mutex mutex_;  // the walker's, and the threads'
+  std::vector<std::thread> threads_;
+  std::int64_t pieces_ = 0;
 };
 
 }  // namespace
 
 std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
                           const ParallelOptions& options, SegmentSink& sink) {
-  // The pieces are cut from the tree every run explores; a reduction would have
-  // to carry its state into each chunk.
-  if (state.options.symmetry_reduction || state.options.prune_dead_ends ||
-      state.options.goal_directed) {
+  // The hunt stops at its first attack, which the threads would race for.
+  if (state.options.goal_directed) {
     throw std::invalid_argument(
-        "the threaded search explores every run: it takes no symmetry reduction, dead-end "
-        "pruning or hunt for a first attack");
+        "the threaded search explores every run: it takes no hunt for a first attack");
   }
   state.times.search_time = process_seconds();
   if (state.options.feedback) *state.progress.out << "\n\nSearching...\n\n" << std::flush;
   std::int64_t pieces = 0;
-  Handoff handoff;
   std::exception_ptr failure;
   {
-    Walker walker(state, observer_for);
+    Walker walker(state, observer_for, options.chunk_levels);
     const Knowledge initial_knowledge = walker.initial_knowledge();
     const auto owned = [&](const Piece& p) { return p.number % options.shards == options.shard; };
     // More threads than the machine runs at once would only take turns.
     const int threads = std::clamp(options.threads, 1, tbb::info::default_concurrency());
     Delivery delivery(sink, kPiecesPerThread * threads, options.held_output, owned);
-    const auto pieces_in_order =
-        tbb::make_filter<void, Piece*>(tbb::filter_mode::serial_in_order,
-                                       [&](tbb::flow_control& control) -> Piece* {
-                                         handoff.pass();
-                                         Piece* piece = nullptr;
-                                         try {
-                                           if (walker.done() || !delivery.wait_for_room(pieces)) {
-                                             control.stop();
-                                           } else {
-                                             piece = new Piece(walker.next());
-                                             ++pieces;
-                                           }
-                                         } catch (...) {
-                                           delivery.fail(std::current_exception());
-                                           control.stop();
-                                         }
-                                         handoff.pass();
-                                         return piece;
-                                       }) &
-        // Nothing may leave this stage by an exception: a piece that never
-        // reached finished() would leave every later one waiting for its turn.
-        tbb::make_filter<Piece*, void>(tbb::filter_mode::parallel, [&](Piece* p) {
-          handoff.pass();
-          std::unique_ptr<Piece> piece(p);
-          try {
-            if (p->chunk && owned(*p) && !delivery.stopped()) {
-              search_piece(*p, state, initial_knowledge, observer_for, delivery);
-            }
-          } catch (...) {
-            delivery.fail(std::current_exception());
-          }
-          try {
-            if (p->chunk) walker.retire(std::move(*p->chunk));
-            p->chunk.reset();
-            delivery.finished(std::move(piece));
-          } catch (...) {
-            delivery.fail(std::current_exception());
-          }
-          handoff.pass();
-        });
-    // The pool's threads start with the arena's first task and are joined when
-    // it ends (unless another run of the process still uses them), so that none
-    // outlives the run.
-    tbb::task_scheduler_handle scheduler{tbb::attach{}};
-    {
-      tbb::task_arena arena(threads);
-      arena.execute([&] {
-        tbb::parallel_pipeline(static_cast<std::size_t>(kPiecesPerThread * threads),
-                               pieces_in_order);
-      });
-    }
-    tbb::finalize(scheduler, std::nothrow);
-    handoff.pass();
+    Workers workers(
+        walker, delivery, threads,
+        [&](Piece& p) { search_piece(p, state, initial_knowledge, observer_for, delivery); },
+        owned);
+    pieces = workers.run();
     failure = delivery.failure();
   }
   if (failure) std::rethrow_exception(failure);

@@ -52,6 +52,9 @@ struct ParallelOptions {
   // The share of the work to do: the pieces k with k % shards == shard.
   std::int64_t shards = 1;
   std::int64_t shard = 0;
+  // Chunks are the subtrees rooted this many levels above a session's deepest
+  // leaves (shards of one run must cut it alike).
+  std::int64_t chunk_levels = kChunkLevels;
   // The most output, in bytes, the chunks hold between them while pieces
   // before them are unfinished.
   std::size_t held_output = std::size_t{2} << 20;
@@ -61,7 +64,9 @@ struct ParallelOptions {
 // share to sink in order. After the last segment (or one that failed), state
 // holds the run's timing and progress fields; the counts are the sink's to add.
 // Returns the number of pieces the run was cut into. Throws invalid_argument
-// when state's options ask for a reduction or the hunt, which it does not do.
+// when state's options ask for the hunt for a first attack, which it does not
+// do. Under the symmetry reduction, the sink's Renumbering tells whether the
+// reduction held (Renumbering::reduction_failed).
 std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_for,
                           const ParallelOptions& options, SegmentSink& sink);
 

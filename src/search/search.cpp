@@ -109,31 +109,26 @@ namespace {
 // Every session's initial nodes, in order, each searched to the end unless the
 // observer stops the search or the symmetry reduction does not hold.
 SubtreeEnd search_sessions(SearchState& state, SearchObserver& observer) {
-  const auto starting = static_cast<std::int64_t>(state.starting_nodes.size());
+  SessionWalk sessions(state, *state.core, state.formula);
   SubtreeEnd end = SubtreeEnd::Done;
-  for (state.subtree_index = 0; end == SubtreeEnd::Done && state.subtree_index < starting;) {
-    const auto j = static_cast<std::size_t>(state.subtree_index);
-    if (state.initial_branching[j] > 0) {
-      state.formula = laid_out_property(state.property, state.starting_nodes[j]->status().context);
-      const InitialNodes initial(state, *state.core, j);
-      for (std::size_t i = 0; i < initial.size() && end == SubtreeEnd::Done; ++i) {
-        const InitialNode start = initial[i];
-        if (state.options.symmetry_reduction) {
-          InterchangeableInstances reduction(start, state.formula.clauses());
-          end = search_below(state, start, observer, &reduction);
-          state.counts.moves_left_out += reduction.moves_left_out();
-        } else {
-          end = search_below(state, start, observer);
-        }
+  while (end == SubtreeEnd::Done && sessions.open_next()) {
+    state.subtree_index = static_cast<std::int64_t>(sessions.index());
+    const InitialNodes& initial = sessions.initial();
+    for (std::size_t i = 0; i < initial.size() && end == SubtreeEnd::Done; ++i) {
+      const InitialNode start = initial[i];
+      if (state.options.symmetry_reduction) {
+        InterchangeableInstances reduction(start, state.formula.clauses());
+        end = search_below(state, start, observer, &reduction);
+        state.counts.moves_left_out += reduction.moves_left_out();
+      } else {
+        end = search_below(state, start, observer);
       }
     }
-    if (end == SubtreeEnd::Done) {
-      state.subtree_index += 1;
-      print_progress(state);
-    }
+    print_progress(state);
   }
-  // A stopped search leaves the index on the starting node it was in.
-  if (end == SubtreeEnd::Done) state.subtree_index -= 1;
+  // A search to the end leaves the index on the last starting node, a stopped
+  // one on the starting node it was in.
+  if (end == SubtreeEnd::Done) state.subtree_index = std::ssize(state.starting_nodes) - 1;
   return end;
 }
 

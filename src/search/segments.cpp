@@ -68,6 +68,12 @@ void Renumbering::add(const Segment& segment, SearchState& state, std::string& o
   counted.attacks = t[Counter::Attack];
   state.counts += counted;
   state.times.verify_time += t.verify_time;
+  for (const ReductionTally& r : segment.reductions) {
+    ReductionTally& seen = reductions_[{r.session, r.initial}];
+    seen.moves_left_out += r.moves_left_out;
+    seen.order_matters = seen.order_matters || r.order_matters;
+    if (seen.order_matters && seen.moves_left_out > 0) reduction_failed_ = true;
+  }
   if (segment.failure) {
     try {
       std::rethrow_exception(segment.failure);

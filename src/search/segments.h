@@ -14,7 +14,9 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/state.h"
@@ -34,6 +36,18 @@ struct Tally {
   std::int64_t operator[](numeral::Counter c) const { return used[static_cast<std::size_t>(c)]; }
 };
 
+// What the symmetry reduction saw in a segment below one initial node (the
+// initial-th of starting node session): the moves it left out there and whether
+// the order of principals mattered. Below an initial node whose search is cut
+// into segments, the reduction fails to hold when both happened anywhere in
+// them (see search/symmetry.h).
+struct ReductionTally {
+  std::int64_t session = 0;
+  std::int64_t initial = 0;
+  std::int64_t moves_left_out = 0;
+  bool order_matters = false;
+};
+
 struct Segment {
   std::int64_t index = 0;
   std::int64_t session = 0;  // the starting node it belongs to
@@ -48,6 +62,8 @@ struct Segment {
   // The segments, this one or before it, whose numbers the segments after it
   // may still print: those in which the nodes still open were made.
   std::vector<std::int64_t> live;
+  // Under the symmetry reduction, one for each initial node it searched below.
+  std::vector<ReductionTally> reductions;
 };
 
 // Prepares state, whose core and node identifiers carry on from the run before
@@ -68,6 +84,9 @@ class Renumbering {
   // is in, adds its counts to state. Throws the segment's failure after its
   // output, renumbered.
   void add(const Segment& segment, SearchState& state, std::string& out);
+  // The symmetry reduction does not hold on the segments added so far: the run
+  // is to be searched again without it.
+  bool reduction_failed() const { return reduction_failed_; }
 
  private:
   using Values = std::array<std::int64_t, numeral::kCounters>;
@@ -76,6 +95,9 @@ class Renumbering {
   // The live segments, in order, with each counter's last value before them.
   std::vector<std::pair<std::int64_t, Values>> starts_;
   Values last_{};  // each counter's last value so far
+  // What the reduction saw below each initial node, by (session, initial).
+  std::map<std::pair<std::int64_t, std::int64_t>, ReductionTally> reductions_;
+  bool reduction_failed_ = false;
 };
 
 }  // namespace analyser

@@ -86,6 +86,25 @@ std::int64_t InitialNodes::last_node_id() const {
          kNodesPerJoinSolution * static_cast<std::int64_t>(solutions_.size());
 }
 
+SessionWalk::SessionWalk(const SearchState& run, SymbolicCore& core, LaidOutClauses& formula)
+    : run_(run), core_(core), formula_(formula) {}
+
+bool SessionWalk::open_next() {
+  initial_.reset();
+  open_ = false;
+  while (!open_ && next_ < run_.starting_nodes.size()) {
+    open_ = run_.initial_branching[next_++] > 0;
+  }
+  if (open_)
+    formula_ = laid_out_property(run_.property, run_.starting_nodes[index()]->status().context);
+  return open_;
+}
+
+const InitialNodes& SessionWalk::initial() {
+  if (!initial_) initial_.emplace(run_, core_, index());
+  return *initial_;
+}
+
 void close_node(SearchState& state, const NodeRef& node, const InitialNode& start,
                 SearchObserver& observer) {
   if (node->children() != 0) {
@@ -113,8 +132,9 @@ DepthFirst::DepthFirst(SearchState& state, SearchObserver& observer, Setup setup
       setup_(setup),
       hooks_(setup.hooks != nullptr ? *setup.hooks : plain_) {}
 
-void DepthFirst::start(const InitialNode& start) {
+void DepthFirst::start(const InitialNode& start, Reduction* reduction) {
   start_ = start;
+  reduction_ = reduction;
   hooks_.entering(stack_, start.node);
   stack_.push_back(Frame{start.node, {}, 0, -1});
 }
@@ -129,10 +149,10 @@ SubtreeEnd DepthFirst::run(NodeRef* paused) {
     const bool read_clock = state_.options.feedback && steps_++ % kStepsPerClockReading == 0;
     const double now = read_clock ? process_seconds() : 0.0;
     Frame& top = stack_.back();
-    NodeRef child = hooks_.enough(stack_) ? nullptr
-                                          : step(*state_.core, state_.node_ids, top.node,
-                                                 top.cursor, setup_.reduction);
-    if (setup_.reduction != nullptr && setup_.reduction->invalidated()) {
+    NodeRef child = hooks_.enough(stack_)
+                        ? nullptr
+                        : step(*state_.core, state_.node_ids, top.node, top.cursor, reduction_);
+    if (reduction_ != nullptr && reduction_->invalidated()) {
       return SubtreeEnd::OrderMatters;
     }
     if (child && child->id() > state_.counts.max_node_id) state_.counts.max_node_id = child->id();
@@ -140,13 +160,14 @@ SubtreeEnd DepthFirst::run(NodeRef* paused) {
       state_.progress.last_feedback = now;
       print_progress(state_);
     }
-    if (child && hooks_.pause_at(stack_, child)) {
-      if (paused != nullptr) *paused = std::move(child);
-      return SubtreeEnd::Paused;
-    }
+    // A dead end is left out before a search that pauses at it could hand it on.
     if (child && setup_.prune_dead_ends && cannot_finish(child->status())) {
       state_.counts.dead_ends += 1;
       continue;
+    }
+    if (child && hooks_.pause_at(stack_, child)) {
+      if (paused != nullptr) *paused = std::move(child);
+      return SubtreeEnd::Paused;
     }
     if (child && hooks_.settled(stack_, child)) continue;
     if (child) {
@@ -171,8 +192,8 @@ SubtreeEnd search_below(SearchState& state, const InitialNode& start, SearchObse
     merging.emplace(state, start, reduction);
   }
   DepthFirst search(state, observer,
-                    {reduction, merging ? &*merging : nullptr, state.options.prune_dead_ends});
-  search.start(start);
+                    {merging ? &*merging : nullptr, state.options.prune_dead_ends});
+  search.start(start, reduction);
   return search.run();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "search/state.h"
@@ -29,6 +30,30 @@ class InitialNodes {
   NodeRef session_;
   JoinNumbering numbering_;
   std::vector<JoinSolution> solutions_;
+};
+
+// Every search's one loop over sessions: the run's starting nodes in order,
+// passing over those whose join has no solution. Opening a session prepares the
+// run's property for its principals; its initial nodes are made only when
+// asked for, with core, so that a search may pass a session over unmade.
+class SessionWalk {
+ public:
+  // Each opened session's property goes to formula.
+  SessionWalk(const SearchState& run, SymbolicCore& core, LaidOutClauses& formula);
+  // Opens the next session with initial nodes; false after the last.
+  bool open_next();
+  bool is_open() const { return open_; }
+  // The open session's index among the run's starting nodes.
+  std::size_t index() const { return next_ - 1; }
+  const InitialNodes& initial();
+
+ private:
+  const SearchState& run_;
+  SymbolicCore& core_;
+  LaidOutClauses& formula_;
+  std::size_t next_ = 0;  // the session to open next
+  bool open_ = false;
+  std::optional<InitialNodes> initial_;
 };
 
 // A node whose children are all made, below start: counted among the nodes that
@@ -84,14 +109,14 @@ enum class SubtreeEnd {
 class DepthFirst {
  public:
   struct Setup {
-    Reduction* reduction = nullptr;
     SearchHooks* hooks = nullptr;  // none: the plain search
     bool prune_dead_ends = false;
   };
   DepthFirst(SearchState& state, SearchObserver& observer, Setup setup);
 
-  // Starts the search below start.node; the stack must be empty.
-  void start(const InitialNode& start);
+  // Starts the search below start.node, leaving out what reduction, when given,
+  // leaves out; the stack must be empty.
+  void start(const InitialNode& start, Reduction* reduction = nullptr);
   // Goes on until the stack is empty or the search stops, pauses (the child in
   // *paused, which must then be given) or finds the reduction does not hold.
   SubtreeEnd run(NodeRef* paused = nullptr);
@@ -106,6 +131,7 @@ class DepthFirst {
   SearchHooks plain_;
   SearchHooks& hooks_;
   InitialNode start_;
+  Reduction* reduction_ = nullptr;
   std::vector<Frame> stack_;
   std::int64_t segment_ = -1;
   std::uint32_t steps_ = 0;

@@ -125,6 +125,9 @@ InterchangeableInstances::InterchangeableInstances(const InitialNode& start,
   }
 }
 
+InterchangeableInstances::InterchangeableInstances(const InitialNode& start, AlikePairs alike)
+    : start_(start.node), initial_(start.node->status().context), alike_(std::move(alike)) {}
+
 bool InterchangeableInstances::untouched(const Status& s, const Principal& p,
                                          const Principal& q) const {
   // A principal that never moved is still the initial node's own handle.

@@ -52,6 +52,11 @@ class InterchangeableInstances : public Reduction {
   // The pairs of principals of start's session that its initial node and the
   // session's prepared formula treat alike.
   InterchangeableInstances(const InitialNode& start, const ClauseList& formula);
+  // The instance pairs of start's session that are alike, as a reduction below
+  // the same initial node found them.
+  using AlikePairs = std::set<std::pair<std::int64_t, std::int64_t>>;  // smaller first
+  InterchangeableInstances(const InitialNode& start, AlikePairs alike);
+  const AlikePairs& alike() const { return alike_; }
 
   bool leaves_out(const Node& node, std::int64_t i) override;
   void thin_outputs(const Node& node, std::int64_t i, std::vector<StepCandidate>& outputs) override;
@@ -65,6 +70,9 @@ class InterchangeableInstances : public Reduction {
   // The session showed that the order of principals matters, and something was
   // left out.
   bool invalidated() const override { return order_matters_ && moves_left_out_ > 0; }
+  // The session showed that the order of principals matters, whether or not
+  // anything was left out.
+  bool order_matters() const { return order_matters_; }
 
  private:
   // Both principals are as the initial node holds them and the assignment names
@@ -75,7 +83,7 @@ class InterchangeableInstances : public Reduction {
   NodeRef start_;
 
   Context initial_;  // the initial node's principals, as they were before any move
-  std::set<std::pair<std::int64_t, std::int64_t>> alike_;  // instance pairs, smaller first
+  AlikePairs alike_;
   std::int64_t moves_left_out_ = 0;
   bool order_matters_ = false;
 };

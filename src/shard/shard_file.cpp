@@ -273,6 +273,9 @@ struct Contents {
 
 // The fields of a shard file's first line: "<fingerprint> <shards> <index>".
 Header header_of(const std::string& fields) {
+  if (fields.rfind("report ", 0) == 0) {
+    throw Damaged("is a part of a tool-report run: merge it with tool-report --merge");
+  }
   char print[64] = {};
   long long shards = 0;
   long long index = 0;

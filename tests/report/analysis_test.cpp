@@ -211,32 +211,47 @@ std::set<std::string> hunted_keys(const AnalysisOptions& options) {
   return collector.keys;
 }
 
+// Everything of an analysis but its clocks.
+void expect_same_result(const AnalysisResult& got, const AnalysisResult& expected,
+                        const std::string& label) {
+  EXPECT_EQ(got.end, expected.end) << label;
+  EXPECT_EQ(got.warnings, expected.warnings) << label;
+  ASSERT_EQ(got.attacks.size(), expected.attacks.size()) << label;
+  for (std::size_t k = 0; k < got.attacks.size(); ++k) {
+    const AttackGroup& g = got.attacks[k];
+    const AttackGroup& x = expected.attacks[k];
+    EXPECT_EQ(g.count, x.count) << label;
+    EXPECT_EQ(g.sessions, x.sessions) << label;
+    const Attack& a = g.representative;
+    const Attack& b = x.representative;
+    EXPECT_EQ(std::tie(a.attack_set, a.session, a.violated, a.bystanders, a.report, a.key),
+              std::tie(b.attack_set, b.session, b.violated, b.bystanders, b.report, b.key))
+        << label;
+    ASSERT_EQ(a.exchanges.size(), b.exchanges.size()) << label;
+    for (std::size_t i = 0; i < a.exchanges.size(); ++i) {
+      EXPECT_EQ(std::tie(a.exchanges[i].sender, a.exchanges[i].receiver, a.exchanges[i].message),
+                std::tie(b.exchanges[i].sender, b.exchanges[i].receiver, b.exchanges[i].message))
+          << label;
+    }
+  }
+  const AnalysisStatistics& s = got.statistics;
+  const AnalysisStatistics& t = expected.statistics;
+  EXPECT_EQ(std::tie(s.traces, s.finished_runs, s.nodes, s.sessions, s.sessions_searched,
+                     s.pruned_sessions, s.attack_sets, s.moves_left_out, s.dead_ends),
+            std::tie(t.traces, t.finished_runs, t.nodes, t.sessions, t.sessions_searched,
+                     t.pruned_sessions, t.attack_sets, t.moves_left_out, t.dead_ends))
+      << label;
+}
+
 // Merging states changes nothing the analysis reports: with and without it,
 // the same counts, and the same groups of attack sets shown by the same ones.
 void expect_merging_changes_nothing(const AnalysisResult& merged, const AnalysisOptions& options,
                                     const std::string& label) {
-  AnalysisOptions unmerged_options = options;
-  unmerged_options.merge_states = false;
-  const AnalysisResult unmerged = analyse(unmerged_options);
-  const AnalysisStatistics& m = merged.statistics;
-  const AnalysisStatistics& u = unmerged.statistics;
-  EXPECT_EQ(merged.end, unmerged.end) << label;
-  EXPECT_EQ(merged.warnings, unmerged.warnings) << label;
-  EXPECT_EQ(std::tie(m.traces, m.finished_runs, m.nodes, m.sessions_searched, m.attack_sets,
-                     m.moves_left_out, m.dead_ends),
-            std::tie(u.traces, u.finished_runs, u.nodes, u.sessions_searched, u.attack_sets,
-                     u.moves_left_out, u.dead_ends))
-      << label;
-  EXPECT_EQ(u.states_merged, 0) << label;
-  ASSERT_EQ(merged.attacks.size(), unmerged.attacks.size()) << label;
-  for (std::size_t g = 0; g < merged.attacks.size(); ++g) {
-    const AttackGroup& a = merged.attacks[g];
-    const AttackGroup& b = unmerged.attacks[g];
-    EXPECT_EQ(std::tie(a.representative.key, a.representative.attack_set, a.count, a.sessions),
-              std::tie(b.representative.key, b.representative.attack_set, b.count, b.sessions))
-        << label;
-    EXPECT_EQ(a.representative.report, b.representative.report) << label;
-  }
+  AnalysisOptions unmerged = options;
+  unmerged.merge_states = false;
+  const AnalysisResult u = analyse(unmerged);
+  EXPECT_EQ(u.statistics.states_merged, 0) << label;
+  expect_same_result(merged, u, label + " without merging states");
 }
 
 // Runs the reduced and the exhaustive search on options, the reduced one also
@@ -273,6 +288,14 @@ std::pair<std::int64_t, std::int64_t> expect_same_findings(const AnalysisOptions
     EXPECT_EQ(r.statistics.attack_sets, d.statistics.attack_sets) << label;
     EXPECT_LE(r.statistics.traces, d.statistics.traces) << label;
     EXPECT_EQ(d.statistics.dead_ends, 0) << label;
+  }
+  // On two threads, cut into pieces a few levels high, the reduced and the
+  // exhaustive search find, describe and count exactly what they do on one.
+  for (const AnalysisResult* one : {&r, &e}) {
+    AnalysisOptions threaded = one == &r ? reduced : exhaustive;
+    threaded.threads = 2;
+    threaded.chunk_levels = 2;
+    expect_same_result(analyse(threaded), *one, label + " on two threads");
   }
   // Every attack the hunt finds is one the exhaustive search finds; with --first,
   // the search reports an attack exactly when there is one.

@@ -109,3 +109,51 @@ TEST(ReportCommandLine, EndsWithAStatusAndItsText) {
 }  // namespace
 
 }  // namespace analyser
+
+namespace analyser {
+
+namespace {
+
+// --shard names one shard of a count and needs the part's file; --merge takes
+// the parts instead of a model.
+TEST(ReportCommandLine, ShardsAndTheirMerge) {
+  const struct {
+    std::vector<std::string> args;
+    std::optional<ShardSelection> shard;  // none: refused with status 2
+  } cases[] = {
+      {{"m", "-max", "2", "--shard", "0/3", "--json", "p"}, ShardSelection{0, 3}},
+      {{"m", "-max", "2", "--shard", "2/3", "--json", "p"}, ShardSelection{2, 3}},
+      {{"m", "-max", "2", "--shard", "3/3", "--json", "p"}, std::nullopt},
+      {{"m", "-max", "2", "--shard", "-1/3", "--json", "p"}, std::nullopt},
+      {{"m", "-max", "2", "--shard", "1/0", "--json", "p"}, std::nullopt},
+      {{"m", "-max", "2", "--shard", "1/3x", "--json", "p"}, std::nullopt},
+      {{"m", "-max", "2", "--shard", "1/3"}, std::nullopt},
+      {{"m", "-max", "2", "--shard", "1/3", "--json", "p", "--html", "h"}, std::nullopt},
+      {{"m", "-max", "2", "--shard", "1/3", "--json", "p", "--first"}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const Parsed p = parse(c.args);
+    SCOPED_TRACE(c.args[4]);
+    if (c.shard) {
+      ASSERT_TRUE(std::holds_alternative<ReportCommand>(p.result)) << p.err;
+      const ReportCommand& command = std::get<ReportCommand>(p.result);
+      EXPECT_EQ(command.shard->index, c.shard->index);
+      EXPECT_EQ(command.shard->count, c.shard->count);
+    } else {
+      ASSERT_TRUE(std::holds_alternative<int>(p.result));
+      EXPECT_EQ(std::get<int>(p.result), 2);
+      EXPECT_NE(p.err.find("tool-report: "), std::string::npos);
+    }
+  }
+  const Parsed merge = parse({"--merge", "a", "b", "--html", "r.html"});
+  ASSERT_TRUE(std::holds_alternative<ReportCommand>(merge.result)) << merge.err;
+  const ReportCommand& command = std::get<ReportCommand>(merge.result);
+  EXPECT_EQ(command.merge_parts, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(command.html_file, "r.html");
+  EXPECT_TRUE(command.model.empty());
+  EXPECT_EQ(std::get<int>(parse({"--merge"}).result), 2);
+}
+
+}  // namespace
+
+}  // namespace analyser

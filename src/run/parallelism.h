@@ -33,4 +33,8 @@ struct Parallelism {
 Parallelism parallelism_from(const std::function<const char*(const char*)>& getenv,
                              std::vector<std::string>& warnings);
 
+// The thread count alone, as parallelism_from reads it.
+int threads_from(const std::function<const char*(const char*)>& getenv,
+                 std::vector<std::string>& warnings);
+
 }  // namespace analyser

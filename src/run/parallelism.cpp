@@ -1,4 +1,4 @@
-#include "driver/parallelism.h"
+#include "run/parallelism.h"
 
 #include <tbb/info.h>
 
@@ -25,28 +25,32 @@ std::optional<std::int64_t> number_in(const char* text, std::int64_t low, std::i
 constexpr std::int64_t kMaxThreads = 4096;
 constexpr std::int64_t kMaxShards = 1'000'000;
 
+// A variable set to nothing counts as not set.
+const char* variable(const std::function<const char*(const char*)>& getenv, const char* name) {
+  const char* value = getenv(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
 }  // namespace
+
+int threads_from(const std::function<const char*(const char*)>& getenv,
+                 std::vector<std::string>& warnings) {
+  const int every_core = std::max(1, tbb::info::default_concurrency());
+  const char* text = variable(getenv, "TOOL_THREADS");
+  if (text == nullptr) return every_core;
+  if (const auto n = number_in(text, 1, kMaxThreads)) return static_cast<int>(*n);
+  warnings.push_back("TOOL_THREADS=" + std::string(text) +
+                     " is not a number of threads from 1 to " + std::to_string(kMaxThreads) +
+                     "; using " + std::to_string(every_core));
+  return every_core;
+}
 
 Parallelism parallelism_from(const std::function<const char*(const char*)>& getenv,
                              std::vector<std::string>& warnings) {
   Parallelism p;
-  p.threads = std::max(1, tbb::info::default_concurrency());
-  // A variable set to nothing counts as not set.
-  const auto variable = [&getenv](const char* name) -> const char* {
-    const char* value = getenv(name);
-    return value != nullptr && *value != '\0' ? value : nullptr;
-  };
-  if (const char* text = variable("TOOL_THREADS")) {
-    if (const auto n = number_in(text, 1, kMaxThreads)) {
-      p.threads = static_cast<int>(*n);
-    } else {
-      warnings.push_back("TOOL_THREADS=" + std::string(text) +
-                         " is not a number of threads from 1 to " + std::to_string(kMaxThreads) +
-                         "; using " + std::to_string(p.threads));
-    }
-  }
-  const char* total = variable("TOOL_TOTAL_SHARDS");
-  const char* index = variable("TOOL_SHARD_INDEX");
+  p.threads = threads_from(getenv, warnings);
+  const char* total = variable(getenv, "TOOL_TOTAL_SHARDS");
+  const char* index = variable(getenv, "TOOL_SHARD_INDEX");
   if (total == nullptr && index == nullptr) return p;
   const auto shards = total ? number_in(total, 1, kMaxShards) : std::nullopt;
   const auto shard = shards && index ? number_in(index, 0, *shards - 1) : std::nullopt;
