@@ -66,8 +66,10 @@ struct AnalysisStatistics {
   std::int64_t attack_sets = 0;
   std::int64_t moves_left_out = 0;  // by the symmetry reduction: none with --exhaustive
   std::int64_t dead_ends = 0;       // states left out, from which no run finishes
-  std::int64_t states_merged = 0;   // states met again, whose subtree was counted, not searched
-  double join_seconds = 0.0;        // processor time
+  // States met again, whose subtree was counted, not searched: like the times, a
+  // figure of the work done, which the reports leave out.
+  std::int64_t states_merged = 0;
+  double join_seconds = 0.0;  // processor time
   double search_seconds = 0.0;
   double verify_seconds = 0.0;
 };

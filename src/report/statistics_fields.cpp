@@ -21,7 +21,6 @@ constexpr StatisticField kFields[] = {
     {"verify_seconds", "Verify time (s)", &S::verify_seconds},
     {"moves_left_out", "Moves left out by the symmetry reduction", &S::moves_left_out},
     {"dead_ends_left_out", "Dead-end states left out", &S::dead_ends},
-    {"states_merged", "States reached again, counted without a second search", &S::states_merged},
 };
 
 }  // namespace

@@ -25,7 +25,6 @@ TEST(StatisticFields, EveryStatisticOnceWithItsValue) {
   s.verify_seconds = 2.0;
   s.moves_left_out = 11;
   s.dead_ends = 12;
-  s.states_merged = 13;
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"traces", "1"},
       {"finished_runs", "2"},
@@ -39,7 +38,6 @@ TEST(StatisticFields, EveryStatisticOnceWithItsValue) {
       {"verify_seconds", "2.000"},
       {"moves_left_out", "11"},
       {"dead_ends_left_out", "12"},
-      {"states_merged", "13"},
   };
   std::vector<std::pair<std::string, std::string>> shown;
   std::set<std::string> labels;
