@@ -102,6 +102,7 @@ AnalysisStatistics statistics_of(const SearchState& state, const std::vector<Ses
   s.attack_sets = state.counts.attacks;
   s.moves_left_out = state.counts.moves_left_out;
   s.dead_ends = state.counts.dead_ends;
+  s.states_merged = state.counts.states_merged;
   s.join_seconds = state.times.join_time;
   s.search_seconds = state.times.search_time - state.times.verify_time;
   s.verify_seconds = state.times.verify_time;
@@ -287,6 +288,7 @@ Settings analysis_settings(const AnalysisOptions& options) {
   settings.search.session_size = options.session_size;
   settings.search.symmetry_reduction = !options.exhaustive;
   settings.search.prune_dead_ends = options.prune_dead_ends && !options.exhaustive;
+  settings.search.merge_states = options.merge_states && !options.exhaustive;
   settings.search.goal_directed = options.first_only && !options.exhaustive;
   return settings;
 }

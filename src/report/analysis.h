@@ -35,6 +35,9 @@ struct AnalysisOptions {
   // Leave out the states from which no run can finish, unless exhaustive; they
   // hold no finished run to verify.
   bool prune_dead_ends = true;
+  // Search a state that another interleaving reached already only once, unless
+  // exhaustive; the counts stay those of the search without it.
+  bool merge_states = true;
   // The user means the join formula to speak of the intruder's knowledge.
   bool knowledge_in_join = false;
   // Analyse a model with slips (report/slips.h) as the analyser does, instead of
@@ -69,7 +72,10 @@ struct AnalysisStatistics {
   std::int64_t attack_sets = 0;
   std::int64_t moves_left_out = 0;  // by the symmetry reduction: none with --exhaustive
   std::int64_t dead_ends = 0;       // states left out, from which no run finishes
-  double join_seconds = 0.0;        // processor time
+  // States met again, whose subtree was counted, not searched: like the times, a
+  // figure of the work done, which the reports leave out.
+  std::int64_t states_merged = 0;
+  double join_seconds = 0.0;  // processor time
   double search_seconds = 0.0;
   double verify_seconds = 0.0;
 };

@@ -29,6 +29,7 @@ SearchCounts& SearchCounts::operator+=(const SearchCounts& other) {
   }
   moves_left_out += other.moves_left_out;
   dead_ends += other.dead_ends;
+  states_merged += other.states_merged;
   return *this;
 }
 

@@ -19,6 +19,7 @@ struct SearchCounts {
   std::int64_t min_branching = 0;    // fewest children of a closed node; 0: none seen
   std::int64_t moves_left_out = 0;   // by the symmetry reduction
   std::int64_t dead_ends = 0;        // states left out, from which no run finishes
+  std::int64_t states_merged = 0;    // states met again, not searched twice
 
   // A closed node had children.
   void record_branching(std::int64_t children);

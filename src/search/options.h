@@ -27,6 +27,11 @@ struct SearchOptions {
   // for front ends that look at finished runs only. The serial search honours
   // it (search::run); the parallel one is for the analyser, which never sets it.
   bool prune_dead_ends = false;
+  // Search a state that another interleaving reached already only once (see
+  // search/state_merging.h): for front ends that verify every finished run.
+  // Only search::run honours it, in verification mode; it changes nothing the
+  // search counts or reports, only how long it takes.
+  bool merge_states = false;
   // Before the full search, hunt for an attack in the runs where only a few
   // principals exchange messages (see search/goal.h): for front ends that stop
   // at the first attack. Only search::run honours it.

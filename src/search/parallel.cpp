@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "knowledge/kmanager.h"
+#include "search/state_merging.h"
 #include "search/subtree.h"
 #include "search/symmetry.h"
 #include "step/step.h"
@@ -41,6 +42,9 @@ struct Chunk {
   std::optional<InterchangeableInstances::AlikePairs> alike;
   std::vector<LaidOutClauses> formulas;
   NodeRef session;  // the starting node
+  // The moves the session's runs take below the root: its trace length less
+  // the root's depth below the initial node.
+  std::int64_t moves_below = 0;
 };
 
 struct Piece {
@@ -323,10 +327,14 @@ class Walker : private SearchHooks {
       NodeRef child;
       const SubtreeEnd end = search_.run(&child);
       if (end == SubtreeEnd::Paused) {
-        return Chunk{
-            std::move(child),  start_,
-            current_initial(), reduction_ ? std::optional(reduction_->alike()) : std::nullopt,
-            walk_.formulas,    run_.starting_nodes[session_index_]};
+        const auto j = static_cast<std::size_t>(session_index_);
+        return Chunk{std::move(child),
+                     start_,
+                     current_initial(),
+                     reduction_ ? std::optional(reduction_->alike()) : std::nullopt,
+                     walk_.formulas,
+                     run_.starting_nodes[j],
+                     run_.trace_lengths[j] - (search_.stack().back().depth + 1)};
       }
       if (end == SubtreeEnd::OrderMatters) return std::nullopt;
     }
@@ -463,14 +471,23 @@ Segment search_chunk(const Chunk& chunk, std::int64_t index, std::int64_t sessio
       if (!is_absent(n->status().knowledge)) adopt_knowledge(mgr, n->status().knowledge);
     }
     s.formulas = std::move(c.formulas);
-    // The chunk's own starting node is the only one it knows, at its place in the run.
+    // The chunk's own starting node is the only one it knows, at its place in
+    // the run, with its trace length as seen from the chunk's root.
     s.starting_nodes.resize(static_cast<std::size_t>(session) + 1);
     s.starting_nodes.back() = c.session;
+    s.trace_lengths.resize(static_cast<std::size_t>(session) + 1);
+    s.trace_lengths.back() = chunk.moves_below;
     s.subtree_index = session;
     begin_segment(s, index);
-    DepthFirst search(s, *observer, {nullptr, options.prune_dead_ends});
+    const InitialNode initial{c.initial, c.stores};
     std::optional<InterchangeableInstances> reduction;
-    if (chunk.alike) reduction.emplace(InitialNode{c.initial, c.stores}, *chunk.alike);
+    if (chunk.alike) reduction.emplace(initial, *chunk.alike);
+    // States merge within the chunk, where their memo is its own.
+    std::optional<StateMerging> merging;
+    if (options.merge_states && options.mode == OutputMode::Verify) {
+      merging.emplace(s, initial, reduction ? &*reduction : nullptr);
+    }
+    DepthFirst search(s, *observer, {merging ? &*merging : nullptr, options.prune_dead_ends});
     search.start(InitialNode{c.root, c.stores}, reduction ? &*reduction : nullptr);
     search.run();
     if (reduction) {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cassert>
+#include <optional>
 
 #include "search/dead_ends.h"
+#include "search/state_merging.h"
 #include "search/statistics.h"
 #include "step/join.h"
 
@@ -124,6 +126,9 @@ void close_node(SearchState& state, const NodeRef& node, const InitialNode& star
 bool SearchHooks::enough(const std::vector<Frame>&) {
   return false;
 }
+bool SearchHooks::settled(const std::vector<Frame>&, const NodeRef&) {
+  return false;
+}
 bool SearchHooks::pause_at(const std::vector<Frame>&, const NodeRef&) {
   return false;
 }
@@ -173,6 +178,7 @@ SubtreeEnd DepthFirst::run(NodeRef* paused) {
       if (paused != nullptr) *paused = std::move(child);
       return SubtreeEnd::Paused;
     }
+    if (child && hooks_.settled(stack_, child)) continue;
     if (child) {
       hooks_.entering(stack_, child);
       const std::int64_t depth = top.depth + 1;
@@ -189,7 +195,13 @@ SubtreeEnd DepthFirst::run(NodeRef* paused) {
 
 SubtreeEnd search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
                         Reduction* reduction) {
-  DepthFirst search(state, observer, {nullptr, state.options.prune_dead_ends});
+  std::optional<StateMerging> merging;
+  // Only attacks are handed on when verifying, and merging never skips one.
+  if (state.options.merge_states && state.options.mode == OutputMode::Verify) {
+    merging.emplace(state, start, reduction);
+  }
+  DepthFirst search(state, observer,
+                    {merging ? &*merging : nullptr, state.options.prune_dead_ends});
   search.start(start, reduction);
   return search.run();
 }

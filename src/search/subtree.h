@@ -84,6 +84,9 @@ class SearchHooks {
   // child, just made below stack.back(), is where the search pauses: it is
   // handed to the caller instead of searched.
   virtual bool pause_at(const std::vector<Frame>& stack, const NodeRef& child);
+  // child, just made below stack.back(), was searched already: what its
+  // subtree counts is counted, and it does not go on the stack.
+  virtual bool settled(const std::vector<Frame>& stack, const NodeRef& child);
   // node goes on the stack, above stack.back() unless stack is empty.
   virtual void entering(const std::vector<Frame>& stack, const NodeRef& node);
   // node, taken off the top of the stack, was closed.
@@ -101,8 +104,8 @@ enum class SubtreeEnd {
 // The search's one depth-first loop: below an initial node, one child at a
 // time, each node closed once its children are done, the initial node last.
 // It leaves out the moves the reduction leaves out and, when asked to, the
-// states from which no run can finish (search/dead_ends.h); with -f it draws
-// the progress display now and then.
+// states from which no run can finish (search/dead_ends.h), then the children
+// the hooks settle; with -f it draws the progress display now and then.
 class DepthFirst {
  public:
   struct Setup {
@@ -135,7 +138,8 @@ class DepthFirst {
 };
 
 // The plain depth-first search below start.node with reduction, leaving out
-// dead ends when state's options say so.
+// dead ends and merging states (search/state_merging.h) when state's options
+// say so.
 SubtreeEnd search_below(SearchState& state, const InitialNode& start, SearchObserver& observer,
                         Reduction* reduction = nullptr);
 

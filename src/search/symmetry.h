@@ -32,6 +32,7 @@
 // again without it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
 #include <utility>
@@ -63,7 +64,10 @@ class InterchangeableInstances : public Reduction {
 
   // The choices left out so far: the moves of one principal at a node, or one
   // output.
-  std::int64_t moves_left_out() const { return moves_left_out_; }
+  std::int64_t moves_left_out() const override { return moves_left_out_; }
+  bool interchangeable(std::int64_t a, std::int64_t b) const override {
+    return alike_.count({std::min(a, b), std::max(a, b)}) != 0;
+  }
   // The session showed that the order of principals matters, and something was
   // left out.
   bool invalidated() const override { return order_matters_ && moves_left_out_ > 0; }

@@ -104,6 +104,11 @@ class Reduction {
   // The reduction found that it does not hold on this run: the moves it left
   // out may matter, and the search is to be done again without it.
   virtual bool invalidated() const { return false; }
+  // The choices left out so far.
+  virtual std::int64_t moves_left_out() const { return 0; }
+  // Instances a and b are interchangeable: the reduction treats every run as the
+  // run with the two swapped, which has the same verdicts.
+  virtual bool interchangeable(std::int64_t, std::int64_t) const { return false; }
 };
 
 // The next child of node, its identifier from ids, or nullptr once node has no
