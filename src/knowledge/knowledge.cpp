@@ -37,7 +37,7 @@ struct Backwards {
 // with it only; another thread may copy the messages of a set that stays alive
 // meanwhile, which appending and cutting back, both past every live set, leave
 // as they are.
-struct Store {
+struct Store : Counted {
   // The least room a store that holds something is made with: the sets learnt
   // along a trace then share one store for long, and a small store costs little.
   static constexpr std::size_t kMinimumRoom = 32;
@@ -129,7 +129,7 @@ struct Store {
 
 // What one knowledge set knows: the oldest `size` messages of a store.
 struct Content {
-  TermPtr<Store> store;  // never null
+  Handle<Store> store;  // never null
   std::uint32_t size = 0;
   std::uint32_t open_count = 0;    // the entries of store->open below size
   std::uint32_t encs_count = 0;    // the entries of store->encs below size
@@ -144,11 +144,11 @@ struct Content {
   static Content of(std::span<const Message> oldest_first) {
     const std::size_t room =
         oldest_first.empty() ? 0 : std::max(oldest_first.size(), Store::kMinimumRoom);
-    return whole(std::__make_shared<Store, kTermLocking>(oldest_first, room));
+    return whole(make_handle<Store>(oldest_first, room));
   }
   // The content of store, which outlives every copy and is counted by none: the
   // empty knowledge's, which every thread copies.
-  static Content of_uncounted(Store& store) { return whole(uncounted(store)); }
+  static Content of_uncounted(Store& store) { return whole(Handle<Store>::unowned(store)); }
 
   const Message& by_age(std::uint32_t age) const { return store->messages[age]; }
   std::span<const Message> oldest_first() const { return {store->messages.data(), size}; }
@@ -171,12 +171,11 @@ struct Content {
   // appended to the store when it has room after this view, otherwise in a new
   // store. Not analysed.
   Content with_newest(const std::vector<Message>& fresh) const {
-    TermPtr<Store> target = store;
+    Handle<Store> target = store;
     const std::size_t grown = size + fresh.size();
     if (size != store->messages.size() && !store->seen_beyond(size)) store->truncate(size);
     if (size != store->messages.size() || grown > store->messages.capacity()) {
-      target = std::__make_shared<Store, kTermLocking>(oldest_first(),
-                                                       std::max(grown, Store::kMinimumRoom));
+      target = make_handle<Store>(oldest_first(), std::max(grown, Store::kMinimumRoom));
     }
     for (auto m = fresh.rbegin(); m != fresh.rend(); ++m) target->add(*m);
     return whole(std::move(target));
@@ -184,7 +183,7 @@ struct Content {
 
  private:
   // Every message of store, not analysed.
-  static Content whole(TermPtr<Store> store) {
+  static Content whole(Handle<Store> store) {
     const auto size = static_cast<std::uint32_t>(store->messages.size());
     const auto open = static_cast<std::uint32_t>(store->open.size());
     const auto encs = static_cast<std::uint32_t>(store->encs.size());
@@ -194,7 +193,7 @@ struct Content {
 };
 
 // A knowledge set counts itself among its store's live views while it lives.
-struct Knowledge::Data {
+struct Knowledge::Data : Counted {
   std::int64_t kid = -1;
   Content content;
   // What refining a name, and verifying a run that holds one, ask of the
@@ -204,27 +203,47 @@ struct Knowledge::Data {
   mutable std::optional<std::vector<Message>> honest_agents;
   mutable std::optional<std::vector<Message>> compromised_agents;
   mutable std::optional<bool> has_compromised_agent;
+  // The watches on the set (see KnowledgeWatch). A watched set that loses its
+  // last handle lets go of its messages and is gone; the last watch destroys it.
+  mutable std::uint32_t watches = 0;
+  bool gone = false;
 
   Data(std::int64_t k, Content c) : kid(k), content(std::move(c)) {
     content.store->hold(content.size);
   }
-  ~Data() { content.store->release(content.size); }
+  ~Data() {
+    if (!gone) content.store->release(content.size);
+  }
   Data(const Data&) = delete;
   Data& operator=(const Data&) = delete;
+
+  static void destroy(const Data* data) {
+    if (data->watches == 0) {
+      delete data;
+      return;
+    }
+    // Made by make_handle, so not a const object.
+    Data& d = const_cast<Data&>(*data);
+    d.content.store->release(d.content.size);
+    d.content.store = nullptr;
+    d.honest_agents.reset();
+    d.compromised_agents.reset();
+    d.gone = true;
+  }
 };
 
 namespace {
 
 using Data = Knowledge::Data;
 
-const TermPtr<const Data>& empty_data() {
+const Handle<const Data>& empty_data() {
   static Store nothing({}, 0);  // without room: never appended to, cut back or counted
   static const Data none = [] {
     Content c = Content::of_uncounted(nothing);
     c.analysed = true;  // no encryption to examine
     return Data{-1, std::move(c)};
   }();
-  static const TermPtr<const Data> empty = uncounted(none);
+  static const Handle<const Data> empty = Handle<const Data>::unowned(none);
   return empty;
 }
 
@@ -378,7 +397,7 @@ std::optional<Content> learnt_content(const Content& c, const Message& m,
 }
 
 Knowledge with_content(std::int64_t kid, Content c) {
-  return Knowledge(std::__make_shared<const Data, kTermLocking>(kid, std::move(c)));
+  return Knowledge(make_handle<const Data>(kid, std::move(c)));
 }
 
 // Some stored x with f(x) = m. A message without variables is its own image, so
@@ -420,6 +439,40 @@ bool derivable(const Content& d, const Assignment& f, const Message& m) {
 }  // namespace
 
 Knowledge::Knowledge() : data_(empty_data()) {}
+Knowledge::Knowledge(Handle<const Data> data) : data_(std::move(data)) {}
+Knowledge::Knowledge(const Knowledge& other) = default;
+Knowledge::Knowledge(Knowledge&& other) noexcept = default;
+Knowledge& Knowledge::operator=(const Knowledge& other) = default;
+Knowledge& Knowledge::operator=(Knowledge&& other) noexcept = default;
+Knowledge::~Knowledge() = default;
+
+// The empty knowledge's data lives as long as the program, and its watches count
+// nothing: every thread watches it.
+KnowledgeWatch::KnowledgeWatch(const Knowledge& k) : data_(k.data().get()) {
+  if (data_ != empty_data().get()) ++data_->watches;
+}
+
+KnowledgeWatch::KnowledgeWatch(const KnowledgeWatch& other) : data_(other.data_) {
+  if (data_ != nullptr && data_ != empty_data().get()) ++data_->watches;
+}
+
+KnowledgeWatch& KnowledgeWatch::operator=(KnowledgeWatch other) noexcept {
+  std::swap(data_, other.data_);
+  return *this;
+}
+
+KnowledgeWatch::~KnowledgeWatch() {
+  if (data_ == nullptr || data_ == empty_data().get()) return;
+  if (--data_->watches == 0 && data_->gone) delete data_;
+}
+
+bool KnowledgeWatch::expired() const {
+  return data_ == nullptr || data_->gone;
+}
+
+Knowledge KnowledgeWatch::knowledge() const {
+  return expired() ? empty_knowledge() : Knowledge(Handle<const Knowledge::Data>(data_));
+}
 
 std::int64_t Knowledge::kid() const {
   return data_->kid;

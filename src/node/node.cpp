@@ -12,7 +12,7 @@ Node::~Node() {
 }
 
 NodeRef create_node(NodeIds& ids, Status status) {
-  return std::__make_shared<Node, kTermLocking>(ids.next(), std::move(status));
+  return make_handle<Node>(ids.next(), std::move(status));
 }
 
 void set_parent(const NodeRef& node, const NodeRef& parent) {
@@ -36,7 +36,7 @@ NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier) {
     }
     Context context;
     for (const Principal& p : s.context) context.push_back(private_copy(p, copier));
-    auto node = std::__make_shared<Node, kTermLocking>(
+    auto node = make_handle<Node>(
         (*it)->id(), Status{std::move(context), private_copy(s.assignment, copier), knowledge});
     const Action& a = (*it)->action();
     node->set_action(Action{a.kind, a.name, a.instance, copier.copy(a.message),
