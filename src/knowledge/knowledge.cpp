@@ -135,7 +135,7 @@ struct Content {
 };
 
 // A knowledge set: its content's view counts it among its store's live views.
-struct Knowledge::Data : Counted {
+struct Knowledge::Data : Knowledge::Shared {
   std::int64_t kid = -1;
   Content content;
   // What refining a name, and verifying a run that holds one, ask of the
@@ -153,20 +153,21 @@ struct Knowledge::Data : Counted {
   Data(std::int64_t k, Content c) : kid(k), content(std::move(c)) {}
   Data(const Data&) = delete;
   Data& operator=(const Data&) = delete;
-
-  static void destroy(const Data* data) {
-    if (data->watches == 0) {
-      delete data;
-      return;
-    }
-    // Made by make_handle, so not a const object.
-    Data& d = const_cast<Data&>(*data);
-    d.content.view = {};
-    d.honest_agents.reset();
-    d.compromised_agents.reset();
-    d.gone = true;
-  }
 };
+
+void Knowledge::Shared::destroy(const Shared* shared) {
+  const auto* data = static_cast<const Data*>(shared);
+  if (data->watches == 0) {
+    delete data;
+    return;
+  }
+  // Made by make_handle, so not a const object.
+  Data& d = const_cast<Data&>(*data);
+  d.content.view = {};
+  d.honest_agents.reset();
+  d.compromised_agents.reset();
+  d.gone = true;
+}
 
 namespace {
 
@@ -183,8 +184,12 @@ const Handle<const Data>& empty_data() {
   return empty;
 }
 
+const Data& data_of(const Knowledge& k) {
+  return static_cast<const Data&>(*k.data());
+}
+
 const Content& content(const Knowledge& k) {
-  return k.data()->content;
+  return data_of(k).content;
 }
 
 bool stored(const Content& d, const Message& m) {
@@ -375,16 +380,10 @@ bool derivable(const Content& d, const Assignment& f, const Message& m) {
 }  // namespace
 
 Knowledge::Knowledge() : data_(empty_data()) {}
-Knowledge::Knowledge(Handle<const Data> data) : data_(std::move(data)) {}
-Knowledge::Knowledge(const Knowledge& other) = default;
-Knowledge::Knowledge(Knowledge&& other) noexcept = default;
-Knowledge& Knowledge::operator=(const Knowledge& other) = default;
-Knowledge& Knowledge::operator=(Knowledge&& other) noexcept = default;
-Knowledge::~Knowledge() = default;
 
 // The empty knowledge's data lives as long as the program, and its watches count
 // nothing: every thread watches it.
-KnowledgeWatch::KnowledgeWatch(const Knowledge& k) : data_(k.data().get()) {
+KnowledgeWatch::KnowledgeWatch(const Knowledge& k) : data_(&data_of(k)) {
   if (data_ != empty_data().get()) ++data_->watches;
 }
 
@@ -411,10 +410,10 @@ Knowledge KnowledgeWatch::knowledge() const {
 }
 
 std::int64_t Knowledge::kid() const {
-  return data_->kid;
+  return data_of(*this).kid;
 }
 std::vector<Message> Knowledge::messages() const {
-  const auto newest_first = data_->content.newest_first();
+  const auto newest_first = content(*this).newest_first();
   return {newest_first.begin(), newest_first.end()};
 }
 
@@ -468,7 +467,7 @@ std::vector<Message> known_agents(const Knowledge& k) {
 }
 
 std::vector<Message> compromised_agents(const Knowledge& k) {
-  std::optional<std::vector<Message>>& known = k.data()->compromised_agents;
+  std::optional<std::vector<Message>>& known = data_of(k).compromised_agents;
   if (!known) {
     const Content& d = content(k);
     known = agents_where(k, [&](const Message& m) { return knows_both_halves(d, m); });
@@ -477,7 +476,7 @@ std::vector<Message> compromised_agents(const Knowledge& k) {
 }
 
 std::vector<Message> honest_agents(const Knowledge& k) {
-  std::optional<std::vector<Message>>& known = k.data()->honest_agents;
+  std::optional<std::vector<Message>>& known = data_of(k).honest_agents;
   if (!known) {
     const Content& d = content(k);
     known = agents_where(k, [&](const Message& m) { return !knows_both_halves(d, m); });
@@ -539,7 +538,7 @@ bool has_key_pair(const Knowledge& k) {
 }
 
 bool has_compromised_agent(const Knowledge& k) {
-  std::optional<bool>& known = k.data()->has_compromised_agent;
+  std::optional<bool>& known = data_of(k).has_compromised_agent;
   if (!known) {
     const Content& d = content(k);
     known = std::ranges::any_of(

@@ -32,29 +32,29 @@ namespace analyser {
 
 class Knowledge {
  public:
-  struct Data;  // kid, the messages with their lookup index, answers found about them
+  // What the handles on a set count: the set's Data (kid, the messages with
+  // their lookup index, answers found about them), defined where knowledge is
+  // built, derives from it, so that copies of a knowledge are counted inline.
+  struct Shared : Counted {
+    static void destroy(const Shared* shared);  // see Handle
+  };
+  struct Data;
 
   // The empty, unregistered knowledge (kid -1).
   Knowledge();
-  explicit Knowledge(Handle<const Data> data);
-  // Data is defined where knowledge is built, so its handle's copies are counted there.
-  Knowledge(const Knowledge& other);
-  Knowledge(Knowledge&& other) noexcept;
-  Knowledge& operator=(const Knowledge& other);
-  Knowledge& operator=(Knowledge&& other) noexcept;
-  ~Knowledge();
+  explicit Knowledge(Handle<const Shared> data) : data_(std::move(data)) {}
 
   std::int64_t kid() const;
   // Newest first (a copy: the search itself asks the queries below).
   std::vector<Message> messages() const;
 
-  const Handle<const Data>& data() const { return data_; }
+  const Handle<const Shared>& data() const { return data_; }
   bool same(const Knowledge& other) const { return data_ == other.data_; }
 
  private:
   // Counted without atomic operations, as terms are (see Handle): a thread
   // hands knowledge to another only as private copies.
-  Handle<const Data> data_;  // never null
+  Handle<const Shared> data_;  // never null
 };
 
 // A reference to a knowledge set that does not keep it alive, for tables that

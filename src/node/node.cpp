@@ -26,7 +26,7 @@ NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier) {
   NodeRef copy;
   // A knowledge set often passes unchanged from parent to child. The original is
   // only pointed at: its handles are the other thread's to count.
-  const Knowledge::Data* original = nullptr;
+  const Knowledge::Shared* original = nullptr;
   Knowledge knowledge;
   for (auto it = path.rbegin(); it != path.rend(); ++it) {
     const Status& s = (*it)->status();
