@@ -113,12 +113,17 @@ class Handle {
   }
   void drop() noexcept {
     if (object_ != nullptr && object_->handles_ != Counted::kUnowned && --object_->handles_ == 0) {
-      using Object = std::remove_const_t<T>;
-      if constexpr (requires { Object::destroy(object_); }) {
-        Object::destroy(object_);
-      } else {
-        delete object_;
-      }
+      destroy(object_);
+    }
+  }
+  // Kept out of drop, which every copy's end runs, so that drop stays small
+  // enough to be inlined wherever handles go.
+  [[gnu::noinline]] static void destroy(T* object) noexcept {
+    using Object = std::remove_const_t<T>;
+    if constexpr (requires { Object::destroy(object); }) {
+      Object::destroy(object);
+    } else {
+      delete object;
     }
   }
 
