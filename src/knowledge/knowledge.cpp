@@ -86,9 +86,13 @@ struct Content {
     const std::size_t room = oldest_first.empty() ? 0 : std::max(oldest_first.size(), kMinimumRoom);
     return whole(stored(oldest_first, room));
   }
-  // The content of store, which stays empty, outlives every copy and is counted
-  // by none: the empty knowledge's, which every thread copies.
-  static Content of_unowned(Store& store) { return whole(Handle<Store>::unowned(store)); }
+  // The content of store, which outlives every copy and is counted by none: the
+  // empty knowledge's, which every thread copies. A store without room is never
+  // changed through its views: nothing is appended to it or taken back, it
+  // counts no views, and lookups in its empty views scan nothing.
+  static Content of_unowned(const Store& store) {
+    return whole(Handle<Store>::unowned(const_cast<Store&>(store)));
+  }
 
   std::uint32_t size() const { return view.size(); }
   const MessageLists& lists() const { return view.store()->extra(); }
@@ -174,7 +178,7 @@ namespace {
 using Data = Knowledge::Data;
 
 const Handle<const Data>& empty_data() {
-  static Store nothing;  // without room: never appended to, taken back or counted
+  static const Store nothing;  // without room
   static const Data none = [] {
     Content c = Content::of_unowned(nothing);
     c.analysed = true;  // no encryption to examine
