@@ -1,7 +1,6 @@
 #include "assignment/assignment.h"
 
 #include <memory>
-#include <new>
 
 namespace analyser {
 
@@ -9,120 +8,22 @@ namespace {
 
 using Store = Assignment::Store;
 
-// An empty store with room for `capacity` bindings, counting its live
-// assignments by size when `counted`.
-Store* new_store(std::size_t capacity, bool counted) {
-  const std::size_t counts = counted ? capacity + 1 : 0;
-  void* memory =
-      ::operator new(sizeof(Store) + capacity * sizeof(Binding) + counts * sizeof(std::uint32_t));
-  Store* store = new (memory) Store();
-  store->capacity = static_cast<std::uint32_t>(capacity);
-  if (counted) {
-    store->views = reinterpret_cast<std::uint32_t*>(store->bindings() + capacity);
-    std::uninitialized_fill_n(store->views, counts, 0);
-  }
-  return store;
-}
-
-// Makes b the store's next binding (there must be room).
-void append(Store& store, Binding b) {
-  new (store.bindings() + store.size) Binding(std::move(b));
-  ++store.size;
-}
-
 // A store holding the bindings of first then those of then, with room for `room`
 // more: the assignments that extend it append there.
-Store* store_with_room(Bindings first, Bindings then, std::size_t room) {
-  Store* store = new_store(first.size() + then.size() + room, room != 0);
-  for (const Binding& b : first) append(*store, b);
-  for (const Binding& b : then) append(*store, b);
+Handle<Store> store_with_room(Bindings first, Bindings then, std::size_t room) {
+  Handle<Store> store = Store::make(first.size() + then.size() + room, room != 0);
+  for (const Binding& b : first) store->append(b);
+  for (const Binding& b : then) store->append(b);
   return store;
 }
 
-// Prefixes up to this long are scanned; longer ones are looked up through the index.
-constexpr std::size_t kScanLimit = 8;
-
-// The slots of the index an entry of the given hash is looked for in, in order.
-struct Probe {
-  std::size_t mask;
-  std::size_t slot;
-  explicit Probe(const std::vector<std::uint32_t>& table, std::size_t hash)
-      : mask(table.size() - 1), slot(hash & mask) {}
-  void next() { slot = (slot + 1) & mask; }
-};
-
-// The index of the store's bindings, covering at least the first `size`: the
-// first binding of each variable, by its hash. Sized for the store's capacity,
-// which the store never exceeds, so entering more bindings never rehashes.
-const std::vector<std::uint32_t>& index_of(const Store& d, std::size_t size) {
-  if (d.index.empty()) {
-    std::size_t slots = 16;
-    while (slots < 2 * d.capacity) slots *= 2;
-    d.index.assign(slots, 0);
-  }
-  for (; d.indexed < size; ++d.indexed) {
-    const Message& v = d.bindings()[d.indexed].first;
-    for (Probe p(d.index, v.hash());; p.next()) {
-      const std::uint32_t entry = d.index[p.slot];
-      if (entry == 0) {
-        d.index[p.slot] = static_cast<std::uint32_t>(d.indexed + 1);
-        break;
-      }
-      if (d.bindings()[entry - 1].first == v) break;  // a later binding of the same variable
-    }
-  }
-  return d.index;
-}
-
-// The first binding among the first `size` of d whose variable satisfies is_it,
-// among the candidates of hash.
+// The value of the first binding among the first `size` of d whose variable
+// satisfies is_it, among the candidates of hash.
 template <typename Is>
 const Message* find_binding(const Store& d, std::size_t size, std::size_t hash, Is is_it) {
-  if (size <= kScanLimit) {
-    for (std::size_t i = 0; i < size; ++i) {
-      if (is_it(d.bindings()[i].first)) return &d.bindings()[i].second;
-    }
-    return nullptr;
-  }
-  const std::vector<std::uint32_t>& index = index_of(d, size);
-  for (Probe p(index, hash);; p.next()) {
-    const std::uint32_t entry = index[p.slot];
-    if (entry == 0) return nullptr;
-    const Binding& b = d.bindings()[entry - 1];
-    if (is_it(b.first)) return entry <= size ? &b.second : nullptr;
-  }
-}
-
-// Whether some live assignment of a store that counts them sees beyond its
-// first `size` bindings; true for a store that does not count them.
-bool seen_beyond(const Store& d, std::size_t size) {
-  if (d.views == nullptr) return true;
-  return std::any_of(d.views + size + 1, d.views + d.size + 1,
-                     [](std::uint32_t count) { return count != 0; });
-}
-
-// Drops the bindings from position `size` on, newest first. Removing the
-// newest entries of a linear-probing index in the reverse order of their
-// insertion leaves it exactly as it was before they came: no later entry
-// probed past them.
-void take_back(Store& d, std::size_t size) {
-  while (d.size > size) {
-    const std::size_t last = d.size - 1;
-    Binding& b = d.bindings()[last];
-    if (last < d.indexed) {
-      for (Probe p(d.index, b.first.hash());; p.next()) {
-        const std::uint32_t entry = d.index[p.slot];
-        if (entry == last + 1) {
-          d.index[p.slot] = 0;
-          break;
-        }
-        if (d.bindings()[entry - 1].first == b.first) break;  // an older binding holds it
-      }
-      d.indexed = last;
-    }
-    std::destroy_at(&b);
-    d.size = static_cast<std::uint32_t>(last);
-  }
+  const Binding* b = d.find(static_cast<std::uint32_t>(size), hash,
+                            [&is_it](const Binding& x) { return is_it(x.first); });
+  return b == nullptr ? nullptr : &b->second;
 }
 
 // The value bound to t in a, or nullptr.
@@ -232,17 +133,9 @@ class Substitution {
 Assignment::Assignment(std::vector<Binding> bindings) : Assignment() {
   if (bindings.empty()) return;
   for (const Binding& b : bindings) bound_bits_ |= variable_bit(b.first.hash());
-  Store* store = new_store(bindings.size(), false);
-  for (Binding& b : bindings) append(*store, std::move(b));
-  view_ = View(store, bindings.size());
-}
-
-void Assignment::View::release() const {
-  if (store_->views != nullptr) --store_->views[size_];
-  if (--store_->handles != 0) return;
-  std::destroy_n(store_->bindings(), store_->size);
-  store_->~Store();
-  ::operator delete(store_);
+  Handle<Store> store = Store::make(bindings.size(), false);
+  for (Binding& b : bindings) store->append(std::move(b));
+  view_ = PrefixView<Store>(std::move(store), static_cast<std::uint32_t>(bindings.size()));
 }
 
 Assignment empty_assignment() {
@@ -337,15 +230,11 @@ Assignment Assignment::joined(const Assignment& a, const Assignment& b, std::siz
   if (b.is_empty()) return a;
   const std::size_t size = a.view_.size() + b.view_.size();
   Store& held = *a.view_.store();
-  if (a.view_.size() != held.size && !seen_beyond(held, a.view_.size())) {
-    take_back(held, a.view_.size());
-  }
-  if (a.view_.size() == held.size && size <= held.capacity) {
+  if (held.has_room_after(a.view_.size(), b.view_.size())) {
     // Nothing follows a in its store now: b goes there, where the bindings never
     // move (b may be a view of the same store), so no other prefix sees a change.
-    const Binding* added = b.view_.store()->bindings();
-    for (std::size_t i = 0; i < b.view_.size(); ++i) append(held, added[i]);
-    return Assignment(&held, size, a.bound_bits_ | b.bound_bits_);
+    for (const Binding& added : b.bindings()) held.append(added);
+    return Assignment(a.view_.handle(), size, a.bound_bits_ | b.bound_bits_);
   }
   return Assignment(store_with_room(a.bindings(), b.bindings(), room), size,
                     a.bound_bits_ | b.bound_bits_);

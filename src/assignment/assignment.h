@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "message/message.h"
+#include "utils/prefix_store.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -48,50 +49,33 @@ class CyclicBinding : public Failure {
 // A read-only view of the bindings of an assignment, in order.
 using Bindings = std::span<const Binding>;
 
+// The key of a binding in an assignment's store: its variable.
+struct BindingKey {
+  static std::size_t hash(const Binding& b) { return b.first.hash(); }
+  static bool same(const Binding& a, const Binding& b) { return a.first == b.first; }
+  // Prefixes up to this long are scanned; longer ones are looked up through the index.
+  static constexpr std::size_t kScanLimit = 8;
+};
+
 class Assignment {
  public:
   // The bindings of a family of assignments that share their beginning: each
-  // assignment is a prefix of the store's bindings. Composing an assignment that
-  // ends where the store ends appends to the store instead of copying it (a child
-  // state extends its parent's assignment so), and within the capacity reserved
-  // at creation only: the bindings never move, so views of shorter prefixes stay
-  // valid and unchanged. The index lists the first binding of each variable, so
-  // that it serves every prefix: a variable first bound at or after the end of a
-  // prefix is not bound in it.
-  //
-  // A store with room to grow also counts the live assignments by their size,
-  // so that the bindings no live assignment sees any more are taken back: in a
-  // depth-first search the first child of a state appends to its parent's
-  // store, and once its subtree is done, the next child appends in the same room
-  // instead of copying the store.
-  //
-  // A store is one allocation, its bindings right behind it (then the counts by
-  // size), and counts its handles without atomic operations, as terms do (see
-  // TermPtr): a thread hands assignments to another only as private copies.
-  struct alignas(Binding) Store {
-    std::uint32_t handles = 0;       // the assignments that hold it
-    std::uint32_t size = 0;          // the bindings made, from the first
-    std::uint32_t capacity = 0;      // the room for bindings, fixed at creation
-    std::uint32_t* views = nullptr;  // by size, the live assignments; none without room
-    // Open addressing on the variable's hash, a power of two in size: each slot
-    // holds 1 + the position of the first binding of a variable, or 0 when free.
-    // Built on the first lookup in a long prefix, extended as the store grows.
-    mutable std::vector<std::uint32_t> index;
-    mutable std::size_t indexed = 0;  // bindings entered in the index
-
-    Binding* bindings() { return reinterpret_cast<Binding*>(this + 1); }
-    const Binding* bindings() const { return reinterpret_cast<const Binding*>(this + 1); }
-  };
+  // assignment is a view of a prefix of a store's bindings (see PrefixStore).
+  // Composing an assignment that ends where the store ends appends to the store
+  // instead of copying it: a child state extends its parent's assignment so.
+  // Only a store made with room to grow counts its views and takes back the
+  // bindings no live assignment sees. The index finds the first binding of each
+  // variable: a variable first bound at or after the end of a prefix is not
+  // bound in it. Counted without atomic operations, as terms are (see Handle): a
+  // thread hands assignments to another only as private copies.
+  using Store = PrefixStore<Binding, BindingKey>;
 
   // The empty assignment, which has no store. Inline: results of unification
   // start as one.
   Assignment() = default;
   // Exactly these bindings, in this order (not checked).
   explicit Assignment(std::vector<Binding> bindings);
-  Bindings bindings() const {
-    return view_.store() == nullptr ? Bindings()
-                                    : Bindings(view_.store()->bindings(), view_.size());
-  }
+  Bindings bindings() const { return view_.elements(); }
   bool is_empty() const { return view_.size() == 0; }
   // A filter of the variables bound: the variable_bit of each binding's
   // variable. A term whose variable_bits miss it holds no bound variable.
@@ -109,46 +93,14 @@ class Assignment {
   friend Assignment extend(const Assignment& a, const Message& var, const Message& value);
 
  private:
-  // A counted handle on the first `size` bindings of a store; the last handle
-  // on a store destroys it.
-  class View {
-   public:
-    View() = default;
-    View(Store* store, std::size_t size) : store_(store), size_(size) { hold(); }
-    View(const View& other) : store_(other.store_), size_(other.size_) { hold(); }
-    View(View&& other) noexcept
-        : store_(std::exchange(other.store_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-    View& operator=(View other) noexcept {
-      std::swap(store_, other.store_);
-      std::swap(size_, other.size_);
-      return *this;
-    }
-    ~View() {
-      if (store_ != nullptr) release();
-    }
-    Store* store() const { return store_; }
-    std::size_t size() const { return size_; }
-
-   private:
-    void hold() const {
-      if (store_ == nullptr) return;
-      ++store_->handles;
-      if (store_->views != nullptr) ++store_->views[size_];
-    }
-    void release() const;
-
-    Store* store_ = nullptr;
-    std::size_t size_ = 0;
-  };
-
   // The first size bindings of store, whose variables have the bits given.
-  Assignment(Store* store, std::size_t size, std::uint64_t bound_bits)
-      : view_(store, size), bound_bits_(bound_bits) {}
+  Assignment(Handle<Store> store, std::size_t size, std::uint64_t bound_bits)
+      : view_(std::move(store), static_cast<std::uint32_t>(size)), bound_bits_(bound_bits) {}
   // a followed by b: appended to a's store when it has room, otherwise in a new
   // store with room for `room` more bindings.
   static Assignment joined(const Assignment& a, const Assignment& b, std::size_t room);
 
-  View view_;  // of no store for the empty assignment
+  PrefixView<Store> view_;  // of no store for the empty assignment
   std::uint64_t bound_bits_ = 0;
 };
 

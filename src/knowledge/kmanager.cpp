@@ -14,7 +14,7 @@ struct KnowledgeManager::Table {
 
   struct Entry {
     std::int64_t kid = -1;  // -1: free
-    std::__weak_ptr<const Knowledge::Data, kTermLocking> data;
+    KnowledgeWatch data;
   };
   std::vector<Entry> slots = std::vector<Entry>(kFirstSlots);
   std::size_t used = 0;  // slots whose kid is set
@@ -26,7 +26,7 @@ struct KnowledgeManager::Table {
       e.kid = k.kid();
       used += 1;
     }
-    e.data = k.data();
+    e.data = KnowledgeWatch(k);
     if (2 * used > slots.size()) sweep();
   }
 
@@ -34,8 +34,7 @@ struct KnowledgeManager::Table {
   Knowledge find(std::int64_t kid) {
     const Entry& e = slot_of(kid);
     if (e.kid == -1) return empty_knowledge();
-    if (auto data = e.data.lock()) return Knowledge(std::move(data));
-    return empty_knowledge();
+    return e.data.knowledge();
   }
 
  private:

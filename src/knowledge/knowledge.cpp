@@ -6,6 +6,7 @@
 #include <string>
 
 #include "utils/numeral.h"
+#include "utils/prefix_store.h"
 #include "utils/utils.h"
 
 namespace analyser {
@@ -20,120 +21,60 @@ struct Backwards {
 };
 
 // The messages of knowledge sets that extend one another, oldest first (the
-// position of a message is its age), with an index beside them so that
-// membership tests stay constant-time however many messages are known. Each
-// knowledge set sees the oldest messages of a store up to its size (its Content).
-// Learning appends to the store when the set learnt from ends where the store
-// ends and the room reserved at creation suffices: the messages never move, the
-// new set shares what its predecessor knows instead of copying it, and every
-// shorter view stays as it was. The messages alone fix every order; the index
-// and the lists of ages only answer questions about them.
+// position of a message is its age), in a prefix store: each knowledge set sees
+// the oldest messages of a store up to its size (its Content), learning appends
+// to the store where it can, and membership tests stay constant-time however
+// many messages are known. The messages alone fix every order; the index and
+// the lists of ages only answer questions about them.
 //
-// The knowledge sets alive count themselves by the size of their view, so that
-// a store whose newest messages no live set sees any more takes them back: in a
-// depth-first search the first child of a state learns into its parent's store,
-// and once its subtree is done, the next child learns into the same room
-// instead of copying the store. A store is changed by the thread that searches
-// with it only; another thread may copy the messages of a set that stays alive
-// meanwhile, which appending and cutting back, both past every live set, leave
-// as they are.
-struct Store {
-  // The least room a store that holds something is made with: the sets learnt
-  // along a trace then share one store for long, and a small store costs little.
-  static constexpr std::size_t kMinimumRoom = 32;
+// A store is changed by the thread that searches with it only; another thread
+// may copy the messages of a set that stays alive meanwhile, which appending and
+// taking back, both past every live set, leave as they are.
+struct MessageKey {
+  static std::size_t hash(const Message& m) { return m.hash(); }
+  static bool same(const Message& a, const Message& b) { return a == b; }
+  static constexpr std::size_t kScanLimit = 0;
+};
 
-  std::vector<Message> messages;  // oldest first; never reallocated
-  // Open addressing on the message hash, a power of two in size and sized for
-  // the capacity: each slot holds 1 + the age of the first of equal messages, 0
-  // when free. A message first stored at or after the end of a view is not in it.
-  std::vector<std::uint32_t> index;
-  std::vector<std::uint32_t> open;  // ages of the messages an assignment can change, ascending
-  std::vector<std::uint32_t> encs;  // ages of the encryptions, ascending
+// The ages of the messages of a store that some questions ask about, ascending.
+struct MessageLists {
+  std::vector<std::uint32_t> open;  // the messages an assignment can change
+  std::vector<std::uint32_t> encs;  // the encryptions
   // Beside each entry of encs, the hash of its key: looking for the encryptions
   // under a key compares numbers until one may match.
   std::vector<std::size_t> enc_key_hashes;
-  std::vector<std::uint32_t> agents;  // ages of the agent names, ascending
-  std::vector<std::uint32_t> live;    // by view size: the live knowledge sets of that size
+  std::vector<std::uint32_t> agents;  // the agent names
 
-  // A store of the messages (oldest first) with room for `room` more, indexed.
-  Store(std::span<const Message> oldest_first, std::size_t room) {
-    messages.reserve(oldest_first.size() + room);
-    std::size_t slots = 16;
-    while (slots < 2 * messages.capacity()) slots *= 2;
-    index.assign(slots, 0);
-    live.assign(messages.capacity() + 1, 0);
-    for (const Message& m : oldest_first) add(m);
-  }
-
-  // A live knowledge set of the oldest `size` messages comes and goes. A store
-  // without room (the empty knowledge's, shared by every thread) is never
-  // appended to nor cut back, and counts nothing.
-  void hold(std::uint32_t size) {
-    if (messages.capacity() != 0) live[size] += 1;
-  }
-  void release(std::uint32_t size) {
-    if (messages.capacity() != 0) live[size] -= 1;
-  }
-
-  // Whether some live knowledge set sees beyond the oldest `size` messages.
-  bool seen_beyond(std::uint32_t size) const {
-    return std::any_of(live.begin() + size + 1, live.begin() + messages.size() + 1,
-                       [](std::uint32_t count) { return count != 0; });
-  }
-
-  // Drops the messages from age `size` on, newest first. Removing the newest
-  // entries of a linear-probing index in the reverse order of their insertion
-  // leaves it exactly as it was before they came: no later entry probed past them.
-  void truncate(std::uint32_t size) {
-    const std::size_t mask = index.size() - 1;
-    while (messages.size() > size) {
-      const auto age = static_cast<std::uint32_t>(messages.size() - 1);
-      const Message& m = messages.back();
-      for (std::size_t slot = m.hash() & mask;; slot = (slot + 1) & mask) {
-        if (index[slot] == age + 1) {
-          index[slot] = 0;
-          break;
-        }
-        if (messages[index[slot] - 1] == m) break;  // an older equal message holds the entry
-      }
-      if (!open.empty() && open.back() == age) open.pop_back();
-      if (!encs.empty() && encs.back() == age) {
-        encs.pop_back();
-        enc_key_hashes.pop_back();
-      }
-      if (!agents.empty() && agents.back() == age) agents.pop_back();
-      messages.pop_back();
-    }
-  }
-
-  // Stores m as the newest message (there must be room) and indexes it.
-  void add(const Message& m) {
-    const auto age = static_cast<std::uint32_t>(messages.size());
-    messages.push_back(m);
+  void added(std::uint32_t age, const Message& m) {
     if (m.has_variables()) open.push_back(age);
     if (m.is(Tag::Enc)) {
       encs.push_back(age);
       enc_key_hashes.push_back(m.key().hash());
     }
     if (m.is(Tag::Agent)) agents.push_back(age);
-    const std::size_t mask = index.size() - 1;
-    for (std::size_t slot = m.hash() & mask;; slot = (slot + 1) & mask) {
-      if (index[slot] == 0) {
-        index[slot] = age + 1;
-        return;
-      }
-      if (messages[index[slot] - 1] == m) return;
+  }
+  void removed(std::uint32_t age) {
+    if (!open.empty() && open.back() == age) open.pop_back();
+    if (!encs.empty() && encs.back() == age) {
+      encs.pop_back();
+      enc_key_hashes.pop_back();
     }
+    if (!agents.empty() && agents.back() == age) agents.pop_back();
   }
 };
 
+using Store = PrefixStore<Message, MessageKey, MessageLists>;
+
+// The least room a store that holds something is made with: the sets learnt
+// along a trace then share one store for long, and a small store costs little.
+constexpr std::size_t kMinimumRoom = 32;
+
 // What one knowledge set knows: the oldest `size` messages of a store.
 struct Content {
-  TermPtr<Store> store;  // never null
-  std::uint32_t size = 0;
-  std::uint32_t open_count = 0;    // the entries of store->open below size
-  std::uint32_t encs_count = 0;    // the entries of store->encs below size
-  std::uint32_t agents_count = 0;  // the entries of store->agents below size
+  PrefixView<Store> view;          // never of no store
+  std::uint32_t open_count = 0;    // the entries of the store's open list below size
+  std::uint32_t encs_count = 0;    // the entries of its encs list below size
+  std::uint32_t agents_count = 0;  // the entries of its agents list below size
   // Made by learn and not mapped since: its stored encryptions were examined
   // against exactly these messages and opened what they could, so examining
   // them again yields nothing until a new fact is added.
@@ -142,59 +83,63 @@ struct Content {
   // A content of exactly these messages, oldest first, in a store with room for
   // as many more (and at least the minimum; none when there are no messages).
   static Content of(std::span<const Message> oldest_first) {
-    const std::size_t room =
-        oldest_first.empty() ? 0 : std::max(oldest_first.size(), Store::kMinimumRoom);
-    return whole(std::__make_shared<Store, kTermLocking>(oldest_first, room));
+    const std::size_t room = oldest_first.empty() ? 0 : std::max(oldest_first.size(), kMinimumRoom);
+    return whole(stored(oldest_first, room));
   }
   // The content of store, which outlives every copy and is counted by none: the
-  // empty knowledge's, which every thread copies.
-  static Content of_uncounted(Store& store) { return whole(uncounted(store)); }
+  // empty knowledge's, which every thread copies. A store without room is never
+  // changed through its views: nothing is appended to it or taken back, it
+  // counts no views, and lookups in its empty views scan nothing.
+  static Content of_unowned(const Store& store) {
+    return whole(Handle<Store>::unowned(const_cast<Store&>(store)));
+  }
 
-  const Message& by_age(std::uint32_t age) const { return store->messages[age]; }
-  std::span<const Message> oldest_first() const { return {store->messages.data(), size}; }
+  std::uint32_t size() const { return view.size(); }
+  const MessageLists& lists() const { return view.store()->extra(); }
+  const Message& by_age(std::uint32_t age) const { return view.store()->elements()[age]; }
+  std::span<const Message> oldest_first() const { return view.elements(); }
   Backwards<Message> newest_first() const { return {oldest_first()}; }
-  std::span<const std::uint32_t> open() const { return {store->open.data(), open_count}; }
-  std::span<const std::uint32_t> encs() const { return {store->encs.data(), encs_count}; }
-  std::span<const std::uint32_t> agents() const { return {store->agents.data(), agents_count}; }
+  std::span<const std::uint32_t> open() const { return {lists().open.data(), open_count}; }
+  std::span<const std::uint32_t> encs() const { return {lists().encs.data(), encs_count}; }
+  std::span<const std::uint32_t> agents() const { return {lists().agents.data(), agents_count}; }
 
   bool contains(const Message& m) const {
-    const std::vector<std::uint32_t>& index = store->index;
-    const std::size_t mask = index.size() - 1;
-    for (std::size_t slot = m.hash() & mask;; slot = (slot + 1) & mask) {
-      if (index[slot] == 0) return false;
-      const std::uint32_t age = index[slot] - 1;
-      if (by_age(age) == m) return age < size;
-    }
+    return view.store()->find(size(), m.hash(), [&m](const Message& x) { return x == m; }) !=
+           nullptr;
   }
 
   // This content with fresh messages added, fresh.front() the newest of all:
   // appended to the store when it has room after this view, otherwise in a new
   // store. Not analysed.
   Content with_newest(const std::vector<Message>& fresh) const {
-    TermPtr<Store> target = store;
-    const std::size_t grown = size + fresh.size();
-    if (size != store->messages.size() && !store->seen_beyond(size)) store->truncate(size);
-    if (size != store->messages.size() || grown > store->messages.capacity()) {
-      target = std::__make_shared<Store, kTermLocking>(oldest_first(),
-                                                       std::max(grown, Store::kMinimumRoom));
+    Handle<Store> target = view.handle();
+    if (!target->has_room_after(size(), fresh.size())) {
+      target = stored(oldest_first(), std::max(size() + fresh.size(), kMinimumRoom));
     }
-    for (auto m = fresh.rbegin(); m != fresh.rend(); ++m) target->add(*m);
+    for (auto m = fresh.rbegin(); m != fresh.rend(); ++m) target->append(*m);
     return whole(std::move(target));
   }
 
  private:
+  // A store of the messages (oldest first) with room for `room` more.
+  static Handle<Store> stored(std::span<const Message> oldest_first, std::size_t room) {
+    Handle<Store> store = Store::make(oldest_first.size() + room, room != 0);
+    for (const Message& m : oldest_first) store->append(m);
+    return store;
+  }
   // Every message of store, not analysed.
-  static Content whole(TermPtr<Store> store) {
-    const auto size = static_cast<std::uint32_t>(store->messages.size());
-    const auto open = static_cast<std::uint32_t>(store->open.size());
-    const auto encs = static_cast<std::uint32_t>(store->encs.size());
-    const auto agents = static_cast<std::uint32_t>(store->agents.size());
-    return Content{std::move(store), size, open, encs, agents, false};
+  static Content whole(Handle<Store> store) {
+    const std::uint32_t size = store->size();
+    const MessageLists& lists = store->extra();
+    const auto open = static_cast<std::uint32_t>(lists.open.size());
+    const auto encs = static_cast<std::uint32_t>(lists.encs.size());
+    const auto agents = static_cast<std::uint32_t>(lists.agents.size());
+    return Content{PrefixView<Store>(std::move(store), size), open, encs, agents, false};
   }
 };
 
-// A knowledge set counts itself among its store's live views while it lives.
-struct Knowledge::Data {
+// A knowledge set: its content's view counts it among its store's live views.
+struct Knowledge::Data : Knowledge::Shared {
   std::int64_t kid = -1;
   Content content;
   // What refining a name, and verifying a run that holds one, ask of the
@@ -204,32 +149,51 @@ struct Knowledge::Data {
   mutable std::optional<std::vector<Message>> honest_agents;
   mutable std::optional<std::vector<Message>> compromised_agents;
   mutable std::optional<bool> has_compromised_agent;
+  // The watches on the set (see KnowledgeWatch). A watched set that loses its
+  // last handle lets go of its messages and is gone; the last watch destroys it.
+  mutable std::uint32_t watches = 0;
+  bool gone = false;
 
-  Data(std::int64_t k, Content c) : kid(k), content(std::move(c)) {
-    content.store->hold(content.size);
-  }
-  ~Data() { content.store->release(content.size); }
+  Data(std::int64_t k, Content c) : kid(k), content(std::move(c)) {}
   Data(const Data&) = delete;
   Data& operator=(const Data&) = delete;
 };
+
+void Knowledge::Shared::destroy(const Shared* shared) {
+  const auto* data = static_cast<const Data*>(shared);
+  if (data->watches == 0) {
+    delete data;
+    return;
+  }
+  // Made by make_handle, so not a const object.
+  Data& d = const_cast<Data&>(*data);
+  d.content.view = {};
+  d.honest_agents.reset();
+  d.compromised_agents.reset();
+  d.gone = true;
+}
 
 namespace {
 
 using Data = Knowledge::Data;
 
-const TermPtr<const Data>& empty_data() {
-  static Store nothing({}, 0);  // without room: never appended to, cut back or counted
+const Handle<const Data>& empty_data() {
+  static const Store nothing;  // without room
   static const Data none = [] {
-    Content c = Content::of_uncounted(nothing);
+    Content c = Content::of_unowned(nothing);
     c.analysed = true;  // no encryption to examine
     return Data{-1, std::move(c)};
   }();
-  static const TermPtr<const Data> empty = uncounted(none);
+  static const Handle<const Data> empty = Handle<const Data>::unowned(none);
   return empty;
 }
 
+const Data& data_of(const Knowledge& k) {
+  return static_cast<const Data&>(*k.data());
+}
+
 const Content& content(const Knowledge& k) {
-  return k.data()->content;
+  return data_of(k).content;
 }
 
 bool stored(const Content& d, const Message& m) {
@@ -378,7 +342,7 @@ std::optional<Content> learnt_content(const Content& c, const Message& m,
 }
 
 Knowledge with_content(std::int64_t kid, Content c) {
-  return Knowledge(std::__make_shared<const Data, kTermLocking>(kid, std::move(c)));
+  return Knowledge(make_handle<const Data>(kid, std::move(c)));
 }
 
 // Some stored x with f(x) = m. A message without variables is its own image, so
@@ -421,11 +385,39 @@ bool derivable(const Content& d, const Assignment& f, const Message& m) {
 
 Knowledge::Knowledge() : data_(empty_data()) {}
 
+// The empty knowledge's data lives as long as the program, and its watches count
+// nothing: every thread watches it.
+KnowledgeWatch::KnowledgeWatch(const Knowledge& k) : data_(&data_of(k)) {
+  if (data_ != empty_data().get()) ++data_->watches;
+}
+
+KnowledgeWatch::KnowledgeWatch(const KnowledgeWatch& other) : data_(other.data_) {
+  if (data_ != nullptr && data_ != empty_data().get()) ++data_->watches;
+}
+
+KnowledgeWatch& KnowledgeWatch::operator=(KnowledgeWatch other) noexcept {
+  std::swap(data_, other.data_);
+  return *this;
+}
+
+KnowledgeWatch::~KnowledgeWatch() {
+  if (data_ == nullptr || data_ == empty_data().get()) return;
+  if (--data_->watches == 0 && data_->gone) delete data_;
+}
+
+bool KnowledgeWatch::expired() const {
+  return data_ == nullptr || data_->gone;
+}
+
+Knowledge KnowledgeWatch::knowledge() const {
+  return expired() ? empty_knowledge() : Knowledge(Handle<const Knowledge::Data>(data_));
+}
+
 std::int64_t Knowledge::kid() const {
-  return data_->kid;
+  return data_of(*this).kid;
 }
 std::vector<Message> Knowledge::messages() const {
-  const auto newest_first = data_->content.newest_first();
+  const auto newest_first = content(*this).newest_first();
   return {newest_first.begin(), newest_first.end()};
 }
 
@@ -433,7 +425,7 @@ Knowledge empty_knowledge() {
   return Knowledge();
 }
 bool is_empty_knowledge(const Knowledge& k) {
-  return content(k).size == 0;
+  return content(k).size() == 0;
 }
 bool is_absent(const Knowledge& k) {
   return k.kid() == -1;
@@ -479,7 +471,7 @@ std::vector<Message> known_agents(const Knowledge& k) {
 }
 
 std::vector<Message> compromised_agents(const Knowledge& k) {
-  std::optional<std::vector<Message>>& known = k.data()->compromised_agents;
+  std::optional<std::vector<Message>>& known = data_of(k).compromised_agents;
   if (!known) {
     const Content& d = content(k);
     known = agents_where(k, [&](const Message& m) { return knows_both_halves(d, m); });
@@ -488,7 +480,7 @@ std::vector<Message> compromised_agents(const Knowledge& k) {
 }
 
 std::vector<Message> honest_agents(const Knowledge& k) {
-  std::optional<std::vector<Message>>& known = k.data()->honest_agents;
+  std::optional<std::vector<Message>>& known = data_of(k).honest_agents;
   if (!known) {
     const Content& d = content(k);
     known = agents_where(k, [&](const Message& m) { return !knows_both_halves(d, m); });
@@ -550,7 +542,7 @@ bool has_key_pair(const Knowledge& k) {
 }
 
 bool has_compromised_agent(const Knowledge& k) {
-  std::optional<bool>& known = k.data()->has_compromised_agent;
+  std::optional<bool>& known = data_of(k).has_compromised_agent;
   if (!known) {
     const Content& d = content(k);
     known = std::ranges::any_of(
@@ -563,11 +555,11 @@ std::vector<Message> encryptions_under(const Knowledge& k, const Message& key,
                                        const std::function<bool(const Message&)>& may_fit) {
   const Content& d = content(k);
   const std::size_t key_hash = key.hash();
-  const std::vector<std::size_t>& hashes = d.store->enc_key_hashes;
+  const std::vector<std::size_t>& hashes = d.lists().enc_key_hashes;
   std::vector<Message> result;
   for (std::size_t i = d.encs_count; i-- > 0;) {
     if (hashes[i] != key_hash) continue;
-    const Message& m = d.by_age(d.store->encs[i]);
+    const Message& m = d.by_age(d.lists().encs[i]);
     if (m.key() == key && may_fit(m)) result.push_back(m);
   }
   // The pair of keys is looked up only when some encryption was found.

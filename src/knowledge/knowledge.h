@@ -22,6 +22,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assignment/assignment.h"
@@ -31,23 +32,50 @@ namespace analyser {
 
 class Knowledge {
  public:
-  struct Data;  // kid, the messages with their lookup index, answers found about them
+  // What the handles on a set count: the set's Data (kid, the messages with
+  // their lookup index, answers found about them), defined where knowledge is
+  // built, derives from it, so that copies of a knowledge are counted inline.
+  struct Shared : Counted {
+    static void destroy(const Shared* shared);  // see Handle
+  };
+  struct Data;
 
   // The empty, unregistered knowledge (kid -1).
   Knowledge();
-  explicit Knowledge(TermPtr<const Data> data) : data_(std::move(data)) {}
+  explicit Knowledge(Handle<const Shared> data) : data_(std::move(data)) {}
 
   std::int64_t kid() const;
   // Newest first (a copy: the search itself asks the queries below).
   std::vector<Message> messages() const;
 
-  const TermPtr<const Data>& data() const { return data_; }
+  const Handle<const Shared>& data() const { return data_; }
   bool same(const Knowledge& other) const { return data_ == other.data_; }
 
  private:
-  // Counted without atomic operations, as terms are (see TermPtr): a thread
+  // Counted without atomic operations, as terms are (see Handle): a thread
   // hands knowledge to another only as private copies.
-  TermPtr<const Data> data_;  // never null
+  Handle<const Shared> data_;  // never null
+};
+
+// A reference to a knowledge set that does not keep it alive, for tables that
+// list sets without owning them (a knowledge manager's): it tells whether the set
+// is gone and gives it back while it is not. A gone set keeps only its memory,
+// until its last watch goes.
+class KnowledgeWatch {
+ public:
+  KnowledgeWatch() = default;  // watches nothing: expired
+  explicit KnowledgeWatch(const Knowledge& k);
+  KnowledgeWatch(const KnowledgeWatch& other);
+  KnowledgeWatch(KnowledgeWatch&& other) noexcept : data_(std::exchange(other.data_, nullptr)) {}
+  KnowledgeWatch& operator=(KnowledgeWatch other) noexcept;
+  ~KnowledgeWatch();
+
+  bool expired() const;
+  // The set watched; the empty, unregistered knowledge once it is gone.
+  Knowledge knowledge() const;
+
+ private:
+  const Knowledge::Data* data_ = nullptr;
 };
 
 Knowledge empty_knowledge();

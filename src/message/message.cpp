@@ -18,19 +18,20 @@ using Node = Message::Node;
 // that a node takes no more memory than its alternative needs.
 struct AtomFamily;
 struct AtomNode : Node {
-  const AtomFamily* family = nullptr;
+  AtomFamily* family = nullptr;
 };
 // The five atoms of one name and index, SymKey to Nonce, built together: the
 // search asks an atom for its relatives (a key's inverse and owner, an agent's
-// keys) all the time, and each finds them here without a table. A handle on one
-// member keeps the whole family alive.
-struct AtomFamily : std::__enable_shared_from_this<AtomFamily, kTermLocking> {
+// keys) all the time, and each finds them here without a table. Each member
+// counts its own handles; the family lives while some member has one.
+struct AtomFamily {
   static constexpr std::size_t kSize = 5;
   static std::size_t position(Tag tag) {
     return static_cast<std::size_t>(tag) - static_cast<std::size_t>(Tag::SymKey);
   }
   std::string name;
   std::array<AtomNode, kSize> members;
+  std::size_t live_members = 0;  // the members that have handles
 };
 struct VarNode : Node {
   VarId var;
@@ -93,13 +94,13 @@ const TrickNode& as_trick(const Node& n) {
 }
 
 template <typename N>
-TermPtr<N> make_node(Tag tag) {
-  auto n = std::__make_shared<N, kTermLocking>();
+Handle<N> make_node(Tag tag) {
+  auto n = make_handle<N>();
   n->tag = tag;
   return n;
 }
 
-Message finish_var(TermPtr<VarNode> n) {
+Message finish_var(Handle<VarNode> n) {
   const std::size_t v = hash_var(n->var);
   n->var_hash = mix(tag_seed(Tag::Var), v);
   std::size_t h = mix(tag_seed(n->tag), v);
@@ -124,6 +125,29 @@ Message compound(Tag tag, const Message& a, const Message& b) {
 }
 
 }  // namespace
+
+void Message::Node::destroy(const Node* node) {
+  switch (node->tag) {
+    case Tag::Var:
+    case Tag::BindVar:
+    case Tag::Gen:
+      delete &as_var(*node);
+      return;
+    case Tag::Enc:
+    case Tag::Pair:
+    case Tag::PubOf:
+    case Tag::PrivOf:
+      delete &as_compound(*node);
+      return;
+    case Tag::Trick:
+      delete &as_trick(*node);
+      return;
+    default: {  // an atom: NoMessage is never counted
+      AtomFamily* family = as_atom(*node).family;
+      if (--family->live_members == 0) delete family;
+    }
+  }
+}
 
 bool Message::deep_equal(const Message& a, const Message& b) {
   const Node& x = *a.node_;
@@ -171,18 +195,16 @@ Message no_message() {
 
 Message atom(Tag tag, const std::string& name, std::int64_t index) {
   assert(is_atom_tag(tag));
-  auto family = std::__make_shared<AtomFamily, kTermLocking>();
-  family->name = name;
+  auto* family = new AtomFamily{name, {}, 1};
   const std::size_t name_hash = std::hash<std::string>{}(name);
   for (std::size_t k = 0; k < AtomFamily::kSize; ++k) {
     AtomNode& n = family->members[k];
     n.tag = static_cast<Tag>(static_cast<std::size_t>(Tag::SymKey) + k);
     n.number = index;
     n.hash = mix(mix(tag_seed(n.tag), name_hash), std::hash<std::int64_t>{}(index));
-    n.family = family.get();
+    n.family = family;
   }
-  const AtomNode* member = &family->members[AtomFamily::position(tag)];
-  return Message(TermPtr<const Node>(std::move(family), member));
+  return Message(Handle<const Node>(&family->members[AtomFamily::position(tag)]));
 }
 
 Message sym_key(const std::string& name, std::int64_t index) {
@@ -357,9 +379,10 @@ namespace {
 
 // The atom of the given alternative with the name and index of atom m.
 Message related_atom(const Message& m, Tag tag) {
-  const AtomFamily& family = *as_atom(m.node()).family;
-  return Message(
-      TermPtr<const Node>(family.shared_from_this(), &family.members[AtomFamily::position(tag)]));
+  AtomFamily& family = *as_atom(m.node()).family;
+  Handle<const Node> member(&family.members[AtomFamily::position(tag)]);
+  if (member.use_count() == 1) ++family.live_members;  // its first handle
+  return Message(std::move(member));
 }
 
 }  // namespace

@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+#include "utils/counted.h"
+
 namespace analyser {
 
 // The alternatives of a term, in their fixed order.
@@ -57,23 +59,6 @@ struct VarId {
   friend bool operator==(const VarId&, const VarId&) = default;
 };
 
-// Term nodes count their handles without atomic operations, and so do the other
-// values a search holds (processes, principals, knowledge sets, nodes). Copying
-// them is what the search does most, and two threads never hold handles on the
-// same node: a thread hands values to another only as private copies
-// (TermCopier), and what a thread reads of another's values it reads through
-// references.
-inline constexpr __gnu_cxx::_Lock_policy kTermLocking = __gnu_cxx::_S_single;
-template <typename T>
-using TermPtr = std::__shared_ptr<T, kTermLocking>;
-
-// A handle on object, which must outlive every copy of it, that counts nothing:
-// for the values that every thread copies (the empty term, the nil process...).
-template <typename T>
-TermPtr<T> uncounted(T& object) {
-  return TermPtr<T>(TermPtr<T>(), &object);
-}
-
 class Message;
 // A (variable, value) pair of an assignment; also carried by Trick terms.
 using Binding = std::pair<Message, Message>;
@@ -82,7 +67,10 @@ class Message {
  public:
   // The shared node behind a handle: the fields of every alternative here, those
   // of its own alternative in the derived node message.cpp builds.
-  struct Node {
+  struct Node : Counted {
+    // Destroys the node as the node of its alternative (see Handle).
+    static void destroy(const Node* node);
+
     Tag tag = Tag::NoMessage;
     GenKind kind = GenKind::Gen;
     bool has_trick = false;
@@ -137,7 +125,7 @@ class Message {
   }
   friend bool operator!=(const Message& a, const Message& b) { return !(a == b); }
 
-  explicit Message(TermPtr<const Node> node) : node_(std::move(node)) {}
+  explicit Message(Handle<const Node> node) : node_(std::move(node)) {}
   const Node& node() const { return *node_; }
 
  private:
@@ -150,13 +138,13 @@ class Message {
   // What the part accessors return for a term without parts: NoMessage.
   static const Message& no_part();
   // The node of NoMessage, one for the whole program, its handles not counted.
-  static const TermPtr<const Node>& no_message_node() {
+  static const Handle<const Node>& no_message_node() {
     static const Node none;
-    static const TermPtr<const Node> node = uncounted(none);
+    static const Handle<const Node> node = Handle<const Node>::unowned(none);
     return node;
   }
 
-  TermPtr<const Node> node_;  // never null
+  Handle<const Node> node_;  // never null
 };
 
 // The node of an Enc (body, key), Pair, PubOf or PrivOf (argument, NoMessage)

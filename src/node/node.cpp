@@ -14,7 +14,7 @@ Node::~Node() {
 }
 
 NodeRef create_node(NodeIds& ids, Status status) {
-  return std::__make_shared<Node, kTermLocking>(ids.next(), std::move(status));
+  return make_handle<Node>(ids.next(), std::move(status));
 }
 
 void set_parent(const NodeRef& node, const NodeRef& parent) {
@@ -28,7 +28,7 @@ NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier) {
   NodeRef copy;
   // A knowledge set often passes unchanged from parent to child. The original is
   // only pointed at: its handles are the other thread's to count.
-  const Knowledge::Data* original = nullptr;
+  const Knowledge::Shared* original = nullptr;
   Knowledge knowledge;
   // So does a principal that does not move: its copy is shared as the original
   // is, and a principal that never moved is the same in the copy as well.
@@ -52,7 +52,7 @@ NodeRef private_copy_of_path(const NodeRef& leaf, TermCopier& copier) {
     }
     parent_context = &s.context;
     parent_copy = context;
-    auto node = std::__make_shared<Node, kTermLocking>(
+    auto node = make_handle<Node>(
         (*it)->id(), Status{std::move(context), private_copy(s.assignment, copier), knowledge});
     const Action& a = (*it)->action();
     node->set_action(Action{a.kind, a.name, a.instance, copier.copy(a.message),

@@ -25,9 +25,9 @@ namespace analyser {
 
 class Node;
 // nullptr is the null node. Counted without atomic operations, as terms are (see
-// TermPtr): a thread hands nodes to another only as private copies of paths, and
+// Handle): a thread hands nodes to another only as private copies of paths, and
 // what it hands on it takes back and drops on its own turn.
-using NodeRef = TermPtr<Node>;
+using NodeRef = Handle<Node>;
 
 // The identifiers of one run's nodes, handed out in creation order from 1.
 class NodeIds {
@@ -42,7 +42,7 @@ class NodeIds {
   std::int64_t last_ = 0;  // the last identifier handed out
 };
 
-class Node {
+class Node : public Counted {
  public:
   Node(std::int64_t id, Status status);
   // Releases a long chain of ancestors owned only through this node one by one,

@@ -76,8 +76,9 @@ GenKind demanded_kind(const Process& p, const VarId& v) {
 }  // namespace
 
 Principal::Principal() {
-  static const Data none{"", -1, {}, Process()};
-  static const TermPtr<const Data> placeholder = uncounted(none);
+  static const CountedValue<Data> none(Data{"", -1, {}, Process()});
+  static const Handle<const CountedValue<Data>> placeholder =
+      Handle<const CountedValue<Data>>::unowned(none);
   data_ = placeholder;
 }
 

@@ -38,22 +38,21 @@ class Principal {
   };
 
   Principal();  // the placeholder: empty name, instance -1, no parameters, Nil
-  explicit Principal(Data data)
-      : data_(std::__make_shared<const Data, kTermLocking>(std::move(data))) {}
+  explicit Principal(Data data) : data_(make_handle<const CountedValue<Data>>(std::move(data))) {}
 
-  const std::string& name() const { return data_->name; }
-  std::int64_t instance() const { return data_->instance; }
-  const std::vector<VarId>& params() const { return data_->params; }
-  const Process& process() const { return data_->process; }
-  ProcessTag head() const { return data_->head; }
+  const std::string& name() const { return data_->value.name; }
+  std::int64_t instance() const { return data_->value.instance; }
+  const std::vector<VarId>& params() const { return data_->value.params; }
+  const Process& process() const { return data_->value.process; }
+  ProcessTag head() const { return data_->value.head; }
 
   bool same(const Principal& other) const { return data_ == other.data_; }
   friend bool operator==(const Principal& a, const Principal& b);
 
  private:
-  // Counted without atomic operations, as terms are (see TermPtr): a thread
+  // Counted without atomic operations, as terms are (see Handle): a thread
   // hands principals to another only as private copies.
-  TermPtr<const Data> data_;  // never null
+  Handle<const CountedValue<Data>> data_;  // never null
 };
 
 // The record with the parameters and every term of the process bound to the

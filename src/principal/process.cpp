@@ -13,15 +13,15 @@ namespace analyser {
 namespace {
 
 // Shared by every thread, so uncounted.
-const TermPtr<const Process::Node>& nil_node() {
+const Handle<const Process::Node>& nil_node() {
   static const Process::Node nil(ProcessTag::Nil);
-  static const TermPtr<const Process::Node> node = uncounted(nil);
+  static const Handle<const Process::Node> node = Handle<const Process::Node>::unowned(nil);
   return node;
 }
 
 Process make(ProcessTag tag, Message term, Process first, Process second) {
-  return Process(std::__make_shared<const Process::Node, kTermLocking>(
-      tag, std::move(term), std::move(first), std::move(second)));
+  return Process(
+      make_handle<const Process::Node>(tag, std::move(term), std::move(first), std::move(second)));
 }
 
 [[maybe_unused]] bool is_prefix(ProcessTag tag) {

@@ -22,7 +22,7 @@ class Process {
 
   // Nil.
   Process();
-  explicit Process(TermPtr<const Node> node) : node_(std::move(node)) {}
+  explicit Process(Handle<const Node> node) : node_(std::move(node)) {}
 
   ProcessTag tag() const;
   bool is_nil() const { return tag() == ProcessTag::Nil; }
@@ -38,14 +38,14 @@ class Process {
   friend bool operator==(const Process& a, const Process& b);
 
  private:
-  // Counted without atomic operations, as terms are (see TermPtr): a thread
+  // Counted without atomic operations, as terms are (see Handle): a thread
   // hands processes to another only inside private copies.
-  TermPtr<const Node> node_;  // never null
+  Handle<const Node> node_;  // never null
 };
 
 // The node behind a handle; built by the factories below only. Its tag is read
 // at every step of every walk over a process, so tag() is inline.
-struct Process::Node {
+struct Process::Node : Counted {
   ProcessTag tag = ProcessTag::Nil;
   Message term;
   Process first;

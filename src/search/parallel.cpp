@@ -266,7 +266,7 @@ class Walker : private SearchHooks {
   bool done() const { return done_; }
 
   // Takes back a chunk that a thread has searched: its terms are the walker's,
-  // whose handles only the walker's turns may count (see TermPtr), so it is
+  // whose handles only the walker's turns may count (see Handle), so it is
   // dropped at the start of the walker's next turn.
   void retire(Chunk chunk) {
     const std::lock_guard<std::mutex> retiring(retired_mutex_);

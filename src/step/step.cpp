@@ -230,18 +230,9 @@ NodeRef make_child(SymbolicCore& core, NodeIds& ids, const NodeRef& node, const 
   return child;
 }
 
-}  // namespace
-
-struct InputMemo {
-  // Each principal (as a context holds it) with its candidates, unapplied.
-  std::vector<std::pair<Principal, CandidateBatch>> batches;
-};
-
-namespace {
-
 CandidateBatch shared_batch(std::vector<StepCandidate> candidates) {
   if (candidates.empty()) return nullptr;
-  return std::__make_shared<const std::vector<StepCandidate>, kTermLocking>(std::move(candidates));
+  return make_handle<const CountedValue<std::vector<StepCandidate>>>(std::move(candidates));
 }
 
 // The input candidates of principal i, computed once per family of states that
@@ -352,7 +343,7 @@ StepCursor StepCursor::below() const {
 }
 
 InputMemo& StepCursor::input_memo() {
-  if (!inputs_) inputs_ = std::__make_shared<InputMemo, kTermLocking>();
+  if (!inputs_) inputs_ = make_handle<InputMemo>();
   return *inputs_;
 }
 
@@ -367,10 +358,10 @@ void StepCursor::set_pending(CandidateBatch candidates) {
 
 StepCursor::Pending StepCursor::next_pending(const StepCandidate** out) {
   taken_ = nullptr;  // the candidate taken last is no longer read
-  if (pending_ && pending_next_ < pending_->size()) {
-    *out = &(*pending_)[pending_next_++];
+  if (pending_ && pending_next_ < pending_->value.size()) {
+    *out = &pending_->value[pending_next_++];
     // A used batch is released once its last candidate is no longer read.
-    if (pending_next_ == pending_->size()) taken_ = std::exchange(pending_, nullptr);
+    if (pending_next_ == pending_->value.size()) taken_ = std::exchange(pending_, nullptr);
     return Pending::Candidate;
   }
   return outputs_found_ ? Pending::End : Pending::Refill;

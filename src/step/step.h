@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "node/node.h"
@@ -33,17 +34,20 @@ struct StepCandidate {
   std::optional<Message> exchanged;
 };
 
-// The input candidates computed in a family of states that receive alike: the
-// same knowledge, and assignments that bind the same variables to the same
-// values. A child reached by an input that binds nothing its parent had not
-// bound is in its parent's family.
-struct InputMemo;
-
 // Candidates computed together, shared by the cursors that take them and the
 // memo of their family; nullptr when there are none. Cursors stay on the thread
 // that searches, so batches and memos count their handles without atomic
 // operations.
-using CandidateBatch = TermPtr<const std::vector<StepCandidate>>;
+using CandidateBatch = Handle<const CountedValue<std::vector<StepCandidate>>>;
+
+// The input candidates computed in a family of states that receive alike: the
+// same knowledge, and assignments that bind the same variables to the same
+// values. A child reached by an input that binds nothing its parent had not
+// bound is in its parent's family.
+struct InputMemo : Counted {
+  // Each principal (as a context holds it) with its candidates, unapplied.
+  std::vector<std::pair<Principal, CandidateBatch>> batches;
+};
 
 // The message c's action exchanges: its message under its substitution.
 Message exchanged_message(const StepCandidate& c);
@@ -84,7 +88,7 @@ class StepCursor {
   CandidateBatch taken_;          // the batch of the candidate taken last, all taken
   bool outputs_found_ = false;
   bool output_phase_ = true;
-  TermPtr<InputMemo> inputs_;      // made on the first input computed
+  Handle<InputMemo> inputs_;       // made on the first input computed
   bool last_child_alike_ = false;  // the last child is in this node's family
 };
 

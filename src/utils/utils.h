@@ -17,7 +17,7 @@ namespace analyser {
 // A handle on object, which must outlive every copy of it, that counts no
 // references. Values that every thread copies all the time (the true and false
 // formulas) would otherwise have all threads write to the one counter; the
-// values counted without atomic operations have their own (see uncounted).
+// values counted without atomic operations have their own (see Handle::unowned).
 template <typename T>
 std::shared_ptr<T> unowned(T& object) {
   return std::shared_ptr<T>(std::shared_ptr<T>(), &object);

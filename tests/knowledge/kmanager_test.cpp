@@ -74,10 +74,10 @@ TEST(KnowledgeManager, ReleasedKnowledgeIsNoLongerFoundAndItsKidNotReused) {
 
 TEST(KnowledgeManager, TheTableDoesNotKeepKnowledgeAlive) {
   KnowledgeManager mgr;
-  std::__weak_ptr<const Knowledge::Data, kTermLocking> watched;
+  KnowledgeWatch watched;
   {
     Knowledge k = fresh_knowledge(mgr);
-    watched = k.data();
+    watched = KnowledgeWatch(k);
   }
   EXPECT_TRUE(watched.expired());
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -337,6 +338,42 @@ TEST(PrintKnowledge, BothRenderingsNewestFirst) {
                         empty_assignment());
   EXPECT_EQ(printed(k), "Kid: 12\nx_I_1(KR:2:gen)\n{[na_1,nb_1]}B_1+\nA_1\n.\n");
   EXPECT_EQ(knowledge_to_string(k), "(12)x_I_1(KRG:2), {na_1,nb_1}B_1+, A_1.\\n\\n");
+}
+
+// A watch gives back the very set it watches while some handle keeps it, and
+// the absent knowledge once none does; copies and moves watch the same set. The
+// empty knowledge, which lives as long as the program, never expires.
+TEST(KnowledgeWatchTest, GivesBackTheSetWhileItLives) {
+  struct Case {
+    const char* what;
+    Knowledge (*make)();
+    bool lives_on;  // after its last handle goes
+  };
+  const Case cases[] = {
+      {"a learnt set", [] { return learn(empty_knowledge(), A); }, false},
+      {"a relabelled empty set", [] { return relabel(empty_knowledge(), 3, empty_assignment()); },
+       false},
+      {"the empty knowledge", [] { return empty_knowledge(); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    KnowledgeWatch moved;
+    std::optional<KnowledgeWatch> copy;
+    {
+      const Knowledge k = c.make();
+      KnowledgeWatch watch(k);
+      copy = watch;
+      moved = std::move(watch);
+      EXPECT_FALSE(moved.expired());
+      EXPECT_TRUE(moved.knowledge().same(k));
+      EXPECT_TRUE(copy->knowledge().same(k));
+    }
+    EXPECT_EQ(moved.expired(), !c.lives_on);
+    EXPECT_EQ(copy->expired(), !c.lives_on);
+    EXPECT_EQ(is_absent(moved.knowledge()), !c.lives_on || is_absent(c.make()));
+    copy.reset();  // one watch fewer: the other still reads the set's state
+    EXPECT_EQ(moved.expired(), !c.lives_on);
+  }
 }
 
 }  // namespace

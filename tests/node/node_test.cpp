@@ -93,7 +93,7 @@ TEST_F(NodeTest, DroppingADeepChainDoesNotExhaustTheStack) {
     leaf = std::move(child);
   }
   EXPECT_EQ(leaf->id(), 100001);
-  leaf.reset();  // would recurse once per level without the iterative release
+  leaf = nullptr;  // would recurse once per level without the iterative release
 }
 
 // Actions.

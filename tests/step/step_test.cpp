@@ -333,7 +333,7 @@ TEST_F(StepTest, StatesThatReceiveAlikeShareTheirInputsWithoutChangingTheTree) {
 }
 
 CandidateBatch batch_of(std::vector<StepCandidate> candidates) {
-  return std::__make_shared<const std::vector<StepCandidate>, kTermLocking>(std::move(candidates));
+  return make_handle<const CountedValue<std::vector<StepCandidate>>>(std::move(candidates));
 }
 
 StepCandidate candidate_labelled(const std::string& name) {
