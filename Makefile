@@ -37,7 +37,7 @@ deps:
 	  bash .ci/install-deps || echo "make: some packages could not be installed; going on"; \
 	fi
 
-# What building tool needs (oneTBB), installed when missing and run as root.
+# What building tool needs (xxHash), installed when missing and run as root.
 build-deps:
 	@if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
 	  bash .ci/install-deps build || echo "make: some packages could not be installed; going on"; \

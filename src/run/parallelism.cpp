@@ -1,7 +1,5 @@
 #include "run/parallelism.h"
 
-#include <tbb/info.h>
-
 #include <charconv>
 #include <optional>
 
@@ -35,7 +33,7 @@ const char* variable(const std::function<const char*(const char*)>& getenv, cons
 
 int threads_from(const std::function<const char*(const char*)>& getenv,
                  std::vector<std::string>& warnings) {
-  const int every_core = std::max(1, tbb::info::default_concurrency());
+  const int every_core = usable_cores();
   const char* text = variable(getenv, "TOOL_THREADS");
   if (text == nullptr) return every_core;
   if (const auto n = number_in(text, 1, kMaxThreads)) return static_cast<int>(*n);

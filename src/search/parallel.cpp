@@ -1,7 +1,5 @@
 #include "search/parallel.h"
 
-#include <tbb/info.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -623,7 +621,7 @@ std::int64_t run_parallel(SearchState& state, const ObserverFactory& observer_fo
     const Knowledge initial_knowledge = walker.initial_knowledge();
     const auto owned = [&](const Piece& p) { return p.number % options.shards == options.shard; };
     // More threads than the machine runs at once would only take turns.
-    const int threads = std::clamp(options.threads, 1, tbb::info::default_concurrency());
+    const int threads = std::clamp(options.threads, 1, usable_cores());
     Delivery delivery(sink, kPiecesPerThread * threads, options.held_output, owned);
     Workers workers(
         walker, delivery, threads,

@@ -1,6 +1,10 @@
 #include "utils/utils.h"
 
+#include <sched.h>
+
+#include <algorithm>
 #include <new>
+#include <thread>
 
 namespace analyser {
 
@@ -28,6 +32,13 @@ Failure failure_from(std::exception_ptr e) {
   } catch (const std::exception& other) {
     return Failure(other.what());
   }
+}
+
+int usable_cores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
 }  // namespace analyser

@@ -43,6 +43,9 @@ class Failure : public std::runtime_error {
 // memory exhausted or a size beyond what memory can hold; otherwise its what().
 Failure failure_from(std::exception_ptr e);
 
+// The cores this process may run on (its affinity mask), at least 1.
+int usable_cores();
+
 // "Utils.UtilException": a sequence utility was given a sequence it cannot
 // handle; output names the utility ("select!\n").
 class UtilException : public Failure {
